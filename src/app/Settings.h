@@ -1,0 +1,134 @@
+// The settings store: each setting reads its value when constructed and writes it back when
+// destroyed, so AppCore's settings load at start and save at exit with no explicit step.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/SettingsBackend.h"
+
+namespace larkspire {
+
+inline constexpr const char* kSettingsGroup = "Settings";
+inline constexpr const char* kProductGroup = "";
+
+class CSetting {
+ public:
+  CSetting(ISettingsBackend& backend, std::string name, std::string group = kSettingsGroup);
+  ~CSetting();
+  CSetting(const CSetting&) = delete;
+  CSetting& operator=(const CSetting&) = delete;
+
+  const std::string& Text() const { return value_; }
+  // The leading decimal number of the text, or the default when the text is empty.
+  long long Int(long long default_value = 0) const;
+  void Set(std::string value) { value_ = std::move(value); }
+  void SetInt(long long value) { value_ = std::to_string(value); }
+  void Increment() { SetInt(Int(0) + 1); }
+  void Save() const;
+  const std::string& Name() const { return name_; }
+
+ private:
+  ISettingsBackend& backend_;
+  std::string name_;
+  std::string group_;
+  std::string value_;
+};
+
+// A list stored as Base1, Base2, ... up to the first missing number.
+class CListSetting {
+ public:
+  CListSetting(ISettingsBackend& backend, std::string base_name, std::string group = kSettingsGroup);
+  ~CListSetting();
+  CListSetting(const CListSetting&) = delete;
+  CListSetting& operator=(const CListSetting&) = delete;
+
+  std::vector<std::string>& Items() { return items_; }
+  const std::vector<std::string>& Items() const { return items_; }
+  // The items joined with ", " in list order.
+  std::string Joined() const;
+  void Save() const;
+
+ private:
+  ISettingsBackend& backend_;
+  std::string base_;
+  std::string group_;
+  std::vector<std::string> items_;
+};
+
+// Time-out handling: text such as "2 minutes" or "30 seconds" to milliseconds.
+inline constexpr unsigned kDefaultTimeoutMs = 120000;
+inline constexpr unsigned kMinimumTimeoutMs = 30000;
+inline constexpr unsigned kTimeoutChoicesMs[] = {30000, 60000, 120000, 300000, 600000};
+unsigned ParseTimeout(const std::string& text);
+// "30 seconds", "1 minutes", "2 minutes", ...
+std::string TimeoutChoiceText(unsigned ms);
+
+// A new installation identifier in the braced registry form, 38 characters.
+std::string CreateGuidText();
+
+// Every setting AppCore owns, declared in construction order; members are destroyed in reverse,
+// and each destruction writes its value, so every value exists after the first run.
+class CSettings {
+ public:
+  explicit CSettings(ISettingsBackend& backend);
+  ~CSettings();
+
+  ISettingsBackend& Backend() { return backend_; }
+
+  // The settings the installation step writes at once rather than at exit.
+  void SaveInstallationSettings() const;
+  // The column-width setting of a field id (0..25); null outside that range.
+  CSetting* ColumnWidth(int field_id);
+
+ private:
+  ISettingsBackend& backend_;
+
+ public:
+  CSetting ProxyServer;
+  CSetting UserName;
+  CSetting Password;
+  CSetting OrgName;
+  CSetting SmtpServer;
+  CSetting ReturnAddress;
+  CListSetting NotifyAddress;
+  CSetting ShortcutFolder;
+  CSetting Install;
+  CSetting LogDir;
+  CSetting ReportDir;
+  CSetting Left;
+  CSetting Top;
+  CSetting Right;
+  CSetting Bottom;
+  CSetting SortBy;
+  CSetting SortReversed;
+  CSetting TopIndex;
+  CSetting CountExec;
+  CSetting CountStatusChange;
+  CSetting CountUpdateSucceeded;
+  CSetting CountUpdateFailed;
+  CSetting CountEmailPost;
+  CSetting CountEmailBatchSucceeded;
+  CSetting CountEmailBatchFailed;
+  CSetting GUID;
+  CSetting Timeout;
+  CSetting DetailsLeft;
+  CSetting DetailsTop;
+  CSetting DetailsRight;
+  CSetting DetailsBottom;
+  CSetting DetailsVisible;
+  CSetting TCPIPLeft;
+  CSetting TCPIPTop;
+  CSetting TCPIPRight;
+  CSetting TCPIPBottom;
+  CSetting TCPIPVisible;
+
+ private:
+  std::vector<std::unique_ptr<CSetting>> column_widths_;
+};
+
+// Names of the column-width values, in field-id order.
+extern const char* const kColumnWidthNames[26];
+
+}  // namespace larkspire

@@ -1,0 +1,42 @@
+// Program entry: registration words end the run at once; otherwise AppCore is built, the
+// instance lock taken, and the main window runs until it is closed.
+#include <QApplication>
+#include <cstdio>
+
+#include "app/AppCore.h"
+#include "app/CommandLine.h"
+#include "platform/ProgramInfo.h"
+#include "platform/qt/QtSettingsBackend.h"
+#include "ui/MainWindow.h"
+#include "ui/QtUiHost.h"
+
+int main(int argc, char** argv) {
+  using namespace larkspire;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string command_line = JoinArguments(args);
+  // There is no COM server here: registering and unregistering succeed and do nothing.
+  if (ParseRegistration(command_line) != RegistrationCommand::kNone) return 0;
+
+  QApplication app(argc, argv);
+  CQtSettingsBackend backend(DefaultSettingsPath());
+  int exit_code = 0;
+  {
+    AppCore core(backend, RunningProgramPath(), command_line);
+    if (!core.AcquireInstanceLock()) {
+      CQtUiHost host(nullptr, core.Log());
+      core.SetUi(&host);
+      core.MessageBox(std::string("Only one instance of ") + kProgramFileName +
+                      " may be run at a time.");
+      core.SetUi(nullptr);
+      exit_code = 1;
+    } else {
+      CMainWindow window(core);
+      window.setAttribute(Qt::WA_DeleteOnClose, false);
+      window.Start();
+      exit_code = app.exec();
+      core.ReleaseInstanceLock();
+    }
+  }
+  backend.Flush();
+  return exit_code;
+}

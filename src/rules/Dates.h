@@ -1,0 +1,46 @@
+// Dates as the program carries them (yyyy-mm-dd text, day numbers, automation dates) and the
+// recognition of application, patent and publication numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace larkspire {
+
+class CEntry;
+
+inline constexpr const char* kUnknownDate = "????-??-??";
+inline constexpr int32_t kUnknownDayNumber = 268435456;
+
+// Days since 1899-12-30 of a calendar date (proleptic Gregorian); nothing for an invalid date.
+std::optional<int32_t> DayNumberFromCalendar(int year, int month, int day);
+// Calendar fields of a day number.
+void CalendarFromDayNumber(int32_t day_number, int& year, int& month, int& day);
+
+// Automation dates: days since 1899-12-30 00:00 as a double, the fraction the time of day.
+double NowUtcAutomation();
+double NowLocalAutomation();
+// Today's local date as a day number, read afresh at every call.
+int32_t TodayDayNumber();
+
+// A captured page date to yyyy-mm-dd by format name ("mm?dd?yyyy", "dd?mm?yyyy", "mdy", "dmy").
+std::string ConvertDate(std::string_view text, std::string_view format_name);
+// yyyy-mm-dd to a day number; 0 when not a date; kUnknownDayNumber for "????-??-??".
+int32_t ParseDayNumber(std::string_view text);
+// With keep_as_is clear the value is UTC and shown in local time, 12-hour clock with AM/PM;
+// set, it is shown as stored on a 24-hour clock. 0 gives "".
+std::string FormatDateTime(double automation_date, bool keep_as_is, bool date_only);
+// yyyy-mm-dd of a nonzero day number; "" for 0.
+std::string FormatDayNumber(int32_t day_number);
+
+bool MatchMask(std::string_view text, std::string_view mask);
+extern const char* const kInvalidIdentifierMessage;
+// Sets exactly one of AppNum, PatNum, PubNum to the canonical form of the text; returns the
+// error message on failure (and leaves the entry alone), nothing on success.
+std::optional<std::string> SetIdentifier(CEntry& entry, std::string_view text);
+// PatNum, else AppNum, else PubNum, reduced to characters safe in a file name.
+std::string FileSafeIdentifier(const CEntry& entry);
+
+}  // namespace larkspire

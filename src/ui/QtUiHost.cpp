@@ -1,0 +1,98 @@
+#include "ui/QtUiHost.h"
+
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+
+#include "app/Log.h"
+#include "ui/QtText.h"
+
+namespace larkspire {
+namespace {
+
+MessageHook& Hook() {
+  static MessageHook hook;
+  return hook;
+}
+
+QMessageBox::StandardButton ToQt(MsgAnswer answer) {
+  switch (answer) {
+    case MsgAnswer::kOk: return QMessageBox::Ok;
+    case MsgAnswer::kCancel: return QMessageBox::Cancel;
+    case MsgAnswer::kYes: return QMessageBox::Yes;
+    case MsgAnswer::kNo: return QMessageBox::No;
+  }
+  return QMessageBox::Ok;
+}
+
+MsgAnswer FromQtButton(int button) {
+  switch (button) {
+    case QMessageBox::Cancel: return MsgAnswer::kCancel;
+    case QMessageBox::Yes: return MsgAnswer::kYes;
+    case QMessageBox::No: return MsgAnswer::kNo;
+    default: return MsgAnswer::kOk;
+  }
+}
+
+QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
+  switch (buttons) {
+    case MsgButtons::kOk: return QMessageBox::Ok;
+    case MsgButtons::kOkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::kYesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::kYesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+}  // namespace
+
+void SetMessageHookForTesting(MessageHook hook) { Hook() = std::move(hook); }
+
+bool IsHeadless() {
+  return !Hook() && QGuiApplication::platformName() == QLatin1String("offscreen");
+}
+
+MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
+                                 MsgButtons buttons, MsgAnswer default_answer) {
+  if (Hook()) return Hook()(text, caption, buttons, default_answer);
+  if (IsHeadless()) {
+    // Nobody can answer: record the box and take its default, so the run goes on.
+    log_.Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return default_answer;
+  }
+  QMessageBox box(buttons == MsgButtons::kOk ? QMessageBox::Information : QMessageBox::Question,
+                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent_);
+  box.setDefaultButton(ToQt(default_answer));
+  return FromQtButton(box.exec());
+}
+
+bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, std::string& text) {
+  if (IsHeadless()) return false;
+  bool ok = false;
+  QString value = QInputDialog::getText(parent_, larkspire::ToQt(caption), larkspire::ToQt(prompt),
+                                        QLineEdit::Normal, larkspire::ToQt(text), &ok);
+  if (ok) text = FromQt(value);
+  return ok;
+}
+
+void CQtUiHost::OpenDocument(const std::string& path_or_address) {
+  QString target = larkspire::ToQt(path_or_address);
+  QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
+  QDesktopServices::openUrl(url);
+}
+
+void CQtUiHost::PumpEvents(int max_wait_ms) {
+  // A nested loop bounded by a timer; a quit requested meanwhile ends the main loop as well,
+  // so it is not lost.
+  QEventLoop loop;
+  QTimer::singleShot(max_wait_ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace larkspire

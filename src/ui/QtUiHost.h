@@ -1,0 +1,42 @@
+// The Qt side of UiHost that does not depend on the main window's widgets: message boxes,
+// the prompt dialog, the event pump and opening documents.
+#pragma once
+
+#include <functional>
+
+#include "app/UiHost.h"
+
+class QWidget;
+
+namespace larkspire {
+
+class CLog;
+
+// Tests answer message boxes through this instead of a person.
+using MessageHook = std::function<MsgAnswer(const std::string& text, const std::string& caption,
+                                            MsgButtons buttons, MsgAnswer default_answer)>;
+void SetMessageHookForTesting(MessageHook hook);
+
+// True when no one can see or answer a window (the offscreen platform outside tests).
+bool IsHeadless();
+
+class CQtUiHost : public UiHost {
+ public:
+  CQtUiHost(QWidget* parent, CLog& log) : parent_(parent), log_(log) {}
+
+  MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
+                        MsgAnswer default_answer) override;
+  void BeginBusy(const std::string&, int) override {}
+  void SetProgress(int) override {}
+  void SetStatusText(const std::string&) override {}
+  void EndBusy() override {}
+  bool Prompt(const std::string& caption, const std::string& prompt, std::string& text) override;
+  void OpenDocument(const std::string& path_or_address) override;
+  void PumpEvents(int max_wait_ms) override;
+
+ private:
+  QWidget* parent_;
+  CLog& log_;
+};
+
+}  // namespace larkspire
