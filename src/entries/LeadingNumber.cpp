@@ -5,7 +5,7 @@
 
 namespace larkspire {
 
-bool ReadLeadingNumber(std::string_view text, int32_t& value) {
+NumberRead ReadLeadingNumber(std::string_view text, int32_t& value) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
@@ -24,7 +24,8 @@ bool ReadLeadingNumber(std::string_view text, int32_t& value) {
     }
   }
   value = static_cast<int32_t>(negative ? -magnitude : magnitude);
-  return digits && fits;
+  if (!digits) return NumberRead::kNone;
+  return fits ? NumberRead::kFits : NumberRead::kOverflow;
 }
 
 }  // namespace larkspire

@@ -6,9 +6,10 @@
 
 namespace larkspire {
 
-// Optional white space and sign, then digits up to the first non-digit. value is 0 when there
-// are no digits and saturates at the int32 limits. Returns whether the text held a number that
-// fits in 32 bits.
-bool ReadLeadingNumber(std::string_view text, int32_t& value);
+enum class NumberRead { kNone, kFits, kOverflow };
+
+// Optional white space and sign, then digits up to the first non-digit; what follows is
+// ignored. value is 0 when there are no digits and saturates at the int32 limits.
+NumberRead ReadLeadingNumber(std::string_view text, int32_t& value);
 
 }  // namespace larkspire
