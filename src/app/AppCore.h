@@ -126,6 +126,7 @@ class AppCore {
   // Template variables that belong to the run.
   std::string master_list_cookie;
   int master_list_index = 0;
+  int32_t last_master_list_day = 0;
   std::string problem_desc;
   std::string available_version;
   // The most recent entry fetch, for LastFetch and problem reports.
