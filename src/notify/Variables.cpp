@@ -149,13 +149,7 @@ std::string LookupVariable(AppCore& app, std::string_view name) {
 
 std::string AllChanges(const CEntry& current, const CEntry& previous) {
   std::string out;
-  for (int id : kCompareList) {
-    // LastHistoryDate is shown just before LastHistoryText, whether or not the compare list
-    // itself carries it.
-    if (id == kLastHistoryDate) continue;
-    if (id == kLastHistoryText) AppendChange(current, previous, kLastHistoryDate, out);
-    AppendChange(current, previous, id, out);
-  }
+  for (int id : kChangeList) AppendChange(current, previous, id, out);
   return out;
 }
 
