@@ -58,6 +58,15 @@ inline constexpr std::array<int, 20> kCompareList = {
     kPubDate,   kConfirmNum, kPatNum,  kClass,    kLocation,  kStatus,          kCustNum,
     kForeign,   kParentContinuity, kChildContinuity, kLastHistoryText, kPTA,   kPTE};
 
+// The fields whose change is reported: the compare list with LastHistoryDate just before
+// LastHistoryText, so a repeated history event (same text, new date) counts as a change.
+// LastHistoryDate follows its own rule (see FieldDiffers) and never counts as reverted.
+inline constexpr std::array<int, 21> kChangeList = {
+    kReference, kAppNum,  kFilingDate, kExaminer, kIssueDate, kArtUnit, kPubNum,
+    kPubDate,   kConfirmNum, kPatNum,  kClass,    kLocation,  kStatus,  kCustNum,
+    kForeign,   kParentContinuity, kChildContinuity, kLastHistoryDate, kLastHistoryText, kPTA,
+    kPTE};
+
 // Case-insensitive lookup of a key; -1 when unknown ("Frequency" is unknown, "fequency" is not).
 int FindFieldByKey(std::string_view key);
 
@@ -71,7 +80,8 @@ class CEntry {
   // Field keys (display form), then RecentChange, UpToDate, StatusUrl, Identifier, AppNum2,
   // LastHistory, all ignoring case. False, and out untouched, for an unknown name.
   bool GetTextByName(std::string_view name, std::string& out) const;
-  // Ids 0 to 2 take the leading decimal number (0 when none); others store the text as it is.
+  // Ids 0 to 2 take the leading decimal number (0 when none); others store the text with every
+  // TAB, CR and LF turned into a blank, since the data file cannot carry them.
   void SetText(int id, std::string_view text);
   void SetTextByName(std::string_view name, std::string_view text);
 
@@ -92,7 +102,7 @@ class CEntry {
   int CompareField(const CEntry& other, int id) const;
   // The primary comparison (negated when reversed), ties broken by AppNum then PatNum.
   int SortCompare(const CEntry& other, int id, bool reversed) const;
-  // Equal over the compare list (display texts, byte for byte).
+  // Equal over the change list (display texts, byte for byte; LastHistoryDate by its own rule).
   bool SameStatus(const CEntry& other) const;
   // Whether a compared field's display text differs; LastHistoryDate differs only when both
   // sides are real dates and they are not equal.

@@ -1,0 +1,314 @@
+#include "rules/PageText.h"
+
+#include <array>
+
+namespace larkspire {
+namespace {
+
+// Status pages run to tens of kilobytes and thousands are read in one update, so every step
+// below copies forward through the text once instead of erasing in place.
+
+constexpr char kNbsp = '\xA0';
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || IsLineBreak(c) || c == kNbsp; }
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool HasAt(std::string_view text, std::size_t pos, std::string_view what) {
+  return text.compare(pos, what.size(), what) == 0;
+}
+
+// Pages served with bare LF line ends get CR LF; a page with any CR LF is taken as it is.
+std::string ExpandLineFeeds(std::string_view page) {
+  if (page.find("\r\n") != std::string_view::npos) return std::string(page);
+  std::string out;
+  out.reserve(page.size() + page.size() / 32);
+  for (char c : page) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// Each "<!--" through the first "-->" after it goes; an unterminated comment stays.
+std::string RemoveComments(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t open = text.find("<!--", pos);
+    if (open == std::string_view::npos) break;
+    const std::size_t close = text.find("-->", open + 4);
+    if (close == std::string_view::npos) break;
+    out.append(text, pos, open - pos);
+    pos = close + 3;
+  }
+  out.append(text, pos);
+  return out;
+}
+
+// "&nbsp;", "&#160;", byte 0xA0 and tab all become a blank. None of the four can be formed by
+// replacing another, so one scan gives what four successive replacements would.
+std::string BlankSpaceEntities(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '&' && (HasAt(text, i, "&nbsp;") || HasAt(text, i, "&#160;"))) {
+      out += ' ';
+      i += 5;
+    } else {
+      out += (c == kNbsp || c == '\t') ? ' ' : c;
+    }
+  }
+  return out;
+}
+
+// Every tag loses its attributes (a closing "/" stays), is lower-cased, and loses the white space
+// before it and the blanks after it.
+std::string SimplifyTags(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t open = text.find('<', pos);
+    if (open == std::string_view::npos) break;
+    out.append(text, pos, open - pos);
+    // Only what follows the previous ">" (never white space itself) can be trimmed here.
+    while (!out.empty() && (out.back() == ' ' || IsLineBreak(out.back()))) out.pop_back();
+    pos = open;
+    const std::size_t close = text.find('>', open + 1);
+    if (close == std::string_view::npos) break;
+
+    std::size_t name_end = text.find(' ', open + 1);
+    if (name_end > close) name_end = close;
+    for (std::size_t i = open; i < name_end; ++i) out += LowerAscii(text[i]);
+    if (name_end < close && text[close - 1] == '/') out += '/';
+    out += '>';
+
+    pos = text.find_first_not_of(' ', close + 1);
+    if (pos == std::string_view::npos) {
+      // Trailing blanks after the last tag are left where they are.
+      pos = close + 1;
+      break;
+    }
+  }
+  out.append(text, pos);
+  return out;
+}
+
+// Blanks at the start of the text and after every CR or LF go.
+std::string TrimLineStarts(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool line_start = true;
+  for (char c : text) {
+    if (line_start && c == ' ') continue;
+    line_start = IsLineBreak(c);
+    out += c;
+  }
+  return out;
+}
+
+// Each "<" through the first ">" after it goes; a "<" without a ">" after it stays.
+std::string RemoveTags(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t open = text.find('<', pos);
+    if (open == std::string_view::npos) break;
+    const std::size_t close = text.find('>', open + 1);
+    if (close == std::string_view::npos) break;
+    out.append(text, pos, open - pos);
+    pos = close + 1;
+  }
+  out.append(text, pos);
+  return out;
+}
+
+// "&lt;", "&gt;", "&quot;", "&apos;" and then "&amp;": no decoded character can start an entity
+// and the entities cannot overlap, so one scan that never rereads its output gives what the
+// successive replacements would (&amp;lt; stays &lt;).
+std::string DecodeXmlEntities(std::string_view text) {
+  static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities = {
+      {{"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}}};
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '&') {
+      for (const auto& [entity, decoded] : kEntities) {
+        if (HasAt(text, i, entity)) {
+          c = decoded;
+          i += entity.size() - 1;
+          break;
+        }
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string NormalizePage(std::string_view page) {
+  std::string text = ExpandLineFeeds(page);
+  text = RemoveComments(text);
+  text = BlankSpaceEntities(text);
+  text = SimplifyTags(text);
+  text = TrimLineStarts(text);
+  return NormalizeTags(text);
+}
+
+std::string NormalizeTags(std::string_view text) {
+  // The tags are whole and distinct, so at most one matches at any "<" and an inserted CR LF
+  // never completes another: one scan equals the successive replacements.
+  static constexpr std::string_view kBreakBefore[] = {"<p>", "<form>", "<input>", "<table>",
+                                                      "<td>"};
+  static constexpr std::string_view kBreakAfter[] = {"<br>", "<br/>"};
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  std::size_t pos = 0;
+  for (std::size_t open = text.find('<'); open != std::string_view::npos;
+       open = text.find('<', pos)) {
+    out.append(text, pos, open - pos);
+    std::string_view tag = "<";
+    const char* before = "";
+    const char* after = "";
+    for (std::string_view candidate : kBreakBefore) {
+      if (HasAt(text, open, candidate)) {
+        tag = candidate;
+        before = "\r\n";
+      }
+    }
+    for (std::string_view candidate : kBreakAfter) {
+      if (HasAt(text, open, candidate)) {
+        tag = candidate;
+        after = "\r\n";
+      }
+    }
+    out.append(before).append(tag).append(after);
+    pos = open + tag.size();
+  }
+  out.append(text, pos);
+  return out;
+}
+
+std::string PlainText(std::string_view text) {
+  std::string plain = RemoveComments(text);
+  plain = RemoveTags(plain);
+  plain = ReplaceAll(plain, "&nbsp;", " ");
+  plain = TrimLineStarts(plain);
+  return DecodeXmlEntities(plain);
+}
+
+std::string CollapseSpace(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool pending_space = false;
+  for (char c : text) {
+    if (IsWhiteSpace(c)) {
+      pending_space = !out.empty();
+    } else {
+      if (pending_space) out += ' ';
+      pending_space = false;
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string TrimDash(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "";
+  const std::size_t last = text.find_last_not_of(' ');
+  std::string_view trimmed = text.substr(first, last - first + 1);
+  return trimmed == "-" ? "" : std::string(trimmed);
+}
+
+std::string EncodeEntities(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string SplitHead(std::string& source, std::string_view separator) {
+  // An empty separator counts as absent, so a caller looping until the source is empty ends.
+  const std::size_t pos = separator.empty() ? std::string::npos : source.find(separator);
+  if (pos == std::string::npos) {
+    std::string head = std::move(source);
+    source.clear();
+    return head;
+  }
+  std::string head = source.substr(0, pos);
+  source.erase(0, pos + separator.size());
+  return head;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement) {
+  if (find.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (std::size_t hit = text.find(find); hit != std::string_view::npos;
+       hit = text.find(find, pos)) {
+    out.append(text, pos, hit - pos);
+    out.append(replacement);
+    pos = hit + find.size();
+  }
+  out.append(text, pos);
+  return out;
+}
+
+std::optional<std::size_t> FindText(std::string_view text, std::string_view needle,
+                                    std::size_t start) {
+  std::size_t pos = text.find(needle, start);
+  if (pos == std::string_view::npos) pos = UpperAnsi(text).find(UpperAnsi(needle), start);
+  if (pos == std::string::npos) return std::nullopt;
+  return pos;
+}
+
+std::string UpperAnsi(std::string_view text) {
+  static const std::array<char, 256> kUpper = [] {
+    std::array<char, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+      int upper = b;
+      if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) upper = b - 0x20;
+      if (b == 0x9A || b == 0x9C || b == 0x9E) upper = b - 0x10;
+      if (b == 0xFF) upper = 0x9F;
+      table[static_cast<std::size_t>(b)] = static_cast<char>(upper);
+    }
+    return table;
+  }();
+  std::string out(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i)
+    out[i] = kUpper[static_cast<unsigned char>(text[i])];
+  return out;
+}
+
+}  // namespace larkspire
