@@ -1,3 +1,4 @@
+// The first of them, StatusPageUrl, lives in rules/StatusUrl.h.
 // Which status-site pages belong to an entry, whether a fetched page is a failure page, and
 // how the entry's fields are read from its pages. Callers open a CExpansionScope on the entry
 // around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it.
@@ -15,8 +16,6 @@ inline constexpr const char* kNoDataMessage = "No data in the patent office webp
 inline constexpr const char* kIncompletePageMessage =
     "The patent office webpage is not complete. You might want to try again.";
 
-// The first status page's address: page[AppNum], else page[PatNum], else page[PubNum].
-std::string StatusPageUrl(AppCore& app, const CEntry& entry);
 // The status page, and with an application number also the foreign-priority and continuity
 // pages. Always returns "".
 std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls);
