@@ -1,7 +1,7 @@
-// The first of them, StatusPageUrl, lives in rules/StatusUrl.h.
 // Which status-site pages belong to an entry, whether a fetched page is a failure page, and
 // how the entry's fields are read from its pages. Callers open a CExpansionScope on the entry
-// around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it.
+// around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it. The first
+// page's address, StatusPageUrl, lives in rules/StatusUrl.h.
 #pragma once
 
 #include <string>
