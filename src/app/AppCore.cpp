@@ -77,6 +77,8 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
 }
 
 AppCore::~AppCore() {
+  // The status-address builder refers to this object.
+  SetStatusUrlBuilder({});
   flow_log_->SetEnabled(false);
   log_.Write("**Larkspire stop, local date-time %s**\n",
              FormatDateTime(NowUtcAutomation(), false, false).c_str());

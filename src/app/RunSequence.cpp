@@ -2,9 +2,12 @@
 
 #include "app/AppCore.h"
 #include "app/EntryCommands.h"
+#include "notify/EmailQueue.h"
 #include "notify/Reports.h"
+#include "retrieval/UpdateDriver.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/RulesFile.h"
+#include "rules/StatusUrl.h"
 
 namespace larkspire {
 
@@ -19,6 +22,20 @@ FirstShowAction DecideFirstShow(const AppCore& app) {
   if (!app.loaded) return FirstShowAction::kClose;
   if (app.Settings().OrgName.Text().empty()) return FirstShowAction::kConfigure;
   return FirstShowAction::kRunInstallationAndUpdate;
+}
+
+void StartUnattendedWork(AppCore& app) {
+  if (!app.auto_run) return;
+  UpdateStatus(app, false);
+  if (app.auto_run && app.Ui()) app.Ui()->RequestClose();
+}
+
+bool ConfirmClose(AppCore& app) {
+  if (app.Busy()) {
+    app.SetAbort(kAbortClosing);
+    return false;
+  }
+  return SendPendingEmail(app, true, false);
 }
 
 void SaveAtExit(AppCore& app) {

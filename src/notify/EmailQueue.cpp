@@ -7,8 +7,10 @@
 #include "app/AppCore.h"
 #include "net/SendMail.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "rules/Dates.h"
+#include "rules/RulesFile.h"
 
 namespace larkspire {
 namespace {
@@ -79,6 +81,15 @@ std::string ExpandTemplateText(AppCore& app, int template_number, bool& found) {
 }
 
 }  // namespace
+
+CPublisherMailboxes PublisherMailboxes(AppCore& app) {
+  CExpansionScope no_entry(nullptr);
+  CPublisherMailboxes mailboxes{LookupRule(app, "location", "activity"),
+                                LookupRule(app, "location", "support")};
+  if (mailboxes.activity.empty()) mailboxes.activity = kDefaultActivityAddress;
+  if (mailboxes.support.empty()) mailboxes.support = kDefaultSupportAddress;
+  return mailboxes;
+}
 
 bool EmailPending(const AppCore& app) {
   if (app.Settings().LogDir.Text().empty()) return false;
@@ -178,8 +189,9 @@ bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
       continue;
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
-    std::string result =
-        SendEmail(app, path, name, to_publisher ? kModeActivityAddress : kModeNotifyAddresses);
+    std::string result = SendEmail(app, path, name,
+                                   to_publisher ? kModeActivityAddress : kModeNotifyAddresses,
+                                   PublisherMailboxes(app));
     if (result.empty()) {
       RemoveFile(path);
     } else if (to_publisher) {
@@ -231,7 +243,7 @@ std::string SendTemplateNow(AppCore& app, int template_number, int mode, bool sh
                                                        : "Send E-Mail";
     app.BeginBusy(title, 1);
     if (app.Ui()) app.Ui()->SetStatusText("");
-    error = SendEmail(app, path, kTestFileName, mode);
+    error = SendEmail(app, path, kTestFileName, mode, PublisherMailboxes(app));
     RemoveFile(path);
     app.EndBusy();
   }
