@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "rules/StatusUrl.h"
 
 namespace larkspire {
 
@@ -15,8 +18,12 @@ inline constexpr const char* kNoDataMessage = "No data in the patent office webp
 inline constexpr const char* kIncompletePageMessage =
     "The patent office webpage is not complete. You might want to try again.";
 
-// The first status page's address: page[AppNum], else page[PatNum], else page[PubNum].
-std::string StatusPageUrl(AppCore& app, const CEntry& entry);
+// StatusPageUrl, the first status page's address, comes with rules/StatusUrl.h because the
+// StatusUrl variable needs it too.
+
+// Whether a page holds a rules text: exact search, then ignoring case. An empty text (a key the
+// rules file lacks) is held by every page.
+bool PageContains(std::string_view page, std::string_view text);
 // The status page, and with an application number also the foreign-priority and continuity
 // pages. Always returns "".
 std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls);
