@@ -14,8 +14,8 @@ constexpr const char* kTemplateResourceType = "TemplateFile";
 const CEntry* g_current_entry = nullptr;
 const CEntry* g_previous_entry = nullptr;
 
+// The text from begin up to end, or to the end of the text when end is npos.
 std::string_view Between(std::string_view text, std::size_t begin, std::size_t end) {
-  if (begin == std::string_view::npos) return {};
   return text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
 

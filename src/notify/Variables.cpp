@@ -39,8 +39,7 @@ std::string OrDash(std::string value) { return value.empty() ? std::string("-") 
 std::string InstalledTime(AppCore& app, bool utc) {
   std::optional<int64_t> seconds = LastWriteTime(DirectoryOf(app.ProgramPath()));
   if (!seconds) return std::string();
-  return FormatDateTime(static_cast<double>(*seconds) / 86400.0 + kUnixEpochAutomation, utc,
-                        false);
+  return FormatDateTime(static_cast<double>(*seconds) / 86400.0 + kUnixEpochAutomation, utc, false);
 }
 
 std::string RulesAddress(AppCore& app, const char* key, const char* fallback) {

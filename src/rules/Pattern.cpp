@@ -111,7 +111,7 @@ std::string NextLiteral(std::string_view& pattern, MatchDirection direction) {
 }
 
 std::optional<std::size_t> MatchPattern(std::string_view text, std::string_view pattern,
-                                         CaptureSlots& slots, MatchDirection direction) {
+                                        CaptureSlots& slots, MatchDirection direction) {
   const bool forward = direction == MatchDirection::kForward;
   // Forwards the position is the left edge of what is still to be searched, backwards the
   // right edge.
@@ -157,8 +157,7 @@ std::string ExtractValue(std::string_view page, std::string_view pattern) {
   const std::string last_literal = NextLiteral(rest, MatchDirection::kBackward);
   const std::size_t last_at = page.find(last_literal, *head_end);
   if (last_at == npos) return std::string();
-  const std::string_view region =
-      page.substr(*head_end, last_at + last_literal.size() - *head_end);
+  const std::string_view region = page.substr(*head_end, last_at + last_literal.size() - *head_end);
   if (!MatchPattern(region, tail, slots, MatchDirection::kBackward)) return std::string();
 
   std::string value;

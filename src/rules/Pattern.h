@@ -31,7 +31,7 @@ std::string NextLiteral(std::string_view& pattern, MatchDirection direction);
 // taken from the pattern's end and found at their last occurrence before the current right
 // edge; returns the start of the last literal matched. Nothing when a literal is missing.
 std::optional<std::size_t> MatchPattern(std::string_view text, std::string_view pattern,
-                                         CaptureSlots& slots, MatchDirection direction);
+                                        CaptureSlots& slots, MatchDirection direction);
 
 // The value a pattern describes in a normalised page: the nine slots, each rewritten by its
 // modifier, joined in slot order. "" when the pattern does not match.

@@ -122,9 +122,8 @@ std::string LookupRule(AppCore& app, std::string_view section,
   const std::size_t start = found + header.size();
   const std::size_t line_end = rules.find("\r\n", start);
   if (!key) {
-    return std::string(
-        rules.substr(start, line_end == std::string_view::npos ? std::string_view::npos
-                                                               : line_end - start));
+    return std::string(rules.substr(
+        start, line_end == std::string_view::npos ? std::string_view::npos : line_end - start));
   }
 
   const std::string_view body = SectionBody(rules, start, line_end);
@@ -135,9 +134,9 @@ std::string LookupRule(AppCore& app, std::string_view section,
   if (at == std::string_view::npos) return std::string();
   const std::size_t value_start = at + entry.size();
   const std::size_t value_end = body.find("\r\n", value_start);
-  std::string value(body.substr(
-      value_start, value_end == std::string_view::npos ? std::string_view::npos
-                                                        : value_end - value_start));
+  std::string value(body.substr(value_start, value_end == std::string_view::npos
+                                                 ? std::string_view::npos
+                                                 : value_end - value_start));
 
   value = ReplaceAll(value, "\\r\\n", "\r\n");
   value = ReplaceAll(value, "\\\\", "\\");

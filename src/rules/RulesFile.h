@@ -32,7 +32,6 @@ std::string ValueAfterMarker(std::string_view text, std::string_view marker);
 // The value of key in section with escapes undone and variable references substituted (so the
 // result depends on the entry in the expansion slots). Without a key, the section header
 // line's own text, untouched. "" when the section or key is missing.
-std::string LookupRule(AppCore& app, std::string_view section,
-                       std::optional<std::string_view> key);
+std::string LookupRule(AppCore& app, std::string_view section, std::optional<std::string_view> key);
 
 }  // namespace larkspire

@@ -1,11 +1,10 @@
-#include "rules/Pattern.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/Files.h"
 #include "rules/PageText.h"
+#include "rules/Pattern.h"
 #include "support/RandomText.h"
 #include "support/TestApp.h"
 
@@ -37,8 +36,7 @@ TEST(NextLiteralTest, TakesOneLiteralWithItsEscapes) {
       {"x[*]y[[]z", MatchDirection::kBackward, "y[z", "x[*"},
       {"x[-]y[]]z", MatchDirection::kBackward, "y]z", "x[-"},
       {"abc[*]", MatchDirection::kBackward, "", "abc[*"},
-      {"<td>[*]:[-]</table></td>", MatchDirection::kBackward, "</table></td>",
-       "<td>[*]:[-"},
+      {"<td>[*]:[-]</table></td>", MatchDirection::kBackward, "</table></td>", "<td>[*]:[-"},
       {"only", MatchDirection::kBackward, "only", ""},
   };
   for (const LiteralCase& c : cases) {
@@ -141,9 +139,9 @@ TEST(MatchPatternTest, CapturesPointIntoThePageWithoutCopies) {
 }
 
 TEST(ExtractValueTest, MalformedPatternsEndQuietly) {
-  const char* const patterns[] = {"a[*b",  "a]b[", "[[[",   "]]]",      "[",    "]",
-                                  "[--]",  "[--][--]", "a[--]b[--]c", "[-][*][--][*]",
-                                  "a[*9", "a[*", "a[]b", "a[[b]c", "[*]]", "x[[]"};
+  const char* const patterns[] = {"a[*b", "a]b[",     "[[[",         "]]]",           "[",    "]",
+                                  "[--]", "[--][--]", "a[--]b[--]c", "[-][*][--][*]", "a[*9", "a[*",
+                                  "a[]b", "a[[b]c",   "[*]]",        "x[[]"};
   const std::string page = "a]b[[[x]]]ca[*b";
   for (const char* pattern : patterns) {
     EXPECT_EQ(ExtractValue(page, pattern), "") << pattern;
@@ -200,8 +198,7 @@ TEST_F(BuiltInRulesTest, MasterListCountAndTable) {
 TEST_F(BuiltInRulesTest, RawValueKeepsTheMarkup) {
   const std::string page = ReadPage("status-page.html");
   EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[Examiner]", true), "SMITH, JOHN");
-  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[Location]", true),
-            "ELECTRONIC   ABANDONMENT");
+  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[Location]", true), "ELECTRONIC   ABANDONMENT");
   EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[CustNum]", true), "-");
 }
 
@@ -243,7 +240,8 @@ TEST_F(NoneRuleTest, SubstitutesOnlyAnExactMatch) {
   EXPECT_EQ(ExtractField(*app_, "agoneb", "x", "[E]"), "");
   // A cleaned value is never " - ", so the built-in kind of rule leaves values alone.
   EXPECT_EQ(ExtractField(*app_, "a - b", "x", "[L]"), "");
-  EXPECT_EQ(ExtractField(*app_, "a - b", "x", "[L]", true), "????-??-?? - Not found in the PAIR database.");
+  EXPECT_EQ(ExtractField(*app_, "a - b", "x", "[L]", true),
+            "????-??-?? - Not found in the PAIR database.");
 }
 
 TEST(ExtractValueRandomTest, ArbitraryPatternsAndPagesEndQuietly) {

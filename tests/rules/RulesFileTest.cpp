@@ -1,5 +1,3 @@
-#include "rules/RulesFile.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +7,7 @@
 #include "platform/Files.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
+#include "rules/RulesFile.h"
 #include "rules/StatusUrl.h"
 #include "support/RandomText.h"
 #include "support/TempDir.h"
@@ -57,8 +56,11 @@ TEST_F(LoadRulesTest, OnlyANewerDownloadedCopyWins) {
   const struct {
     const char* version;
     bool chosen;
-  } cases[] = {{"4.2.05.000", true}, {"4.2.04.001", true}, {"4.2.04.000", false},
-               {"4.2.03.999", false}, {"", false}};
+  } cases[] = {{"4.2.05.000", true},
+               {"4.2.04.001", true},
+               {"4.2.04.000", false},
+               {"4.2.03.999", false},
+               {"", false}};
   for (const auto& c : cases) {
     std::string text = WithVersion(BuiltInRules(), c.version);
     text = ReplaceAll(text, "support@larkspire.example", "help@larkspire.example");
@@ -74,8 +76,8 @@ TEST_F(LoadRulesTest, OnlyANewerDownloadedCopyWins) {
 TEST_F(LoadRulesTest, ACopyCutShortIsRefused) {
   const std::string full = WithVersion(BuiltInRules(), "4.2.05.000");
   // Cut in the middle of a line, and cut just before the end-of-rules line.
-  for (std::size_t keep : {full.size() / 2, full.find("end-of-rules") - 2,
-                           full.find("end-of-rules") + 5}) {
+  for (std::size_t keep :
+       {full.size() / 2, full.find("end-of-rules") - 2, full.find("end-of-rules") + 5}) {
     WriteDownloaded(full.substr(0, keep));
     LoadRules(*app_);
     EXPECT_EQ(app_->rules_version, "4.2.04.000") << keep;
@@ -190,8 +192,7 @@ TEST_F(LookupRuleTest, StatusPageAddressFollowsTheNumberKnown) {
   by_pub.Text(kPubNum) = "US 2007-0123456 A1";
   EXPECT_TRUE(StatusPageUrl(*app_, by_app).ends_with("ApplicationNumber=10123456"));
   EXPECT_TRUE(StatusPageUrl(*app_, by_pat).ends_with("patentnumber=7,123,456"));
-  EXPECT_TRUE(
-      StatusPageUrl(*app_, by_pub).ends_with("publicationnumber=US%202007-0123456%20A1"));
+  EXPECT_TRUE(StatusPageUrl(*app_, by_pub).ends_with("publicationnumber=US%202007-0123456%20A1"));
 
   InstallStatusUrlBuilder(*app_);
   EXPECT_EQ(by_pat.StatusUrl(), StatusPageUrl(*app_, by_pat));
@@ -275,7 +276,8 @@ TEST_F(LookupRuleTest, SectionBodiesKeysEscapesAndReferences) {
 TEST_F(LookupRuleTest, EmptyLineBeforeAHeaderEndsTheSectionAboveIt) {
   // Without the empty-line rule the header of "b" would join section "a", and a key missing
   // from "a" would be found in "b".
-  app_->rules_text = "version: 1\r\na:\r\n k: 1\r\n\r\nb:\r\n j: 2\r\n\r\n\r\n k2: 3\r\nend-of-rules\r\n";
+  app_->rules_text =
+      "version: 1\r\na:\r\n k: 1\r\n\r\nb:\r\n j: 2\r\n\r\n\r\n k2: 3\r\nend-of-rules\r\n";
   EXPECT_EQ(LookupRule(*app_, "a", "j"), "");
   EXPECT_EQ(LookupRule(*app_, "b", "j"), "2");
   EXPECT_EQ(LookupRule(*app_, "b", "k2"), "3");

@@ -13,11 +13,12 @@ class CRandomText {
 
   std::string Next(std::size_t max_pieces) {
     static const char* const kPieces[] = {
-        "[",  "]",    "[*",   "[-]", "[--]", "[*]", "[[]",  "[]]", "#",      "=",  "'",
-        "?",  "|",    "%Cur%", "%Old%", "\r\n", "\n", "\r", " ",    ":",      "a",  "b",
-        "<td>", "</td>", "<tr>", "*1", "*9", "#mm?dd?yyyy", "#mdy", "01-05-2007", "Old",
-        "Status", "AppNum2", "AppName", "Fequency", "x:", " k: ", ";", "\\r\\n", "\\\\",
-        "\0", "\xA0", "\xFF"};
+        "[",       "]",       "[*",       "[-]",         "[--]", "[*]",        "[[]",    "[]]",
+        "#",       "=",       "'",        "?",           "|",    "%Cur%",      "%Old%",  "\r\n",
+        "\n",      "\r",      " ",        ":",           "a",    "b",          "<td>",   "</td>",
+        "<tr>",    "*1",      "*9",       "#mm?dd?yyyy", "#mdy", "01-05-2007", "Old",    "Status",
+        "AppNum2", "AppName", "Fequency", "x:",          " k: ", ";",          "\\r\\n", "\\\\",
+        "\0",      "\xA0",    "\xFF"};
     constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
     std::uniform_int_distribution<std::size_t> length(0, max_pieces);
     std::uniform_int_distribution<std::size_t> pick(0, kCount - 1);
