@@ -55,7 +55,7 @@ Options:
   --program FILE           served as /support/larkspire.exe (404 without it)
   --program-compressed FILE
                            served as /support/larkspire.ex_ (404 without it)
-  --fault SPEC             start with this fault (repeatable); SPEC as for /__sim/fault below
+  --fault SETTINGS         start with this fault (repeatable); SETTINGS as for /__sim/fault
   --write-pages DIR        write every page of the simulated day and expected.txt into DIR,
                            then exit without listening
   --help                   this text
