@@ -210,9 +210,9 @@ def talk_to_server(port, fixture_dir):
     check(body.strip() == "date 2008-06-30", "state after clearing faults: %r" % body)
 
     # A stalled connection does not hold up another one.
-    proxy_get(port, "/__sim/fault?mode=stall&count=1")
+    proxy_get(port, "/__sim/fault?mode=stall&page=continuity")
     stalled = socket.create_connection(("127.0.0.1", port), timeout=1.0)
-    stalled.sendall(("GET //pair.uspto.gov%s HTTP/1.0\r\n\r\n" % STATUS).encode())
+    stalled.sendall(b"GET //pair.uspto.gov/cgi-bin/final/continuity.pl?ApplicationNumber=10987654 HTTP/1.0\r\n\r\n")
     answered = threading.Event()
     worker = threading.Thread(target=lambda: (proxy_get(port, STATUS), answered.set()))
     worker.start()
@@ -223,6 +223,7 @@ def talk_to_server(port, fixture_dir):
     except socket.timeout:
         pass
     stalled.close()
+    proxy_get(port, "/__sim/fault?mode=none")
 
     # Direct requests to the publisher's server.
     status_line, body = exchange(port, "GET /support/larkspire.txt HTTP/1.0\r\nHost: www.larkspire.example\r\n\r\n")
