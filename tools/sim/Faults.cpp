@@ -8,13 +8,13 @@
 
 namespace larkspire::sim {
 
-std::optional<CFault> ParseFault(std::string_view spec, std::string& error) {
+std::optional<CFault> ParseFault(std::string_view settings, std::string& error) {
   error.clear();
   CQuery query;
   // A bare word is the mode alone: "--fault stall".
-  ParseQuery(
-      spec.find('=') == std::string_view::npos ? "mode=" + std::string(spec) : std::string(spec),
-      query);
+  ParseQuery(settings.find('=') == std::string_view::npos ? "mode=" + std::string(settings)
+                                                          : std::string(settings),
+             query);
   for (const auto& [key, value] : query) {
     if (key != "mode" && key != "app" && key != "page" && key != "count") {
       error = "unknown fault setting '" + key + "'";

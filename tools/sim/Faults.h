@@ -34,9 +34,9 @@ struct CFault {
 inline constexpr const char* kPageKinds[] = {"status",  "foreign", "continuity", "search",
                                              "results", "rules",   "program"};
 
-// Returns nothing and sets `error` for a bad spec; mode "none" parses to nothing with an empty
+// Returns nothing and sets `error` for bad settings; mode "none" parses to nothing with an empty
 // error.
-std::optional<CFault> ParseFault(std::string_view spec, std::string& error);
+std::optional<CFault> ParseFault(std::string_view settings, std::string& error);
 std::string DescribeFault(const CFault& fault);
 
 // A page cut at the first occurrence, in any case, of the text that marks it complete, or half

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "Pages.h"
 #include "SimDate.h"
@@ -242,11 +243,10 @@ void CHttpServer::HandleConnection(int fd) {
   if (!response.kind.empty() && response.status == 200) {
     fault = site_.Faults().Take(response.kind, response.app);
   }
-  std::fprintf(stderr, "larkspire-sim: %s -> %d %s%s%s\n", request_line.c_str(), response.status,
-               response.note.c_str(), fault ? " [fault " : "",
-               fault ? (DescribeFault(*fault) + "]").c_str() : "");
   const int day = site_.Day();
   if (fault && fault->mode == EFaultMode::kStall) {
+    std::fprintf(stderr, "larkspire-sim: %s -> no answer [fault %s]\n", request_line.c_str(),
+                 DescribeFault(*fault).c_str());
     Stall(fd, stop_fd_);
     close(fd);
     return;
@@ -265,6 +265,9 @@ void CHttpServer::HandleConnection(int fd) {
   if (fault && fault->mode == EFaultMode::kTruncate) {
     response.body = TruncatePage(response.body, response.required);
   }
+  std::fprintf(stderr, "larkspire-sim: %s -> %d %s%s%s\n", request_line.c_str(), response.status,
+               response.note.c_str(), fault ? " [fault " : "",
+               fault ? (DescribeFault(*fault) + "]").c_str() : "");
   const std::string head =
       ResponseHead(response.status, response.content_type, response.body.size(), day);
   if (fault && fault->mode == EFaultMode::kClose) {

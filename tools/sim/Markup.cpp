@@ -110,7 +110,8 @@ std::string Banner() {
 }
 
 std::string PageFoot() {
-  return R"html(<HR SIZE="1" NOSHADE>
+  return R"html(<BR CLEAR="all" />
+<HR SIZE="1" NOSHADE>
 <P><FONT FACE="Arial" SIZE="-2">If you need help accessing PAIR, contact the
 Electronic Business Center (EBC) at 1-866-217-9197 or <A HREF="mailto:ebc@uspto.gov">ebc@uspto.gov</A>.</FONT></P>
 </BODY>

@@ -55,7 +55,7 @@ Options:
   --program FILE           served as /support/larkspire.exe (404 without it)
   --program-compressed FILE
                            served as /support/larkspire.ex_ (404 without it)
-  --fault SPEC             start with this fault (repeatable); SPEC as for /__sim/fault below
+  --fault SETTINGS         start with this fault (repeatable); SETTINGS as for /__sim/fault
   --write-pages DIR        write every page of the simulated day and expected.txt into DIR,
                            then exit without listening
   --help                   this text
@@ -95,7 +95,14 @@ app limits a fault to one application's pages (any spelling of its number); page
 one kind: status, foreign, continuity, search, results, rules, program. count makes it wear
 off after N answers.
 
-Data file: see tools/sim/README.md.
+Data file (full description in tools/sim/README.md):
+  [site]                     date: yyyy-mm-dd, page-size: N
+  [customer NUMBER]          name: TEXT, address: LINE (repeatable)
+  [application nn/nnn,nnn]   customer, filed, confirmation, docket, title, class, art-unit,
+                             examiner, status, location, publication, patent, pta, pte,
+                             event, foreign (COUNTRY | NUMBER | DATE),
+                             parent (RELATION | NUMBER [| FILED | STATUS [| PATENT]])
+  "key: value", one per line; a value may start with "yyyy-mm-dd " to hold from that day on.
 )";
 }
 

@@ -1,6 +1,7 @@
 #include "SimData.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -81,7 +82,6 @@ class CParser {
       CSimApplication app;
       app.app_num = name;
       app.digits = NumberKey(name);
-      app.filed = 0;
       data_.applications.push_back(app);
       app_lines_.push_back(line_);
       block_ = Block::kApplication;

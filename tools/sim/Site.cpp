@@ -1,5 +1,6 @@
 #include "Site.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -76,11 +77,11 @@ CResponse CSite::Control(const CRequest& request) {
   }
   if (request.path == "/__sim/fault") {
     std::string error;
-    std::string spec;
+    std::string settings;
     for (const auto& [key, value] : request.params) {
-      spec += (spec.empty() ? "" : "&") + key + "=" + value;
+      settings += (settings.empty() ? "" : "&") + key + "=" + value;
     }
-    const auto fault = ParseFault(spec, error);
+    const auto fault = ParseFault(settings, error);
     if (!error.empty()) return TextResponse(400, error);
     if (!fault) {
       faults_.Clear();

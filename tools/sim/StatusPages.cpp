@@ -141,7 +141,7 @@ std::string StatusPage(const CSimData& data, const CAppState& state) {
 	<TD CLASS="val">{EXAMINER}</TD>
 </TR>
 <TR>
-	<TD CLASS="lbl">Group Art Unit:</TD>
+	<TD CLASS="lbl">&nbsp;Group Art Unit:</TD>
 	<TD CLASS="val">
 		{ARTUNIT}
 	</TD>
@@ -167,7 +167,7 @@ std::string StatusPage(const CSimData& data, const CAppState& state) {
 	<TD CLASS="val">{LOCATIONDATE}</TD>
 </TR>
 <TR>
-	<TD CLASS="lbl">Earliest Publication No:</TD>
+	<TD CLASS="lbl">&nbsp;&nbsp;Earliest Publication No:</TD>
 	<TD CLASS="val">{PUBNUM}</TD>
 	<TD CLASS="lbl">Earliest Publication Date:</TD>
 	<TD CLASS="val">{PUBDATE}</TD>
@@ -275,7 +275,7 @@ std::string NotFoundPage(ESearch search, const std::string& number) {
                 Fill(R"html(<BR>
 <TABLE BORDER="0" CELLPADDING="10"><TR><TD>
 <FONT FACE="Arial" COLOR="#CC0000">Sorry, the entered {KIND} "{NUMBER}" was not found
-in the PAIR database.</FONT>&nbsp;Please check the number and try again.
+in the PAIR database.</FONT>&#160;Please check the number and try again.
 </TD></TR></TABLE>
 )html",
                      {{"KIND", kind}, {"NUMBER", Escape(number)}}) +

@@ -59,10 +59,10 @@ int main(int argc, char** argv) {
 
   CSite site(data, day,
              {options.rules_path, options.program_path, options.program_compressed_path});
-  for (const std::string& spec : options.faults) {
+  for (const std::string& settings : options.faults) {
     std::string error;
-    const auto fault = ParseFault(spec, error);
-    if (!error.empty()) return Fail("--fault " + spec + ": " + error);
+    const auto fault = ParseFault(settings, error);
+    if (!error.empty()) return Fail("--fault " + settings + ": " + error);
     if (fault) site.Faults().Add(*fault);
   }
 

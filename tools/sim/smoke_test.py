@@ -3,8 +3,9 @@
 usage: smoke_test.py SIMULATOR DATA_FILE FIXTURE_DIR
 
 1. --write-pages into a temporary directory must reproduce FIXTURE_DIR byte for byte (the
-   committed fixtures are the simulator's current output).
-2. Every field listed in FIXTURE_DIR/expected.txt must come out of the fixture pages through the
+   committed fixtures are the simulator's current output); so must --date D for each
+   subdirectory D of FIXTURE_DIR.
+2. Every field listed in each expected.txt must come out of the fixture pages through the
    built-in rules' patterns (extract_check.py).
 3. A live simulator on an ephemeral port answers proxy-style and direct requests, moves its date
    and misbehaves on request, serves two connections at once, and stops on SIGTERM.
@@ -49,11 +50,16 @@ def parse_expected(path):
     return sections
 
 
-def check_fixtures(simulator, data_file, fixture_dir):
+def fixture_files(fixture_dir):
+    return sorted(n for n in os.listdir(fixture_dir) if os.path.isfile(os.path.join(fixture_dir, n)) and n != "README.md")
+
+
+def check_fixtures(simulator, data_file, fixture_dir, date):
     with tempfile.TemporaryDirectory() as fresh:
-        subprocess.run([simulator, "--data", data_file, "--write-pages", fresh], check=True)
+        subprocess.run([simulator, "--data", data_file, "--write-pages", fresh] + (["--date", date] if date else []),
+                       check=True)
         names = sorted(os.listdir(fresh))
-        check(names == sorted(n for n in os.listdir(fixture_dir) if n != "README.md"),
+        check(names == fixture_files(fixture_dir),
               "fixture file list differs from --write-pages output; regenerate tests/data/sim")
         for name in names:
             other = os.path.join(fixture_dir, name)
@@ -140,7 +146,7 @@ def check_server(simulator, data_file, fixture_dir):
         with open(rules, "wb") as f:
             f.write(b"version: 4.2.05.000\r\nend-of-rules\r\n")
         process = subprocess.Popen([simulator, "--port", "0", "--data", data_file, "--rules", rules],
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                   stdout=subprocess.PIPE, text=True)
         try:
             first = process.stdout.readline().strip()
             check(first.startswith("listening on 127.0.0.1:"), "first line %r" % first)
@@ -204,9 +210,9 @@ def talk_to_server(port, fixture_dir):
     check(body.strip() == "date 2008-06-30", "state after clearing faults: %r" % body)
 
     # A stalled connection does not hold up another one.
-    proxy_get(port, "/__sim/fault?mode=stall&count=1")
+    proxy_get(port, "/__sim/fault?mode=stall&page=continuity")
     stalled = socket.create_connection(("127.0.0.1", port), timeout=1.0)
-    stalled.sendall(("GET //pair.uspto.gov%s HTTP/1.0\r\n\r\n" % STATUS).encode())
+    stalled.sendall(b"GET //pair.uspto.gov/cgi-bin/final/continuity.pl?ApplicationNumber=10987654 HTTP/1.0\r\n\r\n")
     answered = threading.Event()
     worker = threading.Thread(target=lambda: (proxy_get(port, STATUS), answered.set()))
     worker.start()
@@ -217,6 +223,7 @@ def talk_to_server(port, fixture_dir):
     except socket.timeout:
         pass
     stalled.close()
+    proxy_get(port, "/__sim/fault?mode=none")
 
     # Direct requests to the publisher's server.
     status_line, body = exchange(port, "GET /support/larkspire.txt HTTP/1.0\r\nHost: www.larkspire.example\r\n\r\n")
@@ -227,8 +234,13 @@ def talk_to_server(port, fixture_dir):
 
 def main():
     simulator, data_file, fixture_dir = sys.argv[1:4]
-    check_fixtures(simulator, data_file, fixture_dir)
+    # The data file's own date at the top, later days in subdirectories named after them.
+    check_fixtures(simulator, data_file, fixture_dir, None)
     check_extraction(fixture_dir)
+    for later in sorted(os.listdir(fixture_dir)):
+        if os.path.isdir(os.path.join(fixture_dir, later)):
+            check_fixtures(simulator, data_file, os.path.join(fixture_dir, later), later)
+            check_extraction(os.path.join(fixture_dir, later))
     check_server(simulator, data_file, fixture_dir)
     if FAILURES:
         print("%d check(s) failed" % len(FAILURES))
