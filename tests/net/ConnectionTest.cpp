@@ -1,5 +1,3 @@
-#include "net/Connection.h"
-
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -7,6 +5,7 @@
 #include <thread>
 
 #include "net/AppError.h"
+#include "net/Connection.h"
 #include "support/TestServer.h"
 
 namespace larkspire {
@@ -199,12 +198,8 @@ TEST_F(ConnectionTest, ExpectComparesTheFirstLinesCode) {
     int code;
     bool matches;
   } cases[] = {
-      {"250 ok\r\n", 250, true},
-      {"550 no\r\n", 250, false},
-      {"354-a\r\n250 b\r\n", 250, false},
-      {"2500 long\r\n", 250, false},
-      {"abc\r\n", 250, false},
-      {"220\n", 220, true},
+      {"250 ok\r\n", 250, true},     {"550 no\r\n", 250, false}, {"354-a\r\n250 b\r\n", 250, false},
+      {"2500 long\r\n", 250, false}, {"abc\r\n", 250, false},    {"220\n", 220, true},
   };
   for (const auto& c : cases) {
     CTestServer server([&](CTestConnection& s) {
