@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <thread>
@@ -105,31 +104,14 @@ TEST_F(ConnectionTest, ConnectFailuresHaveTheirMessagesAndAreLogged) {
 }
 
 TEST_F(ConnectionTest, CancelFlagEndsAConnectThatNeverCompletes) {
-  // A listener whose queue is full drops further SYNs, so the next connect hangs.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    fillers.push_back(fd);
-  }
+  CUnansweredListener unanswered;
   std::thread stopper([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     cancel_.Set(1);
   });
-  const std::string error = ErrorOf([&] { Open()->Connect(target, 80); });
+  const std::string error = ErrorOf([&] { Open()->Connect(unanswered.HostPort(), 80); });
   stopper.join();
   EXPECT_EQ(error, kCanceledMessage);
-  for (int fd : fillers) ::close(fd);
-  ::close(listener);
 }
 
 TEST_F(ConnectionTest, LongTextsAreSentWholeInChunksAndLoggedByTheirEnds) {

@@ -252,6 +252,15 @@ TEST_F(HttpGetTest, ServerThatNeverAnswersTimesOutAndItsTaskEndsInTime) {
   EXPECT_TRUE(test_.Ui().messages.empty());
 }
 
+TEST_F(HttpGetTest, ConnectThatNeverCompletesTimesOutAndItsTaskEndsInTime) {
+  test_.App().TimeoutMs() = 300;
+  CUnansweredListener unanswered;
+  test_.App().Settings().ProxyServer.Set(unanswered.HostPort());
+  std::string page;
+  EXPECT_EQ(Get(std::string("http://") + kPairHost + "/x", false, page), "Operation timed out.");
+  EXPECT_FALSE(test_.FlowHas("HttpGet(0): Connected"));
+}
+
 TEST_F(HttpGetTest, WindowTimerTimeOutHasTheHttpGetPrefix) {
   test_.App().TimeoutMs() = 300;
   test_.UseWindowTimer();
