@@ -125,23 +125,23 @@ struct MonthHit {
   std::size_t pos;
 };
 
-template <typename Finder>
-std::optional<MonthHit> FindMonth(const std::string& text, Finder find) {
+// The first of "Jan" ... "Dec" (in that order, not by position) that the text holds; with
+// case_tolerant the search retries upper-cased as FindText does.
+std::optional<MonthHit> FindMonth(const std::string& text, bool case_tolerant) {
   for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
-    if (std::optional<std::size_t> pos = find(text, kMonthNames[i])) {
-      return MonthHit{static_cast<int>(i) + 1, *pos};
+    std::optional<std::size_t> pos;
+    if (case_tolerant) {
+      pos = FindText(text, kMonthNames[i]);
+    } else if (std::size_t exact = text.find(kMonthNames[i]); exact != std::string::npos) {
+      pos = exact;
     }
+    if (pos) return MonthHit{static_cast<int>(i) + 1, *pos};
   }
   return std::nullopt;
 }
 
 std::string ConvertMonthDayYear(const std::string& text) {
-  std::optional<MonthHit> hit =
-      FindMonth(text, [](const std::string& t, const char* name) -> std::optional<std::size_t> {
-        std::size_t pos = t.find(name);
-        if (pos == std::string::npos) return std::nullopt;
-        return pos;
-      });
+  std::optional<MonthHit> hit = FindMonth(text, false);
   if (!hit) return kUnknownDate;
   std::optional<std::size_t> pos = NextWord(text, hit->pos);
   if (!pos) return kUnknownDate;
@@ -154,8 +154,7 @@ std::string ConvertMonthDayYear(const std::string& text) {
 }
 
 std::string ConvertDayMonthYear(const std::string& text) {
-  std::optional<MonthHit> hit =
-      FindMonth(text, [](const std::string& t, const char* name) { return FindText(t, name); });
+  std::optional<MonthHit> hit = FindMonth(text, true);
   if (!hit) return kUnknownDate;
   const int day = ReadNumber(text, 0);
   int year = 0;

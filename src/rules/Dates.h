@@ -14,7 +14,8 @@ class CEntry;
 inline constexpr const char* kUnknownDate = "????-??-??";
 inline constexpr int32_t kUnknownDayNumber = 268435456;
 
-// Days since 1899-12-30 of a calendar date (proleptic Gregorian); nothing for an invalid date.
+// Days since 1899-12-30 of a calendar date (proleptic Gregorian); nothing for an invalid date or
+// a year outside 100 to 9999, the range of automation dates.
 std::optional<int32_t> DayNumberFromCalendar(int year, int month, int day);
 // Calendar fields of a day number.
 void CalendarFromDayNumber(int32_t day_number, int& year, int& month, int& day);
@@ -30,7 +31,8 @@ std::string ConvertDate(std::string_view text, std::string_view format_name);
 // yyyy-mm-dd to a day number; 0 when not a date; kUnknownDayNumber for "????-??-??".
 int32_t ParseDayNumber(std::string_view text);
 // With keep_as_is clear the value is UTC and shown in local time, 12-hour clock with AM/PM;
-// set, it is shown as stored on a 24-hour clock. 0 gives "".
+// set, it is shown as stored on a 24-hour clock. 0, or a value outside the years 100 to 9999,
+// gives "". Local time uses the UTC offset in force at that instant.
 std::string FormatDateTime(double automation_date, bool keep_as_is, bool date_only);
 // yyyy-mm-dd of a nonzero day number; "" for 0.
 std::string FormatDayNumber(int32_t day_number);
