@@ -390,7 +390,9 @@ TEST(EntryCompare, SameStatusOverTheChangeList) {
     EXPECT_EQ(changed.SameStatus(base), c.same) << kFields[c.id].key << " " << c.value;
     const bool listed =
         std::find(kChangeList.begin(), kChangeList.end(), c.id) != kChangeList.end();
-    if (listed) EXPECT_EQ(CEntry::FieldDiffers(base, changed, c.id), !c.same) << kFields[c.id].key;
+    if (listed) {
+      EXPECT_EQ(CEntry::FieldDiffers(base, changed, c.id), !c.same) << kFields[c.id].key;
+    }
   }
   CEntry other = base;
   other.frequency = kNever;
