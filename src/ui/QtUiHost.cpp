@@ -3,13 +3,13 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
 #include "app/Log.h"
+#include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
 namespace larkspire {
@@ -57,28 +57,29 @@ bool IsHeadless() {
   return !Hook() && QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
-MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
-                                 MsgButtons buttons, MsgAnswer default_answer) {
+MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
+                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer) {
   if (Hook()) return Hook()(text, caption, buttons, default_answer);
   if (IsHeadless()) {
     // Nobody can answer: record the box and take its default, so the run goes on.
-    log_.Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
+    if (log != nullptr) log->Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return default_answer;
   }
   QMessageBox box(buttons == MsgButtons::kOk ? QMessageBox::Information : QMessageBox::Question,
-                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent_);
+                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent);
   box.setDefaultButton(ToQt(default_answer));
   return FromQtButton(box.exec());
 }
 
+MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
+                                 MsgButtons buttons, MsgAnswer default_answer) {
+  return ShowQtMessage(parent_, &log_, text, caption, buttons, default_answer);
+}
+
 bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, std::string& text) {
   if (IsHeadless()) return false;
-  bool ok = false;
-  QString value = QInputDialog::getText(parent_, larkspire::ToQt(caption), larkspire::ToQt(prompt),
-                                        QLineEdit::Normal, larkspire::ToQt(text), &ok);
-  if (ok) text = FromQt(value);
-  return ok;
+  return RunPrompt(parent_, caption, prompt, text);
 }
 
 void CQtUiHost::OpenDocument(const std::string& path_or_address) {

@@ -1,0 +1,61 @@
+#include "ui/FlowWindow.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "app/AppCore.h"
+#include "ui/FlowText.h"
+#include "ui/QtText.h"
+
+namespace larkspire {
+
+CFlowWindow::CFlowWindow(QWidget* main_window, AppCore& core)
+    : CToolWindow(main_window, std::string(kCaption) + " - TCP/IP Communications",
+                  {core.Settings().TCPIPLeft, core.Settings().TCPIPTop, core.Settings().TCPIPRight,
+                   core.Settings().TCPIPBottom},
+                  core.Settings().TCPIPVisible),
+      core_(core),
+      text_(new QPlainTextEdit(this)),
+      clear_(new QPushButton(tr("&Clear"), this)) {
+  text_->setReadOnly(true);
+  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  QFont fixed = text_->font();
+  fixed.setStyleHint(QFont::Monospace);
+  fixed.setFamily(QStringLiteral("monospace"));
+  text_->setFont(fixed);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(clear_);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(text_);
+  layout->addLayout(buttons);
+  connect(clear_, &QPushButton::clicked, this, &CFlowWindow::Clear);
+  resize(560, 360);
+  RestoreState();
+}
+
+void CFlowWindow::AppendFlow(const std::string& text) {
+  core_.flow_has_content = true;
+  if (AppendFlowText(core_.flow_text, text)) {
+    text_->setPlainText(ToQtLines(core_.flow_text));
+  } else {
+    text_->moveCursor(QTextCursor::End);
+    text_->insertPlainText(ToQtLines(text));
+  }
+  text_->moveCursor(QTextCursor::End);
+  text_->ensureCursorVisible();
+}
+
+const std::string& CFlowWindow::FlowText() const { return core_.flow_text; }
+
+void CFlowWindow::Clear() {
+  core_.flow_text.clear();
+  text_->clear();
+}
+
+}  // namespace larkspire
