@@ -17,7 +17,7 @@ constexpr int kRows = 10000;
 
 // Entries with every sorted field filled, in an order unrelated to any of them.
 CEntryList MakeEntries(int count) {
-  static const char* kExaminers[] = {"NGUYEN, THANH", "PATEL, RAJ", "", "MORGAN, LISA",
+  static const char* kExaminers[] = {"NGUYEN, THANH", "PATEL, RAJ",    "",           "MORGAN, LISA",
                                      "OKAFOR, CHIDI", "brennan, kate", "SATO, KENJI"};
   CEntryList entries;
   std::vector<CEntry> all;

@@ -90,9 +90,8 @@ CBusyPanel::CBusyPanel(QWidget* parent)
   layout->addWidget(receive_light_);
   layout->addWidget(date_);
 
-  connect(timeout_choice_, &QComboBox::activated, this, [this](int index) {
-    emit TimeoutChosen(timeout_choice_->itemData(index).toUInt());
-  });
+  connect(timeout_choice_, &QComboBox::activated, this,
+          [this](int index) { emit TimeoutChosen(timeout_choice_->itemData(index).toUInt()); });
   UpdateVisibility();
 }
 

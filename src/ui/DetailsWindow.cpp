@@ -10,8 +10,7 @@
 
 namespace larkspire {
 
-CDetailsWindow::CDetailsWindow(QWidget* main_window, CSettings& settings,
-                               const CEntryList& entries)
+CDetailsWindow::CDetailsWindow(QWidget* main_window, CSettings& settings, const CEntryList& entries)
     : CToolWindow(main_window, std::string(kCaption) + " - Details",
                   {settings.DetailsLeft, settings.DetailsTop, settings.DetailsRight,
                    settings.DetailsBottom},

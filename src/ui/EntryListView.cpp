@@ -49,9 +49,8 @@ int CEntryListView::DefaultColumnWidth(int field_id) const {
 void CEntryListView::RestoreColumnWidths(CSettings& settings) {
   for (int id = 0; id < kFieldCount; ++id) {
     const CSetting* stored = settings.ColumnWidth(id);
-    const int width = stored != nullptr && !stored->Text().empty()
-                          ? static_cast<int>(stored->Int())
-                          : DefaultColumnWidth(id);
+    const int width = stored != nullptr && !stored->Text().empty() ? static_cast<int>(stored->Int())
+                                                                   : DefaultColumnWidth(id);
     setColumnHidden(id, width <= 0);
     if (width > 0) setColumnWidth(id, width);
   }

@@ -11,18 +11,16 @@
 namespace larkspire {
 namespace {
 
-constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly",
-                                              "&Never"};
+constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly", "&Never"};
 
 // Disabled while busy.
-constexpr int kIdleOnly[] = {kCmdSelectAll,         kCmdAdd,         kCmdUpdateAll,
-                             kCmdReport,            kCmdTestReturnAddress,
-                             kCmdTestNotifyAddresses, kCmdConfigure, kCmdUpgrade,
-                             kCmdAbout,             kCmdReportProblem};
+constexpr int kIdleOnly[] = {
+    kCmdSelectAll,           kCmdAdd,       kCmdUpdateAll, kCmdReport, kCmdTestReturnAddress,
+    kCmdTestNotifyAddresses, kCmdConfigure, kCmdUpgrade,   kCmdAbout,  kCmdReportProblem};
 // Disabled while busy or with no row selected.
-constexpr int kNeedSelection[] = {kCmdDaily,      kCmdWeekly,         kCmdMonthly, kCmdYearly,
-                                  kCmdNever,      kCmdDelete,         kCmdClearError,
-                                  kCmdUpdateSelected, kCmdDetails,    kCmdChangeField + kLastUpdate};
+constexpr int kNeedSelection[] = {
+    kCmdDaily,  kCmdWeekly,     kCmdMonthly,        kCmdYearly,  kCmdNever,
+    kCmdDelete, kCmdClearError, kCmdUpdateSelected, kCmdDetails, kCmdChangeField + kLastUpdate};
 // Disabled while busy or unless exactly one row is selected.
 constexpr int kNeedOneRow[] = {kCmdChangeField + kReference, kCmdWebpage};
 
@@ -71,8 +69,7 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   QMenu* sort = menu_bar->addMenu(tr("&Sort"));
   for (int id = 0; id < kFieldCount; ++id) {
     if (kFields[id].menu_caption == nullptr) continue;
-    QAction* action =
-        Add(kCmdSortByField + id, "By " + ToQt(kFields[id].menu_caption), window);
+    QAction* action = Add(kCmdSortByField + id, "By " + ToQt(kFields[id].menu_caption), window);
     action->setCheckable(true);
     sort->addAction(action);
   }

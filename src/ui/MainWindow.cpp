@@ -280,22 +280,48 @@ void CMainWindow::RunCommand(int command) {
     SetFrequencyCommand(command - kCmdDaily);
   } else {
     switch (command) {
-      case kCmdExit: close(); break;
-      case kCmdSelectAll: SelectAllCommand(); break;
-      case kCmdAdd: AddEntryCommand(); break;
-      case kCmdDelete: DeleteCommand(); break;
-      case kCmdClearError: ClearErrorCommand(); break;
+      case kCmdExit:
+        close();
+        break;
+      case kCmdSelectAll:
+        SelectAllCommand();
+        break;
+      case kCmdAdd:
+        AddEntryCommand();
+        break;
+      case kCmdDelete:
+        DeleteCommand();
+        break;
+      case kCmdClearError:
+        ClearErrorCommand();
+        break;
       case kCmdCancel:
         if (core_.Busy()) core_.SetAbort(kAbortCanceled);
         break;
-      case kCmdAscending: SortBy(SortTrigger::kAscending, 0); break;
-      case kCmdDescending: SortBy(SortTrigger::kDescending, 0); break;
-      case kCmdWebpage: OpenWebpageCommand(); break;
-      case kCmdDetails: ShowDetailsCommand(); break;
-      case kCmdReport: OpenReportCommand(); break;
-      case kCmdLogFile: OpenDocument(core_.Log().Path()); break;
-      case kCmdTcpIpFlow: flow_->Present(); break;
-      default: RunCoreCommand(command); break;
+      case kCmdAscending:
+        SortBy(SortTrigger::kAscending, 0);
+        break;
+      case kCmdDescending:
+        SortBy(SortTrigger::kDescending, 0);
+        break;
+      case kCmdWebpage:
+        OpenWebpageCommand();
+        break;
+      case kCmdDetails:
+        ShowDetailsCommand();
+        break;
+      case kCmdReport:
+        OpenReportCommand();
+        break;
+      case kCmdLogFile:
+        OpenDocument(core_.Log().Path());
+        break;
+      case kCmdTcpIpFlow:
+        flow_->Present();
+        break;
+      default:
+        RunCoreCommand(command);
+        break;
     }
   }
   RefreshCommandStates();

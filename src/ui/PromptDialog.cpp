@@ -11,8 +11,8 @@
 
 namespace larkspire {
 
-CPromptDialog::CPromptDialog(QWidget* parent, const std::string& caption,
-                             const std::string& prompt, const std::string& text)
+CPromptDialog::CPromptDialog(QWidget* parent, const std::string& caption, const std::string& prompt,
+                             const std::string& text)
     : QDialog(parent) {
   Build(caption, {{prompt, text}}, true);
 }

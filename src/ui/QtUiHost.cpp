@@ -22,29 +22,41 @@ MessageHook& Hook() {
 
 QMessageBox::StandardButton ToQt(MsgAnswer answer) {
   switch (answer) {
-    case MsgAnswer::kOk: return QMessageBox::Ok;
-    case MsgAnswer::kCancel: return QMessageBox::Cancel;
-    case MsgAnswer::kYes: return QMessageBox::Yes;
-    case MsgAnswer::kNo: return QMessageBox::No;
+    case MsgAnswer::kOk:
+      return QMessageBox::Ok;
+    case MsgAnswer::kCancel:
+      return QMessageBox::Cancel;
+    case MsgAnswer::kYes:
+      return QMessageBox::Yes;
+    case MsgAnswer::kNo:
+      return QMessageBox::No;
   }
   return QMessageBox::Ok;
 }
 
 MsgAnswer FromQtButton(int button) {
   switch (button) {
-    case QMessageBox::Cancel: return MsgAnswer::kCancel;
-    case QMessageBox::Yes: return MsgAnswer::kYes;
-    case QMessageBox::No: return MsgAnswer::kNo;
-    default: return MsgAnswer::kOk;
+    case QMessageBox::Cancel:
+      return MsgAnswer::kCancel;
+    case QMessageBox::Yes:
+      return MsgAnswer::kYes;
+    case QMessageBox::No:
+      return MsgAnswer::kNo;
+    default:
+      return MsgAnswer::kOk;
   }
 }
 
 QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
   switch (buttons) {
-    case MsgButtons::kOk: return QMessageBox::Ok;
-    case MsgButtons::kOkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MsgButtons::kYesNo: return QMessageBox::Yes | QMessageBox::No;
-    case MsgButtons::kYesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::kOk:
+      return QMessageBox::Ok;
+    case MsgButtons::kOkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::kYesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::kYesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
   }
   return QMessageBox::Ok;
 }

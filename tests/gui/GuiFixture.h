@@ -25,7 +25,7 @@ struct ShownBox {
 class CGuiFixture {
  public:
   // Settings given here are in place before AppCore reads them.
-  explicit CGuiFixture(const std::vector<std::pair<std::string, std::string>>& settings = {}) {
+  explicit CGuiFixture(std::initializer_list<std::pair<std::string, std::string>> settings = {}) {
     backend.Write(kSettingsGroup, "LogDir", dir.Path());
     backend.Write(kSettingsGroup, "ReportDir", dir.Path());
     backend.Write(kSettingsGroup, "OrgName", "Example Patent Group");

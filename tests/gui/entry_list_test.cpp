@@ -79,7 +79,8 @@ class EntryListTest : public QObject {
       const QImage first = image.copy(a * 16, 0, 16, 16);
       QVERIFY(first.pixelColor(0, 15).alpha() == 0);  // a corner stays clear
       for (int b = a + 1; b < kStateImageCount; ++b) {
-        QVERIFY2(first != image.copy(b * 16, 0, 16, 16), qPrintable(QString("%1 %2").arg(a).arg(b)));
+        QVERIFY2(first != image.copy(b * 16, 0, 16, 16),
+                 qPrintable(QString("%1 %2").arg(a).arg(b)));
       }
     }
   }
@@ -94,23 +95,19 @@ class EntryListTest : public QObject {
     QTest::newRow("by field resets the direction")
         << int(kReference) << true << SortTrigger::kByField << int(kExaminer) << int(kExaminer)
         << false;
-    QTest::newRow("header on another field") << int(kReference) << true
-                                             << SortTrigger::kHeaderClick << int(kFilingDate)
-                                             << int(kFilingDate) << false;
+    QTest::newRow("header on another field") << int(kReference) << true << SortTrigger::kHeaderClick
+                                             << int(kFilingDate) << int(kFilingDate) << false;
     QTest::newRow("header on the same field toggles")
         << int(kReference) << false << SortTrigger::kHeaderClick << int(kReference)
         << int(kReference) << true;
-    QTest::newRow("ascending on a text field") << int(kExaminer) << true
-                                               << SortTrigger::kAscending << 0 << int(kExaminer)
-                                               << false;
-    QTest::newRow("ascending on a date field") << int(kIssueDate) << false
-                                               << SortTrigger::kAscending << 0 << int(kIssueDate)
-                                               << true;
+    QTest::newRow("ascending on a text field")
+        << int(kExaminer) << true << SortTrigger::kAscending << 0 << int(kExaminer) << false;
+    QTest::newRow("ascending on a date field")
+        << int(kIssueDate) << false << SortTrigger::kAscending << 0 << int(kIssueDate) << true;
     QTest::newRow("descending on a text field")
         << int(kExaminer) << false << SortTrigger::kDescending << 0 << int(kExaminer) << true;
-    QTest::newRow("descending on Frequency") << int(kFrequency) << true
-                                             << SortTrigger::kDescending << 0 << int(kFrequency)
-                                             << false;
+    QTest::newRow("descending on Frequency")
+        << int(kFrequency) << true << SortTrigger::kDescending << 0 << int(kFrequency) << false;
   }
 
   void sortTriggers() {
@@ -174,8 +171,8 @@ class EntryListTest : public QObject {
       for (QAction* action : menu->actions()) list << action->text();
       return list;
     };
-    const QStringList plain = {"&Selected", "&All", "&Add...", "&Delete", "Clear &Error",
-                               "&Webpage", "&Details"};
+    const QStringList plain = {"&Selected",    "&All",     "&Add...", "&Delete",
+                               "Clear &Error", "&Webpage", "&Details"};
     QCOMPARE(texts(kExaminer), plain);
     QStringList with_reference = plain;
     with_reference.insert(6, "Change &Reference");

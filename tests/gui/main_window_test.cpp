@@ -3,10 +3,10 @@
 // and the saving at close.
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
-#include <QProgressBar>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -14,9 +14,12 @@
 #include "rules/Dates.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
+#include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
+#include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
+#include "ui/PromptDialog.h"
 
 using namespace larkspire;
 
@@ -60,6 +63,16 @@ void WithDialog(QAction* action, Play play) {
   QVERIFY(played);
 }
 
+// Records what it would open instead of starting the desktop's handler.
+class CRecordingWindow : public CMainWindow {
+ public:
+  using CMainWindow::CMainWindow;
+  void OpenDocument(const std::string& path_or_address) override {
+    opened.push_back(path_or_address);
+  }
+  std::vector<std::string> opened;
+};
+
 bool Enabled(CMainWindow& window, int command) {
   return window.Actions().Action(command)->isEnabled();
 }
@@ -95,6 +108,99 @@ class MainWindowTest : public QObject {
     const std::vector<std::string> pending = fixture.PendingList();
     QCOMPARE(pending.size(), std::size_t{1});
     QVERIFY(pending[0].starts_with("Larkspire_a"));
+    // The queue now shows: the sign in the busy strip and the File menu's two items.
+    QVERIFY(window.Busy().EmailSignShown());
+    QVERIFY(Enabled(window, kCmdSendEmail));
+    QVERIFY(Enabled(window, kCmdDeleteEmail));
+  }
+
+  void changingTheReferenceGoesThroughThePrompt() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    fixture.core->Entries().Insert(MakeEntry("OLD-1", "10/000,001"));
+    window.RefreshList();
+    Select(window, {0});
+    WithDialog<CPromptDialog>(
+        window.Actions().Action(kCmdChangeField + kReference), [](auto& dialog) {
+          QCOMPARE(dialog.windowTitle(), QString::fromLatin1("Larkspire\xAE - Change"));
+          QCOMPARE(dialog.Fields().size(), std::size_t{1});
+          QCOMPARE(dialog.Fields()[0]->text(), QString("OLD-1"));
+          dialog.Fields()[0]->setText("NEW-2");
+          dialog.accept();
+        });
+    QCOMPARE(fixture.core->Entries().At(0).Text(kReference), std::string("NEW-2"));
+    const std::vector<std::string> pending = fixture.PendingList();
+    QCOMPARE(pending.size(), std::size_t{1});
+    QVERIFY(pending[0].starts_with("Larkspire_c"));
+    // Cancel leaves the reference alone.
+    WithDialog<CPromptDialog>(window.Actions().Action(kCmdChangeField + kReference),
+                              [](auto& dialog) {
+                                dialog.Fields()[0]->setText("OTHER");
+                                dialog.reject();
+                              });
+    QCOMPARE(fixture.core->Entries().At(0).Text(kReference), std::string("NEW-2"));
+  }
+
+  void viewCommandsOpenTheirDocuments() {
+    CGuiFixture fixture;
+    SetStatusUrlBuilder(
+        [](const CEntry& entry) { return "http://pair.example/" + entry.AppNum2(); });
+    CRecordingWindow window(*fixture.core);
+    fixture.core->Entries().Insert(MakeEntry("A", "10/123,456"));
+    window.RefreshList();
+    Select(window, {0});
+    window.Actions().Action(kCmdWebpage)->trigger();
+    window.Actions().Action(kCmdLogFile)->trigger();
+    SetStatusUrlBuilder(nullptr);
+    QCOMPARE(window.opened, (std::vector<std::string>{"http://pair.example/10123456",
+                                                      fixture.dir.File("Larkspire.log")}));
+  }
+
+  void enterShowsTheDetailsOfTheSelection() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
+    window.RefreshList();
+    Select(window, {0});
+    window.List().setFocus();
+    QVERIFY(!window.Details().isVisible());
+    QTest::keyClick(&window.List(), Qt::Key_Return);
+    QVERIFY(window.Details().isVisible());
+    QTRY_VERIFY(window.Details().SummaryText().find("Reference:\tA\r\n") != std::string::npos);
+    // A new selection refreshes the open window.
+    fixture.core->Entries().Insert(MakeEntry("B", "10/000,002"));
+    window.RefreshList();
+    Select(window, {1});
+    QTRY_VERIFY(window.Details().SummaryText().find("Reference:\tB\r\n") != std::string::npos);
+  }
+
+  void flowLinesReachTheTcpIpWindow() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    fixture.core->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
+    fixture.core->FlowLog().Write("HttpGet(0): HTTP/1.0 200 OK", kFlowReceived);
+    window.DrainFlowLog();
+    QVERIFY(fixture.core->flow_has_content);
+    QVERIFY(window.Flow().FlowText().find("HttpGet(0): GET / HTTP/1.0\r\n") != std::string::npos);
+    QVERIFY(window.Flow().FlowText().ends_with("HttpGet(0): HTTP/1.0 200 OK\r\n"));
+  }
+
+  void theStoredTopRowComesBackAtTheTop() {
+    CGuiFixture fixture({{"TopIndex", "40"}});
+    for (int i = 0; i < 100; ++i) {
+      char number[16];
+      std::snprintf(number, sizeof number, "10/000,%03d", i);
+      fixture.core->Entries().Insert(MakeEntry(number, number));
+    }
+    CMainWindow window(*fixture.core);
+    window.Start();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.List().TopIndex(), 40);
+    window.List().ScrollToTopIndex(55);
+    QVERIFY(window.close());
+    QCOMPARE(fixture.core->Settings().TopIndex.Int(), 55LL);
   }
 
   void addedEntryIsSelectedAloneInItsSortedPlace() {
@@ -136,8 +242,8 @@ class MainWindowTest : public QObject {
     window.SortBy(SortTrigger::kByField, kReference);
     const char* numbers[] = {"10/000,001", "10/000,002", "10/000,003", "10/000,004", "10/000,005"};
     for (int i = 0; i < 5; ++i) {
-      fixture.core->Entries().Insert(MakeEntry(std::string(1, static_cast<char>('A' + i)),
-                                               numbers[i]));
+      fixture.core->Entries().Insert(
+          MakeEntry(std::string(1, static_cast<char>('A' + i)), numbers[i]));
     }
     window.RefreshList();
     Select(window, {1, 2, 4});
@@ -239,21 +345,27 @@ class MainWindowTest : public QObject {
       fixture.core->Entries().Insert(MakeEntry(number, number));
     }
     window.RefreshList();
-    const int need_selection[] = {kCmdDaily, kCmdNever, kCmdDelete, kCmdClearError,
-                                  kCmdUpdateSelected, kCmdDetails, kCmdChangeField + kLastUpdate};
+    const int need_selection[] = {kCmdDaily,
+                                  kCmdNever,
+                                  kCmdDelete,
+                                  kCmdClearError,
+                                  kCmdUpdateSelected,
+                                  kCmdDetails,
+                                  kCmdChangeField + kLastUpdate};
     const int need_one[] = {kCmdChangeField + kReference, kCmdWebpage};
-    const int idle_only[] = {kCmdSelectAll, kCmdAdd, kCmdUpdateAll, kCmdSortByField + kReference,
-                             kCmdAscending, kCmdDescending, kCmdReport, kCmdTestReturnAddress,
-                             kCmdTestNotifyAddresses, kCmdConfigure, kCmdUpgrade, kCmdAbout,
-                             kCmdReportProblem};
+    const int idle_only[] = {
+        kCmdSelectAll,           kCmdAdd,        kCmdUpdateAll, kCmdSortByField + kReference,
+        kCmdAscending,           kCmdDescending, kCmdReport,    kCmdTestReturnAddress,
+        kCmdTestNotifyAddresses, kCmdConfigure,  kCmdUpgrade,   kCmdAbout,
+        kCmdReportProblem};
     const int always[] = {kCmdExit, kCmdLogFile, kCmdTcpIpFlow, kCmdHelpContents,
                           kCmdGoToPublisher};
     struct Case {
       std::initializer_list<int> rows;
       bool busy;
     };
-    for (const Case& c : {Case{{}, false}, Case{{1}, false}, Case{{0, 2}, false},
-                          Case{{1}, true}, Case{{0, 2}, true}}) {
+    for (const Case& c : {Case{{}, false}, Case{{1}, false}, Case{{0, 2}, false}, Case{{1}, true},
+                          Case{{0, 2}, true}}) {
       Select(window, c.rows);
       if (c.busy) fixture.core->BeginBusy("Update Status", 3);
       const std::size_t n = c.rows.size();

@@ -53,8 +53,7 @@ class ToolWindowsTest : public QObject {
     QWidget main;
     CFlowWindow window(&main, *fixture.core);
     QVERIFY(!fixture.core->flow_has_content);
-    QCOMPARE(window.windowTitle(),
-             QString::fromLatin1("Larkspire\xAE - TCP/IP Communications"));
+    QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - TCP/IP Communications"));
     const std::string line = "000.01 HttpGet(0): Connecting to 127.0.0.1:8080\r\n";
     for (int i = 0; i < 500; ++i) window.AppendFlow(line);
     QVERIFY(fixture.core->flow_has_content);
@@ -71,8 +70,11 @@ class ToolWindowsTest : public QObject {
   }
 
   void flowWindowRemembersPlaceAndVisibility() {
-    CGuiFixture fixture({{"TCPIPLeft", "30"}, {"TCPIPTop", "40"}, {"TCPIPRight", "530"},
-                         {"TCPIPBottom", "340"}, {"TCPIPVisible", "1"}});
+    CGuiFixture fixture({{"TCPIPLeft", "30"},
+                         {"TCPIPTop", "40"},
+                         {"TCPIPRight", "530"},
+                         {"TCPIPBottom", "340"},
+                         {"TCPIPVisible", "1"}});
     QWidget main;
     {
       CFlowWindow window(&main, *fixture.core);

@@ -1,10 +1,11 @@
 // An exception that escapes an event handler shows "Unhandled Exception" and ends the process
 // at once; the exit code 9999 reaches a parent process as 9999 % 256 = 15. Each case runs in a
 // child process, which reports the box it showed through a pipe.
-#include <QtTest>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QtTest>
+#include <stdexcept>
 
 #include "GuiFixture.h"
 #include "ui/Application.h"
