@@ -39,13 +39,27 @@ CFlowWindow::CFlowWindow(QWidget* main_window, AppCore& core)
   RestoreState();
 }
 
-void CFlowWindow::AppendFlow(const std::string& text) {
+void CFlowWindow::AppendFlow(const std::string& text) { AppendFlowLines({text}); }
+
+void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
+  if (texts.empty()) return;
   core_.flow_has_content = true;
-  if (AppendFlowText(core_.flow_text, text)) {
+  // Each text follows the length rule on its own; the widget then shows the outcome once.
+  bool cut = false;
+  std::string added;
+  for (const std::string& text : texts) {
+    if (AppendFlowText(core_.flow_text, text)) {
+      cut = true;
+      added.clear();
+    } else {
+      added += text;
+    }
+  }
+  if (cut) {
     text_->setPlainText(ToQtLines(core_.flow_text));
   } else {
     text_->moveCursor(QTextCursor::End);
-    text_->insertPlainText(ToQtLines(text));
+    text_->insertPlainText(ToQtLines(added));
   }
   text_->moveCursor(QTextCursor::End);
   text_->ensureCursorVisible();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/ToolWindow.h"
 
@@ -21,6 +22,8 @@ class CFlowWindow : public CToolWindow {
   CFlowWindow(QWidget* main_window, AppCore& core);
 
   void AppendFlow(const std::string& text);
+  // The same for many lines in a row, with one update of the widget.
+  void AppendFlowLines(const std::vector<std::string>& texts);
   const std::string& FlowText() const;
   // "&Clear": empties the text; whether anything was ever appended stays known.
   void Clear();

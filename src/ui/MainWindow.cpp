@@ -215,11 +215,13 @@ void CMainWindow::OnTimeoutChosen(unsigned ms) {
 
 void CMainWindow::DrainFlowLog() {
   const uint64_t now = MonotonicMillis();
-  for (const FlowLine& line : core_.FlowLog().Drain()) {
-    flow_->AppendFlow(line.text);
+  std::vector<std::string> texts;
+  for (FlowLine& line : core_.FlowLog().Drain()) {
     if (line.activity == kFlowSent) busy_->LightSend(now);
     if (line.activity == kFlowReceived) busy_->LightReceive(now);
+    texts.push_back(std::move(line.text));
   }
+  flow_->AppendFlowLines(texts);
   busy_->DimLights(now);
 }
 

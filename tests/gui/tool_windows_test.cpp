@@ -63,6 +63,16 @@ class ToolWindowsTest : public QObject {
     QVERIFY(text.ends_with(line));
     // The widget shows the same lines with LF alone.
     QCOMPARE(window.TextField().toPlainText(), ToQtLines(text));
+    // Many lines at once come out as they would one by one.
+    std::string one_by_one = text;
+    std::vector<std::string> batch;
+    for (int i = 0; i < 300; ++i) {
+      batch.push_back(std::to_string(i) + " " + line);
+      AppendFlowText(one_by_one, batch.back());
+    }
+    window.AppendFlowLines(batch);
+    QCOMPARE(window.FlowText(), one_by_one);
+    QCOMPARE(window.TextField().toPlainText(), ToQtLines(one_by_one));
     window.findChild<QPushButton*>()->click();
     QVERIFY(window.FlowText().empty());
     QVERIFY(window.TextField().toPlainText().isEmpty());
