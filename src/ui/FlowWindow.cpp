@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppCore.h"
-#include "ui/FlowText.h"
+#include "ui/FlowTail.h"
 #include "ui/QtText.h"
 
 namespace larkspire {

@@ -7,7 +7,7 @@
 #include "rules/Dates.h"
 #include "ui/ChangeSummary.h"
 #include "ui/DetailsWindow.h"
-#include "ui/FlowText.h"
+#include "ui/FlowTail.h"
 #include "ui/FlowWindow.h"
 #include "ui/QtText.h"
 

@@ -1,4 +1,4 @@
-#include "ui/FlowText.h"
+#include "ui/FlowTail.h"
 
 namespace larkspire {
 
