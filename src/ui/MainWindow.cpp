@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/AppCore.h"
+#include "app/RunSequence.h"
+#include "notify/EmailQueue.h"
 #include "platform/Clock.h"
 #include "rules/Dates.h"
 #include "ui/BusyPanel.h"
@@ -75,15 +77,15 @@ CMainWindow::CMainWindow(AppCore& core)
     connect(menu, &QMenu::aboutToShow, this, &CMainWindow::RefreshCommandStates);
   }
 
-  LoadRun();
+  // The tool windows exist before the load, which already asks the window to show the list.
+  details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
+  flow_ = new CFlowWindow(this, core_);
+  InitializeRun(core_);
   RestorePlacement(*this, MainPlacement(core_.Settings()));
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
   busy_->SetDate(FormatDayNumber(TodayDayNumber()));
   busy_->SetTimeoutChoice(core_.TimeoutMs());
-
-  details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
-  flow_ = new CFlowWindow(this, core_);
 
   RefreshCommandStates();
   connect(&tick_, &QTimer::timeout, this, [this] {
@@ -94,16 +96,33 @@ CMainWindow::CMainWindow(AppCore& core)
 }
 
 CMainWindow::~CMainWindow() {
-  tick_.stop();
+  if (!saved_) SaveAtDestruction();
   core_.FlowLog().SetEnabled(false);
   core_.SetUi(nullptr);
 }
 
 void CMainWindow::Start() {
-  RefreshTitle();
   show();
   list_->ScrollToTopIndex(static_cast<int>(core_.Settings().TopIndex.Int()));
-  QTimer::singleShot(0, this, &CMainWindow::RunFirstShow);
+  switch (DecideFirstShow(core_)) {
+    case FirstShowAction::kClose:
+      RequestClose();
+      return;
+    case FirstShowAction::kConfigure:
+      RefreshTitle();
+      core_.MessageBox(
+          "Larkspire has not been configured yet: set the organisation name, the SMTP server and "
+          "the addresses first.");
+      RequestClose();
+      return;
+    case FirstShowAction::kRunInstallationAndUpdate:
+      RefreshTitle();
+      QTimer::singleShot(0, this, [this] {
+        StartUnattendedWork(core_);
+        RefreshCommandStates();
+      });
+      return;
+  }
 }
 
 // UiHost -------------------------------------------------------------------------------------
@@ -154,13 +173,9 @@ bool CMainWindow::event(QEvent* event) {
 
 void CMainWindow::closeEvent(QCloseEvent* event) {
   if (saved_) return;
-  if (core_.Busy()) {
-    // The work stops at its next step and ends the busy period, which closes the window.
-    core_.SetAbort(kAbortClosing);
-    event->ignore();
-    return;
-  }
-  if (!MayCloseWithPendingEmail()) {
+  // While busy the work stops at its next step and ends the busy period, which closes the
+  // window; otherwise the pending e-mail decides.
+  if (!ConfirmClose(core_)) {
     event->ignore();
     return;
   }
@@ -173,7 +188,7 @@ void CMainWindow::SaveAtDestruction() {
   tick_.stop();
   details_->Retire();
   flow_->Retire();
-  SaveCoreFiles();
+  SaveAtExit(core_);
   CSettings& settings = core_.Settings();
   SavePlacement(*this, MainPlacement(settings));
   settings.TopIndex.SetInt(list_->TopIndex());
@@ -191,7 +206,7 @@ void CMainWindow::RefreshCommandStates() {
   CommandState state;
   state.busy = core_.Busy();
   state.selected = core_.Entries().SelectedCount();
-  state.email_pending = !state.busy && EmailWaiting();
+  state.email_pending = !state.busy && EmailPending(core_);
   const int focused = list_->FocusedRow();
   if (focused >= 0 && static_cast<std::size_t>(focused) < core_.Entries().Size()) {
     state.focused_frequency = core_.Entries().At(static_cast<std::size_t>(focused)).frequency;

@@ -38,8 +38,9 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   void RefreshTitle() override;
   void RequestClose() override;
 
-  // The first show: title, placement of the top row, then (once the event loop runs) what the
-  // run should do first, and in an unattended run the close.
+  // The first show: title and the top row; then the run closes when the data file was
+  // rejected or nothing is configured yet, and an unattended run starts its work once the
+  // event loop runs.
   void Start();
 
   // Runs one menu command by its identifier (see MainActions.h).
@@ -73,15 +74,10 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   void SelectionChanged();
   void ShowContextMenu(int field, const QPoint& global_pos);
   void OnTimeoutChosen(unsigned ms);
-  // Window destruction's saving: the core's files, then placement, top row, widths and sort.
+  // Window destruction's saving, once: the core's files, then placement, top row, widths and
+  // sort. The accepted close does it; a window destroyed without one does it then.
   void SaveAtDestruction();
 
-  // What reaches into the core's commands (MainWindowCommands.cpp).
-  void LoadRun();
-  void RunFirstShow();
-  bool MayCloseWithPendingEmail();
-  void SaveCoreFiles();
-  bool EmailWaiting() const;
   void RunCoreCommand(int command);
   void AddEntryCommand();
   void DeleteCommand();
@@ -98,8 +94,8 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   CMainActions* actions_;
   CBusyPanel* busy_;
   CEntryListView* list_;
-  CDetailsWindow* details_;
-  CFlowWindow* flow_;
+  CDetailsWindow* details_ = nullptr;
+  CFlowWindow* flow_ = nullptr;
   QTimer tick_;
   bool saved_ = false;
 };

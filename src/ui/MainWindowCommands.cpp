@@ -5,7 +5,6 @@
 
 #include "app/AppCore.h"
 #include "app/EntryCommands.h"
-#include "app/RunSequence.h"
 #include "notify/EmailQueue.h"
 #include "notify/Reports.h"
 #include "retrieval/UpdateDriver.h"
@@ -28,31 +27,6 @@ constexpr int kRecipientsNotifyAddresses = 1;
 constexpr int kReferenceEditFlags = 0x8001;
 
 }  // namespace
-
-void CMainWindow::LoadRun() { InitializeRun(core_); }
-
-void CMainWindow::RunFirstShow() {
-  switch (DecideFirstShow(core_)) {
-    case FirstShowAction::kClose:
-      close();
-      return;
-    case FirstShowAction::kConfigure:
-      break;
-    case FirstShowAction::kRunInstallationAndUpdate:
-      if (core_.auto_run) {
-        UpdateStatus(core_, false);
-        RefreshList();
-      }
-      break;
-  }
-  if (core_.auto_run) RequestClose();
-}
-
-bool CMainWindow::MayCloseWithPendingEmail() { return SendPendingEmail(core_, true, false); }
-
-void CMainWindow::SaveCoreFiles() { SaveAtExit(core_); }
-
-bool CMainWindow::EmailWaiting() const { return EmailPending(core_); }
 
 void CMainWindow::RunCoreCommand(int command) {
   switch (command) {

@@ -143,17 +143,18 @@ class MainWindowTest : public QObject {
 
   void viewCommandsOpenTheirDocuments() {
     CGuiFixture fixture;
-    SetStatusUrlBuilder(
-        [](const CEntry& entry) { return "http://pair.example/" + entry.AppNum2(); });
     CRecordingWindow window(*fixture.core);
     fixture.core->Entries().Insert(MakeEntry("A", "10/123,456"));
     window.RefreshList();
     Select(window, {0});
+    const std::string status_url = fixture.core->Entries().At(0).StatusUrl();
+    QVERIFY(!status_url.empty());
     window.Actions().Action(kCmdWebpage)->trigger();
     window.Actions().Action(kCmdLogFile)->trigger();
-    SetStatusUrlBuilder(nullptr);
-    QCOMPARE(window.opened, (std::vector<std::string>{"http://pair.example/10123456",
-                                                      fixture.dir.File("Larkspire.log")}));
+    window.Actions().Action(kCmdReport)->trigger();
+    QCOMPARE(window.opened, (std::vector<std::string>{status_url, fixture.dir.File("Larkspire.log"),
+                                                      fixture.dir.File("Larkspire.html")}));
+    QVERIFY(QFile::exists(QString::fromStdString(fixture.dir.File("Larkspire.html"))));
   }
 
   void enterShowsTheDetailsOfTheSelection() {

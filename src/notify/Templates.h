@@ -1,0 +1,58 @@
+// The built-in text templates and their expansion. A template is text with bracketed
+// references ("[OrgName]", "[Status?same|changed]") that are replaced by variable values.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace larkspire {
+
+class AppCore;
+class CEntry;
+
+// Template numbers, as the resources are named.
+enum TemplateId : int {
+  kTemplateActivity = 1,
+  kTemplateEntryAdded = 2,
+  kTemplateEntryChanged = 3,
+  kTemplateEntryDeleted = 4,
+  kTemplateTestEmail = 5,
+  kTemplateReportHeader = 6,
+  kTemplateReportRow = 7,
+  kTemplateReportFooter = 8,
+  kTemplateStatusChange = 9,
+  kTemplateWelcome = 10,
+  kTemplateRules = 11,
+  kTemplateUpgrade = 12,
+  kTemplateProblem = 13,
+};
+
+// The template's text (CR LF line ends), or nothing when the resource is missing or empty.
+std::optional<std::string> LoadTemplate(int number);
+
+// Appends the expansion of a template to out, byte for byte. References resolve through
+// LookupVariable, so the entry slots below decide what entry names mean.
+void ExpandTemplate(AppCore& app, std::string_view text, std::string& out);
+
+// The two entry slots that variable lookup reads: the entry being reported on and, for the
+// "Old" names and [AllChanges], a copy of it as it was before. They belong to the
+// user-interface thread. A scope fills them for its lifetime and puts back what was there
+// before, so a lookup that needs its own entry (a status page address, say) can open a scope
+// in the middle of an expansion without emptying the slots under it.
+class CExpansionScope {
+ public:
+  explicit CExpansionScope(const CEntry* current, const CEntry* previous = nullptr);
+  ~CExpansionScope();
+  CExpansionScope(const CExpansionScope&) = delete;
+  CExpansionScope& operator=(const CExpansionScope&) = delete;
+
+ private:
+  const CEntry* saved_current_;
+  const CEntry* saved_previous_;
+};
+
+const CEntry* CurrentEntry();
+const CEntry* PreviousEntry();
+
+}  // namespace larkspire

@@ -1,0 +1,31 @@
+// The variables that templates and rules-file values refer to by name: the application's own
+// (settings, counters, times, fixed texts), then the current entry's named values, then the
+// previous entry's through the "Old" suffix.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace larkspire {
+
+class AppCore;
+class CEntry;
+
+// Publisher addresses used when the rules file names none.
+inline constexpr const char* kDefaultActivityAddress = "activity@larkspire.example";
+inline constexpr const char* kDefaultSupportAddress = "support@larkspire.example";
+inline constexpr const char* kProductPageAddress = "http://www.larkspire.example/Larkspire/";
+
+// Never fails: a name nothing knows comes back as "[" + name + "]"; a known name whose value is
+// empty gives "-". Names compare ignoring case. Entry names resolve through the slots of
+// CExpansionScope.
+std::string LookupVariable(AppCore& app, std::string_view name);
+
+// For each compared field whose text differs, "<caption> (now): <current>" CR LF
+// "<caption> (was): <previous>"; fields separated by an empty line. Empty when nothing differs.
+std::string AllChanges(const CEntry& current, const CEntry& previous);
+
+// "***LastFetch(n): " address CR LF page CR LF for each page of the most recent entry fetch.
+std::string LastFetch(const AppCore& app);
+
+}  // namespace larkspire

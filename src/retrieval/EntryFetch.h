@@ -1,0 +1,38 @@
+// Which status-site pages belong to an entry, whether a fetched page is a failure page, and
+// how the entry's fields are read from its pages. Callers open a CExpansionScope on the entry
+// around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rules/StatusUrl.h"
+
+namespace larkspire {
+
+class AppCore;
+class CEntry;
+
+inline constexpr const char* kNoDataMessage = "No data in the patent office webpage.";
+inline constexpr const char* kIncompletePageMessage =
+    "The patent office webpage is not complete. You might want to try again.";
+
+// StatusPageUrl, the first status page's address, comes with rules/StatusUrl.h because the
+// StatusUrl variable needs it too.
+
+// Whether a page holds a rules text: exact search, then ignoring case. An empty text (a key the
+// rules file lacks) is held by every page.
+bool PageContains(std::string_view page, std::string_view text);
+// The status page, and with an application number also the foreign-priority and continuity
+// pages. Always returns "".
+std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls);
+// "" or the explanation of the rules' validate section for a failure page; explanations that
+// begin with "!" stop a whole update run.
+std::string ValidatePage(AppCore& app, const std::string& page, bool skip_search_method);
+// Fills the working entry from the pages (raw as fetched, and normalised); "" on success.
+std::string ParseEntryPages(AppCore& app, CEntry& entry, const std::vector<std::string>& urls,
+                            const std::vector<std::string>& raw_pages,
+                            const std::vector<std::string>& normalized_pages);
+
+}  // namespace larkspire

@@ -1,0 +1,27 @@
+// The pages of the master-list import: the customer-number search page, the first result page
+// of each customer number (how many result sets it has) and each result set's table.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+class AppCore;
+class CEntry;
+
+// -1 the customer-number page, 0 the first result page, any other value a later result set.
+// MasterListCookie and MasterListIndex must be set on the AppCore before the lookup.
+std::string MasterListUrl(AppCore& app, int page_index);
+std::string ReadCustomerNumbers(AppCore& app, const std::string& page,
+                                std::vector<std::string>& numbers);
+std::string ReadMasterListCount(AppCore& app, const std::string& page,
+                                const std::string& customer_number, int& count);
+// Each row that names a valid application number is handed to add_entry (with the add flags
+// the caller chose); a non-empty error text from it stops the page.
+using AddEntryFunction = std::function<std::string(CEntry entry)>;
+std::string ReadMasterListTable(AppCore& app, const std::string& page,
+                                const AddEntryFunction& add_entry);
+
+}  // namespace larkspire

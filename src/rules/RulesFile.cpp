@@ -1,0 +1,146 @@
+#include "rules/RulesFile.h"
+
+#include "app/AppCore.h"
+#include "notify/Templates.h"
+#include "notify/Variables.h"
+#include "platform/Files.h"
+#include "rules/PageText.h"
+
+namespace larkspire {
+namespace {
+
+constexpr std::size_t kReadBlockSize = 4096;
+
+// The file is read in blocks, each kept up to its first NUL byte, so stray NULs never reach
+// the text.
+std::string ReadRulesFile(const std::string& path) {
+  std::string bytes;
+  if (path.empty() || !ReadWholeFile(path, bytes)) return std::string();
+  std::string text;
+  text.reserve(bytes.size());
+  const std::string_view all(bytes);
+  for (std::size_t block = 0; block < all.size(); block += kReadBlockSize) {
+    std::string_view piece = all.substr(block, kReadBlockSize);
+    text.append(piece.substr(0, piece.find('\0')));
+  }
+  return text;
+}
+
+// The lines of one section after its header: the header line's remainder plus every following
+// line that begins with a blank, ";" or is empty.
+std::string_view SectionBody(std::string_view rules, std::size_t start, std::size_t line_end) {
+  const std::size_t npos = std::string_view::npos;
+  while (line_end != npos && line_end + 2 < rules.size()) {
+    const char next = rules[line_end + 2];
+    if (next != '\r' && next != ';' && next != ' ') break;
+    // Searching from the next line's first character: for an empty line that is its own CR,
+    // so the line after it is judged on its own.
+    line_end = rules.find("\r\n", line_end + 2);
+  }
+  return rules.substr(start, line_end == npos ? npos : line_end - start);
+}
+
+// "[Name#find=replace#...]" references replaced by variable values; the pattern escapes
+// "[[]" and "[]]" are left for the matcher. Inserted values are never rescanned.
+std::string SubstituteVariables(AppCore& app, std::string value) {
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t open = value.find('[', pos);
+    if (open == std::string::npos) break;
+    const std::string_view at = std::string_view(value).substr(open);
+    if (at.starts_with("[[]") || at.starts_with("[]]")) {
+      pos = open + 3;
+      continue;
+    }
+    const std::size_t close = value.find(']', open + 1);
+    if (close == std::string::npos) break;
+    std::string name = value.substr(open + 1, close - open - 1);
+    std::string pieces;
+    if (!name.starts_with("*")) {
+      const std::size_t hash = name.find('#');
+      if (hash != std::string::npos) {
+        pieces = name.substr(hash + 1);
+        name.erase(hash);
+      }
+    }
+    std::string replacement = LookupVariable(app, name);
+    while (!pieces.empty()) {
+      std::string piece = SplitHead(pieces, "#");
+      const std::size_t equals = piece.find('=');
+      if (equals == std::string::npos) continue;
+      replacement = ReplaceAll(replacement, std::string_view(piece).substr(0, equals),
+                               std::string_view(piece).substr(equals + 1));
+    }
+    value.replace(open, close + 1 - open, replacement);
+    pos = open + replacement.size();
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string RulesFilePath(const AppCore& app) {
+  const std::string& log_dir = app.Settings().LogDir.Text();
+  if (log_dir.empty()) return std::string();
+  return JoinPath(JoinPath(log_dir, kAppName), "rules.txt");
+}
+
+bool IsAcceptableRulesText(std::string_view text) {
+  return text.starts_with(kVersionMarker) && text.find(kEndOfRulesLine) != std::string_view::npos;
+}
+
+void LoadRules(AppCore& app) {
+  std::string rules = LoadTemplate(kTemplateRules).value_or(std::string());
+  std::string file = ReadRulesFile(RulesFilePath(app));
+  if (IsAcceptableRulesText(file) &&
+      ValueAfterMarker(rules, kVersionMarker) < ValueAfterMarker(file, kVersionMarker)) {
+    rules = std::move(file);
+  }
+  app.rules_version = ValueAfterMarker(rules, kVersionMarker);
+  app.rules_text = std::move(rules);
+}
+
+std::string ValueAfterMarker(std::string_view text, std::string_view marker) {
+  std::size_t found = text.find(marker);
+  if (found == std::string_view::npos) found = UpperAnsi(text).find(UpperAnsi(marker));
+  if (found == std::string_view::npos) return std::string();
+  const std::size_t start = text.find_first_not_of(' ', found + marker.size());
+  if (start == std::string_view::npos) return std::string();
+  const std::size_t end = text.find_first_of("\r\n", start);
+  if (end == std::string_view::npos) return std::string();
+  return TrimDash(text.substr(start, end - start));
+}
+
+std::string LookupRule(AppCore& app, std::string_view section,
+                       std::optional<std::string_view> key) {
+  const std::string_view rules = app.rules_text;
+  std::string header = "\r\n";
+  header += section;
+  header += ':';
+  const std::size_t found = rules.find(header);
+  if (found == std::string_view::npos) return std::string();
+  const std::size_t start = found + header.size();
+  const std::size_t line_end = rules.find("\r\n", start);
+  if (!key) {
+    return std::string(rules.substr(
+        start, line_end == std::string_view::npos ? std::string_view::npos : line_end - start));
+  }
+
+  const std::string_view body = SectionBody(rules, start, line_end);
+  std::string entry = "\r\n ";
+  entry += *key;
+  entry += ": ";
+  const std::size_t at = body.find(entry);
+  if (at == std::string_view::npos) return std::string();
+  const std::size_t value_start = at + entry.size();
+  const std::size_t value_end = body.find("\r\n", value_start);
+  std::string value(body.substr(value_start, value_end == std::string_view::npos
+                                                 ? std::string_view::npos
+                                                 : value_end - value_start));
+
+  value = ReplaceAll(value, "\\r\\n", "\r\n");
+  value = ReplaceAll(value, "\\\\", "\\");
+  return SubstituteVariables(app, std::move(value));
+}
+
+}  // namespace larkspire
