@@ -9,6 +9,7 @@
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
 #include "ui/QtUiHost.h"
+#include "ui/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   using namespace larkspire;
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
         // The window saves the data file and reports as it is destroyed: still under the lock.
         CMainWindow window(core);
         window.setAttribute(Qt::WA_DeleteOnClose, false);
+        RouteTerminationSignalsTo(&window);
         window.Start();
         exit_code = app.exec();
       }
