@@ -381,6 +381,30 @@ class MainWindowTest : public QObject {
     }
   }
 
+  void frequencyMarkFollowsTheFocusedRowAndTheCommandSetsTheSelection() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    CEntry weekly = MakeEntry("A", "10/000,001");
+    weekly.frequency = kWeekly;
+    CEntry yearly = MakeEntry("B", "10/000,002");
+    yearly.frequency = kYearly;
+    fixture.core->Entries().Insert(weekly);
+    fixture.core->Entries().Insert(yearly);
+    window.RefreshList();
+    CEntryListView& list = window.List();
+    list.setCurrentIndex(list.model()->index(0, 0));
+    QVERIFY(window.Actions().Action(kCmdWeekly)->isChecked());
+    QVERIFY(!window.Actions().Action(kCmdYearly)->isChecked());
+    list.setCurrentIndex(list.model()->index(1, 0));
+    QVERIFY(window.Actions().Action(kCmdYearly)->isChecked());
+    QVERIFY(!window.Actions().Action(kCmdWeekly)->isChecked());
+    Select(window, {0, 1});
+    window.Actions().Action(kCmdNever)->trigger();
+    QCOMPARE(fixture.core->Entries().At(0).frequency, int32_t{kNever});
+    QCOMPARE(fixture.core->Entries().At(1).frequency, int32_t{kNever});
+    QCOMPARE(list.model()->data(list.model()->index(0, kFrequency)).toString(), QString("Never"));
+  }
+
   void shortcutsOfDisabledCommandsDoNothingWhileBusy() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
