@@ -25,7 +25,6 @@ class CBusyPanel : public QWidget {
   void SetProgress(int position);
   void SetStatusText(const std::string& text);
   void End();
-  bool IsBusy() const { return busy_; }
   // Whether the time-out choice is offered during this busy period.
   void ShowTimeoutChoice(bool visible);
   // Seconds waited so far and allowed in all; a range of 0 empties the bar.

@@ -17,8 +17,6 @@ class CEntryListView : public QTableView {
  public:
   CEntryListView(CEntryList& entries, QWidget* parent = nullptr);
 
-  CEntryListModel& Model() { return *model_; }
-
   // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font.
   int DefaultColumnWidth(int field_id) const;
   // A stored width wins over the default; 0 hides the column.

@@ -432,11 +432,16 @@ class MainWindowTest : public QObject {
     QVERIFY(busy.CancelButton().isHidden());
     fixture.core->BeginBusy("Update Status", 5);
     QVERIFY(!busy.CancelButton().isHidden());
+    QVERIFY(!busy.TimeoutBar().isHidden());
     QVERIFY(!window.List().isEnabled());
     QCOMPARE(busy.StatusLabel().text(), QString("Update Status"));
     QCOMPARE(busy.Progress().maximum(), 5);
+    fixture.core->TimeoutMs() = 60000;
+    fixture.core->BeginNetworkWait(60);
+    window.CheckTimeout();
+    QCOMPARE(busy.TimeoutBar().maximum(), 60);
+    QCOMPARE(fixture.core->AbortReason(), kAbortNone);
     fixture.core->TimeoutMs() = 0;
-    fixture.core->BeginNetworkWait(1);
     window.CheckTimeout();
     QCOMPARE(fixture.core->AbortReason(), kAbortTimedOut);
     fixture.core->EndNetworkWait();
@@ -444,6 +449,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(fixture.core->AbortReason(), kAbortCanceled);
     fixture.core->EndBusy();
     QVERIFY(busy.CancelButton().isHidden());
+    QVERIFY(busy.TimeoutBar().isHidden());
     QVERIFY(window.List().isEnabled());
   }
 
