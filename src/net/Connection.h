@@ -1,0 +1,80 @@
+// One outgoing TCP connection, used by one task on its worker thread. Every step is described
+// in the TCP/IP flow log, every failure is a CAppError with a fixed message, and the task's
+// cancel flag is looked at between socket steps. The socket never blocks the worker for more
+// than one 50 ms poll, so a cancel or an abort is noticed promptly even while connecting to a
+// host that drops packets.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "net/CancelFlag.h"
+#include "net/FlowLog.h"
+
+namespace larkspire {
+
+inline constexpr const char* kCanceledMessage = "Windows: Operation canceled.";
+inline constexpr const char* kNoResolveMessage =
+    "WinSock: Unable to reach server (no IP connectivity).";
+inline constexpr const char* kNoSocketMessage = "WinSock: Can't get a socket.";
+inline constexpr const char* kRefusedMessage =
+    "WinSock: Unable to initiate session (connection refused).";
+inline constexpr const char* kCantConnectMessage =
+    "WinSock: Unable to initiate session (can't connect).";
+inline constexpr const char* kDisconnectedMessage = "WinSock: Disconnected by server.";
+inline constexpr const char* kUnknownErrorMessage = "WinSock: Unknown error.";
+
+// Writes label + message to the flow log (status activity) and throws it as a CAppError.
+[[noreturn]] void RaiseLogged(CFlowLog* flow_log, const std::string& label,
+                              const std::string& message);
+
+class CConnection {
+ public:
+  // Creates the socket. The cancel flag and the flow log (null for none) must outlive the
+  // connection; the task record that owns the connection holds both.
+  CConnection(const CCancelFlag* cancel, CFlowLog* flow_log, std::string label);
+  // Closes the socket if it is still open; never throws.
+  ~CConnection();
+  CConnection(const CConnection&) = delete;
+  CConnection& operator=(const CConnection&) = delete;
+
+  // "host" or "host:port"; a dotted IPv4 address is used as it is, a name is resolved.
+  void Connect(const std::string& host_text, int default_port);
+  // Sends all of the text. With a log text, the flow log shows "Sending " + log text in place
+  // of the text itself (the SMTP password line).
+  void Send(std::string_view text, const char* log_text = nullptr);
+  // Everything up to the peer's close. With size_only the flow log shows chunk lengths only.
+  std::string ReceiveAll(bool size_only);
+  // Reads one (possibly multi-line) numbered reply; true when its code is the expected one.
+  bool Expect(int code);
+  std::string LocalHostName();
+
+  // From another thread: wakes whatever the worker is waiting for. The socket is shut down,
+  // not closed, so its number cannot be reused under the worker; the worker closes it.
+  void Cancel();
+
+  [[noreturn]] void Raise(const std::string& message);
+  void WriteFlow(std::string_view text, int activity);
+
+ private:
+  // The socket for the next step; -1 once it is closed or cancelled.
+  int UsableSocket();
+  bool Cancelled();
+  // After a socket call: failure, or a cancel from another thread, is a disconnection; then
+  // the task's cancel flag.
+  void CheckStep(bool failed);
+  // Waits up to 50 ms for the socket to become readable (events POLLIN) or writable (POLLOUT).
+  bool PollReady(int fd, short events, bool& failed);
+  void Close();
+
+  const CCancelFlag* cancel_;
+  CFlowLog* flow_log_;
+  std::string label_;
+  std::mutex mutex_;
+  int socket_ = -1;
+  bool cancelled_ = false;
+};
+
+}  // namespace larkspire

@@ -1,0 +1,128 @@
+#include "net/HttpGet.h"
+
+#include "app/AppCore.h"
+#include "net/Base64.h"
+#include "net/Connection.h"
+#include "net/NetworkWait.h"
+#include "net/TextChecks.h"
+
+namespace larkspire {
+namespace {
+
+constexpr const char* kRefusedHint = " You may need to start USPTO/Direct.";
+constexpr std::size_t kStatusExamined = 255;
+constexpr std::size_t kDetailMessageMax = 254;
+
+bool IsBitSet(uint32_t mask, std::size_t bit) { return bit < 32 && ((mask >> bit) & 1u) != 0; }
+
+void ReplaceBlanks(std::string& path) {
+  for (std::size_t at = 0; (at = path.find(' ', at)) != std::string::npos; at += 3) {
+    path.replace(at, 1, "%20");
+  }
+}
+
+std::string BuildRequest(const CHttpGetTask& task, const std::string& host,
+                         const std::string& path, const std::string& form_data) {
+  std::string request = form_data.empty() ? "GET " : "POST ";
+  request += path;
+  request +=
+      " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en-us\r\nCache-Control: no-cache\r\n"
+      "Pragma: no-cache\r\nUser-Agent: ";
+  request += task.user_agent;
+  request += "\r\nHost: " + host + "\r\n";
+  if (!task.credentials.empty()) {
+    request += "Authorization: Basic " + Base64Encode(task.credentials) + "\r\n";
+  }
+  if (!form_data.empty()) {
+    request += "Content-Type: application/x-www-form-urlencoded\r\n";
+    request += "Content-Length: " + std::to_string(form_data.size()) + "\r\n";
+  }
+  request += "\r\n";
+  request += form_data;
+  return request;
+}
+
+}  // namespace
+
+std::string RunTask(CHttpGetTask& task) {
+  CFlowLog* flow_log = task.flow_log.get();
+  auto fail = [&](const std::string& message) { RaiseLogged(flow_log, task.label, message); };
+
+  std::string url = task.url;
+  if (url.empty() || HasLineBreakOrNul(url)) fail(kBadUrlMessage);
+  if (url[0] == '"' || url[0] == '\'') url = url.size() >= 2 ? url.substr(1, url.size() - 2) : "";
+  if (StartsWithIgnoringCase(url, "http://")) url.erase(0, 7);
+  if (url.find("://") != std::string::npos) fail(kBadUrlMessage);
+
+  const std::size_t slash = url.find('/');
+  const std::string host = url.substr(0, slash);
+  std::string path = slash == std::string::npos ? "/" : url.substr(slash);
+  std::string form_data;
+  if (const std::size_t marks = path.find("??"); marks != std::string::npos) {
+    form_data = path.substr(marks + 2);
+    path.erase(marks);
+  }
+  ReplaceBlanks(path);
+
+  CConnection connection(&task.cancel, flow_log, task.label);
+  CLiveConnection::Registration registration(task.live, connection);
+  connection.Connect(host, 80);
+  connection.Send(BuildRequest(task, host, path, form_data));
+  const std::string response = connection.ReceiveAll(task.size_only);
+
+  const std::size_t line_end = response.find_first_of("\r\n");
+  if (line_end == std::string::npos) fail(kGetFailedMessage);
+  const std::string status = response.substr(0, std::min(line_end, kStatusExamined));
+  if (!StartsWithIgnoringCase(status, "HTTP") || status.find("200 ", 5) == std::string::npos) {
+    std::string message = kGetFailedMessage;
+    if (const std::size_t blank = status.find(' '); blank != std::string::npos) {
+      message += " (" + status.substr(blank + 1) + ")";
+      if (message.size() > kDetailMessageMax) message.resize(kDetailMessageMax);
+    }
+    fail(message);
+  }
+  const std::size_t header_end = response.find("\r\n\r\n");
+  if (header_end == std::string::npos) fail(kGetFailedMessage);
+  return response.substr(header_end + 4);
+}
+
+std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+                    uint32_t size_only_mask, std::vector<std::string>& pages) {
+  const std::string first = urls.empty() ? std::string() : urls[0];
+  app.Log().Write("Update '%s'\n", first.substr(0, first.find('?')).c_str());
+  pages.clear();
+  if (urls.empty()) return kBadUrlMessage;
+
+  const std::string& proxy = app.Settings().ProxyServer.Text();
+  std::vector<CHttpGetTask> tasks(urls.size());
+  for (std::size_t i = 0; i < urls.size(); ++i) {
+    CHttpGetTask& task = tasks[i];
+    task.user_agent = kAppName;
+    task.url = urls[i];
+    task.label = "HttpGet(" + std::to_string(i) + "): ";
+    task.size_only = IsBitSet(size_only_mask, i);
+    task.flow_log = app.SharedFlowLog();
+    // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
+    if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
+      task.url.insert(5, "//" + proxy);
+    }
+  }
+  if (!app.timeout_fixed) app.ReloadTimeoutFromSetting();
+
+  std::string error =
+      WaitForGroup(app, &AppCore::RegisterHttpGroup, tasks, app.TimeoutMs(),
+                   static_cast<int>(app.TimeoutMs() / 1000), "HttpGet: Operation timed out.", pages);
+  if (error == kRefusedMessage) error += kRefusedHint;
+  return error;
+}
+
+std::string HttpGet(AppCore& app, const std::string& url, bool direct, bool size_only,
+                    std::string& page) {
+  std::vector<std::string> pages;
+  std::string error = HttpGet(app, std::vector<std::string>{url}, direct ? 1u : 0u,
+                              size_only ? 1u : 0u, pages);
+  if (error.empty()) page = std::move(pages[0]);
+  return error;
+}
+
+}  // namespace larkspire

@@ -1,0 +1,47 @@
+// Fetching web pages: one HTTP/1.0 request per URL, all URLs of a call in parallel, normally
+// through the USPTO/Direct client's local proxy. The entry points run on the user-interface
+// thread and return an error text (empty on success); they never throw.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/CancelFlag.h"
+#include "net/FlowLog.h"
+#include "net/LiveConnection.h"
+
+namespace larkspire {
+
+class AppCore;
+
+inline constexpr const char* kBadUrlMessage = "HttpGet: Bad URL.";
+inline constexpr const char* kGetFailedMessage = "HttpGet: HTTP Get Failed.";
+
+// One request, copied into its worker.
+struct CHttpGetTask {
+  CCancelFlag cancel;
+  std::string user_agent = "HttpGet";
+  std::string url;
+  std::string credentials;  // "user:password" for basic authentication; empty for none
+  bool size_only = false;   // the flow log shows received lengths instead of the text
+  // Shared, so the sink outlives a worker that is abandoned after a time-out.
+  std::shared_ptr<CFlowLog> flow_log;
+  std::string label;
+  CLiveConnection live;
+};
+
+// The task run on the worker thread: the body of the page, or a CAppError.
+std::string RunTask(CHttpGetTask& task);
+
+// Bit i of direct_mask sends URL i direct instead of through the ProxyServer setting; bit i of
+// size_only_mask logs only the lengths of what URL i receives. pages is cleared, and on
+// success holds one body per URL in URL order.
+std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+                    uint32_t size_only_mask, std::vector<std::string>& pages);
+// One URL; page is assigned only on success.
+std::string HttpGet(AppCore& app, const std::string& url, bool direct, bool size_only,
+                    std::string& page);
+
+}  // namespace larkspire

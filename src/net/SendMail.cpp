@@ -1,0 +1,170 @@
+#include "net/SendMail.h"
+
+#include <fstream>
+#include <vector>
+
+#include "app/AppCore.h"
+#include "net/Base64.h"
+#include "net/Connection.h"
+#include "net/MailFormat.h"
+#include "net/NetworkWait.h"
+#include "net/PasswordScramble.h"
+#include "net/TextChecks.h"
+#include "platform/Clock.h"
+
+namespace larkspire {
+namespace {
+
+constexpr std::size_t kReadPieceBytes = 4096;
+
+// The file in pieces of 4096 bytes, each piece taken up to its first zero byte; a file that
+// cannot be opened reads as empty.
+std::string ReadMessageFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string text;
+  char piece[kReadPieceBytes];
+  while (file) {
+    file.read(piece, sizeof piece);
+    const std::string_view got(piece, static_cast<std::size_t>(file.gcount()));
+    text.append(got.substr(0, got.find('\0')));
+  }
+  return text;
+}
+
+// Takes a leading "To: " or "Cc: " line (any case) off the text into value. False when the
+// line has no CR LF, which means the file is not sent.
+bool TakeHeaderLine(std::string& text, std::string_view prefix, std::string& value,
+                    bool& found) {
+  found = false;
+  if (!StartsWithIgnoringCase(text, prefix)) return true;
+  const std::size_t end = text.find("\r\n");
+  if (end == std::string::npos) return false;
+  value = text.substr(prefix.size(), end - prefix.size());
+  text.erase(0, end + 2);
+  found = true;
+  return true;
+}
+
+}  // namespace
+
+char SendMail(CSendMailTask& task) {
+  CFlowLog* flow_log = task.flow_log.get();
+  auto fail = [&](const char* message) { RaiseLogged(flow_log, task.label, message); };
+  const std::string date_line = FormatDateLine(NowUnixMillis() / 1000);
+
+  CConnection connection(&task.cancel, flow_log, task.label);
+  CLiveConnection::Registration registration(task.live, connection);
+  connection.Connect(task.server, 25);
+  const std::string host = connection.LocalHostName();
+  auto command = [&](const std::string& text, int code, const char* error,
+                     const char* log_text = nullptr) {
+    connection.Send(text, log_text);
+    if (!connection.Expect(code)) fail(error);
+  };
+
+  if (!connection.Expect(220)) fail(kSmtpProtocolMessage);
+  if (!task.user_name.empty()) {
+    command("EHLO " + host + "\r\n", 250, kSmtpProtocolMessage);
+    command("AUTH LOGIN\r\n", 334, kSmtpProtocolMessage);
+    command(Base64Encode(task.user_name) + "\r\n", 334, kSmtpProtocolMessage);
+    command(Base64Encode(task.password) + "\r\n", 235, kSmtpProtocolMessage, "***password***");
+  } else {
+    command("HELO " + host + "\r\n", 250, kSmtpProtocolMessage);
+  }
+
+  // The addresses also go into header lines, so a line break anywhere in them is refused
+  // before anything of them is sent.
+  if (HasLineBreakOrNul(task.from) || HasLineBreakOrNul(task.reply_to)) fail(kSmtpSenderMessage);
+  const std::vector<std::string> sender = SplitAddressList(task.from);
+  command("MAIL From: " + BracketAddress(sender.empty() ? std::string() : sender[0]) + "\r\n",
+          250, kSmtpSenderMessage);
+  for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
+    if (HasLineBreakOrNul(*list)) fail(kSmtpRecipientMessage);
+  }
+  for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
+    for (const std::string& address : SplitAddressList(*list)) {
+      command("RCPT To: " + BracketAddress(address) + "\r\n", 250, kSmtpRecipientMessage);
+    }
+  }
+  command("DATA\r\n", 354, kSmtpProtocolMessage);
+  if (task.html) fail("SendMail: HTML format not supported at this time.");
+  if (!task.attachments.empty()) fail("SendMail: Attached files not supported at this time.");
+
+  std::string message = date_line;
+  message += "From: " + task.from + "\r\n";
+  if (!task.reply_to.empty()) message += "Reply-to: " + task.reply_to + "\r\n";
+  message += "To: " + task.to + "\r\n";
+  if (!task.cc.empty()) message += "Cc: " + task.cc + "\r\n";
+  if (!task.cc2.empty()) message += "Cc: " + task.cc2 + "\r\n";
+  message += "X-Mailer: " + task.mailer + "\r\n";
+  message += task.body;
+  command(DotStuff(message) + "\r\n.\r\n", 250, kSmtpProtocolMessage);
+  connection.Send("QUIT\r\n");
+  return 0;
+}
+
+std::string SendEmail(AppCore& app, const std::string& path, const std::string& description,
+                      int recipient_kind, const CPublisherMailboxes& publisher) {
+  app.Log().Write("Send E-Mail '%s'\n", description.c_str());
+  std::string text = ReadMessageFile(path);
+  if (text.empty()) return "";
+
+  std::string to;
+  std::string cc;
+  bool found = false;
+  if (!TakeHeaderLine(text, "To: ", to, found)) return "";
+  if (found) recipient_kind = kMailToFileLine;
+  if (!TakeHeaderLine(text, "Cc: ", cc, found)) return "";
+
+  CSettings& settings = app.Settings();
+  switch (recipient_kind) {
+    case kMailToReturnAddress:
+      to = settings.ReturnAddress.Text();
+      break;
+    case kMailToNotifyAddresses:
+      to = settings.NotifyAddress.Joined();
+      break;
+    case kMailToActivity:
+      to = publisher.activity;
+      break;
+    case kMailToSupport:
+      to = publisher.support;
+      break;
+    case kMailToFileLine:
+      break;
+    default:
+      return "";
+  }
+
+  CSendMailTask task;
+  task.server = settings.SmtpServer.Text();
+  task.user_name = settings.UserName.Text();
+  task.password = UnscramblePassword(settings.Password.Text());
+  task.from = settings.ReturnAddress.Text();
+  task.reply_to = settings.ReturnAddress.Text();
+  task.to = to;
+  task.cc = cc;
+  task.mailer = kAppName;
+  task.body = std::move(text);
+  task.flow_log = app.SharedFlowLog();
+
+  // The group's own 30 s decides; a time-out fixed by an outer caller stays fixed afterwards.
+  const bool was_fixed = app.timeout_fixed;
+  app.timeout_fixed = true;
+  const unsigned timeout_ms = kSendEmailTimeoutMs;
+  std::vector<char> results;
+  const std::string error = WaitForGroup(
+      app, &AppCore::RegisterSmtpGroup, std::vector<CSendMailTask>{task}, timeout_ms,
+      static_cast<int>(kSendEmailTimeoutMs / 1000), "SendEmail: Operation timed out.", results);
+  app.timeout_fixed = was_fixed;
+
+  if (!error.empty()) {
+    app.Log().Write("Send E-Mail error '%s'\n", error.c_str());
+    settings.CountEmailBatchFailed.Increment();
+  } else {
+    settings.CountEmailBatchSucceeded.Increment();
+  }
+  return error;
+}
+
+}  // namespace larkspire

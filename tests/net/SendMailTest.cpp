@@ -1,0 +1,341 @@
+#include "net/SendMail.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "app/AppCore.h"
+#include "net/Connection.h"
+#include "net/NetTestApp.h"
+#include "net/PasswordScramble.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "support/ScopedTimeZone.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempDir.h"
+
+namespace larkspire {
+namespace {
+
+constexpr int64_t kNoonUtcMillis = 1796817600000;  // Wed 2026-12-09 12:00:00 UTC
+constexpr const char* kMessage = "Subject: Status change\r\n\r\nThe status has changed.\r\n";
+
+std::string HostName() {
+  char name[256] = "";
+  ::gethostname(name, sizeof name);
+  return name;
+}
+
+class SendMailTest : public ::testing::Test {
+ protected:
+  SendMailTest() {
+    SetFakeClockForTesting(kNoonUtcMillis);
+    CSettings& settings = test_.App().Settings();
+    settings.ReturnAddress.Set("me@office.example");
+    settings.LogDir.Set(dir_.Path());
+  }
+  ~SendMailTest() override { SetFakeClockForTesting(std::nullopt); }
+
+  std::string Send(CSmtpTestServer& server, const std::string& file_text, int kind = 0) {
+    test_.App().Settings().SmtpServer.Set(server.HostPort());
+    const std::string path = dir_.File("message.tmp");
+    EXPECT_TRUE(SaveFileAtomically(path, file_text));
+    return SendEmail(test_.App(), path, "the test message", kind, publisher_);
+  }
+  std::string Log() {
+    std::string log;
+    ReadWholeFile(JoinPath(dir_.Path(), kLogFileName), log);
+    return log;
+  }
+  long long Succeeded() { return test_.App().Settings().CountEmailBatchSucceeded.Int(0); }
+  long long Failed() { return test_.App().Settings().CountEmailBatchFailed.Int(0); }
+
+  CTempDir dir_;
+  CNetTestApp test_{5000};
+  CPublisherMailboxes publisher_{"activity@larkspire.example", "support@larkspire.example"};
+};
+
+TEST_F(SendMailTest, WithoutUserNameTheDialogueUsesHelo) {
+  CScopedTimeZone zone("EST5");
+  CSmtpTestServer server;
+  EXPECT_EQ(Send(server, kMessage), "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  const std::vector<std::string> expected = {"HELO " + HostName(), "MAIL From: <me@office.example>",
+                                             "RCPT To: <me@office.example>", "DATA", "QUIT"};
+  EXPECT_EQ(server.Lines(), expected);
+  EXPECT_EQ(server.Data(),
+            "Date: Wed, 09 Dec 2026 07:00:00 -0500\r\n"
+            "From: me@office.example\r\n"
+            "Reply-to: me@office.example\r\n"
+            "To: me@office.example\r\n"
+            "X-Mailer: Larkspire\r\n"
+            "Subject: Status change\r\n\r\nThe status has changed.\r\n");
+  EXPECT_EQ(Succeeded(), 1);
+  EXPECT_EQ(Failed(), 0);
+  EXPECT_NE(Log().find("> Send E-Mail 'the test message'\r\n"), std::string::npos);
+  EXPECT_EQ(Log().find("error"), std::string::npos);
+  EXPECT_TRUE(test_.FlowHas("SendMail: Sending 'QUIT\\r\\n' ..."));
+}
+
+TEST_F(SendMailTest, WithUserNameTheDialogueAuthenticatesAndHidesThePassword) {
+  CSettings& settings = test_.App().Settings();
+  settings.UserName.Set("user");
+  settings.Password.Set(ScramblePassword("secret"));
+  CSmtpTestServer server;
+  EXPECT_EQ(Send(server, kMessage), "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  const std::vector<std::string> expected = {"EHLO " + HostName(),
+                                             "AUTH LOGIN",
+                                             "dXNlcg==",
+                                             "c2VjcmV0",
+                                             "MAIL From: <me@office.example>",
+                                             "RCPT To: <me@office.example>",
+                                             "DATA",
+                                             "QUIT"};
+  EXPECT_EQ(server.Lines(), expected);
+  EXPECT_TRUE(test_.FlowHas("SendMail: Sending 'dXNlcg==\\r\\n' ..."));
+  EXPECT_TRUE(test_.FlowHas("SendMail: Sending ***password***"));
+  for (const std::string& line : test_.FlowTexts()) {
+    EXPECT_EQ(line.find("c2VjcmV0"), std::string::npos) << line;
+  }
+}
+
+TEST_F(SendMailTest, MultiLineEhloReplyIsReadWholeBeforeTheNextCommand) {
+  test_.App().Settings().UserName.Set("user");
+  std::atomic<bool> early{false};
+  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
+    if (line.rfind("EHLO", 0) != 0) return false;
+    c.Write("250-test.example greets you\r\n");
+    early = c.DataArrives(300);
+    c.Write("250 AUTH LOGIN\r\n");
+    return true;
+  });
+  EXPECT_EQ(Send(server, kMessage), "");
+  EXPECT_FALSE(early);
+  ASSERT_TRUE(server.WaitForSessions(1));
+  EXPECT_EQ(server.Lines().at(1), "AUTH LOGIN");
+}
+
+TEST_F(SendMailTest, AddressListsGiveOneRcptEachAndAppearWholeInTheHeaders) {
+  std::vector<std::string>& notify = test_.App().Settings().NotifyAddress.Items();
+  notify = {"a@x.example", "b@y.example (Bee Name)"};
+  CSmtpTestServer server;
+  EXPECT_EQ(Send(server, std::string("Cc: Carl <c@z.example>\r\n") + kMessage, 1), "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  const std::vector<std::string> lines = server.Lines();
+  const std::vector<std::string> rcpts(lines.begin() + 2, lines.begin() + 5);
+  EXPECT_EQ(rcpts, (std::vector<std::string>{"RCPT To: <a@x.example>", "RCPT To: <b@y.example>",
+                                             "RCPT To: <c@z.example>"}));
+  const std::string data = server.Data();
+  EXPECT_NE(data.find("\r\nTo: a@x.example, b@y.example (Bee Name)\r\nCc: Carl <c@z.example>\r\n"
+                      "X-Mailer: Larkspire\r\nSubject: Status change\r\n"),
+            std::string::npos)
+      << data;
+}
+
+TEST_F(SendMailTest, RecipientKindChoosesTheToList) {
+  test_.App().Settings().NotifyAddress.Items() = {"n1@x.example", "n2@x.example"};
+  const struct {
+    int kind;
+    std::string file_prefix;
+    std::vector<std::string> rcpts;
+  } cases[] = {
+      {0, "", {"RCPT To: <me@office.example>"}},
+      {1, "", {"RCPT To: <n1@x.example>", "RCPT To: <n2@x.example>"}},
+      {2, "", {"RCPT To: <activity@larkspire.example>"}},
+      {3, "", {"RCPT To: <support@larkspire.example>"}},
+      {4, "To: t@x.example\r\n", {"RCPT To: <t@x.example>"}},
+      {0, "to: lower@x.example\r\n", {"RCPT To: <lower@x.example>"}},
+      {3, "TO: Tess <t@x.example>, u@x.example\r\n", {"RCPT To: <t@x.example>",
+                                                      "RCPT To: <u@x.example>"}},
+  };
+  for (const auto& c : cases) {
+    CSmtpTestServer server;
+    EXPECT_EQ(Send(server, c.file_prefix + kMessage, c.kind), "") << c.kind;
+    ASSERT_TRUE(server.WaitForSessions(1));
+    std::vector<std::string> rcpts;
+    for (const std::string& line : server.Lines()) {
+      if (line.rfind("RCPT", 0) == 0) rcpts.push_back(line);
+    }
+    EXPECT_EQ(rcpts, c.rcpts) << c.kind << " " << c.file_prefix;
+  }
+}
+
+TEST_F(SendMailTest, NothingIsSentForEmptyFilesUnfinishedLinesOrUnknownKinds) {
+  CSmtpTestServer server;
+  const struct {
+    std::string text;
+    int kind;
+  } cases[] = {
+      {"", 0},
+      {std::string("\0Subject: hidden behind a zero byte\r\n", 37), 0},
+      {"To: a@x.example", 0},
+      {"To: a@x.example\r\nCc: c@x.example", 0},
+      {"cc: c@x.example", 1},
+      {kMessage, 5},
+      {kMessage, -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Send(server, c.text, c.kind), "") << c.text;
+  EXPECT_EQ(SendEmail(test_.App(), dir_.File("missing.tmp"), "missing", 0, publisher_), "");
+  EXPECT_EQ(server.Accepted(), 0);
+  EXPECT_EQ(Succeeded(), 0);
+  EXPECT_EQ(Failed(), 0);
+}
+
+TEST_F(SendMailTest, ZeroBytesCutEachReadPiece) {
+  // The first 4096-byte piece ends at its zero byte; the second piece is read whole.
+  std::string text = std::string(kMessage) + std::string(10, '\0');
+  text.resize(4096, 'z');
+  text += "tail\r\n";
+  CSmtpTestServer server;
+  EXPECT_EQ(Send(server, text), "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  EXPECT_NE(server.Data().find("The status has changed.\r\ntail\r\n"), std::string::npos);
+}
+
+TEST_F(SendMailTest, LinesStartingWithADotAreDoubledOnTheWire) {
+  CSmtpTestServer server;
+  EXPECT_EQ(Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
+            "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\n..lf"
+                               "\r\r\n..cr\r\n"),
+            std::string::npos)
+      << server.Data();
+}
+
+TEST_F(SendMailTest, DateLineCarriesTheLocalZone) {
+  const struct {
+    const char* zone;
+    const char* date;
+  } cases[] = {
+      {"NST3:30", "Date: Wed, 09 Dec 2026 08:30:00 -0330\r\n"},
+      {"IST-5:30", "Date: Wed, 09 Dec 2026 17:30:00 +0530\r\n"},
+      {"EST5", "Date: Wed, 09 Dec 2026 07:00:00 -0500\r\n"},
+  };
+  for (const auto& c : cases) {
+    CScopedTimeZone zone(c.zone);
+    CSmtpTestServer server;
+    EXPECT_EQ(Send(server, kMessage), "");
+    ASSERT_TRUE(server.WaitForSessions(1));
+    EXPECT_EQ(server.Data().rfind(c.date, 0), 0u) << server.Data();
+  }
+}
+
+TEST_F(SendMailTest, RejectedRepliesGiveTheirErrors) {
+  auto reject = [](const std::string& verb, const std::string& reply) {
+    return [verb, reply](const std::string& line, CTestConnection& c) {
+      if (line.rfind(verb, 0) != 0) return false;
+      c.Write(reply);
+      return true;
+    };
+  };
+  auto reject_message = [](const std::string& line, CTestConnection& c) {
+    if (line != "DATA") return false;
+    c.Write("354 go ahead\r\n");
+    c.ReadUntil("\r\n.\r\n");
+    c.Write("554 5.7.1 Message rejected\r\n");
+    return true;
+  };
+  const struct {
+    CSmtpTestServer::Script script;
+    bool with_user;
+    std::string error;
+    std::string last_line;
+  } cases[] = {
+      {reject("", "554 No service\r\n"), false, kSmtpProtocolMessage, ""},
+      {reject("HELO", "501 Bad name\r\n"), false, kSmtpProtocolMessage, "HELO " + HostName()},
+      {reject("EHLO", "502 Not here\r\n"), true, kSmtpProtocolMessage, "EHLO " + HostName()},
+      {reject("AUTH", "504 Unrecognized\r\n"), true, kSmtpProtocolMessage, "AUTH LOGIN"},
+      {reject("MAIL", "550 5.1.0 Sender rejected\r\n"), false, kSmtpSenderMessage,
+       "MAIL From: <me@office.example>"},
+      {reject("RCPT", "550 5.1.1 No such user\r\n"), false, kSmtpRecipientMessage,
+       "RCPT To: <me@office.example>"},
+      {reject("DATA", "503 Bad sequence\r\n"), false, kSmtpProtocolMessage, "DATA"},
+      {reject_message, false, kSmtpProtocolMessage, "DATA"},
+  };
+  long long failures = 0;
+  for (const auto& c : cases) {
+    test_.App().Settings().UserName.Set(c.with_user ? "user" : "");
+    CSmtpTestServer server(c.script);
+    EXPECT_EQ(Send(server, kMessage), c.error) << c.last_line;
+    ASSERT_TRUE(server.WaitForSessions(1));
+    const std::vector<std::string> lines = server.Lines();
+    // The dialogue stops at the rejected command; no QUIT follows an error.
+    EXPECT_EQ(lines.empty() ? std::string() : lines.back(), c.last_line);
+    EXPECT_TRUE(test_.FlowHas("SendMail: " + c.error));
+    EXPECT_EQ(Failed(), ++failures);
+  }
+  EXPECT_NE(Log().find("> Send E-Mail error '" + std::string(kSmtpSenderMessage) + "'\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Succeeded(), 0);
+}
+
+TEST_F(SendMailTest, LineBreaksInAddressesAreRefusedBeforeTheyAreSent) {
+  CSettings& settings = test_.App().Settings();
+  const struct {
+    std::string return_address;
+    std::vector<std::string> notify;
+    std::string error;
+    std::string absent;
+  } cases[] = {
+      {"me@office.example\r\nRCPT To: <evil@x.example>", {}, kSmtpSenderMessage, "MAIL"},
+      {std::string("me@office.example\0x", 19), {}, kSmtpSenderMessage, "MAIL"},
+      {"me@office.example", {"a@x.example", "b@x.example\nBcc: evil@x.example"},
+       kSmtpRecipientMessage, "RCPT"},
+  };
+  for (const auto& c : cases) {
+    settings.ReturnAddress.Set(c.return_address);
+    settings.NotifyAddress.Items() = c.notify;
+    CSmtpTestServer server;
+    EXPECT_EQ(Send(server, kMessage, c.notify.empty() ? 0 : 1), c.error);
+    ASSERT_TRUE(server.WaitForSessions(1));
+    for (const std::string& line : server.Lines()) {
+      EXPECT_NE(line.rfind(c.absent, 0), 0u) << line;
+      EXPECT_EQ(line.find("evil"), std::string::npos) << line;
+    }
+  }
+}
+
+TEST_F(SendMailTest, ServerClosingMidDialogueIsADisconnection) {
+  CSmtpTestServer server([](const std::string& line, CTestConnection& c) {
+    if (line.rfind("MAIL", 0) != 0) return false;
+    c.Close();
+    return true;
+  });
+  EXPECT_EQ(Send(server, kMessage), kDisconnectedMessage);
+}
+
+TEST_F(SendMailTest, RefusedConnectionHasNoProxyHint) {
+  test_.App().Settings().SmtpServer.Set("127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
+  const std::string path = dir_.File("message.tmp");
+  ASSERT_TRUE(SaveFileAtomically(path, kMessage));
+  EXPECT_EQ(SendEmail(test_.App(), path, "refused", 0, publisher_), kRefusedMessage);
+  EXPECT_EQ(Failed(), 1);
+}
+
+TEST_F(SendMailTest, SilentServerEndsAtTheWindowTimerWithTheSendEmailPrefix) {
+  test_.App().TimeoutMs() = 300;
+  test_.UseWindowTimer();
+  CSmtpTestServer server([](const std::string&, CTestConnection& c) {
+    c.Stall();
+    return true;
+  });
+  EXPECT_EQ(Send(server, kMessage), "SendEmail: Operation timed out.");
+  EXPECT_EQ(test_.App().AbortReason(), kAbortNone);
+  EXPECT_EQ(Failed(), 1);
+  EXPECT_EQ(test_.Ui().busy_ranges, std::vector<int>{30});
+}
+
+TEST_F(SendMailTest, AFixedTimeOutStaysAsTheCallerLeftIt) {
+  for (bool fixed : {false, true}) {
+    test_.App().timeout_fixed = fixed;
+    CSmtpTestServer server;
+    EXPECT_EQ(Send(server, kMessage), "");
+    EXPECT_EQ(test_.App().timeout_fixed, fixed);
+  }
+}
+
+}  // namespace
+}  // namespace larkspire
