@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "net/SendMail.h"
+
 namespace larkspire {
 
 class AppCore;
@@ -19,6 +21,8 @@ std::string PostEmail(AppCore& app, const CEntry& entry, int template_number,
 bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode);
 // Expands a template into a work file and sends it at once to the recipients of mode.
 std::string SendTemplateNow(AppCore& app, int template_number, int mode, bool show_result);
+// The publisher's mailboxes from the rules in use, or the built-in ones.
+CPublisherMailboxes PublisherMailboxes(AppCore& app);
 // Whether a queue exists (the logging directory is set and the pending list can be read).
 bool EmailPending(const AppCore& app);
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/Files.h"
 
 namespace larkspire {
 namespace {
@@ -61,14 +60,6 @@ std::optional<std::string> LzExpand(std::string_view data) {
     }
   }
   return out;
-}
-
-std::optional<std::size_t> LzExpandFile(const std::string& from, const std::string& to) {
-  std::string packed;
-  if (!ReadWholeFile(from, packed)) return std::nullopt;
-  std::optional<std::string> expanded = LzExpand(packed);
-  if (!expanded || !SaveFileAtomically(to, *expanded)) return std::nullopt;
-  return expanded->size();
 }
 
 }  // namespace larkspire

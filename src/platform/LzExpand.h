@@ -18,8 +18,4 @@ inline constexpr std::string_view kLzSignature{"SZDD\x88\xF0\x27\x33", 8};
 // other than 'A', or packed data that ends before the stated length is reached.
 std::optional<std::string> LzExpand(std::string_view data);
 
-// Expands the file at from into to (replacing it). Returns the number of bytes written, or
-// nothing when from cannot be read, to cannot be written or the data is damaged.
-std::optional<std::size_t> LzExpandFile(const std::string& from, const std::string& to);
-
 }  // namespace larkspire

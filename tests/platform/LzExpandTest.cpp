@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
-#include "support/TempDir.h"
 
 namespace larkspire {
 namespace {
@@ -74,22 +73,6 @@ TEST(LzExpandTest, DamagedCompressedDataFailsCleanly) {
   EXPECT_FALSE(LzExpand(other_mode).has_value());
   // A reference whose second byte is missing.
   EXPECT_FALSE(LzExpand(Packed(5, std::string_view("\x00\xF0", 2))).has_value());
-}
-
-TEST(LzExpandTest, FileExpansionReplacesTheTargetAndCountsTheBytes) {
-  CTempDir dir;
-  const std::string from = dir.File("download.tmp");
-  const std::string to = dir.File("program");
-  ASSERT_TRUE(SaveFileAtomically(from, ReadData("binary.bin_")));
-  ASSERT_TRUE(SaveFileAtomically(to, std::string(10000, 'x')));
-  EXPECT_EQ(LzExpandFile(from, to), ReadData("binary.bin").size());
-  std::string written;
-  ASSERT_TRUE(ReadWholeFile(to, written));
-  EXPECT_EQ(written, ReadData("binary.bin"));
-
-  EXPECT_FALSE(LzExpandFile(dir.File("missing"), to).has_value());
-  ASSERT_TRUE(SaveFileAtomically(from, ReadData("text.txt_").substr(0, 40)));
-  EXPECT_FALSE(LzExpandFile(from, to).has_value());
 }
 
 }  // namespace
