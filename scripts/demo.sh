@@ -1,16 +1,84 @@
 #!/usr/bin/env bash
-# Runs the program unattended on a throw-away setup under build/demo/.
+# The demo: the status-site simulator and a local SMTP server on loopback, a throw-away
+# configuration under build/demo/, an unattended import and update, the simulated date moved
+# on, a second unattended run; then the e-mails received and where the reports are.
 set -euo pipefail
 build=${1:-build}
-demo="$PWD/$build/demo"
+root="$PWD"
+demo="$root/$build/demo"
+bin="$root/$build/src/larkspire"
+sim="$root/$build/tools/larkspire-sim"
+
 rm -rf "$demo"
-mkdir -p "$demo/log"
-cat > "$demo/settings.ini" <<INI
-[Settings]
-LogDir=$demo/log
-ReportDir=$demo
-INI
+mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
-LARKSPIRE_SETTINGS="$demo/settings.ini" "$build/src/larkspire" -auto || true
-echo "Log: $demo/log/Larkspire.log"
-cat "$demo/log/Larkspire.log"
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$demo}"
+
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+trap cleanup EXIT
+
+# Starts a server that prints "listening on 127.0.0.1:PORT" first and echoes the port.
+start_server() {
+  local out=$1; shift
+  "$@" >"$out" 2>"$out.err" &
+  pids+=($!)
+  for _ in $(seq 100); do
+    if grep -q '^listening on' "$out" 2>/dev/null; then sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" | head -1; return; fi
+    sleep 0.05
+  done
+  echo "demo: $1 did not start" >&2; exit 1
+}
+
+sim_port=$(start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30)
+smtp_port=$(start_server "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail")
+
+cat > "$demo/settings.ini" <<INI
+[General]
+Install=$root/$build/src
+ShortcutFolder=$demo/shortcuts
+
+[Settings]
+OrgName=Harrowgate Demo Office
+SmtpServer=127.0.0.1:$smtp_port
+ReturnAddress=docketing@office.example
+NotifyAddress1=partners@office.example
+NotifyAddress2=paralegals@office.example
+LogDir=$demo/log
+ReportDir=$demo/reports
+ProxyServer=127.0.0.1:$sim_port
+Timeout=30 seconds
+INI
+export LARKSPIRE_SETTINGS="$demo/settings.ini"
+
+# The second run happens "tomorrow" (faketime), so the daily entries are due again.
+run() {
+  echo "== unattended run, simulated date $1${2:+, program clock $2}"
+  if [ -n "${2:-}" ]; then
+    faketime -f "$2" "$bin" -auto || echo "(the run reported a failure; see the log)"
+  else
+    "$bin" -auto || echo "(the run reported a failure; see the log)"
+  fi
+}
+set_sim_date() {
+  exec 3<>/dev/tcp/127.0.0.1/"$sim_port"
+  printf 'GET /__sim/date?set=%s HTTP/1.0\r\n\r\n' "$1" >&3
+  cat <&3 >/dev/null
+  exec 3<&-
+}
+
+run 2008-06-30
+set_sim_date 2009-01-15
+run 2009-01-15 "+1d"
+
+echo
+echo "== e-mails received by the local SMTP server ($demo/mail)"
+for f in "$demo"/mail/*.eml; do
+  [ -e "$f" ] || continue
+  echo "--- $(basename "$f"): $(grep -m1 '^Subject:' "$f" | tr -d '\r')"
+  grep -E ' \((now|was)\): ' "$f" | tr -d '\r' | sed 's/^/    /' || true
+done
+echo
+echo "HTML report: $demo/reports/Larkspire.html"
+echo "XML export:  $demo/reports/Larkspire.xml"
+echo "Log:         $demo/log/Larkspire.log"

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev
   mscompress
   python3 python3-aiosmtpd python3-lxml
+  faketime
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "app/AppCore.h"
 
+#include <cstdio>
 #include <thread>
 
 #include "app/CommandLine.h"
@@ -76,6 +77,8 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
 }
 
 AppCore::~AppCore() {
+  // The status-address builder refers to this object.
+  SetStatusUrlBuilder({});
   flow_log_->SetEnabled(false);
   log_.Write("**Larkspire stop, local date-time %s**\n",
              FormatDateTime(NowUtcAutomation(), false, false).c_str());
@@ -87,10 +90,16 @@ bool AppCore::AcquireInstanceLock() {
 }
 
 MsgAnswer AppCore::MessageBox(const std::string& text, MsgButtons buttons,
-                              MsgAnswer default_answer, const std::string& title) {
-  auto_run = false;
+                              MsgAnswer default_answer, const std::string& title,
+                              std::optional<MsgAnswer> go_on_answer) {
   std::string caption = kCaption;
   if (!title.empty()) caption += " - " + title;
+  if (headless) {
+    log_.Write("Message '%s' '%s'\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return go_on_answer.value_or(default_answer);
+  }
+  auto_run = false;
   if (ui_ == nullptr) return default_answer;
   return ui_->ShowMessage(text, caption, buttons, default_answer);
 }

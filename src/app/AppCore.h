@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,11 +65,17 @@ class AppCore {
   void ReleaseInstanceLock() { lock_.Release(); }
 
   // User interface. Every message box goes through here: it clears the unattended flag first,
-  // so a run that needs the user stays open for the user.
+  // so a run that needs the user stays open for the user. Without a display (headless) nobody
+  // can answer: the box is logged, answered with go_on_answer (the answer that lets the run go
+  // on to its end; the default answer unless given) and the unattended flag stays set.
   void SetUi(UiHost* ui) { ui_ = ui; }
   UiHost* Ui() { return ui_; }
   MsgAnswer MessageBox(const std::string& text, MsgButtons buttons = MsgButtons::kOk,
-                       MsgAnswer default_answer = MsgAnswer::kOk, const std::string& title = "");
+                       MsgAnswer default_answer = MsgAnswer::kOk, const std::string& title = "",
+                       std::optional<MsgAnswer> go_on_answer = std::nullopt);
+  bool headless = false;
+  // Set when an entry or an e-mail failed; a headless run then exits with a non-zero code.
+  bool run_had_failures = false;
   // The error display: one leading "!" dropped, "%s '%s'\n" logged, box captioned with title.
   void ShowError(const std::string& title, const std::string& message);
   // Waits up to max_wait_ms for input and dispatches it; a plain sleep without a window.
@@ -119,6 +126,7 @@ class AppCore {
   // Template variables that belong to the run.
   std::string master_list_cookie;
   int master_list_index = 0;
+  int32_t last_master_list_day = 0;
   std::string problem_desc;
   std::string available_version;
   // The most recent entry fetch, for LastFetch and problem reports.

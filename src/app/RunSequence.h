@@ -13,6 +13,14 @@ void InitializeRun(AppCore& app);
 enum class FirstShowAction { kClose, kConfigure, kRunInstallationAndUpdate };
 FirstShowAction DecideFirstShow(const AppCore& app);
 
+// After the first show's installation step: an unattended run updates every entry and then
+// asks the window to close (which sends the e-mail and saves).
+void StartUnattendedWork(AppCore& app);
+
+// The close request: while busy the work is told to stop and the window closes when it ends
+// (false now); otherwise the pending e-mail decides whether the window may close.
+bool ConfirmClose(AppCore& app);
+
 // Window destruction's saving, in order: data file, downloaded rules, HTML and XML reports.
 void SaveAtExit(AppCore& app);
 

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   {
     AppCore core(backend, RunningProgramPath(), command_line);
+    core.headless = IsHeadless();
     if (!core.AcquireInstanceLock()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
@@ -30,12 +31,17 @@ int main(int argc, char** argv) {
       core.SetUi(nullptr);
       exit_code = 1;
     } else {
-      CMainWindow window(core);
-      window.setAttribute(Qt::WA_DeleteOnClose, false);
-      window.Start();
-      exit_code = app.exec();
+      {
+        // The window saves the data file and reports as it is destroyed: still under the lock.
+        CMainWindow window(core);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.Start();
+        exit_code = app.exec();
+      }
       core.ReleaseInstanceLock();
     }
+    // Nobody watches a run without a display: its exit code tells whether anything failed.
+    if (core.headless && core.run_had_failures && exit_code == 0) exit_code = 1;
   }
   backend.Flush();
   return exit_code;

@@ -1,11 +1,13 @@
 // Which status-site pages belong to an entry, whether a fetched page is a failure page, and
 // how the entry's fields are read from its pages. Callers open a CExpansionScope on the entry
-// around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it. The first
-// page's address, StatusPageUrl, lives in rules/StatusUrl.h.
+// around EntryPageUrls and ParseEntryPages so "[AppNum2]" and the like resolve to it.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "rules/StatusUrl.h"
 
 namespace larkspire {
 
@@ -16,6 +18,12 @@ inline constexpr const char* kNoDataMessage = "No data in the patent office webp
 inline constexpr const char* kIncompletePageMessage =
     "The patent office webpage is not complete. You might want to try again.";
 
+// StatusPageUrl, the first status page's address, comes with rules/StatusUrl.h because the
+// StatusUrl variable needs it too.
+
+// Whether a page holds a rules text: exact search, then ignoring case. An empty text (a key the
+// rules file lacks) is held by every page.
+bool PageContains(std::string_view page, std::string_view text);
 // The status page, and with an application number also the foreign-priority and continuity
 // pages. Always returns "".
 std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls);

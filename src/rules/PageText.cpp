@@ -32,23 +32,6 @@ std::string ExpandLineFeeds(std::string_view page) {
   return out;
 }
 
-// Each "<!--" through the first "-->" after it goes; an unterminated comment stays.
-std::string RemoveComments(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t open = text.find("<!--", pos);
-    if (open == std::string_view::npos) break;
-    const std::size_t close = text.find("-->", open + 4);
-    if (close == std::string_view::npos) break;
-    out.append(text, pos, open - pos);
-    pos = close + 3;
-  }
-  out.append(text, pos);
-  return out;
-}
-
 // "&nbsp;", "&#160;", byte 0xA0 and tab all become a blank. None of the four can be formed by
 // replacing another, so one scan gives what four successive replacements would.
 std::string BlankSpaceEntities(std::string_view text) {
@@ -154,6 +137,22 @@ std::string DecodeXmlEntities(std::string_view text) {
 }
 
 }  // namespace
+
+std::string RemoveComments(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t open = text.find("<!--", pos);
+    if (open == std::string_view::npos) break;
+    const std::size_t close = text.find("-->", open + 4);
+    if (close == std::string_view::npos) break;
+    out.append(text, pos, open - pos);
+    pos = close + 3;
+  }
+  out.append(text, pos);
+  return out;
+}
 
 std::string NormalizePage(std::string_view page) {
   std::string text = ExpandLineFeeds(page);

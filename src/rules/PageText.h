@@ -15,6 +15,8 @@ namespace larkspire {
 // and after <br>, <br/>.
 std::string NormalizePage(std::string_view page);
 std::string NormalizeTags(std::string_view text);
+// Each "<!--" through the first "-->" after it removed; an unterminated comment stays.
+std::string RemoveComments(std::string_view text);
 // Tags and comments removed, &nbsp; as a blank, the five XML entities decoded (&amp; last).
 std::string PlainText(std::string_view text);
 // White space (blank, tab, CR, LF, 0xA0) trimmed at both ends and folded to one blank inside.

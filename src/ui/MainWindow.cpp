@@ -1,8 +1,10 @@
 #include "ui/MainWindow.h"
 
+#include <QCloseEvent>
 #include <QTimer>
 
 #include "app/AppCore.h"
+#include "app/RunSequence.h"
 #include "ui/QtText.h"
 
 namespace larkspire {
@@ -18,11 +20,21 @@ CMainWindow::CMainWindow(AppCore& core) : CQtUiHost(this, core.Log()), core_(cor
   core_.SetUi(this);
   core_.FlowLog().SetEnabled(true);
   resize(800, 500);
+  InitializeRun(core_);
 }
 
 CMainWindow::~CMainWindow() {
+  SaveAtExit(core_);
   core_.FlowLog().SetEnabled(false);
   core_.SetUi(nullptr);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event) {
+  if (ConfirmClose(core_)) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 void CMainWindow::RefreshTitle() { setWindowTitle(ToQt(WindowTitle(core_))); }
@@ -32,9 +44,22 @@ void CMainWindow::RequestClose() {
 }
 
 void CMainWindow::Start() {
-  RefreshTitle();
   show();
-  if (core_.auto_run) RequestClose();
+  switch (DecideFirstShow(core_)) {
+    case FirstShowAction::kClose:
+      RequestClose();
+      return;
+    case FirstShowAction::kConfigure:
+      RefreshTitle();
+      core_.MessageBox("Larkspire has not been configured yet: set the organisation name, the "
+                       "SMTP server and the addresses first.");
+      RequestClose();
+      return;
+    case FirstShowAction::kRunInstallationAndUpdate:
+      RefreshTitle();
+      QTimer::singleShot(0, this, [this] { StartUnattendedWork(core_); });
+      return;
+  }
 }
 
 }  // namespace larkspire

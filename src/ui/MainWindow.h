@@ -23,6 +23,9 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   // The first show: title, then (unattended) the run's work and the close.
   void Start();
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   AppCore& core_;
 };

@@ -17,6 +17,10 @@ SETTINGS_NAMES = [
 ]
 
 
+# Configured, with a proxy address where nothing listens, so network work fails at once.
+CONFIGURED = {"OrgName": "Test Office", "ProxyServer": "127.0.0.1:1"}
+
+
 class StartupTest(unittest.TestCase):
     def setUp(self):
         self.setup = Setup()
@@ -58,6 +62,9 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(mode, 0o600)
 
     def test_second_instance_is_refused_while_the_first_holds_the_lock(self):
+        # A configured program started without -auto stays open, holding the lock.
+        self.setup.cleanup()
+        self.setup = Setup(CONFIGURED)
         first = self.setup.start()
         try:
             lock = os.path.join(self.setup.log_dir, "Larkspire_lock.dat")
@@ -74,13 +81,15 @@ class StartupTest(unittest.TestCase):
             first.wait(timeout=20)
 
     def test_without_a_logging_directory_two_instances_run(self):
-        setup = Setup({"LogDir": ""})
+        setup = Setup(dict(CONFIGURED, LogDir=""))
         try:
             first = setup.start()
             try:
                 time.sleep(1.0)
-                second = setup.run("-auto", timeout=30)
-                self.assertEqual(second.returncode, 0, second.stderr)
+                second = setup.run("-auto", timeout=60)
+                self.assertNotIn(b"Only one instance", second.stderr)
+                self.assertIn(b"Update Master List Failed", second.stderr)
+                self.assertEqual(second.returncode, 1)
                 self.assertIsNone(first.poll())
             finally:
                 first.terminate()

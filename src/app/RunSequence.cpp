@@ -1,0 +1,47 @@
+#include "app/RunSequence.h"
+
+#include "app/AppCore.h"
+#include "app/EntryCommands.h"
+#include "notify/EmailQueue.h"
+#include "notify/Reports.h"
+#include "retrieval/UpdateDriver.h"
+#include "retrieval/RulesUpdate.h"
+#include "rules/RulesFile.h"
+#include "rules/StatusUrl.h"
+
+namespace larkspire {
+
+void InitializeRun(AppCore& app) {
+  LoadEntries(app);
+  LoadRules(app);
+  InstallStatusUrlBuilder(app);
+  app.Entries().Sort();
+}
+
+FirstShowAction DecideFirstShow(const AppCore& app) {
+  if (!app.loaded) return FirstShowAction::kClose;
+  if (app.Settings().OrgName.Text().empty()) return FirstShowAction::kConfigure;
+  return FirstShowAction::kRunInstallationAndUpdate;
+}
+
+void StartUnattendedWork(AppCore& app) {
+  if (!app.auto_run) return;
+  UpdateStatus(app, false);
+  if (app.auto_run && app.Ui()) app.Ui()->RequestClose();
+}
+
+bool ConfirmClose(AppCore& app) {
+  if (app.Busy()) {
+    app.SetAbort(kAbortClosing);
+    return false;
+  }
+  return SendPendingEmail(app, true, false);
+}
+
+void SaveAtExit(AppCore& app) {
+  SaveEntries(app);
+  SaveRules(app);
+  WriteReports(app);
+}
+
+}  // namespace larkspire

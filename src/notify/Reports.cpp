@@ -1,0 +1,63 @@
+#include "notify/Reports.h"
+
+#include "app/AppCore.h"
+#include "notify/Templates.h"
+#include "platform/Files.h"
+#include "rules/PageText.h"
+
+namespace larkspire {
+namespace {
+
+void AppendTemplate(AppCore& app, int number, std::string& out) {
+  if (std::optional<std::string> text = LoadTemplate(number)) ExpandTemplate(app, *text, out);
+}
+
+}  // namespace
+
+std::string HtmlReportPath(const AppCore& app) {
+  return JoinPath(app.Settings().ReportDir.Text(), kHtmlReportName);
+}
+
+void WriteReports(AppCore& app) {
+  // Without a report directory there is nowhere sensible to write (the Windows program would
+  // have written to the root of the drive).
+  if (app.Settings().ReportDir.Text().empty()) return;
+  const CEntryList& entries = app.Entries();
+
+  std::string html;
+  {
+    CExpansionScope no_entry(nullptr);
+    AppendTemplate(app, kTemplateReportHeader, html);
+  }
+  std::optional<std::string> row = LoadTemplate(kTemplateReportRow);
+  for (std::size_t i = 0; row && i < entries.Size(); ++i) {
+    CExpansionScope scope(&entries.At(i));
+    ExpandTemplate(app, *row, html);
+  }
+  {
+    CExpansionScope no_entry(nullptr);
+    AppendTemplate(app, kTemplateReportFooter, html);
+  }
+  SaveFileAtomically(HtmlReportPath(app), html);
+
+  std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Entries>\n";
+  for (std::size_t i = 0; i < entries.Size(); ++i) {
+    const CEntry& entry = entries.At(i);
+    xml += " <Entry>\n";
+    for (int id = 0; id < kFieldCount; ++id) {
+      const char* key = kFields[id].key;
+      xml += "  <";
+      xml += key;
+      xml += '>';
+      xml += EncodeEntities(entry.GetText(id));
+      xml += "</";
+      xml += key;
+      xml += ">\n";
+    }
+    xml += " </Entry>\n";
+  }
+  xml += "</Entries>\n";
+  SaveFileAtomically(JoinPath(app.Settings().ReportDir.Text(), kXmlReportName), ToTextMode(xml));
+}
+
+}  // namespace larkspire

@@ -1,0 +1,21 @@
+// What an update does with a freshly read record: the check for fields that came back empty,
+// and storing it with the notifications a change calls for.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace larkspire {
+
+class AppCore;
+class CEntry;
+
+// Asks (at most while the warn-reverted flag is set) when three or more compared fields that
+// held text came back empty; false when the user cancels the run.
+bool CheckRevertedFields(AppCore& app, const CEntry& fresh, const CEntry& stored);
+
+// Stores the fresh record in its row; a status change of an entry seen before queues the
+// "status update" notification. Returns the error text ("" on success).
+std::string ApplyUpdate(AppCore& app, std::size_t row, CEntry fresh, const CEntry& stored);
+
+}  // namespace larkspire

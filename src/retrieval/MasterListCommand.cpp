@@ -1,0 +1,157 @@
+#include "retrieval/MasterListCommand.h"
+
+#include <string>
+#include <vector>
+
+#include "app/AppCore.h"
+#include "app/EntryCommands.h"
+#include "net/HttpGet.h"
+#include "retrieval/MasterList.h"
+#include "retrieval/RulesUpdate.h"
+#include "rules/Dates.h"
+#include "rules/PageText.h"
+#include "rules/RulesFile.h"
+
+namespace larkspire {
+namespace {
+
+struct ResultPage {
+  std::string customer_number;
+  int index;
+  int count;
+};
+
+void ShowProgress(AppCore& app, const std::string& text) {
+  if (app.Ui()) app.Ui()->SetStatusText(text);
+  app.Log().Write("%s...\n", text.c_str());
+}
+
+void SetProgress(AppCore& app, std::size_t position) {
+  if (app.Ui()) app.Ui()->SetProgress(static_cast<int>(position));
+}
+
+// Fetches one master-list page (customer numbers set on the app beforehand) and normalises it.
+std::string FetchPage(AppCore& app, int page_index, std::string& page) {
+  std::string raw;
+  std::string error = HttpGet(app, MasterListUrl(app, page_index), false, false, raw);
+  if (error.empty()) page = NormalizePage(raw);
+  return error;
+}
+
+// The cookie phase: the customer numbers and, for each, how many result sets it has.
+std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
+                             std::vector<ResultPage>& pages) {
+  app.BeginBusy("Update Master List", 100);
+  app.Log().Write("Update Master List...\n");
+  if (app.Ui()) app.Ui()->SetStatusText("Reading Cookies");
+  std::string page;
+  std::string error = FetchPage(app, -1, page);
+  if (error.empty()) error = ReadCustomerNumbers(app, page, numbers);
+  for (std::size_t k = 0; error.empty() && k < numbers.size(); ++k) {
+    if (app.AbortReason() == kAbortClosing) break;
+    const std::string& number = numbers[k];
+    ShowProgress(app, "Counting " + number + " (" + std::to_string(k + 1) + " of " +
+                          std::to_string(numbers.size()) + ")");
+    app.master_list_cookie = number;
+    app.master_list_index = 0;
+    int count = 0;
+    error = FetchPage(app, 0, page);
+    if (error.empty()) error = ReadMasterListCount(app, page, number, count);
+    if (!error.empty()) break;
+    for (int index = 1; index <= count; ++index) pages.push_back({number, index, count});
+    app.Log().Write("Urls: %d...\n", count);
+    SetProgress(app, k + 1);
+  }
+  app.EndBusy();
+  return error;
+}
+
+// The page phase: each result set's table, its rows added as entries.
+std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
+                            const std::vector<ResultPage>& pages, bool notify_new,
+                            bool& closed) {
+  app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
+  SetProgress(app, cookie_steps);
+  const int add_flags = kAddCheckDuplicate | kAddQuietDuplicate | (notify_new ? kAddNotify : 0);
+  std::string error;
+  for (std::size_t p = 0; p < pages.size(); ++p) {
+    if (app.AbortReason() == kAbortClosing) {
+      ++app.failure_count;
+      closed = true;
+      break;
+    }
+    // Both variables name this page: every result page has its own customer number.
+    app.master_list_cookie = pages[p].customer_number;
+    app.master_list_index = pages[p].index;
+    ShowProgress(app, "Reading " + pages[p].customer_number + " (" +
+                          std::to_string(pages[p].index) + " of " +
+                          std::to_string(pages[p].count) + ")");
+    std::string page;
+    error = FetchPage(app, pages[p].index, page);
+    if (error.empty()) {
+      error = ReadMasterListTable(
+          app, page, [&](CEntry entry) { return AddEntry(app, std::move(entry), add_flags); });
+    }
+    if (!error.empty()) break;
+    SetProgress(app, cookie_steps + p + 1);
+  }
+  app.EndBusy();
+  app.Entries().Sort();
+  if (app.Ui()) app.Ui()->RefreshList();
+  return error;
+}
+
+}  // namespace
+
+bool RunMasterListStep(AppCore& app) {
+  UpdateRules(app);
+  const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
+  if (cookie_page.empty()) return true;
+
+  const std::size_t before = app.Entries().Size();
+  const bool was_empty = before == 0;
+  if (!app.auto_run && !was_empty) {
+    MsgAnswer answer = app.MessageBox(
+        "Do you want to update the master list before updating the status of all the entries?",
+        MsgButtons::kYesNoCancel, MsgAnswer::kYes, "", MsgAnswer::kYes);
+    if (answer == MsgAnswer::kCancel) return false;
+    if (answer == MsgAnswer::kNo) return true;
+  }
+
+  std::vector<std::string> numbers;
+  std::vector<ResultPage> pages;
+  std::string error;
+  if (cookie_page == "*none*") {
+    // No customer-number page: one pass over the result sets with no customer number.
+    numbers.push_back(std::string());
+    pages.push_back({std::string(), 1, 1});
+  } else {
+    error = CountResultPages(app, numbers, pages);
+  }
+  bool closed = app.AbortReason() == kAbortClosing;
+  if (error.empty() && !closed) {
+    error = ReadResultPages(app, numbers.size(), pages, !was_empty, closed);
+    if (error.empty() && !closed) {
+      app.last_master_list_day = TodayDayNumber();
+      app.Log().Write("Update Master List Succeeded\n");
+    }
+  }
+  if (!error.empty()) {
+    ++app.failure_count;
+    app.run_had_failures = true;
+    app.ShowError("Update Master List Failed", error);
+  }
+  SaveEntries(app);
+
+  const std::size_t added = app.Entries().Size() - before;
+  const bool succeeded = error.empty() && !closed;
+  if ((succeeded && app.auto_run) || added == 0 || was_empty) return true;
+  std::string question = succeeded ? "The master list was successfully processed."
+                                   : "The master list was not completely processed.";
+  question += "\n\n" + std::to_string(added) + " reference(s) added." +
+              "\n\nDo you want to finish updating the status of all entries?";
+  return app.MessageBox(question, MsgButtons::kYesNo, MsgAnswer::kYes, "", MsgAnswer::kYes) ==
+         MsgAnswer::kYes;
+}
+
+}  // namespace larkspire

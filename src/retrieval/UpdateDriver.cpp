@@ -1,0 +1,176 @@
+#include "retrieval/UpdateDriver.h"
+
+#include <string>
+#include <vector>
+
+#include "app/AppCore.h"
+#include "app/EntryCommands.h"
+#include "net/HttpGet.h"
+#include "notify/Templates.h"
+#include "retrieval/ChangeDetection.h"
+#include "retrieval/EntryFetch.h"
+#include "retrieval/MasterListCommand.h"
+#include "retrieval/RulesUpdate.h"
+#include "rules/Dates.h"
+#include "rules/PageText.h"
+
+namespace larkspire {
+namespace {
+
+constexpr const char* kCanceledMessage = "Operation canceled.";
+
+void Redraw(AppCore& app, std::size_t row) {
+  if (app.Ui()) app.Ui()->RedrawRow(static_cast<int>(row));
+}
+
+bool Considered(const CEntryList& list, std::size_t row, bool selected_only) {
+  return !selected_only || list.IsSelected(row);
+}
+
+// The count pass; asks to redo the update when nothing is due. Returns the number of due
+// entries, 0 when there is nothing to do.
+int CountDueEntries(AppCore& app, bool selected_only) {
+  CEntryList& list = app.Entries();
+  for (;;) {
+    int considered = 0;
+    int due = 0;
+    for (std::size_t row = 0; row < list.Size(); ++row) {
+      if (!Considered(list, row, selected_only)) continue;
+      list.At(row).Text(kError).clear();
+      Redraw(app, row);
+      ++considered;
+      if (!list.At(row).IsUpToDate()) ++due;
+    }
+    if (due > 0) return due;
+    if (app.auto_run || considered == 0) return 0;
+    std::string question = std::string("All ") + (selected_only ? "the selected" : "of the") +
+                           " entries are already up-to-date.\n\nDo you want redo the update?";
+    if (app.MessageBox(question, MsgButtons::kYesNo, MsgAnswer::kNo, "", MsgAnswer::kNo) !=
+        MsgAnswer::kYes) {
+      return 0;
+    }
+    for (std::size_t row = 0; row < list.Size(); ++row) {
+      CEntry& entry = list.At(row);
+      if (selected_only ? list.IsSelected(row) : entry.frequency != kNever) {
+        entry.ClearLastUpdate();
+      }
+    }
+  }
+}
+
+// Fetches the entry's pages and reads them into a copy; "" or the error text.
+std::string FetchAndParse(AppCore& app, const CEntry& stored, CEntry& fresh) {
+  std::vector<std::string> urls;
+  std::vector<std::string> pages;
+  {
+    CExpansionScope scope(&stored);
+    EntryPageUrls(app, stored, urls);
+  }
+  std::string error = HttpGet(app, urls, 0, 0, pages);
+  std::vector<std::string> normalized;
+  if (error.empty()) {
+    normalized.reserve(pages.size());
+    for (const std::string& page : pages) normalized.push_back(NormalizePage(page));
+    app.last_fetch_urls = urls;
+    app.last_fetch_pages = normalized;
+  }
+  if (app.AbortReason() == kAbortClosing) return kCanceledMessage;
+  if (!error.empty()) return error;
+  fresh = stored;
+  CExpansionScope scope(&stored);
+  return ParseEntryPages(app, fresh, urls, pages, normalized);
+}
+
+std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
+
+// Returns false when the whole run must stop.
+bool UpdateOneEntry(AppCore& app, std::size_t row) {
+  CEntryList& list = app.Entries();
+  if (app.AbortReason() == kAbortClosing) return false;
+  if (list.At(row).IsUpToDate()) return true;
+
+  std::string error;
+  if (app.AbortReason() == kAbortCanceled) {
+    error = kCanceledMessage;
+  } else {
+    if (app.Ui()) app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
+    list.SetUpdating(row, true);
+    Redraw(app, row);
+    const CEntry stored = list.At(row);
+    CEntry fresh;
+    error = FetchAndParse(app, stored, fresh);
+    list.SetUpdating(row, false);
+    if (app.AbortReason() == kAbortClosing) {
+      ++app.failure_count;
+      Redraw(app, row);
+      return false;
+    }
+    if (!error.empty() && error[0] == '!') {
+      Redraw(app, row);
+      ++app.failure_count;
+      app.run_had_failures = true;
+      app.ShowError("Webpage Read(s) Failed", error);
+      return false;
+    }
+    if (error.empty()) {
+      if (!CheckRevertedFields(app, fresh, stored)) {
+        error = "Possible update problem, update canceled by user.";
+        app.SetAbort(kAbortCanceled);
+      } else {
+        fresh.last_update = TodayDayNumber();
+        fresh.Normalize();
+        error = ApplyUpdate(app, row, std::move(fresh), stored);
+      }
+    }
+  }
+  if (error.empty()) {
+    app.Settings().CountUpdateSucceeded.Increment();
+  } else {
+    app.Log().Write("Update error '%s'\n", error.c_str());
+    app.Settings().CountUpdateFailed.Increment();
+    ++app.failure_count;
+    app.run_had_failures = true;
+  }
+  list.At(row).Text(kError) = error;
+  Redraw(app, row);
+  return true;
+}
+
+}  // namespace
+
+void UpdateStatus(AppCore& app, bool selected_only) {
+  if (app.Busy()) return;
+  if (!selected_only && !RunMasterListStep(app)) return;
+  UpdateRules(app);
+
+  const int due = CountDueEntries(app, selected_only);
+  if (due == 0) {
+    SaveEntries(app);
+    return;
+  }
+  app.BeginBusy(selected_only ? "Update Status (Selected)" : "Update Status (All)", due);
+  app.warn_reverted = true;
+  CEntryList& list = app.Entries();
+  int done = 0;
+  for (std::size_t row = 0; row < list.Size(); ++row) {
+    if (!Considered(list, row, selected_only) || list.At(row).IsUpToDate()) continue;
+    if (!UpdateOneEntry(app, row)) break;
+    ++done;
+    if (app.Ui()) app.Ui()->SetProgress(done);
+    if (done > 5) app.warn_reverted = false;
+  }
+  // Saved after every run, so a crash or a kill later loses nothing the run learnt.
+  SaveEntries(app);
+  if (!(app.auto_run && app.failure_count == 0)) {
+    const bool failed = app.failure_count != 0;
+    const char* summary =
+        selected_only ? (failed ? "Some selected entries were not updated."
+                                : "All selected entries have been successfully updated.")
+                      : (failed ? "Some entries were not updated."
+                                : "All entries have been successfully updated.");
+    app.MessageBox(summary);
+  }
+  app.EndBusy();
+}
+
+}  // namespace larkspire

@@ -1,0 +1,88 @@
+// larkspire-sim: the status site, its proxy and the publisher's web server on loopback, for
+// the demo and the end-to-end tests. Run with --help for the options.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "HttpServer.h"
+#include "Options.h"
+#include "PageWriter.h"
+#include "SimData.h"
+#include "SimDate.h"
+#include "Site.h"
+
+namespace {
+
+int g_stop_pipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = write(g_stop_pipe[1], &byte, 1);
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "larkspire-sim: %s\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace larkspire::sim;
+  CSimOptions options;
+  if (const std::string error = ParseOptions(argc, argv, options); !error.empty()) {
+    return Fail(error + " (see --help)");
+  }
+  if (options.help) {
+    std::cout << HelpText();
+    return 0;
+  }
+  CSimData data;
+  const std::string data_path =
+      options.data_path.empty() ? LARKSPIRE_SIM_DEMO_DATA : options.data_path;
+  if (const std::string error = LoadSimData(data_path, data); !error.empty()) return Fail(error);
+  int day = data.default_date ? data.default_date : TodayUtc();
+  if (options.date) {
+    const auto parsed = ParseIsoDate(*options.date);
+    if (!parsed) return Fail("bad --date " + *options.date + " (yyyy-mm-dd)");
+    day = *parsed;
+  }
+  if (!options.write_pages_dir.empty()) {
+    if (const std::string error = WritePages(data, day, options.write_pages_dir); !error.empty()) {
+      return Fail(error);
+    }
+    return 0;
+  }
+
+  CSite site(data, day,
+             {options.rules_path, options.program_path, options.program_compressed_path});
+  for (const std::string& settings : options.faults) {
+    std::string error;
+    const auto fault = ParseFault(settings, error);
+    if (!error.empty()) return Fail("--fault " + settings + ": " + error);
+    if (fault) site.Faults().Add(*fault);
+  }
+
+  if (pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return Fail("cannot create a pipe");
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  CHttpServer server(site);
+  if (const std::string error = server.Listen(options.port); !error.empty()) return Fail(error);
+  std::printf("listening on 127.0.0.1:%d\n", server.Port());
+  std::fflush(stdout);
+  std::fprintf(stderr, "larkspire-sim: simulated date %s, %zu applications, %zu customer numbers\n",
+               FormatIsoDate(day).c_str(), data.applications.size(), data.customers.size());
+  server.Serve(g_stop_pipe[0]);
+  std::fprintf(stderr, "larkspire-sim: stopped\n");
+  close(g_stop_pipe[0]);
+  close(g_stop_pipe[1]);
+  return 0;
+}
