@@ -34,7 +34,21 @@ void Set(QWidget* dialog, const char* name, const std::string& text) {
   Field(dialog, name)->setText(ToQt(text));
 }
 
+// The messages shown, one per line, for comparisons that print what differs.
+std::string Joined(const std::vector<std::string>& messages) {
+  std::string out;
+  for (const std::string& m : messages) out += (out.empty() ? "" : "\n") + m;
+  return out;
+}
+
 }  // namespace
+
+namespace QTest {
+template <>
+char* toString(const std::string& text) {
+  return qstrdup(text.c_str());
+}
+}  // namespace QTest
 
 class ConfigureDialogTest : public QObject {
   Q_OBJECT
@@ -53,8 +67,7 @@ class ConfigureDialogTest : public QObject {
     auto press = [&](const char* expected_message, const char* expected_focus) {
       test.messages.clear();
       ok->click();
-      QCOMPARE(test.messages.size(), size_t{1});
-      QCOMPARE(QString::fromStdString(test.messages[0]), QString(expected_message));
+      QCOMPARE(Joined(test.messages), std::string(expected_message));
       QCOMPARE(dialog.focusWidget()->objectName(), QString(expected_focus));
       QVERIFY(dialog.isVisible());
     };
@@ -97,7 +110,10 @@ class ConfigureDialogTest : public QObject {
     QCOMPARE(dialog.focusWidget()->objectName(), QString("logDir"));
     Set(&dialog, "reportDir", "");
     test.answers = {{"does not exist", MsgAnswer::kYes}};
-    press("Please enter a directory for storing the report.", "reportDir");
+    press(
+        "Logging directory does not exist. Do you want it created?\n"
+        "Please enter a directory for storing the report.",
+        "reportDir");
     QVERIFY(IsDirectory(Dir(dir, "app/Log")));
 
     Set(&dialog, "reportDir", Dir(dir, "reports"));
