@@ -98,8 +98,9 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   if (argc == 4 && std::string(argv[1]) == "--convert") {
     QPixmap picture(QString::fromLocal8Bit(argv[2]));
-    return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[3]), nullptr, kQuality) ? 0
-                                                                                                : 1;
+    return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[3]), nullptr, kQuality)
+               ? 0
+               : 1;
   }
   if (argc != 2) {
     std::fprintf(stderr, "usage: larkspire-help-pictures OUTDIR | --convert IN OUT\n");

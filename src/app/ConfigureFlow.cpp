@@ -2,10 +2,10 @@
 
 #include "app/AppCore.h"
 #include "entries/Entry.h"
+#include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "platform/ProgramInfo.h"
-#include "net/SendMail.h"
 
 namespace larkspire {
 namespace {

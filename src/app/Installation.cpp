@@ -68,8 +68,8 @@ InstallResult RunInstallation(AppCore& app, bool forced, const CInstallHooks& ho
       const MsgAnswer answer = app.MessageBox(
           "You are running " + running + "\nPreviously you ran " + target +
               "\n\nDo you want to overwrite the previous copy of " + kProgramFileName +
-              "?\n\nIf you choose NO the Application Directory will be changed to " +
-              running_dir + ".",
+              "?\n\nIf you choose NO the Application Directory will be changed to " + running_dir +
+              ".",
           MsgButtons::kYesNoCancel, MsgAnswer::kYes);
       if (answer == MsgAnswer::kCancel) {
         RequestClose(app);

@@ -69,8 +69,8 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.MessageBox("You are using the latest version available.");
     return UpgradeResult::kCurrent;
   }
-  if (app.MessageBox("Do you want to download and install the latest version?",
-                     MsgButtons::kYesNo, MsgAnswer::kYes) != MsgAnswer::kYes) {
+  if (app.MessageBox("Do you want to download and install the latest version?", MsgButtons::kYesNo,
+                     MsgAnswer::kYes) != MsgAnswer::kYes) {
     return UpgradeResult::kDeclined;
   }
   std::string url = LookupRule(app, "location", "appc");

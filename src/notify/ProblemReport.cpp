@@ -24,8 +24,6 @@ void ReportProblem(AppCore& app) {
   SendTemplateNow(app, kTemplateProblem, kMailToSupport, true);
 }
 
-void SendTestEmail(AppCore& app, int mode) {
-  SendTemplateNow(app, kTemplateTestEmail, mode, true);
-}
+void SendTestEmail(AppCore& app, int mode) { SendTemplateNow(app, kTemplateTestEmail, mode, true); }
 
 }  // namespace larkspire

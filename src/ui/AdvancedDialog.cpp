@@ -17,8 +17,8 @@
 namespace larkspire {
 namespace {
 
-QLineEdit* AddField(QFormLayout* form, QWidget* parent, const QString& label,
-                    const char* name, const std::string& text) {
+QLineEdit* AddField(QFormLayout* form, QWidget* parent, const QString& label, const char* name,
+                    const std::string& text) {
   auto* field = new QLineEdit(ToQt(text), parent);
   field->setObjectName(name);
   auto* caption = new QLabel(label, parent);

@@ -146,14 +146,22 @@ CConfiguration CConfigureDialog::Collect() const {
 
 QWidget* CConfigureDialog::FieldWidget(ConfigField field) const {
   switch (field) {
-    case ConfigField::kOrgName: return org_name_;
-    case ConfigField::kSmtpServer: return smtp_server_;
-    case ConfigField::kReturnAddress: return return_address_;
-    case ConfigField::kNotifyAddresses: return addresses_;
-    case ConfigField::kShortcutFolder: return shortcut_folder_;
-    case ConfigField::kAppDir: return app_dir_;
-    case ConfigField::kLogDir: return log_dir_;
-    case ConfigField::kReportDir: return report_dir_;
+    case ConfigField::kOrgName:
+      return org_name_;
+    case ConfigField::kSmtpServer:
+      return smtp_server_;
+    case ConfigField::kReturnAddress:
+      return return_address_;
+    case ConfigField::kNotifyAddresses:
+      return addresses_;
+    case ConfigField::kShortcutFolder:
+      return shortcut_folder_;
+    case ConfigField::kAppDir:
+      return app_dir_;
+    case ConfigField::kLogDir:
+      return log_dir_;
+    case ConfigField::kReportDir:
+      return report_dir_;
   }
   return org_name_;
 }

@@ -1,9 +1,8 @@
-#include "app/Configuration.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "app/Configuration.h"
 #include "app/DirectoryCheck.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"

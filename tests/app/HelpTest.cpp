@@ -1,11 +1,10 @@
-#include "app/Help.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <regex>
 
 #include "app/AppCore.h"
+#include "app/Help.h"
 #include "app/Sites.h"
 #include "platform/Files.h"
 #include "support/ScriptedUi.h"
@@ -92,8 +91,7 @@ TEST_F(HelpTest, AHelpFolderThatCannotBeWrittenIsReported) {
 TEST_F(HelpTest, TheWebSiteCommandsOpenTheirAddresses) {
   GoToPublisherSite(*app_);
   GoToMakerSite(*app_);
-  EXPECT_EQ(ui_.opened,
-            (std::vector<std::string>{kPublisherSiteAddress, kMakerSiteAddress}));
+  EXPECT_EQ(ui_.opened, (std::vector<std::string>{kPublisherSiteAddress, kMakerSiteAddress}));
 }
 
 }  // namespace

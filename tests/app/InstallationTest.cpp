@@ -1,9 +1,8 @@
-#include "app/Installation.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "app/AppCore.h"
+#include "app/Installation.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shortcuts.h"
@@ -14,7 +13,7 @@
 namespace larkspire {
 namespace {
 
-constexpr const char* kNewProgram = "\x7F" "ELF new program";
+constexpr const char* kNewProgram = "\177ELF new program";
 
 // A program file in place of the running one, and an application directory beside it.
 class InstallationTest : public ::testing::Test {

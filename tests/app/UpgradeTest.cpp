@@ -1,11 +1,10 @@
-#include "app/Upgrade.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <map>
 
 #include "app/AppCore.h"
+#include "app/Upgrade.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "support/HttpTestServer.h"
@@ -132,7 +131,8 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     SCOPED_TRACE(c.name);
     ui_ = CScriptedUi();
     handed_over_.clear();
-    CHttpTestServer publisher(Publisher({{c.with_appc ? "/larkspire.ex_" : "/larkspire", c.served}}));
+    CHttpTestServer publisher(
+        Publisher({{c.with_appc ? "/larkspire.ex_" : "/larkspire", c.served}}));
     std::map<std::string, std::string> location = {{"app", Url(publisher, "/larkspire")},
                                                    {"appc", ""}};
     if (c.with_appc) location["appc"] = Url(publisher, "/larkspire.ex_");
@@ -154,7 +154,8 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     EXPECT_NE(st.st_mode & 0100, 0u);
     EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
     EXPECT_EQ(ui_.close_requests, 1);
-    // The upgrade report went out before the hand-over; it went to the publisher's activity address, and nothing was shown.
+    // The upgrade report went out before the hand-over; it went to the publisher's activity
+    // address, and nothing was shown.
     ASSERT_TRUE(smtp_.WaitForSessions(++sessions));
     EXPECT_EQ(smtp_sessions_at_hand_over_, sessions);
     EXPECT_NE(smtp_.Data().find("Upgrade for Hollis & Marsh"), std::string::npos);
@@ -207,8 +208,7 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   ASSERT_TRUE(app_->publisher_direct);
   EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
   ASSERT_EQ(origin.Requests().size(), 1u);
-  EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]),
-            "GET /larkspire.ex_ HTTP/1.0");
+  EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]), "GET /larkspire.ex_ HTTP/1.0");
   ASSERT_EQ(proxy.Requests().size(), 1u);
   EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[0]),
             "GET //" + origin.HostPort() + "/larkspire.ex_ HTTP/1.0");
@@ -219,8 +219,8 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
 
 TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
   CHttpTestServer publisher(Publisher({}));
-  const std::string newer = RulesWithLocation(
-      kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}, {"app", ""}});
+  const std::string newer =
+      RulesWithLocation(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}, {"app", ""}});
   CHttpTestServer rules_site(Publisher({{"/larkspire.txt", newer}}));
   UseRules(app_->VersionText() + ".000", {{"rules", Url(rules_site, "/larkspire.txt")}});
   app_->rules_update_due = true;

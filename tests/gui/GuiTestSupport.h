@@ -51,12 +51,11 @@ class CTestQtUiHost : public CQtUiHost {
 class CGuiTestApp {
  public:
   explicit CGuiTestApp(std::string program_path = "/nonexistent/larkspire")
-      : app_(std::make_unique<AppCore>(backend_, std::move(program_path), "")),
-        ui_(app_->Log()) {
+      : app_(std::make_unique<AppCore>(backend_, std::move(program_path), "")), ui_(app_->Log()) {
     LoadRules(*app_);
     app_->SetUi(&ui_);
-    SetMessageHookForTesting([this](const std::string& text, const std::string& caption,
-                                    MsgButtons, MsgAnswer default_answer) {
+    SetMessageHookForTesting([this](const std::string& text, const std::string& caption, MsgButtons,
+                                    MsgAnswer default_answer) {
       messages.push_back(text);
       captions.push_back(caption);
       for (const auto& [fragment, answer] : answers) {

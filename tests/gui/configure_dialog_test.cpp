@@ -1,10 +1,11 @@
 // The Configure, Advanced and Add address dialogs, and the first run through them.
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 #include "app/AppCore.h"
@@ -243,7 +244,7 @@ class ConfigureDialogTest : public QObject {
     qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
     MakeDirectories(Dir(dir, "download"));
     const std::string program = Dir(dir, "download/") + kProgramFileName;
-    QVERIFY(SaveFileAtomically(program, "\x7F" "ELF program"));
+    QVERIFY(SaveFileAtomically(program, "\177ELF program"));
     ::chmod(program.c_str(), 0755);
 
     CGuiTestApp test(program);
@@ -293,7 +294,7 @@ class ConfigureDialogTest : public QObject {
     // Installed: the program copied into the application directory, the shortcuts written.
     std::string copied;
     QVERIFY(ReadWholeFile(JoinPath(app_dir, kProgramFileName), copied));
-    QCOMPARE(copied, std::string("\x7F" "ELF program"));
+    QCOMPARE(copied, std::string("\177ELF program"));
     QVERIFY(FileExists(shortcuts + "/Larkspire.desktop"));
     QVERIFY(FileExists(shortcuts + "/Larkspire (auto).desktop"));
     QCOMPARE(test.Ui().close_requests, 0);

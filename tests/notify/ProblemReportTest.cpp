@@ -1,8 +1,7 @@
-#include "notify/ProblemReport.h"
-
 #include <gtest/gtest.h>
 
 #include "app/AppCore.h"
+#include "notify/ProblemReport.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
 #include "support/HttpTestServer.h"

@@ -1,8 +1,7 @@
-#include "platform/LzExpand.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
+#include "platform/LzExpand.h"
 
 namespace larkspire {
 namespace {
@@ -11,6 +10,12 @@ std::string ReadData(const std::string& name) {
   std::string bytes;
   EXPECT_TRUE(ReadWholeFile(std::string(LARKSPIRE_TEST_DATA) + "/lz/" + name, bytes)) << name;
   return bytes;
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out += static_cast<char>(v);
+  return out;
 }
 
 // A compressed file around hand-made packed data.
@@ -38,24 +43,24 @@ TEST(LzExpandTest, ExpandsFilesMadeByTheCompressor) {
 
 TEST(LzExpandTest, AReferenceMayOverlapTheBytesItProduces) {
   // 'a', 'b', then ten bytes from where 'a' was written (4080): the copy reads what it writes.
-  const std::string packed = Packed(12, std::string_view("\x03" "ab" "\xF0\xF7", 5));
+  // Flags 0x03: two literals, then a reference (offset 0xFF0, length 7 + 3).
+  const std::string packed = Packed(12, Bytes({0x03, 'a', 'b', 0xF0, 0xF7}));
   EXPECT_EQ(LzExpand(packed), "abababababab");
 }
 
 TEST(LzExpandTest, ReferencesWrapTheWindowAndUnwrittenBytesAreBlanks) {
   // Twenty literals fill 4080..4095 and wrap to 0..3; a reference at 4090 runs across the
   // window's end, and one at 100 reads blanks nobody wrote.
-  std::string data = "\xFF" "ABCDEFGH" "\xFF" "IJKLMNOP" "\x0F" "QRST";
-  data += std::string("\xFA\xF7", 2);
-  data += std::string("\x64\x00", 2);
-  EXPECT_EQ(LzExpand(Packed(33, data)), "ABCDEFGHIJKLMNOPQRST" "KLMNOPQRST" "   ");
+  const std::string data = Bytes({0xFF}) + "ABCDEFGH" + Bytes({0xFF}) + "IJKLMNOP" + Bytes({0x0F}) +
+                           "QRST" + Bytes({0xFA, 0xF7}) + Bytes({0x64, 0x00});
+  EXPECT_EQ(LzExpand(Packed(33, data)), "ABCDEFGHIJKLMNOPQRST" + std::string("KLMNOPQRST   "));
 }
 
 TEST(LzExpandTest, DataWithoutTheSignatureComesThroughUnchanged) {
   const std::string cases[] = {
       "",
-      std::string("\x7F" "ELF\x02\x01\x01\x00\x00", 9),
-      "SZDD",                        // too short to be the signature
+      std::string("\177ELF\x02\x01\x01\x00\x00", 9),
+      "SZDD",                                    // too short to be the signature
       std::string("SZDD\x88\xF0\x27", 7) + "x",  // one byte differs
       "<html>Proxy error</html>",
   };
@@ -72,7 +77,7 @@ TEST(LzExpandTest, DamagedCompressedDataFailsCleanly) {
   other_mode[8] = 'B';
   EXPECT_FALSE(LzExpand(other_mode).has_value());
   // A reference whose second byte is missing.
-  EXPECT_FALSE(LzExpand(Packed(5, std::string_view("\x00\xF0", 2))).has_value());
+  EXPECT_FALSE(LzExpand(Packed(5, Bytes({0x00, 0xF0}))).has_value());
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-#include "platform/Shortcuts.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/Files.h"
+#include "platform/Shortcuts.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
