@@ -17,6 +17,7 @@
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureCommand.h"
 #include "ui/ConfigureDialog.h"
+#include "ui/HandOver.h"
 #include "ui/QtText.h"
 
 using namespace larkspire;
@@ -326,6 +327,26 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(!RunConfigure(test.App(), nullptr));
     QCOMPARE(dialogs, 2);
     QCOMPARE(test.Ui().close_requests, 1);
+  }
+
+  void anUpgradeRunInstallsItselfAndStartsTheInstalledCopyAfterTheRun() {
+    QTemporaryDir dir;
+    MakeDirectories(Dir(dir, "log"));
+    const std::string unpacked = JoinPath(Dir(dir, "log"), UpgradeFileName());
+    QVERIFY(SaveFileAtomically(unpacked, "\177ELF newer program"));
+    CGuiTestApp test(unpacked);
+    Fill(test, dir);
+    ScheduleProgramStart("");
+    RunInstallationStep(test.App(), nullptr, false);
+    const std::string installed = JoinPath(Dir(dir, "app"), kProgramFileName);
+    std::string copied;
+    QVERIFY(ReadWholeFile(installed, copied));
+    QCOMPARE(copied, std::string("\177ELF newer program"));
+    // No question in an upgrade run; the installed copy starts once this run has closed.
+    QVERIFY(test.messages.empty());
+    QCOMPARE(ScheduledProgram(), installed);
+    QCOMPARE(test.Ui().close_requests, 1);
+    ScheduleProgramStart("");
   }
 
  private:
