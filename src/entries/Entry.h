@@ -62,10 +62,10 @@ inline constexpr std::array<int, 20> kCompareList = {
 // LastHistoryText, so a repeated history event (same text, new date) counts as a change.
 // LastHistoryDate follows its own rule (see FieldDiffers) and never counts as reverted.
 inline constexpr std::array<int, 21> kChangeList = {
-    kReference, kAppNum,  kFilingDate, kExaminer, kIssueDate, kArtUnit, kPubNum,
-    kPubDate,   kConfirmNum, kPatNum,  kClass,    kLocation,  kStatus,  kCustNum,
-    kForeign,   kParentContinuity, kChildContinuity, kLastHistoryDate, kLastHistoryText, kPTA,
-    kPTE};
+    kReference,       kAppNum,  kFilingDate, kExaminer,         kIssueDate,       kArtUnit,
+    kPubNum,          kPubDate, kConfirmNum, kPatNum,           kClass,           kLocation,
+    kStatus,          kCustNum, kForeign,    kParentContinuity, kChildContinuity, kLastHistoryDate,
+    kLastHistoryText, kPTA,     kPTE};
 
 // Case-insensitive lookup of a key; -1 when unknown ("Frequency" is unknown, "fequency" is not).
 int FindFieldByKey(std::string_view key);

@@ -131,7 +131,7 @@ void CAsyncGroup<Task, Result>::WorkerBody(CAsyncWorker* worker) {
     result = RunTask(worker->task);
   } catch (const std::exception& error) {
     failed = true;
-    message = error.what();
+    message = ErrorText(error);
   } catch (...) {
     failed = true;
     message = "Unknown exception.";

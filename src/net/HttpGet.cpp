@@ -21,8 +21,8 @@ void ReplaceBlanks(std::string& path) {
   }
 }
 
-std::string BuildRequest(const CHttpGetTask& task, const std::string& host,
-                         const std::string& path, const std::string& form_data) {
+std::string BuildRequest(const CHttpGetTask& task, const std::string& host, const std::string& path,
+                         const std::string& form_data) {
   std::string request = form_data.empty() ? "GET " : "POST ";
   request += path;
   request +=
@@ -109,9 +109,9 @@ std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t
   }
   if (!app.timeout_fixed) app.ReloadTimeoutFromSetting();
 
-  std::string error =
-      WaitForGroup(app, &AppCore::RegisterHttpGroup, tasks, app.TimeoutMs(),
-                   static_cast<int>(app.TimeoutMs() / 1000), "HttpGet: Operation timed out.", pages);
+  std::string error = WaitForGroup(app, &AppCore::RegisterHttpGroup, tasks, app.TimeoutMs(),
+                                   static_cast<int>(app.TimeoutMs() / 1000),
+                                   "HttpGet: Operation timed out.", pages);
   if (error == kRefusedMessage) error += kRefusedHint;
   return error;
 }
@@ -119,8 +119,8 @@ std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t
 std::string HttpGet(AppCore& app, const std::string& url, bool direct, bool size_only,
                     std::string& page) {
   std::vector<std::string> pages;
-  std::string error = HttpGet(app, std::vector<std::string>{url}, direct ? 1u : 0u,
-                              size_only ? 1u : 0u, pages);
+  std::string error =
+      HttpGet(app, std::vector<std::string>{url}, direct ? 1u : 0u, size_only ? 1u : 0u, pages);
   if (error.empty()) page = std::move(pages[0]);
   return error;
 }

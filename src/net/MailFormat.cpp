@@ -20,9 +20,8 @@ std::vector<std::string> SplitAddressList(std::string_view list) {
   std::size_t position = 0;
   for (;;) {
     const std::size_t stop = list.find_first_of(",(", position);
-    std::string_view address = list.substr(position, stop == std::string_view::npos
-                                                         ? std::string_view::npos
-                                                         : stop - position);
+    std::string_view address = list.substr(
+        position, stop == std::string_view::npos ? std::string_view::npos : stop - position);
     while (!address.empty() && (address.back() == ' ' || address.back() == '\t')) {
       address.remove_suffix(1);
     }
@@ -56,8 +55,8 @@ std::string FormatDateLine(int64_t unix_seconds) {
   char line[80];
   std::snprintf(line, sizeof line, "Date: %s, %.2d %s %.4d %.2d:%.2d:%.2d %c%02ld%02ld\r\n",
                 kWeekdays[local.weekday % 7], local.day, kMonths[(local.month + 11) % 12],
-                local.year, local.hour, local.minute, local.second,
-                offset_minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+                local.year, local.hour, local.minute, local.second, offset_minutes < 0 ? '-' : '+',
+                magnitude / 60, magnitude % 60);
   return line;
 }
 

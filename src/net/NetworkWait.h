@@ -40,7 +40,7 @@ std::string WaitForGroup(AppCore& app, void (AppCore::*register_group)(ICancelab
     error = stuck.what();
     app.SetAbort(kAbortThreadsStuck);
   } catch (const std::exception& failure) {
-    error = failure.what();
+    error = ErrorText(failure);
   } catch (...) {
     error = "Unknown error.";
   }

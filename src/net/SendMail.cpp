@@ -33,8 +33,7 @@ std::string ReadMessageFile(const std::string& path) {
 
 // Takes a leading "To: " or "Cc: " line (any case) off the text into value. False when the
 // line has no CR LF, which means the file is not sent.
-bool TakeHeaderLine(std::string& text, std::string_view prefix, std::string& value,
-                    bool& found) {
+bool TakeHeaderLine(std::string& text, std::string_view prefix, std::string& value, bool& found) {
   found = false;
   if (!StartsWithIgnoringCase(text, prefix)) return true;
   const std::size_t end = text.find("\r\n");
@@ -76,8 +75,8 @@ char SendMail(CSendMailTask& task) {
   // before anything of them is sent.
   if (HasLineBreakOrNul(task.from) || HasLineBreakOrNul(task.reply_to)) fail(kSmtpSenderMessage);
   const std::vector<std::string> sender = SplitAddressList(task.from);
-  command("MAIL From: " + BracketAddress(sender.empty() ? std::string() : sender[0]) + "\r\n",
-          250, kSmtpSenderMessage);
+  command("MAIL From: " + BracketAddress(sender.empty() ? std::string() : sender[0]) + "\r\n", 250,
+          kSmtpSenderMessage);
   for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
     if (HasLineBreakOrNul(*list)) fail(kSmtpRecipientMessage);
   }

@@ -23,11 +23,11 @@ inline constexpr unsigned kSendEmailTimeoutMs = 30000;
 
 // Whom SendEmail sends to.
 enum MailRecipientKind : int {
-  kMailToReturnAddress = 0,   // the ReturnAddress setting
-  kMailToNotifyAddresses = 1, // the notification addresses joined with ", "
-  kMailToActivity = 2,        // the publisher's activity mailbox
-  kMailToSupport = 3,         // the publisher's support mailbox
-  kMailToFileLine = 4,        // the file's own "To: " line
+  kMailToReturnAddress = 0,    // the ReturnAddress setting
+  kMailToNotifyAddresses = 1,  // the notification addresses joined with ", "
+  kMailToActivity = 2,         // the publisher's activity mailbox
+  kMailToSupport = 3,          // the publisher's support mailbox
+  kMailToFileLine = 4,         // the file's own "To: " line
 };
 
 // The publisher's mailboxes for kinds 2 and 3: the rules file's location values "activity"

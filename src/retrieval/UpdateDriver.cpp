@@ -141,6 +141,8 @@ bool UpdateOneEntry(AppCore& app, std::size_t row) {
 void UpdateStatus(AppCore& app, bool selected_only) {
   if (app.Busy()) return;
   if (!selected_only && !RunMasterListStep(app)) return;
+  // A close asked for during the import ends the command; the window closes after it.
+  if (app.AbortReason() == kAbortClosing) return;
   UpdateRules(app);
 
   const int due = CountDueEntries(app, selected_only);

@@ -52,3 +52,97 @@ class Setup:
 
     def cleanup(self):
         self._tmp.cleanup()
+
+
+SOURCE = os.environ.get("LARKSPIRE_SOURCE", "")
+SIM = os.environ.get("LARKSPIRE_SIM", "")
+
+
+def _start_listening(args, stderr=subprocess.DEVNULL):
+    """Starts a server that prints 'listening on 127.0.0.1:PORT' first; returns (process, port)."""
+    process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=stderr)
+    line = process.stdout.readline().decode()
+    if not line.startswith("listening on 127.0.0.1:"):
+        process.kill()
+        raise RuntimeError("server did not start: %r" % line)
+    return process, int(line.strip().rsplit(":", 1)[1])
+
+
+class Simulator:
+    def __init__(self, date="2008-06-30", extra=()):
+        data = os.path.join(SOURCE, "tools/sim/demo-data.txt")
+        # The simulator logs one line per request; tests read it to know where a run is.
+        self.requests = tempfile.NamedTemporaryFile(prefix="larkspire-sim-", suffix=".log")
+        self.process, self.port = _start_listening(
+            [SIM, "--port", "0", "--data", data, "--date", date, *extra], stderr=self.requests)
+
+    def request_log(self):
+        with open(self.requests.name, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def control(self, query):
+        import http.client
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection.request("GET", "/__sim/" + query)
+        body = connection.getresponse().read()
+        connection.close()
+        return body
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        self.process.stdout.close()
+        self.requests.close()
+
+
+class SmtpSink:
+    def __init__(self, out, refuse=()):
+        args = ["/usr/bin/python3", os.path.join(SOURCE, "tools/smtp/smtp_sink.py"), "--out", out]
+        for address in refuse:
+            args += ["--refuse-rcpt", address]
+        self.out = out
+        self.process, self.port = _start_listening(args)
+
+    def messages(self):
+        """(envelope recipients, message text) for each stored message, in arrival order."""
+        found = []
+        if not os.path.isdir(self.out):
+            return found
+        for name in sorted(os.listdir(self.out)):
+            if not name.endswith(".eml"):
+                continue
+            with open(os.path.join(self.out, name), "rb") as f:
+                head, _, data = f.read().decode("latin-1").partition("\n\n")
+            recipients = head.split("\nTo: ", 1)[1].strip().split(",")
+            found.append((recipients, data))
+        return found
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        self.process.stdout.close()
+
+
+def subject(message):
+    for line in message.split("\r\n"):
+        if line.startswith("Subject: "):
+            return line[len("Subject: "):]
+    return ""
+
+
+def change_lines(message):
+    return [l for l in message.split("\r\n") if " (now): " in l or " (was): " in l]
+
+
+def read_data_file(path):
+    """patent.dat as a list of dicts keyed by the version 8 field names."""
+    fields = ["Fequency", "Reference", "AppNum", "FilingDate", "DocketNumber", "Examiner",
+              "IssueDate", "ArtUnit", "PatNum", "Class", "Location", "Status", "CustNum",
+              "Foreign", "ParentContinuity", "LastUpdate", "LastHistoryDate",
+              "LastHistoryText", "Error", "LastChange", "PubNum", "PubDate", "ConfirmNum", "PTA",
+              "PTE", "ChildContinuity"]
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").split("\r\n")
+    assert lines[0] == "8", lines[0]
+    assert lines[-1] == "", "file must end with a line end"
+    return [dict(zip(fields, line.split("\t"))) for line in lines[1:-1]]

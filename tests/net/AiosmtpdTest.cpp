@@ -43,7 +43,8 @@ class CAiosmtpdServer {
     posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
     posix_spawn_file_actions_addclose(&actions, to_child[1]);
     posix_spawn_file_actions_addclose(&actions, from_child[0]);
-    const std::string script = std::string(LARKSPIRE_SOURCE_DIR) + "/tests/support/aiosmtpd_server.py";
+    const std::string script =
+        std::string(LARKSPIRE_SOURCE_DIR) + "/tests/support/aiosmtpd_server.py";
     std::vector<std::string> args = {kPython, script, out_dir, user, password};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -129,10 +130,11 @@ TEST(Aiosmtpd, QueuedMessageArrivesWithEnvelopeHeadersAndRestoredDots) {
       "End of report.\r\n";
   CTempDir dir;
   const std::string path = dir.File("Larkspire_s10_123456.tmp");
-  ASSERT_TRUE(SaveFileAtomically(
-      path, "To: Ann Smith <ann@client.example>, bob@client.example (Bob Jones)\r\n"
-            "Cc: carl@office.example\r\n" +
-                body));
+  ASSERT_TRUE(
+      SaveFileAtomically(path,
+                         "To: Ann Smith <ann@client.example>, bob@client.example (Bob Jones)\r\n"
+                         "Cc: carl@office.example\r\n" +
+                             body));
   EXPECT_EQ(SendEmail(test.App(), path, "Larkspire_s10_123456.tmp", kMailToNotifyAddresses,
                       CPublisherMailboxes{}),
             "");

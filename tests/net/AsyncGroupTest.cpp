@@ -1,5 +1,3 @@
-#include "net/AsyncGroup.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,10 +6,11 @@
 #include <memory>
 #include <thread>
 
+#include "net/AsyncGroup.h"
 #include "net/CancelFlag.h"
 #include "net/LiveConnection.h"
-#include "net/NetworkWait.h"
 #include "net/NetTestApp.h"
+#include "net/NetworkWait.h"
 
 namespace larkspire {
 namespace {
@@ -57,8 +56,14 @@ TEST(AsyncGroup, ResultsComeBackInTaskOrderWhateverOrderTheyFinish) {
   CNetTestApp test;
   Group group(test.App());
   const std::vector<CFakeTask> tasks = {
-      Task([](CFakeTask&) { Sleep(200); return 10; }),
-      Task([](CFakeTask&) { Sleep(100); return 20; }),
+      Task([](CFakeTask&) {
+        Sleep(200);
+        return 10;
+      }),
+      Task([](CFakeTask&) {
+        Sleep(100);
+        return 20;
+      }),
       Task([](CFakeTask&) { return 30; }),
   };
   EXPECT_EQ(group.Run(tasks, test.App().TimeoutMs()), (std::vector<int>{10, 20, 30}));
@@ -79,13 +84,14 @@ TEST(AsyncGroup, OneFailingTaskOfThreeEndsTheWaitAndCancelsTheOthers) {
   EXPECT_EQ(seen->load(), 2);
 }
 
-TEST(AsyncGroup, TaskFailuresBecomeTheirTextOrUnknownException) {
+TEST(AsyncGroup, TaskFailuresBecomeTheirTextBadAllocationOrUnknownException) {
   CNetTestApp test;
   const struct {
     std::function<int(CFakeTask&)> body;
     std::string message;
   } cases[] = {
       {[](CFakeTask&) -> int { throw std::runtime_error("plain failure"); }, "plain failure"},
+      {[](CFakeTask&) -> int { throw std::bad_alloc(); }, "bad allocation"},
       {[](CFakeTask&) -> int { throw 42; }, "Unknown exception."},
   };
   for (const auto& c : cases) {
@@ -113,11 +119,11 @@ TEST(AsyncGroup, TimeOutCancelsTasksThatEndInTime) {
   CNetTestApp test(200);
   Group group(test.App());
   auto seen = std::make_shared<std::atomic<int>>(0);
-  EXPECT_EQ(ThrownBy<CTimedoutError>([&] {
-              group.Run({Task(UntilCancelled(seen)), Task(UntilCancelled(seen))},
-                        test.App().TimeoutMs());
-            }),
-            "Operation timed out.");
+  EXPECT_EQ(
+      ThrownBy<CTimedoutError>([&] {
+        group.Run({Task(UntilCancelled(seen)), Task(UntilCancelled(seen))}, test.App().TimeoutMs());
+      }),
+      "Operation timed out.");
   EXPECT_EQ(seen->load(), 2);
 }
 

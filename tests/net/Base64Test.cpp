@@ -32,12 +32,12 @@ TEST(Base64, EncodesTheRfc4648VectorsAndHighBytes) {
 
 TEST(Base64, DecodingCountsOutsideCharactersAsZeroBitsAndShortensTheGroup) {
   const Base64Case cases[] = {
-      {"a", "YQ"},                     // third position past the end: one byte
-      {"ab", "YWI"},                   // fourth past the end: two bytes
-      {"a", "YQ*="},                   // third outside: one byte
-      {"\x01\x84", "*YQ="},            // first outside: two bytes, zero bits in its place
-      {"\x60\x06", "Y*Y="},            // second outside: two bytes
-      {"foob", "Zm9vYg"},              // a short last group
+      {"a", "YQ"},           // third position past the end: one byte
+      {"ab", "YWI"},         // fourth past the end: two bytes
+      {"a", "YQ*="},         // third outside: one byte
+      {"\x01\x84", "*YQ="},  // first outside: two bytes, zero bits in its place
+      {"\x60\x06", "Y*Y="},  // second outside: two bytes
+      {"foob", "Zm9vYg"},    // a short last group
   };
   for (const Base64Case& c : cases) {
     EXPECT_EQ(Base64Decode(c.text), c.bytes) << c.text;
@@ -50,8 +50,8 @@ TEST(PasswordScramble, StoresAbcAsAkpXWQ) {
 }
 
 TEST(PasswordScramble, RoundTripsEveryLength) {
-  const std::string passwords[] = {"", "a", "ab", "abcd", "p@ss w0rd!", "\xe9t\xe9\xae",
-                                   std::string(37, 'x')};
+  const std::string passwords[] = {
+      "", "a", "ab", "abcd", "p@ss w0rd!", "\xe9t\xe9\xae", std::string(37, 'x')};
   for (const std::string& plain : passwords) {
     const std::string stored = ScramblePassword(plain);
     EXPECT_EQ(stored.find('='), std::string::npos) << plain;

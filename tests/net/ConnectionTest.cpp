@@ -1,12 +1,10 @@
-#include "net/Connection.h"
-
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <thread>
 
 #include "net/AppError.h"
+#include "net/Connection.h"
 #include "support/TestServer.h"
 
 namespace larkspire {
@@ -106,31 +104,14 @@ TEST_F(ConnectionTest, ConnectFailuresHaveTheirMessagesAndAreLogged) {
 }
 
 TEST_F(ConnectionTest, CancelFlagEndsAConnectThatNeverCompletes) {
-  // A listener whose queue is full drops further SYNs, so the next connect hangs.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    fillers.push_back(fd);
-  }
+  CUnansweredListener unanswered;
   std::thread stopper([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     cancel_.Set(1);
   });
-  const std::string error = ErrorOf([&] { Open()->Connect(target, 80); });
+  const std::string error = ErrorOf([&] { Open()->Connect(unanswered.HostPort(), 80); });
   stopper.join();
   EXPECT_EQ(error, kCanceledMessage);
-  for (int fd : fillers) ::close(fd);
-  ::close(listener);
 }
 
 TEST_F(ConnectionTest, LongTextsAreSentWholeInChunksAndLoggedByTheirEnds) {
@@ -199,12 +180,8 @@ TEST_F(ConnectionTest, ExpectComparesTheFirstLinesCode) {
     int code;
     bool matches;
   } cases[] = {
-      {"250 ok\r\n", 250, true},
-      {"550 no\r\n", 250, false},
-      {"354-a\r\n250 b\r\n", 250, false},
-      {"2500 long\r\n", 250, false},
-      {"abc\r\n", 250, false},
-      {"220\n", 220, true},
+      {"250 ok\r\n", 250, true},     {"550 no\r\n", 250, false}, {"354-a\r\n250 b\r\n", 250, false},
+      {"2500 long\r\n", 250, false}, {"abc\r\n", 250, false},    {"220\n", 220, true},
   };
   for (const auto& c : cases) {
     CTestServer server([&](CTestConnection& s) {

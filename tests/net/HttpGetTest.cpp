@@ -1,5 +1,3 @@
-#include "net/HttpGet.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include "app/AppCore.h"
 #include "net/Connection.h"
 #include "net/FlowText.h"
+#include "net/HttpGet.h"
 #include "net/NetTestApp.h"
 #include "platform/Files.h"
 #include "support/HttpTestServer.h"
@@ -77,9 +76,9 @@ TEST_F(HttpGetTest, DirectMaskSendsOnlyMarkedUrlsDirectAndPagesKeepUrlOrder) {
                                          Direct(origin, "/third")};
   std::vector<std::string> pages = {"stale"};
   EXPECT_EQ(HttpGet(test_.App(), urls, 4, 0, pages), "");
-  const std::vector<std::string> expected = {
-      std::string("GET //") + kPairHost + "/first HTTP/1.0",
-      std::string("GET //") + kPairHost + "/second HTTP/1.0", "direct page"};
+  const std::vector<std::string> expected = {std::string("GET //") + kPairHost + "/first HTTP/1.0",
+                                             std::string("GET //") + kPairHost + "/second HTTP/1.0",
+                                             "direct page"};
   EXPECT_EQ(pages, expected);
   EXPECT_EQ(proxy.Requests().size(), 2u);
   EXPECT_EQ(origin.Requests().size(), 1u);
@@ -152,7 +151,8 @@ TEST_F(HttpGetTest, StatusLineChecks) {
   } cases[] = {
       {"HTTP/1.1 404 Not Found\r\n\r\nmissing", "HttpGet: HTTP Get Failed. (404 Not Found)"},
       {"HTTP/1.0 200\r\n\r\nbody", "HttpGet: HTTP Get Failed. (200)"},
-      {"HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n", "HttpGet: HTTP Get Failed. (302 Found)"},
+      {"HTTP/1.0 302 Found\r\nLocation: /elsewhere\r\n\r\n",
+       "HttpGet: HTTP Get Failed. (302 Found)"},
       {"ICY 200 OK\r\n\r\nbody", "HttpGet: HTTP Get Failed. (200 OK)"},
       {"HTTP/1.0-500-Error\r\n\r\n", "HttpGet: HTTP Get Failed."},
       {"no status line at all", "HttpGet: HTTP Get Failed."},
@@ -233,9 +233,9 @@ TEST_F(HttpGetTest, LogsTheFirstUrlWithoutItsQuery) {
   test_.App().Settings().LogDir.Set(dir.Path());
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("")));
   std::vector<std::string> pages;
-  ASSERT_EQ(HttpGet(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0,
-                    pages),
-            "");
+  ASSERT_EQ(
+      HttpGet(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0, pages),
+      "");
   std::string log;
   ASSERT_TRUE(ReadWholeFile(JoinPath(dir.Path(), kLogFileName), log));
   EXPECT_NE(log.find("> Update '" + Direct(origin, "/page") + "'\r\n"), std::string::npos) << log;
@@ -250,6 +250,15 @@ TEST_F(HttpGetTest, ServerThatNeverAnswersTimesOutAndItsTaskEndsInTime) {
   EXPECT_EQ(Get(Direct(silent, "/"), true, page), "Operation timed out.");
   EXPECT_EQ(page, "untouched");
   EXPECT_TRUE(test_.Ui().messages.empty());
+}
+
+TEST_F(HttpGetTest, ConnectThatNeverCompletesTimesOutAndItsTaskEndsInTime) {
+  test_.App().TimeoutMs() = 300;
+  CUnansweredListener unanswered;
+  test_.App().Settings().ProxyServer.Set(unanswered.HostPort());
+  std::string page;
+  EXPECT_EQ(Get(std::string("http://") + kPairHost + "/x", false, page), "Operation timed out.");
+  EXPECT_FALSE(test_.FlowHas("HttpGet(0): Connected"));
 }
 
 TEST_F(HttpGetTest, WindowTimerTimeOutHasTheHttpGetPrefix) {
@@ -280,6 +289,20 @@ TEST_F(HttpGetTest, TimeOutIsReadFromTheSettingUnlessFixed) {
   EXPECT_EQ(Get(Direct(origin, "/"), true, page), "");
   EXPECT_EQ(test_.App().TimeoutMs(), kMinimumTimeoutMs);
   EXPECT_EQ(test_.Ui().busy_ranges, std::vector<int>{30});
+}
+
+TEST_F(HttpGetTest, TaskWithCredentialsSendsBasicAuthorizationAfterHost) {
+  CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("secret page")));
+  CHttpGetTask task;
+  task.url = Direct(origin, "/private");
+  task.credentials = "user:pw";
+  task.label = "T: ";
+  EXPECT_EQ(RunTask(task), "secret page");
+  const std::string request = origin.Requests().at(0);
+  EXPECT_NE(request.find("\r\nUser-Agent: HttpGet\r\nHost: " + origin.HostPort() +
+                         "\r\nAuthorization: Basic dXNlcjpwdw==\r\n\r\n"),
+            std::string::npos)
+      << request;
 }
 
 // Misbehaving servers: the client returns the body or the right error, and never hangs past

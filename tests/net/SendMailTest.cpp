@@ -1,5 +1,3 @@
-#include "net/SendMail.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +7,7 @@
 #include "net/Connection.h"
 #include "net/NetTestApp.h"
 #include "net/PasswordScramble.h"
+#include "net/SendMail.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "support/ScopedTimeZone.h"
@@ -147,8 +146,9 @@ TEST_F(SendMailTest, RecipientKindChoosesTheToList) {
       {3, "", {"RCPT To: <support@larkspire.example>"}},
       {4, "To: t@x.example\r\n", {"RCPT To: <t@x.example>"}},
       {0, "to: lower@x.example\r\n", {"RCPT To: <lower@x.example>"}},
-      {3, "TO: Tess <t@x.example>, u@x.example\r\n", {"RCPT To: <t@x.example>",
-                                                      "RCPT To: <u@x.example>"}},
+      {3,
+       "TO: Tess <t@x.example>, u@x.example\r\n",
+       {"RCPT To: <t@x.example>", "RCPT To: <u@x.example>"}},
   };
   for (const auto& c : cases) {
     CSmtpTestServer server;
@@ -196,8 +196,9 @@ TEST_F(SendMailTest, ZeroBytesCutEachReadPiece) {
 
 TEST_F(SendMailTest, LinesStartingWithADotAreDoubledOnTheWire) {
   CSmtpTestServer server;
-  EXPECT_EQ(Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
-            "");
+  EXPECT_EQ(
+      Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
+      "");
   ASSERT_TRUE(server.WaitForSessions(1));
   EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\n..lf"
                                "\r\r\n..cr\r\n"),
@@ -282,8 +283,10 @@ TEST_F(SendMailTest, LineBreaksInAddressesAreRefusedBeforeTheyAreSent) {
   } cases[] = {
       {"me@office.example\r\nRCPT To: <evil@x.example>", {}, kSmtpSenderMessage, "MAIL"},
       {std::string("me@office.example\0x", 19), {}, kSmtpSenderMessage, "MAIL"},
-      {"me@office.example", {"a@x.example", "b@x.example\nBcc: evil@x.example"},
-       kSmtpRecipientMessage, "RCPT"},
+      {"me@office.example",
+       {"a@x.example", "b@x.example\nBcc: evil@x.example"},
+       kSmtpRecipientMessage,
+       "RCPT"},
   };
   for (const auto& c : cases) {
     settings.ReturnAddress.Set(c.return_address);

@@ -222,4 +222,39 @@ inline int UnusedLoopbackPort() {
   return ntohs(address.sin_port);
 }
 
+// A loopback address where a connect never completes: a listener whose accept queue is full
+// drops further SYNs, as a host that drops packets would.
+class CUnansweredListener {
+ public:
+  CUnansweredListener() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    for (int i = 0; i < 4; ++i) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fillers_.push_back(fd);
+    }
+  }
+  ~CUnansweredListener() {
+    for (int fd : fillers_) ::close(fd);
+    ::close(listener_);
+  }
+  CUnansweredListener(const CUnansweredListener&) = delete;
+  CUnansweredListener& operator=(const CUnansweredListener&) = delete;
+
+  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};
+
 }  // namespace larkspire

@@ -1,0 +1,215 @@
+"""The whole update road, unattended, against the status-site simulator and an SMTP server."""
+import os
+import signal
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from larkspire_run import (Setup, Simulator, SmtpSink, change_lines, read_data_file,  # noqa: E402
+                           subject)
+
+NOTIFY = ["partners@office.example", "paralegals@office.example"]
+
+
+class UpdateRoadTest(unittest.TestCase):
+    def setUp(self):
+        self.sim = Simulator()
+        self.mail_dir = None
+        self.sink = None
+        self.setup = None
+
+    def tearDown(self):
+        if self.sink:
+            self.sink.stop()
+        self.sim.stop()
+        if self.setup:
+            self.setup.cleanup()
+
+    def configure(self, refuse=(), extra=None):
+        self.setup = self.setup or Setup()
+        self.mail_dir = os.path.join(self.setup.root, "mail")
+        if self.sink:
+            self.sink.stop()
+        self.sink = SmtpSink(self.mail_dir, refuse)
+        settings = {
+            "OrgName": "Test Office", "SmtpServer": "127.0.0.1:%d" % self.sink.port,
+            "ReturnAddress": "docketing@office.example", "NotifyAddress1": NOTIFY[0],
+            "NotifyAddress2": NOTIFY[1], "LogDir": self.setup.log_dir,
+            "ReportDir": self.setup.root, "ProxyServer": "127.0.0.1:%d" % self.sim.port,
+            "Timeout": "30 seconds",
+        }
+        settings.update(extra or {})
+        with open(self.setup.settings_path, "w") as f:
+            f.write("[Settings]\n")
+            for key, value in settings.items():
+                f.write("%s=%s\n" % (key, value))
+
+    def run_auto(self, day_offset=0, timeout=300):
+        args = ["-auto"]
+        if day_offset:
+            env = self.setup.env()
+            env["FAKETIME"] = "+%dd" % day_offset
+            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            import subprocess
+            return subprocess.run([os.environ["LARKSPIRE_BIN"], *args], env=env,
+                                  capture_output=True, timeout=timeout)
+        return self.setup.run(*args, timeout=timeout)
+
+    def data(self):
+        return {e["AppNum"]: e for e in read_data_file(os.path.join(self.setup.log_dir, "patent.dat"))}
+
+    def test_two_runs_import_then_mail_exactly_the_changes(self):
+        self.configure()
+        first = self.run_auto()
+        self.assertEqual(first.returncode, 0, first.stderr)
+        messages = self.sink.messages()
+        subjects = [subject(m) for _, m in messages]
+        self.assertEqual(subjects[0], "Larkspire Activity for Test Office")
+        self.assertEqual(messages[0][0], ["activity@larkspire.example"])
+        self.assertFalse([s for s in subjects if "entry added" in s], subjects)
+        self.assertEqual(len(self.data()), 7)
+        for recipients, message in messages[1:]:
+            self.assertEqual(recipients, NOTIFY)
+            self.assertTrue(subject(message).startswith("Patent status update for"), message)
+        first_count = len(messages)
+
+        self.sim.control("date?set=2009-01-15")
+        second = self.run_auto(day_offset=1)
+        self.assertEqual(second.returncode, 0, second.stderr)
+        new = self.sink.messages()[first_count:]
+        by_subject = {subject(m): m for _, m in new}
+        # 8 messages went in the first batch, so the second has no activity report.
+        self.assertNotIn("Larkspire Activity for Test Office", by_subject)
+        self.assertIn("Patent entry added, application 12/345,001", by_subject)
+        final = by_subject["Patent status update for application 11/456,789"]
+        self.assertEqual([l.split(" (")[0] for l in change_lines(final)],
+                         ["Status", "Status", "Last History", "Last History",
+                          "Last History Description", "Last History Description"])
+        self.assertIn("Status (now): Final Rejection Mailed", final)
+        self.assertIn("Status (was): Non Final Action Mailed", final)
+        unchanged = [a for a, e in self.data().items() if a in ("10/123,456",)]
+        self.assertEqual(unchanged, ["10/123,456"])
+        self.assertNotIn("Patent status update for 7,091,234 x", by_subject)
+
+        data = self.data()
+        self.assertEqual(len(data), 8)
+        self.assertEqual(data["11/456,789"]["Status"], "Final Rejection Mailed")
+        with open(os.path.join(self.setup.root, "Larkspire.xml"), "rb") as f:
+            xml = f.read().decode("latin-1")
+        self.assertIn("<Status>Final Rejection Mailed</Status>", xml)
+        with open(os.path.join(self.setup.root, "Larkspire.html"), "rb") as f:
+            self.assertIn(b"Final Rejection Mailed", f.read())
+        log = self.setup.log()
+        self.assertIn("Update 'http://pair.uspto.gov/cgi-bin/final/cusnum.pl'", log)
+        self.assertIn("Send E-Mail 'Larkspire_s11_456789.tmp'", log)
+        self.assertFalse(os.path.exists(os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")))
+
+    def test_refused_recipient_keeps_the_rest_queued_in_order_for_the_next_run(self):
+        self.configure(refuse=[NOTIFY[1]])
+        first = self.run_auto()
+        self.assertEqual(first.returncode, 1)
+        self.assertIn(b"SMTP: Error in recipient's e-mail address.", first.stderr)
+        pending = os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")
+        with open(pending, "rb") as f:
+            queued = f.read().decode().split("\r\n")[:-1]
+        self.assertEqual(len(queued), 7)
+        for name in queued:
+            self.assertTrue(os.path.exists(os.path.join(self.setup.log_dir, name)), name)
+        # Only the activity report got through.
+        self.assertEqual(len(self.sink.messages()), 1)
+
+        self.configure()
+        second = self.run_auto()
+        self.assertEqual(second.returncode, 0, second.stderr)
+        sent = [subject(m) for _, m in self.sink.messages()[1:]]
+        self.assertEqual(len(sent), 7)
+        self.assertFalse(os.path.exists(pending))
+        log = self.setup.log()
+        order = [l.split("Send E-Mail '")[1].rstrip("'") for l in log.split("\r\n")
+                 if "Send E-Mail 'Larkspire_s" in l]
+        self.assertEqual(order[-7:], queued)
+
+    def test_a_stalled_page_fails_its_entry_and_the_run_goes_on(self):
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)
+        self.sim.control("fault?mode=stall&app=11/456,789&page=status")
+        result = self.run_auto(day_offset=1)
+        self.assertEqual(result.returncode, 1)
+        data = self.data()
+        self.assertIn(data["11/456,789"]["Error"],
+                      ("Operation timed out.", "HttpGet: Operation timed out."))
+        others = [e for a, e in data.items() if a != "11/456,789"]
+        self.assertTrue(all(e["Error"] == "" for e in others), others)
+        self.assertIn("Update error '", self.setup.log())
+
+    def test_a_fatal_page_stops_the_run_with_its_message(self):
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)
+        before = self.data()
+        self.sim.control("fault?mode=error2")
+        result = self.run_auto(day_offset=1)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"Webpage Read(s) Failed: There is a problem with USPTO/Direct. Please restart it.",
+                      result.stderr)
+        # The first entry stopped the run: nothing was updated on the new day.
+        after = self.data()
+        self.assertEqual({a: e["LastUpdate"] for a, e in after.items()},
+                         {a: e["LastUpdate"] for a, e in before.items()})
+
+    def test_close_request_during_a_run_ends_after_the_current_entry_and_saves(self):
+        self.configure()
+        self.sim.control("fault?mode=stall&app=10/987,654&page=status")
+        process = self.setup.start("-auto")
+        # The entries run in application-number order; once the one before the stalled entry has
+        # been served, the stalled fetch is under way. Then ask the window to close.
+        deadline = time.time() + 60
+        while "-> 200 status 10/345,678" not in self.sim.request_log() and time.time() < deadline:
+            time.sleep(0.1)
+        self.assertLess(time.time(), deadline, "the run never reached the stalled entry")
+        time.sleep(1.0)
+        started = time.time()
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=30)
+        self.assertLess(time.time() - started, 10)
+        data = self.data()
+        updated = sorted(a for a, e in data.items() if e["LastUpdate"] not in ("", "0"))
+        self.assertEqual(updated, ["10/123,456", "10/345,678"])
+        self.assertEqual(data["10/987,654"]["LastUpdate"], "0")
+        self.assertTrue(os.path.exists(os.path.join(self.setup.root, "Larkspire.xml")))
+
+    def test_killing_the_program_never_leaves_a_half_written_data_file(self):
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)
+        path = os.path.join(self.setup.log_dir, "patent.dat")
+        with open(path, "rb") as f:
+            old = f.read()
+        self.sim.control("date?set=2009-01-15")
+        for delay in (0.05, 0.15, 0.3, 0.5, 0.8, 1.2):
+            env = self.setup.env()
+            env["FAKETIME"] = "+1d"
+            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            import subprocess
+            process = subprocess.Popen([os.environ["LARKSPIRE_BIN"], "-auto"], env=env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(delay)
+            process.kill()
+            process.wait()
+            entries = read_data_file(path)  # asserts the file is complete
+            self.assertIn(len(entries), (7, 8))
+            with open(path, "rb") as f:
+                current = f.read()
+            self.assertTrue(current == old or current.count(b"\r\n") in (8, 9))
+            # Every notification queued so far is either still waiting in its file or was
+            # received by the server (a kill between sending and deleting may send it twice).
+            log = self.setup.log()
+            posted = set(l.split("Post E-Mail '")[1].rstrip("'") for l in log.split("\r\n")
+                         if "Post E-Mail '" in l)
+            waiting = set(n for n in os.listdir(self.setup.log_dir) if n in posted)
+            received = [m for _, m in self.sink.messages()
+                        if not subject(m).startswith("Larkspire Activity")]
+            self.assertLessEqual(len(posted), len(waiting) + len(received))
+
+
+if __name__ == "__main__":
+    unittest.main()
