@@ -2,9 +2,11 @@
 // the offscreen platform and grabbed. Usage:
 //   QT_QPA_PLATFORM=offscreen larkspire-help-pictures OUTDIR
 //   larkspire-help-pictures --convert IN OUT   (pictures taken elsewhere; format from OUT's name)
+// The main window's pictures come from docs/ (made by the screenshots GUI test): fig1 from
+// main-window.png, fig1a from main-window-busy.png, fig4 from details-window.png and fig4a from
+// tcpip-window.png.
 #include <QApplication>
 #include <QComboBox>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -20,6 +22,7 @@
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureDialog.h"
+#include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
 namespace {
@@ -78,12 +81,10 @@ int MakePictures(const QString& out) {
                          QMessageBox::Yes | QMessageBox::No);
   ok = Save(disclaimer, out + "/fig3a.jpg") && ok;
 
-  QInputDialog problem;
-  problem.setWindowTitle("Report Problem");
-  problem.setLabelText(
-      "Please describe your problem in some detail. When you click OK an email message will be "
-      "sent to \"support@larkspire.example\".");
-  problem.setTextValue("The art unit column stays empty for 10/123,456.");
+  CPromptDialog problem(nullptr, "Report Problem",
+                        "Please describe your problem in some detail. When you click OK an email "
+                        "message will be sent to \"support@larkspire.example\".",
+                        "The art unit column stays empty for 10/123,456.");
   ok = Save(problem, out + "/fig5.jpg") && ok;
 
   app.rules_version = "4.3.00.000";
