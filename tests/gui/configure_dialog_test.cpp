@@ -299,6 +299,7 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(FileExists(shortcuts + "/Larkspire.desktop"));
     QVERIFY(FileExists(shortcuts + "/Larkspire (auto).desktop"));
     QCOMPARE(test.Ui().close_requests, 0);
+    qunsetenv("XDG_DATA_HOME");
   }
 
   void refusingTheDisclaimerClosesTheWindow() {
