@@ -30,8 +30,8 @@ bool RunConfigure(AppCore& app, QWidget* parent) {
   return ConfigureProgram(app, hooks);
 }
 
-void RunInstallationStep(AppCore& app, QWidget* parent, bool forced) {
-  RunInstallation(app, forced, InstallHooks(app, parent));
+bool RunInstallationStep(AppCore& app, QWidget* parent, bool forced) {
+  return RunInstallation(app, forced, InstallHooks(app, parent)) == InstallResult::kInstalled;
 }
 
 }  // namespace larkspire

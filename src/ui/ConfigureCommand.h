@@ -13,7 +13,9 @@ class AppCore;
 bool RunConfigure(AppCore& app, QWidget* parent);
 
 // The installation step: not forced from the first show of a configured program. An upgrade
-// run hands over to the installed copy, which starts when this run has ended.
-void RunInstallationStep(AppCore& app, QWidget* parent, bool forced);
+// run hands over to the installed copy, which starts when this run has ended. Returns false
+// when the window is to close (the user cancelled, or the run handed over), so the first show
+// starts no unattended work then.
+bool RunInstallationStep(AppCore& app, QWidget* parent, bool forced);
 
 }  // namespace larkspire

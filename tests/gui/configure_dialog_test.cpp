@@ -338,7 +338,7 @@ class ConfigureDialogTest : public QObject {
     CGuiTestApp test(unpacked);
     Fill(test, dir);
     ScheduleProgramStart("");
-    RunInstallationStep(test.App(), nullptr, false);
+    QVERIFY(!RunInstallationStep(test.App(), nullptr, false));
     const std::string installed = JoinPath(Dir(dir, "app"), kProgramFileName);
     std::string copied;
     QVERIFY(ReadWholeFile(installed, copied));
