@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
+  mscompress
   python3 python3-aiosmtpd python3-lxml
   faketime
 )
