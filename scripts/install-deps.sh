@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   python3 python3-aiosmtpd python3-lxml
   faketime
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
