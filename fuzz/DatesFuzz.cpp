@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   CEntry entry;
   if (!SetIdentifier(entry, input)) {
     // Exactly one of the three numbers is set.
-    const int set = !entry.Text(kAppNum).empty() + !entry.Text(kPatNum).empty() +
-                    !entry.Text(kPubNum).empty();
+    const int set =
+        !entry.Text(kAppNum).empty() + !entry.Text(kPatNum).empty() + !entry.Text(kPubNum).empty();
     if (set != 1) std::abort();
     FileSafeIdentifier(entry);
   }

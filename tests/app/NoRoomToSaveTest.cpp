@@ -128,8 +128,7 @@ TEST_P(NoRoomToSaveTest, SavedRulesKeepTheOldCopy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FullOrReadOnly, NoRoomToSaveTest,
-                         ::testing::Values(NoRoom::kFull, NoRoom::kReadOnly),
-                         [](const auto& info) {
+                         ::testing::Values(NoRoom::kFull, NoRoom::kReadOnly), [](const auto& info) {
                            return info.param == NoRoom::kFull ? "Full" : "ReadOnly";
                          });
 

@@ -277,13 +277,16 @@ TEST_F(SendMailTest, TransientPermanentOrGarbageReplyAtEachStepStopsTheDialogueT
   // The steps of an authenticated dialogue with one recipient, in the order they happen:
   // the greeting, EHLO, AUTH LOGIN, user name, password, MAIL, RCPT, DATA, the message end.
   const char* const step_errors[] = {
-      kSmtpProtocolMessage, kSmtpProtocolMessage, kSmtpProtocolMessage,
-      kSmtpProtocolMessage, kSmtpProtocolMessage, kSmtpSenderMessage,
+      kSmtpProtocolMessage,  kSmtpProtocolMessage, kSmtpProtocolMessage,
+      kSmtpProtocolMessage,  kSmtpProtocolMessage, kSmtpSenderMessage,
       kSmtpRecipientMessage, kSmtpProtocolMessage, kSmtpProtocolMessage,
   };
   const char* const replies[] = {"421 4.3.2 Service not available\r\n",
-                                 "451 4.3.0 Try again later\r\n", "554 5.0.0 Refused\r\n",
-                                 "HTTP/1.0 200 OK\r\n", "\r\n", "2500 OK\r\n"};
+                                 "451 4.3.0 Try again later\r\n",
+                                 "554 5.0.0 Refused\r\n",
+                                 "HTTP/1.0 200 OK\r\n",
+                                 "\r\n",
+                                 "2500 OK\r\n"};
   test_.App().Settings().UserName.Set("user");
   constexpr std::size_t kDataStep = 7;
   for (std::size_t step = 0; step < std::size(step_errors); ++step) {

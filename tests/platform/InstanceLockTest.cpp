@@ -1,5 +1,3 @@
-#include "platform/InstanceLock.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/InstanceLock.h"
 #include "support/TempDir.h"
 
 namespace larkspire {

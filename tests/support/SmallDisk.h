@@ -16,8 +16,7 @@ class CSmallDisk {
   // Mounts a fresh tmpfs of the given size over the (existing, empty) directory.
   explicit CSmallDisk(std::string path, std::size_t bytes = 64 * 1024) : path_(std::move(path)) {
     const std::string options = "size=" + std::to_string(bytes);
-    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                       options.c_str()) == 0;
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
   }
   ~CSmallDisk() {
     if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
