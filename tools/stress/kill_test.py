@@ -6,10 +6,11 @@ Run by hand (not by ctest), against a GUI build:
     /usr/bin/python3 tools/stress/kill_test.py --build build-gui --runs 200
 
 A generated status site of --entries applications changes every application between its two
-days; each run moves the simulator to the other day, so every run updates, saves and mails
-every entry. Odd runs are killed after a random time within a clean run's length (anywhere in
-the update, the sending or the saves); even runs are killed the moment a temporary of a file
-being rewritten whole appears (patent.dat, the pending list, a message file, the reports).
+days; each run moves the simulator to the day patent.dat does not hold, so every run updates,
+saves and mails every entry. Odd runs are killed after a random time within a clean run's
+length (anywhere in the update, the sending or the saves); even runs are killed the moment a
+temporary of a file being rewritten whole appears (patent.dat, the pending list, a message
+file, the reports).
 
 After every kill:
   - patent.dat loads, holds every entry, and is either the file from before the run or the
@@ -85,8 +86,10 @@ class KillTest:
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def toggle_day(self):
-        day = self.sim.control("date").decode().strip()
-        other = support.DAY_AFTER if support.DAY_BEFORE in day else support.DAY_BEFORE
+        """Moves the site to the day patent.dat does not hold yet, so the run changes every
+        entry even when the run before was killed before its save."""
+        holds_after = any(s == support.STATUS_AFTER for s in self.statuses().values())
+        other = support.DAY_BEFORE if holds_after else support.DAY_AFTER
         self.sim.control("date?set=" + other)
         return other
 
@@ -171,8 +174,8 @@ class KillTest:
               % (self.args.entries, length), flush=True)
         for run in range(1, self.args.runs + 1):
             new_day = self.toggle_day()
-            new_status = ("Non Final Action Mailed" if new_day == support.DAY_AFTER
-                          else "Docketed New Case - Ready for Examination")
+            new_status = (support.STATUS_AFTER if new_day == support.DAY_AFTER
+                          else support.STATUS_BEFORE)
             log_path = os.path.join(self.setup.log_dir, "Larkspire.log")
             if os.path.exists(log_path):
                 os.remove(log_path)

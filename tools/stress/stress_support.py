@@ -32,6 +32,8 @@ CUSTOMER = "23456"
 # so moving the simulator from one to the other changes every entry.
 DAY_BEFORE = "2008-06-30"
 DAY_AFTER = "2008-07-01"
+STATUS_BEFORE = "Docketed New Case - Ready for Examination"
+STATUS_AFTER = "Non Final Action Mailed"
 
 
 def application_number(index):
@@ -55,8 +57,8 @@ def write_site(path, count, page_size=20):
             "class: 435/006.000",
             "art-unit: 1634",
             "examiner: SMITH, JOHN",
-            "status: 2005-01-10 Docketed New Case - Ready for Examination",
-            "status: %s Non Final Action Mailed" % DAY_AFTER,
+            "status: 2005-01-10 " + STATUS_BEFORE,
+            "status: %s %s" % (DAY_AFTER, STATUS_AFTER),
             "location: 1634",
             "event: 2005-01-10 Case Docketed to Examiner in GAU",
             "event: %s Mail Non-Final Rejection" % DAY_AFTER,
