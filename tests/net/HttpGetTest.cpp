@@ -179,6 +179,10 @@ TEST_F(HttpGetTest, StatusLineChecks) {
       {"HTTP/1.0 200 OK\r\n", "HttpGet: HTTP Get Failed."},
       {"http/1.0 200 OK\r\n\r\nlower case", ""},
       {"HTTP/1.0 200 OK\n\r\n\r\nbare LF status", ""},
+      // Garbage: a NUL before the status, bytes of no text at all, a line that never ends.
+      {std::string("\0HTTP/1.0 200 OK\r\n\r\nbody", 25), "HttpGet: HTTP Get Failed. (200 OK)"},
+      {"\xff\xfe\x01 \x80\x81\r\n\r\n", "HttpGet: HTTP Get Failed. (\x80\x81)"},
+      {"HTTP/1.0 200 OK" + std::string(100000, 'x'), "HttpGet: HTTP Get Failed."},
   };
   for (const auto& c : cases) {
     CHttpTestServer origin(CHttpTestServer::Reply(c.response));
