@@ -8,6 +8,7 @@ packages=(
   mscompress
   python3 python3-aiosmtpd python3-lxml
   faketime
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
