@@ -128,7 +128,6 @@ class AppCore {
   int master_list_index = 0;
   int32_t last_master_list_day = 0;
   std::string problem_desc;
-  std::string available_version;
   // The most recent entry fetch, for LastFetch and problem reports.
   std::vector<std::string> last_fetch_urls;
   std::vector<std::string> last_fetch_pages;

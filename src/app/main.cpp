@@ -8,6 +8,7 @@
 #include "platform/qt/QtSettingsBackend.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
+#include "ui/HandOver.h"
 #include "ui/QtUiHost.h"
 #include "ui/TerminationSignals.h"
 
@@ -46,5 +47,7 @@ int main(int argc, char** argv) {
     if (core.headless && core.run_had_failures && exit_code == 0) exit_code = 1;
   }
   backend.Flush();
+  // An upgrade hands over to the new copy only now, with everything saved and the lock free.
+  StartScheduledProgram();
   return exit_code;
 }

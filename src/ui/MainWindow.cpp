@@ -9,10 +9,12 @@
 
 #include "app/AppCore.h"
 #include "app/RunSequence.h"
+#include "app/Upgrade.h"
 #include "notify/EmailQueue.h"
 #include "platform/Clock.h"
 #include "rules/Dates.h"
 #include "ui/BusyPanel.h"
+#include "ui/ConfigureCommand.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
@@ -25,7 +27,6 @@ namespace larkspire {
 namespace {
 
 constexpr int kTickMs = 100;
-constexpr std::size_t kVersionLength = 6;
 
 PlacementSettings MainPlacement(CSettings& settings) {
   return {settings.Left, settings.Top, settings.Right, settings.Bottom};
@@ -37,11 +38,7 @@ std::string WindowTitle(const AppCore& core) {
   std::string title = kCaption;
   const std::string& org = core.Settings().OrgName.Text();
   if (!org.empty()) title += " - " + org;
-  const std::string newest = core.available_version.substr(0, kVersionLength);
-  if (!newest.empty() && newest != core.VersionText()) {
-    title += " (v" + newest + " available - use Options|Upgrade)";
-  }
-  return title;
+  return title + TitleVersionSuffix(core);
 }
 
 CMainWindow::CMainWindow(AppCore& core)
@@ -110,15 +107,16 @@ void CMainWindow::Start() {
       return;
     case FirstShowAction::kConfigure:
       RefreshTitle();
-      core_.MessageBox(
-          "Larkspire has not been configured yet: set the organisation name, the SMTP server and "
-          "the addresses first.");
-      RequestClose();
+      // The first-run path: disclaimer, configuration, welcome report, installation step.
+      QTimer::singleShot(0, this, [this] {
+        if (RunConfigure(core_, this)) RefreshTitle();
+        RefreshCommandStates();
+      });
       return;
     case FirstShowAction::kRunInstallationAndUpdate:
       RefreshTitle();
       QTimer::singleShot(0, this, [this] {
-        StartUnattendedWork(core_);
+        if (RunInstallationStep(core_, this, false)) StartUnattendedWork(core_);
         RefreshCommandStates();
       });
       return;

@@ -5,22 +5,25 @@
 
 #include "app/AppCore.h"
 #include "app/EntryCommands.h"
+#include "app/Help.h"
 #include "notify/EmailQueue.h"
+#include "notify/ProblemReport.h"
 #include "notify/Reports.h"
 #include "retrieval/UpdateDriver.h"
+#include "ui/AboutBox.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
+#include "ui/ConfigureCommand.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
+#include "ui/UpgradeCommand.h"
 
 namespace larkspire {
 namespace {
 
-// The test message of the Test menu.
-constexpr int kTestTemplate = 5;
 constexpr int kRecipientsReturnAddress = 0;
 constexpr int kRecipientsNotifyAddresses = 1;
 // Flags of the Reference edit: notify a changed Reference, and the edit's own bit.
@@ -42,10 +45,29 @@ void CMainWindow::RunCoreCommand(int command) {
       RefreshList();
       break;
     case kCmdTestReturnAddress:
-      SendTemplateNow(core_, kTestTemplate, kRecipientsReturnAddress, true);
+      SendTestEmail(core_, kRecipientsReturnAddress);
       break;
     case kCmdTestNotifyAddresses:
-      SendTemplateNow(core_, kTestTemplate, kRecipientsNotifyAddresses, true);
+      SendTestEmail(core_, kRecipientsNotifyAddresses);
+      break;
+    case kCmdConfigure:
+      RunConfigure(core_, this);
+      RefreshTitle();
+      break;
+    case kCmdUpgrade:
+      RunUpgrade(core_);
+      break;
+    case kCmdHelpContents:
+      ShowHelp(core_);
+      break;
+    case kCmdGoToPublisher:
+      GoToPublisherSite(core_);
+      break;
+    case kCmdReportProblem:
+      ReportProblem(core_);
+      break;
+    case kCmdAbout:
+      ShowAbout(core_, this);
       break;
     default:
       break;

@@ -19,6 +19,8 @@ class Setup:
         values = {"LogDir": self.log_dir}
         values.update(settings or {})
         with open(self.settings_path, "w") as f:
+            # Shortcuts go into the test's own folder, never the user's menu.
+            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.root, "shortcuts"))
             f.write("[Settings]\n")
             for key, value in values.items():
                 f.write(f"{key}={value}\n")

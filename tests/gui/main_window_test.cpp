@@ -505,15 +505,15 @@ class MainWindowTest : public QObject {
     QVERIFY(again.List().isColumnHidden(kError));
   }
 
-  void titleAdvertisesANewerVersion() {
+  void titleAdvertisesANewerVersionNamedByTheRules() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->available_version = fixture.core->VersionText() + ".000";
+    fixture.core->rules_version = fixture.core->VersionText() + ".000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->available_version = "4.3.01.000";
+    fixture.core->rules_version = "4.3.01.000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(),
              QString::fromLatin1("Larkspire\xAE - Example Patent Group (v4.3.01 available - use "
