@@ -72,7 +72,9 @@ std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
                             bool& closed) {
   app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
   SetProgress(app, cookie_steps);
-  const int add_flags = kAddCheckDuplicate | kAddQuietDuplicate | (notify_new ? kAddNotify : 0);
+  // The view is refreshed once per result page, not once per row.
+  const int add_flags =
+      kAddCheckDuplicate | kAddQuietDuplicate | kAddNoRefresh | (notify_new ? kAddNotify : 0);
   std::string error;
   for (std::size_t p = 0; p < pages.size(); ++p) {
     if (app.AbortReason() == kAbortClosing) {
@@ -91,6 +93,7 @@ std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
     if (error.empty()) {
       error = ReadMasterListTable(
           app, page, [&](CEntry entry) { return AddEntry(app, std::move(entry), add_flags); });
+      if (app.Ui()) app.Ui()->RefreshList();
     }
     if (!error.empty()) break;
     SetProgress(app, cookie_steps + p + 1);

@@ -6,7 +6,8 @@ namespace larkspire {
 namespace {
 
 // Status pages run to tens of kilobytes and thousands are read in one update, so every step
-// below copies forward through the text once instead of erasing in place.
+// below copies forward through the text once instead of erasing in place, and copies runs of
+// untouched text whole rather than byte by byte.
 
 constexpr char kNbsp = '\xA0';
 
@@ -25,10 +26,12 @@ std::string ExpandLineFeeds(std::string_view page) {
   if (page.find("\r\n") != std::string_view::npos) return std::string(page);
   std::string out;
   out.reserve(page.size() + page.size() / 32);
-  for (char c : page) {
-    if (c == '\n') out += '\r';
-    out += c;
+  std::size_t pos = 0;
+  for (std::size_t lf = page.find('\n'); lf != std::string_view::npos; lf = page.find('\n', pos)) {
+    out.append(page, pos, lf - pos).append("\r\n");
+    pos = lf + 1;
   }
+  out.append(page, pos);
   return out;
 }
 
@@ -37,15 +40,20 @@ std::string ExpandLineFeeds(std::string_view page) {
 std::string BlankSpaceEntities(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  std::size_t run = 0;  // start of the text not yet copied
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '&' && (HasAt(text, i, "&nbsp;") || HasAt(text, i, "&#160;"))) {
-      out += ' ';
-      i += 5;
-    } else {
-      out += (c == kNbsp || c == '\t') ? ' ' : c;
+    if (c != '&' && c != kNbsp && c != '\t') continue;
+    std::size_t length = 1;
+    if (c == '&') {
+      if (!HasAt(text, i, "&nbsp;") && !HasAt(text, i, "&#160;")) continue;
+      length = 6;
     }
+    out.append(text, run, i - run) += ' ';
+    i += length - 1;
+    run = i + 1;
   }
+  out.append(text, run);
   return out;
 }
 
@@ -65,8 +73,10 @@ std::string SimplifyTags(std::string_view text) {
     const std::size_t close = text.find('>', open + 1);
     if (close == std::string_view::npos) break;
 
-    std::size_t name_end = text.find(' ', open + 1);
-    if (name_end > close) name_end = close;
+    // The blank is looked for inside the tag only: searching on past it would rescan the
+    // rest of a page without blanks for every tag.
+    std::size_t name_end = text.substr(0, close).find(' ', open + 1);
+    if (name_end == std::string_view::npos) name_end = close;
     for (std::size_t i = open; i < name_end; ++i) out += LowerAscii(text[i]);
     if (name_end < close && text[close - 1] == '/') out += '/';
     out += '>';
@@ -86,11 +96,16 @@ std::string SimplifyTags(std::string_view text) {
 std::string TrimLineStarts(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  bool line_start = true;
-  for (char c : text) {
-    if (line_start && c == ' ') continue;
-    line_start = IsLineBreak(c);
-    out += c;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    pos = text.find_first_not_of(' ', pos);
+    if (pos == std::string_view::npos) break;
+    // Up to and including the next line break; a run of breaks needs no trimming between.
+    std::size_t end = text.find_first_of("\r\n", pos);
+    end = end == std::string_view::npos ? text.size() : text.find_first_not_of("\r\n", end);
+    if (end == std::string_view::npos) end = text.size();
+    out.append(text, pos, end - pos);
+    pos = end;
   }
   return out;
 }
@@ -178,6 +193,13 @@ std::string NormalizeTags(std::string_view text) {
     std::string_view tag = "<";
     const char* before = "";
     const char* after = "";
+    // Most tags are none of these; their second letter says so without comparing.
+    const char second = open + 1 < text.size() ? text[open + 1] : '\0';
+    if (second != 'p' && second != 'f' && second != 'i' && second != 't' && second != 'b') {
+      out += '<';
+      pos = open + 1;
+      continue;
+    }
     for (std::string_view candidate : kBreakBefore) {
       if (HasAt(text, open, candidate)) {
         tag = candidate;
