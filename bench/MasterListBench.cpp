@@ -11,11 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "app/AppCore.h"
-#include "app/EntryCommands.h"
-#include "entries/Entry.h"
 #include "platform/SettingsBackend.h"
 #include "retrieval/MasterListCommand.h"
 #include "rules/RulesFile.h"
@@ -121,37 +118,6 @@ BENCHMARK(BM_ImportMasterList)
     ->Arg(10000)
     ->Iterations(2)
     ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-
-// The import's own share, without the network: rows added one by one with the duplicate check,
-// as the result pages deliver them.
-void BM_AddImportedEntries(benchmark::State& state) {
-  const int applications = static_cast<int>(state.range(0));
-  CMemorySettingsBackend backend;
-  AppCore app(backend, "", "");
-  std::vector<CEntry> entries;
-  for (int i = 0; i < applications; ++i) {
-    CEntry entry;
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d/%03d,%03d", 10 + i / 1000000, i / 1000 % 1000,
-                  i % 1000);
-    entry.SetText(kAppNum, number);
-    entry.SetText(kReference, "BENCH-" + std::to_string(i));
-    entry.Normalize();
-    entries.push_back(entry);
-  }
-  for (auto _ : state) {
-    app.Entries().Clear();
-    for (const CEntry& entry : entries) {
-      AddEntry(app, entry, kAddCheckDuplicate | kAddQuietDuplicate | kAddNoRefresh);
-    }
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * applications);
-}
-BENCHMARK(BM_AddImportedEntries)
-    ->ArgName("applications")
-    ->Arg(5000)
-    ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
