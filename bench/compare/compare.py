@@ -88,7 +88,7 @@ def page_files(directory):
 
 
 def text_of(element):
-    return " ".join(element.text_content().split())
+    return " ".join(element.text_content().replace("\u00a0", " ").split())
 
 
 def iso_date(text):
@@ -106,9 +106,12 @@ def scrape(kind, page_bytes):
     doc = html.fromstring(page_bytes)
     fields = {}
     if kind == "status":
+        # One pass over the cells: a label cell's value is the cell after it.
+        cells = doc.xpath("//td")
+        labels = {text_of(td): i for i, td in enumerate(cells[:-1])}
         for key, label in STATUS_LABELS.items():
-            cell = doc.xpath(f'//td[normalize-space()="{label}"]/following-sibling::td[1]')
-            value = text_of(cell[0]) if cell else ""
+            value = text_of(cells[labels[label] + 1]) if label in labels else ""
+            value = "" if value == "-" else value
             fields[key] = iso_date(value) if key in DATE_FIELDS else value
         first = doc.xpath('//table[tr[1]/td[normalize-space()="File History"]]/tr[3]/td')
         if len(first) >= 2:

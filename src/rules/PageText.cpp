@@ -1,5 +1,6 @@
 #include "rules/PageText.h"
 
+#include <algorithm>
 #include <array>
 
 namespace larkspire {
@@ -112,14 +113,19 @@ std::string SimplifyTags(std::string_view text) {
 std::string TrimLineStarts(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  // Plain loops: find_first_of with a set of characters searches the set once per byte.
+  // The next CR and LF are found each with a fast search: find_first_of with a set of
+  // characters would search the set once per byte.
   const std::size_t size = text.size();
+  std::size_t next_cr = text.find('\r');
+  std::size_t next_lf = text.find('\n');
   std::size_t pos = 0;
   while (pos < size) {
     while (pos < size && text[pos] == ' ') ++pos;
+    if (pos == size) break;
     // Up to and including the next line break; a run of breaks needs no trimming between.
-    std::size_t end = pos;
-    while (end < size && !IsLineBreak(text[end])) ++end;
+    if (next_cr < pos) next_cr = text.find('\r', pos);
+    if (next_lf < pos) next_lf = text.find('\n', pos);
+    std::size_t end = std::min(std::min(next_cr, next_lf), size);
     while (end < size && IsLineBreak(text[end])) ++end;
     out.append(text, pos, end - pos);
     pos = end;
@@ -213,20 +219,17 @@ std::string NormalizeTags(std::string_view text) {
   static constexpr std::string_view kBreakAfter[] = {"<br>", "<br/>"};
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  std::size_t pos = 0;
+  std::size_t pos = 0;  // start of the text not yet copied
   for (std::size_t open = text.find('<'); open != std::string_view::npos;
-       open = text.find('<', pos)) {
-    out.append(text, pos, open - pos);
-    std::string_view tag = "<";
-    const char* before = "";
-    const char* after = "";
+       open = text.find('<', open + 1)) {
     // Most tags are none of these; their second letter says so without comparing.
     const char second = open + 1 < text.size() ? text[open + 1] : '\0';
     if (second != 'p' && second != 'f' && second != 'i' && second != 't' && second != 'b') {
-      out += '<';
-      pos = open + 1;
       continue;
     }
+    std::string_view tag;
+    std::string_view before;
+    std::string_view after;
     for (std::string_view candidate : kBreakBefore) {
       if (HasAt(text, open, candidate)) {
         tag = candidate;
@@ -239,8 +242,10 @@ std::string NormalizeTags(std::string_view text) {
         after = "\r\n";
       }
     }
-    out.append(before).append(tag).append(after);
+    if (tag.empty()) continue;
+    out.append(text, pos, open - pos).append(before).append(tag).append(after);
     pos = open + tag.size();
+    open = pos - 1;  // the next search starts after the tag
   }
   out.append(text, pos);
   return out;
