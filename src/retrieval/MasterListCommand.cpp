@@ -105,8 +105,7 @@ std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
 
 // The page phase: each result set's table, its rows added as entries.
 std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
-                            const std::vector<ResultPage>& pages, bool notify_new,
-                            bool& closed) {
+                            const std::vector<ResultPage>& pages, bool notify_new, bool& closed) {
   app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
   SetProgress(app, cookie_steps);
   // Duplicates are skipped quietly through the listed numbers; the view is refreshed once per
@@ -124,17 +123,16 @@ std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
     app.master_list_cookie = pages[p].customer_number;
     app.master_list_index = pages[p].index;
     ShowProgress(app, "Reading " + pages[p].customer_number + " (" +
-                          std::to_string(pages[p].index) + " of " +
-                          std::to_string(pages[p].count) + ")");
+                          std::to_string(pages[p].index) + " of " + std::to_string(pages[p].count) +
+                          ")");
     std::string page;
     error = FetchPage(app, pages[p].index, page);
     if (error.empty()) {
-      error = ReadMasterListTable(
-          app, page, [&](CEntry entry) {
-            if (listed.Contains(entry)) return std::string();
-            listed.Add(entry);
-            return AddEntry(app, std::move(entry), add_flags);
-          });
+      error = ReadMasterListTable(app, page, [&](CEntry entry) {
+        if (listed.Contains(entry)) return std::string();
+        listed.Add(entry);
+        return AddEntry(app, std::move(entry), add_flags);
+      });
       if (app.Ui()) app.Ui()->RefreshList();
     }
     if (!error.empty()) break;
