@@ -2,8 +2,12 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# `make fuzz`: every libFuzzer target for FUZZ_RUNS inputs (at most FUZZ_SECONDS each).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS ?= 1000000
+FUZZ_SECONDS ?= 600
 
-.PHONY: deps configure build test demo bench clean
+.PHONY: deps configure build test demo bench fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,5 +27,11 @@ demo: build
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DLARKSPIRE_FUZZ=ON \
+	  -DLARKSPIRE_GUI=OFF -DLARKSPIRE_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_RUNS) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan $(FUZZ_BUILD)

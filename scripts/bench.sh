@@ -27,6 +27,12 @@ echo "== benchmarks"
 "$build/bench/larkspire_bench" --benchmark_counters_tabular=true \
   --benchmark_out="$build/bench-results.json" --benchmark_out_format=json ${BENCH_ARGS:-}
 
+# The client's list model is measured only when the given tree is an optimised GUI build.
+if [ -x "$build/bench/larkspire_gui_bench" ]; then
+  echo "== client list model"
+  QT_QPA_PLATFORM=offscreen "$build/bench/larkspire_gui_bench"
+fi
+
 echo "== data file memory (100,000 entries)"
 "$build/bench/larkspire_datafile_memory" 100000
 

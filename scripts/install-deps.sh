@@ -4,9 +4,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev fonts-dejavu-core
+  mscompress
   python3 python3-aiosmtpd python3-lxml
   faketime
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,12 +1,12 @@
 // Program entry: registration words end the run at once; otherwise AppCore is built, the
 // instance lock taken, and the main window runs until it is closed.
-#include <QApplication>
 #include <cstdio>
 
 #include "app/AppCore.h"
 #include "app/CommandLine.h"
 #include "platform/ProgramInfo.h"
 #include "platform/qt/QtSettingsBackend.h"
+#include "ui/Application.h"
 #include "ui/MainWindow.h"
 #include "ui/QtUiHost.h"
 #include "ui/TerminationSignals.h"
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   // There is no COM server here: registering and unregistering succeed and do nothing.
   if (ParseRegistration(command_line) != RegistrationCommand::kNone) return 0;
 
-  QApplication app(argc, argv);
+  CApplication app(argc, argv);
   CQtSettingsBackend backend(DefaultSettingsPath());
   int exit_code = 0;
   {

@@ -207,19 +207,25 @@ bool CConnection::Expect(int code) {
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
     reply.append(chunk);
     WriteFlow("Received '" + EscapeFlowText(chunk) + "'", kFlowReceived);
-    // A line with '-' as its fourth character announces another line of the same reply.
-    for (std::size_t end; (end = reply.find('\n', scan)) != std::string::npos;) {
-      if (end - scan >= 4 && reply[scan + 3] == '-') {
-        scan = end + 1;
-        continue;
-      }
-      complete = true;
-      break;
-    }
+    complete = ScanReply(reply, scan);
   }
   WriteFlow("Received " + std::to_string(reply.size()) + " bytes", kFlowStatus);
-  return LeadingNumber(reply) == code;
+  return ReplyCode(reply) == code;
 }
+
+bool ScanReply(std::string_view reply, std::size_t& scan) {
+  // A line with '-' as its fourth character announces another line of the same reply.
+  for (std::size_t end; (end = reply.find('\n', scan)) != std::string_view::npos;) {
+    if (end - scan >= 4 && reply[scan + 3] == '-') {
+      scan = end + 1;
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
+long ReplyCode(std::string_view reply) { return LeadingNumber(reply); }
 
 std::string CConnection::LocalHostName() {
   char name[256] = "";

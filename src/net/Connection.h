@@ -30,6 +30,12 @@ inline constexpr const char* kUnknownErrorMessage = "WinSock: Unknown error.";
 [[noreturn]] void RaiseLogged(CFlowLog* flow_log, const std::string& label,
                               const std::string& message);
 
+// Expect's reading of a numbered reply as it arrives. Moves scan past every finished line that
+// announces another ('-' as its fourth character) and tells whether a final line has arrived.
+bool ScanReply(std::string_view reply, std::size_t& scan);
+// The decimal number at the start of the reply (saturating); -1 when there is none.
+long ReplyCode(std::string_view reply);
+
 class CConnection {
  public:
   // Creates the socket. The cancel flag and the flow log (null for none) must outlive the

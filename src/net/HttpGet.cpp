@@ -70,20 +70,30 @@ std::string RunTask(CHttpGetTask& task) {
   connection.Send(BuildRequest(task, host, path, form_data));
   const std::string response = connection.ReceiveAll(task.size_only);
 
+  std::string body;
+  const std::string error = ReadHttpResponse(response, body);
+  if (!error.empty()) fail(error);
+  return body;
+}
+
+std::string ReadHttpResponse(std::string_view response, std::string& body) {
   const std::size_t line_end = response.find_first_of("\r\n");
-  if (line_end == std::string::npos) fail(kGetFailedMessage);
-  const std::string status = response.substr(0, std::min(line_end, kStatusExamined));
-  if (!StartsWithIgnoringCase(status, "HTTP") || status.find("200 ", 5) == std::string::npos) {
+  if (line_end == std::string_view::npos) return kGetFailedMessage;
+  const std::string_view status = response.substr(0, std::min(line_end, kStatusExamined));
+  if (!StartsWithIgnoringCase(status, "HTTP") || status.find("200 ", 5) == std::string_view::npos) {
     std::string message = kGetFailedMessage;
-    if (const std::size_t blank = status.find(' '); blank != std::string::npos) {
-      message += " (" + status.substr(blank + 1) + ")";
+    if (const std::size_t blank = status.find(' '); blank != std::string_view::npos) {
+      message += " (";
+      message += status.substr(blank + 1);
+      message += ")";
       if (message.size() > kDetailMessageMax) message.resize(kDetailMessageMax);
     }
-    fail(message);
+    return message;
   }
   const std::size_t header_end = response.find("\r\n\r\n");
-  if (header_end == std::string::npos) fail(kGetFailedMessage);
-  return response.substr(header_end + 4);
+  if (header_end == std::string_view::npos) return kGetFailedMessage;
+  body.assign(response.substr(header_end + 4));
+  return "";
 }
 
 std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t direct_mask,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/CancelFlag.h"
@@ -31,6 +32,11 @@ struct CHttpGetTask {
   std::string label;
   CLiveConnection live;
 };
+
+// The body of a whole response as it arrived (status line, headers, body up to the close):
+// returns the error text, empty when the status line says 200 and the header block ends, and
+// only then assigns the body.
+std::string ReadHttpResponse(std::string_view response, std::string& body);
 
 // The task run on the worker thread: the body of the page, or a CAppError.
 std::string RunTask(CHttpGetTask& task);

@@ -5,6 +5,7 @@
 #include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "entries/LeadingNumber.h"
+#include "net/TextChecks.h"
 #include "retrieval/EntryFetch.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
@@ -16,12 +17,6 @@ namespace {
 
 constexpr const char* kMasterList = "masterlist";
 constexpr char kCellSeparator = '`';
-
-// A customer number goes into a request line as it is; a line break or NUL there would end
-// the line early and let page text write the rest of the request.
-bool IsSafeInRequestLine(const std::string& number) {
-  return number.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
-}
 
 }  // namespace
 
@@ -41,7 +36,9 @@ std::string ReadCustomerNumbers(AppCore& app, const std::string& page,
     std::string item = SplitHead(options, "||");
     if (item.empty()) break;
     std::string number = TrimDash(SplitHead(item, "|"));
-    if (IsSafeInRequestLine(number)) numbers.push_back(std::move(number));
+    // A customer number goes into a request line as it is; a line break or NUL there would
+    // end the line early and let page text write the rest of the request.
+    if (!HasLineBreakOrNul(number)) numbers.push_back(std::move(number));
   }
   return "";
 }

@@ -1,65 +1,347 @@
 #include "ui/MainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
-#include <QTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/AppCore.h"
 #include "app/RunSequence.h"
+#include "notify/EmailQueue.h"
+#include "platform/Clock.h"
+#include "rules/Dates.h"
+#include "ui/BusyPanel.h"
+#include "ui/DetailsWindow.h"
+#include "ui/EntryListView.h"
+#include "ui/FlowWindow.h"
+#include "ui/MainActions.h"
 #include "ui/QtText.h"
+#include "ui/UnhandledException.h"
+#include "ui/WindowPlacement.h"
 
 namespace larkspire {
+namespace {
+
+constexpr int kTickMs = 100;
+constexpr std::size_t kVersionLength = 6;
+
+PlacementSettings MainPlacement(CSettings& settings) {
+  return {settings.Left, settings.Top, settings.Right, settings.Bottom};
+}
+
+}  // namespace
 
 std::string WindowTitle(const AppCore& core) {
   std::string title = kCaption;
   const std::string& org = core.Settings().OrgName.Text();
   if (!org.empty()) title += " - " + org;
+  const std::string newest = core.available_version.substr(0, kVersionLength);
+  if (!newest.empty() && newest != core.VersionText()) {
+    title += " (v" + newest + " available - use Options|Upgrade)";
+  }
   return title;
 }
 
-CMainWindow::CMainWindow(AppCore& core) : CQtUiHost(this, core.Log()), core_(core) {
+CMainWindow::CMainWindow(AppCore& core)
+    : CQtUiHost(this, core.Log()),
+      core_(core),
+      actions_(new CMainActions(this, menuBar())),
+      busy_(new CBusyPanel(this)),
+      list_(new CEntryListView(core.Entries(), this)) {
   core_.SetUi(this);
   core_.FlowLog().SetEnabled(true);
-  resize(800, 500);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(busy_);
+  layout->addWidget(list_, 1);
+  setCentralWidget(central);
+  resize(900, 560);
+
+  connect(actions_, &CMainActions::Triggered, this, &CMainWindow::RunCommand);
+  connect(&busy_->CancelButton(), &QPushButton::clicked, actions_->Action(kCmdCancel),
+          &QAction::trigger);
+  connect(busy_, &CBusyPanel::TimeoutChosen, this, &CMainWindow::OnTimeoutChosen);
+  connect(list_, &CEntryListView::HeaderClicked, this,
+          [this](int field) { SortBy(SortTrigger::kHeaderClick, field); });
+  connect(list_, &CEntryListView::CellDoubleClicked, this, &CMainWindow::EditColumn);
+  connect(list_, &CEntryListView::ContextMenuRequested, this, &CMainWindow::ShowContextMenu);
+  connect(list_, &CEntryListView::SelectionEdited, this, &CMainWindow::SelectionChanged);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &CMainWindow::RefreshCommandStates);
+  for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+    connect(menu, &QMenu::aboutToShow, this, &CMainWindow::RefreshCommandStates);
+  }
+
+  // The tool windows exist before the load, which already asks the window to show the list.
+  details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
+  flow_ = new CFlowWindow(this, core_);
   InitializeRun(core_);
+  RestorePlacement(*this, MainPlacement(core_.Settings()));
+  list_->RestoreColumnWidths(core_.Settings());
+  list_->Reload();
+  busy_->SetDate(FormatDayNumber(TodayDayNumber()));
+  busy_->SetTimeoutChoice(core_.TimeoutMs());
+
+  RefreshCommandStates();
+  connect(&tick_, &QTimer::timeout, this, [this] {
+    DrainFlowLog();
+    CheckTimeout();
+  });
+  tick_.start(kTickMs);
 }
 
 CMainWindow::~CMainWindow() {
-  SaveAtExit(core_);
+  if (!saved_) SaveAtDestruction();
   core_.FlowLog().SetEnabled(false);
   core_.SetUi(nullptr);
 }
 
-void CMainWindow::closeEvent(QCloseEvent* event) {
-  if (ConfirmClose(core_)) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
-
-void CMainWindow::RefreshTitle() { setWindowTitle(ToQt(WindowTitle(core_))); }
-
-void CMainWindow::RequestClose() {
-  QTimer::singleShot(0, this, &QWidget::close);
-}
-
 void CMainWindow::Start() {
   show();
+  list_->ScrollToTopIndex(static_cast<int>(core_.Settings().TopIndex.Int()));
   switch (DecideFirstShow(core_)) {
     case FirstShowAction::kClose:
       RequestClose();
       return;
     case FirstShowAction::kConfigure:
       RefreshTitle();
-      core_.MessageBox("Larkspire has not been configured yet: set the organisation name, the "
-                       "SMTP server and the addresses first.");
+      core_.MessageBox(
+          "Larkspire has not been configured yet: set the organisation name, the SMTP server and "
+          "the addresses first.");
       RequestClose();
       return;
     case FirstShowAction::kRunInstallationAndUpdate:
       RefreshTitle();
-      QTimer::singleShot(0, this, [this] { StartUnattendedWork(core_); });
+      QTimer::singleShot(0, this, [this] {
+        StartUnattendedWork(core_);
+        RefreshCommandStates();
+      });
       return;
   }
+}
+
+// UiHost -------------------------------------------------------------------------------------
+
+void CMainWindow::BeginBusy(const std::string& caption, int range) {
+  busy_->Begin(caption, range);
+  busy_->SetTimeoutChoice(core_.TimeoutMs());
+  list_->setEnabled(false);
+  RefreshCommandStates();
+}
+
+void CMainWindow::SetProgress(int position) { busy_->SetProgress(position); }
+
+void CMainWindow::SetStatusText(const std::string& text) { busy_->SetStatusText(text); }
+
+void CMainWindow::EndBusy() {
+  busy_->End();
+  list_->setEnabled(true);
+  RefreshCommandStates();
+}
+
+void CMainWindow::ShowTimeoutChoice(bool visible) { busy_->ShowTimeoutChoice(visible); }
+
+void CMainWindow::RedrawRow(int row) {
+  list_->RedrawRow(row);
+  details_->RequestDetailsRefresh();
+}
+
+void CMainWindow::RefreshList() {
+  list_->Reload();
+  details_->RequestDetailsRefresh();
+  RefreshCommandStates();
+}
+
+void CMainWindow::RefreshTitle() { setWindowTitle(ToQt(WindowTitle(core_))); }
+
+void CMainWindow::RequestClose() { QTimer::singleShot(0, this, &QWidget::close); }
+
+// Events -------------------------------------------------------------------------------------
+
+bool CMainWindow::event(QEvent* event) {
+  try {
+    return QMainWindow::event(event);
+  } catch (...) {
+    EndOnUnhandledException(this, std::current_exception());
+  }
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event) {
+  if (saved_) return;
+  // While busy the work stops at its next step and ends the busy period, which closes the
+  // window; otherwise the pending e-mail decides.
+  if (!ConfirmClose(core_)) {
+    event->ignore();
+    return;
+  }
+  SaveAtDestruction();
+  event->accept();
+}
+
+void CMainWindow::SaveAtDestruction() {
+  saved_ = true;
+  tick_.stop();
+  details_->Retire();
+  flow_->Retire();
+  SaveAtExit(core_);
+  CSettings& settings = core_.Settings();
+  SavePlacement(*this, MainPlacement(settings));
+  settings.TopIndex.SetInt(list_->TopIndex());
+  list_->SaveColumnWidths(settings);
+  const int sort_field = core_.Entries().SortField();
+  settings.SortBy.Set(kFields[sort_field].key);
+  settings.SortReversed.SetInt(core_.Entries().SortReversed() ? 1 : 0);
+  details_->hide();
+  flow_->hide();
+}
+
+// State --------------------------------------------------------------------------------------
+
+void CMainWindow::RefreshCommandStates() {
+  CommandState state;
+  state.busy = core_.Busy();
+  state.selected = core_.Entries().SelectedCount();
+  state.email_pending = !state.busy && EmailPending(core_);
+  const int focused = list_->FocusedRow();
+  if (focused >= 0 && static_cast<std::size_t>(focused) < core_.Entries().Size()) {
+    state.focused_frequency = core_.Entries().At(static_cast<std::size_t>(focused)).frequency;
+  }
+  state.sort_field = core_.Entries().SortField();
+  state.sort_reversed = core_.Entries().SortReversed();
+  actions_->Apply(state);
+  busy_->SetEmailPending(state.email_pending);
+}
+
+void CMainWindow::SelectionChanged() {
+  details_->RequestDetailsRefresh();
+  RefreshCommandStates();
+}
+
+void CMainWindow::OnTimeoutChosen(unsigned ms) {
+  core_.Settings().Timeout.Set(TimeoutChoiceText(ms));
+  // A transfer with a time-out of its own (the program download) keeps it.
+  if (!core_.timeout_fixed) core_.ReloadTimeoutFromSetting();
+}
+
+void CMainWindow::DrainFlowLog() {
+  const uint64_t now = MonotonicMillis();
+  std::vector<std::string> texts;
+  for (FlowLine& line : core_.FlowLog().Drain()) {
+    if (line.activity == kFlowSent) busy_->LightSend(now);
+    if (line.activity == kFlowReceived) busy_->LightReceive(now);
+    texts.push_back(std::move(line.text));
+  }
+  flow_->AppendFlowLines(texts);
+  busy_->DimLights(now);
+}
+
+void CMainWindow::CheckTimeout() {
+  if (!core_.NetworkWaiting()) return;
+  const uint64_t elapsed = MonotonicMillis() - core_.NetworkWaitStart();
+  busy_->SetTimeoutProgress(static_cast<int>(elapsed / 1000),
+                            static_cast<int>(core_.TimeoutMs() / 1000));
+  if (core_.TimeoutElapsed() && !core_.AbortFlag()) core_.SetAbort(kAbortTimedOut);
+}
+
+// Sorting and column edits -------------------------------------------------------------------
+
+void CMainWindow::SortBy(SortTrigger trigger, int field) {
+  if (core_.Busy()) return;
+  CEntryList& entries = core_.Entries();
+  const SortOrder current{entries.SortField(), entries.SortReversed()};
+  const SortOrder next = SortOrderAfter(current, trigger, field);
+  if (next == current) return;
+  entries.SetSort(next.field, next.reversed);
+  RefreshList();
+}
+
+void CMainWindow::EditColumn(int field) {
+  if (core_.Busy()) return;
+  switch (field) {
+    case kFrequency: {
+      QMenu* menu = actions_->CreateFrequencyMenu(this);
+      menu->setAttribute(Qt::WA_DeleteOnClose);
+      menu->popup(QCursor::pos());
+      break;
+    }
+    case kLastUpdate:
+      ClearLastUpdateEdit();
+      break;
+    case kReference:
+      ChangeReferenceEdit();
+      break;
+    default:
+      core_.MessageBox("This column cannot be edited.");
+      break;
+  }
+}
+
+void CMainWindow::ShowContextMenu(int field, const QPoint& global_pos) {
+  RefreshCommandStates();
+  QMenu* menu = actions_->CreateContextMenu(field, this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(global_pos);
+}
+
+void CMainWindow::RunCommand(int command) {
+  if (command >= kCmdSortByField && command < kCmdSortByField + kFieldCount) {
+    SortBy(SortTrigger::kByField, command - kCmdSortByField);
+  } else if (command >= kCmdChangeField && command < kCmdChangeField + kFieldCount) {
+    EditColumn(command - kCmdChangeField);
+  } else if (command >= kCmdDaily && command <= kCmdNever) {
+    SetFrequencyCommand(command - kCmdDaily);
+  } else {
+    switch (command) {
+      case kCmdExit:
+        close();
+        break;
+      case kCmdSelectAll:
+        SelectAllCommand();
+        break;
+      case kCmdAdd:
+        AddEntryCommand();
+        break;
+      case kCmdDelete:
+        DeleteCommand();
+        break;
+      case kCmdClearError:
+        ClearErrorCommand();
+        break;
+      case kCmdCancel:
+        if (core_.Busy()) core_.SetAbort(kAbortCanceled);
+        break;
+      case kCmdAscending:
+        SortBy(SortTrigger::kAscending, 0);
+        break;
+      case kCmdDescending:
+        SortBy(SortTrigger::kDescending, 0);
+        break;
+      case kCmdWebpage:
+        OpenWebpageCommand();
+        break;
+      case kCmdDetails:
+        ShowDetailsCommand();
+        break;
+      case kCmdReport:
+        OpenReportCommand();
+        break;
+      case kCmdLogFile:
+        OpenDocument(core_.Log().Path());
+        break;
+      case kCmdTcpIpFlow:
+        flow_->Present();
+        break;
+      default:
+        RunCoreCommand(command);
+        break;
+    }
+  }
+  RefreshCommandStates();
 }
 
 }  // namespace larkspire

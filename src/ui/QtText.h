@@ -16,4 +16,12 @@ inline std::string FromQt(const QString& text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// For a Qt text widget, which ends lines with LF alone: CR LF and a lone CR become LF.
+inline QString ToQtLines(const std::string& text) {
+  QString lines = ToQt(text);
+  lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return lines;
+}
+
 }  // namespace larkspire

@@ -3,13 +3,13 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
 #include "app/Log.h"
+#include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
 namespace larkspire {
@@ -22,29 +22,41 @@ MessageHook& Hook() {
 
 QMessageBox::StandardButton ToQt(MsgAnswer answer) {
   switch (answer) {
-    case MsgAnswer::kOk: return QMessageBox::Ok;
-    case MsgAnswer::kCancel: return QMessageBox::Cancel;
-    case MsgAnswer::kYes: return QMessageBox::Yes;
-    case MsgAnswer::kNo: return QMessageBox::No;
+    case MsgAnswer::kOk:
+      return QMessageBox::Ok;
+    case MsgAnswer::kCancel:
+      return QMessageBox::Cancel;
+    case MsgAnswer::kYes:
+      return QMessageBox::Yes;
+    case MsgAnswer::kNo:
+      return QMessageBox::No;
   }
   return QMessageBox::Ok;
 }
 
 MsgAnswer FromQtButton(int button) {
   switch (button) {
-    case QMessageBox::Cancel: return MsgAnswer::kCancel;
-    case QMessageBox::Yes: return MsgAnswer::kYes;
-    case QMessageBox::No: return MsgAnswer::kNo;
-    default: return MsgAnswer::kOk;
+    case QMessageBox::Cancel:
+      return MsgAnswer::kCancel;
+    case QMessageBox::Yes:
+      return MsgAnswer::kYes;
+    case QMessageBox::No:
+      return MsgAnswer::kNo;
+    default:
+      return MsgAnswer::kOk;
   }
 }
 
 QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
   switch (buttons) {
-    case MsgButtons::kOk: return QMessageBox::Ok;
-    case MsgButtons::kOkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MsgButtons::kYesNo: return QMessageBox::Yes | QMessageBox::No;
-    case MsgButtons::kYesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::kOk:
+      return QMessageBox::Ok;
+    case MsgButtons::kOkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::kYesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::kYesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
   }
   return QMessageBox::Ok;
 }
@@ -57,28 +69,29 @@ bool IsHeadless() {
   return !Hook() && QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
-MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
-                                 MsgButtons buttons, MsgAnswer default_answer) {
+MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
+                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer) {
   if (Hook()) return Hook()(text, caption, buttons, default_answer);
   if (IsHeadless()) {
     // Nobody can answer: record the box and take its default, so the run goes on.
-    log_.Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
+    if (log != nullptr) log->Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return default_answer;
   }
   QMessageBox box(buttons == MsgButtons::kOk ? QMessageBox::Information : QMessageBox::Question,
-                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent_);
+                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent);
   box.setDefaultButton(ToQt(default_answer));
   return FromQtButton(box.exec());
 }
 
+MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
+                                 MsgButtons buttons, MsgAnswer default_answer) {
+  return ShowQtMessage(parent_, &log_, text, caption, buttons, default_answer);
+}
+
 bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, std::string& text) {
   if (IsHeadless()) return false;
-  bool ok = false;
-  QString value = QInputDialog::getText(parent_, larkspire::ToQt(caption), larkspire::ToQt(prompt),
-                                        QLineEdit::Normal, larkspire::ToQt(text), &ok);
-  if (ok) text = FromQt(value);
-  return ok;
+  return RunPrompt(parent_, caption, prompt, text);
 }
 
 void CQtUiHost::OpenDocument(const std::string& path_or_address) {

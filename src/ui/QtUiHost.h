@@ -20,6 +20,11 @@ void SetMessageHookForTesting(MessageHook hook);
 // True when no one can see or answer a window (the offscreen platform outside tests).
 bool IsHeadless();
 
+// A message box with exactly this caption, through the test hook when one is set; headless, the
+// box is logged (when a log is given) and written to stderr, and its default answer taken.
+MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
+                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer);
+
 class CQtUiHost : public UiHost {
  public:
   CQtUiHost(QWidget* parent, CLog& log) : parent_(parent), log_(log) {}

@@ -143,6 +143,28 @@ class UpdateRoadTest(unittest.TestCase):
         self.assertTrue(all(e["Error"] == "" for e in others), others)
         self.assertIn("Update error '", self.setup.log())
 
+    def test_each_broken_answer_fails_only_its_own_entry(self):
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)
+        faults = {
+            "10/123,456": ("close", "status", {"WinSock: Disconnected by server."}),
+            "10/345,678": ("500", "status",
+                           {"HttpGet: HTTP Get Failed. (500 Internal Server Error)"}),
+            "11/234,567": ("truncate", "status",
+                           {"The patent office webpage is not complete. You might want to try again."}),
+            "11/678,901": ("500", "continuity",
+                           {"HttpGet: HTTP Get Failed. (500 Internal Server Error)"}),
+        }
+        for app, (mode, page, _) in faults.items():
+            self.sim.control("fault?mode=%s&app=%s&page=%s" % (mode, app, page))
+        result = self.run_auto(day_offset=1)
+        self.assertEqual(result.returncode, 1)
+        data = self.data()
+        self.assertLessEqual(set(faults), set(data))
+        for app, entry in data.items():
+            expected = faults[app][2] if app in faults else {""}
+            self.assertIn(entry["Error"], expected, app)
+
     def test_a_fatal_page_stops_the_run_with_its_message(self):
         self.configure()
         self.assertEqual(self.run_auto().returncode, 0)

@@ -194,6 +194,40 @@ TEST_F(ConnectionTest, ExpectComparesTheFirstLinesCode) {
   }
 }
 
+TEST(ReplyScan, AReplyEndsWithItsFirstLineThatAnnouncesNoOther) {
+  const struct {
+    std::string reply;
+    bool complete;
+    std::size_t scan;  // where the next look starts: the first line not yet known finished
+  } cases[] = {
+      {"", false, 0},
+      {"250 ok", false, 0},
+      {"250 ok\r\n", true, 0},
+      {"250-a\r\n250-b\r\n", false, 14},
+      {"250-a\r\n250-b\r\n250 c\r\n", true, 14},
+      // Lines too short to carry a fourth character end the reply, as does garbage.
+      {"250-a\r\n-\n", true, 7},
+      {"\n", true, 0},
+      {std::string("25\0 x\n", 6), true, 0},
+      {std::string("25\0-x\n", 6), false, 6},
+  };
+  for (const auto& c : cases) {
+    std::size_t scan = 0;
+    EXPECT_EQ(ScanReply(c.reply, scan), c.complete) << c.reply;
+    EXPECT_EQ(scan, c.scan) << c.reply;
+  }
+  // Arriving byte by byte it ends at the same place.
+  const std::string reply = "250-a\r\n250-b\r\n250 c\r\n";
+  std::size_t scan = 0;
+  std::size_t have = 0;
+  while (!ScanReply(std::string_view(reply).substr(0, ++have), scan)) {
+  }
+  EXPECT_EQ(have, reply.size());
+  EXPECT_EQ(ReplyCode(reply), 250);
+  EXPECT_EQ(ReplyCode("x250"), -1);
+  EXPECT_EQ(ReplyCode("99999999999999999999 big"), 999999999);
+}
+
 TEST_F(ConnectionTest, PeerCloseEndsReceiveAllButBreaksExpect) {
   CTestServer server([](CTestConnection& c) { c.Write("250-more to come\r\n"); });
   auto connection = Open();

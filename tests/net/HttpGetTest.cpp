@@ -144,6 +144,24 @@ TEST_F(HttpGetTest, BadUrlsFailBeforeAnyConnection) {
   EXPECT_TRUE(test_.FlowHas(std::string("HttpGet(0): ") + kBadUrlMessage));
 }
 
+TEST_F(HttpGetTest, ProxySettingThatWouldSplitTheRequestFailsBeforeAnyConnection) {
+  CHttpTestServer proxy(CHttpTestServer::Reply(CHttpTestServer::Ok("never")));
+  const std::string host = proxy.HostPort();
+  // The proxy goes into the request path and the Host line; each of these would end a line.
+  const std::string settings[] = {
+      host + "\r\nX-Injected: 1",
+      host + "\nX-Injected: 1",
+      host + std::string("\0", 1),
+  };
+  for (const std::string& setting : settings) {
+    test_.App().Settings().ProxyServer.Set(setting);
+    std::string page = "untouched";
+    EXPECT_EQ(Get(std::string("http://") + kPairHost + "/x", false, page), kBadUrlMessage);
+    EXPECT_EQ(page, "untouched");
+  }
+  EXPECT_EQ(proxy.Accepted(), 0);
+}
+
 TEST_F(HttpGetTest, StatusLineChecks) {
   const struct {
     std::string response;
@@ -161,6 +179,10 @@ TEST_F(HttpGetTest, StatusLineChecks) {
       {"HTTP/1.0 200 OK\r\n", "HttpGet: HTTP Get Failed."},
       {"http/1.0 200 OK\r\n\r\nlower case", ""},
       {"HTTP/1.0 200 OK\n\r\n\r\nbare LF status", ""},
+      // Garbage: a NUL before the status, bytes of no text at all, a line that never ends.
+      {std::string("\0HTTP/1.0 200 OK\r\n\r\nbody", 25), "HttpGet: HTTP Get Failed. (200 OK)"},
+      {"\xff\xfe\x01 \x80\x81\r\n\r\n", "HttpGet: HTTP Get Failed. (\x80\x81)"},
+      {"HTTP/1.0 200 OK" + std::string(100000, 'x'), "HttpGet: HTTP Get Failed."},
   };
   for (const auto& c : cases) {
     CHttpTestServer origin(CHttpTestServer::Reply(c.response));

@@ -18,9 +18,10 @@ namespace larkspire {
 
 class CRecordingUi : public UiHost {
  public:
-  MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons,
+  MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
                         MsgAnswer default_answer) override {
     messages.push_back(caption + ": " + text);
+    if (default_answers_yes && buttons != MsgButtons::kOk) return MsgAnswer::kYes;
     return default_answer;
   }
   void BeginBusy(const std::string&, int range) override { busy_ranges.push_back(range); }
@@ -38,6 +39,8 @@ class CRecordingUi : public UiHost {
   }
 
   std::vector<std::string> messages;
+  // Answers Yes to every question instead of taking its default.
+  bool default_answers_yes = false;
   std::vector<int> busy_ranges;
   int busy_ends = 0;
   int pumps = 0;

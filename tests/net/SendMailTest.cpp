@@ -273,6 +273,44 @@ TEST_F(SendMailTest, RejectedRepliesGiveTheirErrors) {
   EXPECT_EQ(Succeeded(), 0);
 }
 
+TEST_F(SendMailTest, TransientPermanentOrGarbageReplyAtEachStepStopsTheDialogueThere) {
+  // The steps of an authenticated dialogue with one recipient, in the order they happen:
+  // the greeting, EHLO, AUTH LOGIN, user name, password, MAIL, RCPT, DATA, the message end.
+  const char* const step_errors[] = {
+      kSmtpProtocolMessage,  kSmtpProtocolMessage, kSmtpProtocolMessage,
+      kSmtpProtocolMessage,  kSmtpProtocolMessage, kSmtpSenderMessage,
+      kSmtpRecipientMessage, kSmtpProtocolMessage, kSmtpProtocolMessage,
+  };
+  const char* const replies[] = {"421 4.3.2 Service not available\r\n",
+                                 "451 4.3.0 Try again later\r\n",
+                                 "554 5.0.0 Refused\r\n",
+                                 "HTTP/1.0 200 OK\r\n",
+                                 "\r\n",
+                                 "2500 OK\r\n"};
+  test_.App().Settings().UserName.Set("user");
+  constexpr std::size_t kDataStep = 7;
+  for (std::size_t step = 0; step < std::size(step_errors); ++step) {
+    for (const char* reply : replies) {
+      // Called for the greeting and then once per command; the message end is answered
+      // from the DATA call.
+      std::size_t calls = 0;
+      CSmtpTestServer server([&](const std::string&, CTestConnection& c) {
+        if (calls++ != std::min(step, kDataStep)) return false;
+        if (step > kDataStep) {
+          c.Write("354 go ahead\r\n");
+          c.ReadUntil("\r\n.\r\n");
+        }
+        c.Write(reply);
+        return true;
+      });
+      EXPECT_EQ(Send(server, kMessage), step_errors[step]) << step << " " << reply;
+      ASSERT_TRUE(server.WaitForSessions(1));
+      // Nothing follows the refused step, not even QUIT.
+      EXPECT_EQ(server.Lines().size(), std::min(step, kDataStep)) << step << " " << reply;
+    }
+  }
+}
+
 TEST_F(SendMailTest, LineBreaksInAddressesAreRefusedBeforeTheyAreSent) {
   CSettings& settings = test_.App().Settings();
   const struct {

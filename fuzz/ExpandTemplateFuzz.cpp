@@ -1,0 +1,27 @@
+// Template expansion of arbitrary template text with both entry slots filled.
+#include "../tests/support/TestApp.h"
+#include "FuzzInput.h"
+#include "notify/Templates.h"
+#include "rules/Dates.h"
+
+using namespace larkspire;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static CTestApp* app = new CTestApp();
+  static CEntry* current = [] {
+    auto* made = new CEntry();
+    SetIdentifier(*made, "10/123,456");
+    made->SetTextByName("Reference", "P-1");
+    made->SetTextByName("Status", "Docketed");
+    return made;
+  }();
+  static CEntry* previous = [] {
+    auto* made = new CEntry(*current);
+    made->SetTextByName("Status", "Allowed");
+    return made;
+  }();
+  CExpansionScope scope(current, previous);
+  std::string out;
+  ExpandTemplate(**app, fuzz::AsText(data, size), out);
+  return 0;
+}

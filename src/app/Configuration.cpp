@@ -1,0 +1,86 @@
+#include "app/Configuration.h"
+
+#include <sys/stat.h>
+
+#include "app/AppCore.h"
+#include "app/DirectoryCheck.h"
+#include "notify/Templates.h"
+#include "platform/Files.h"
+
+namespace larkspire {
+
+CConfiguration ReadConfiguration(AppCore& app) {
+  CSettings& s = app.Settings();
+  CConfiguration c;
+  c.org_name = s.OrgName.Text();
+  c.smtp_server = s.SmtpServer.Text();
+  c.return_address = s.ReturnAddress.Text();
+  c.notify_addresses = s.NotifyAddress.Items();
+  c.shortcut_folder = s.ShortcutFolder.Text();
+  c.app_dir = s.Install.Text();
+  c.log_dir = s.LogDir.Text().empty() ? JoinPath(c.app_dir, "Log") : s.LogDir.Text();
+  c.report_dir = s.ReportDir.Text().empty() ? JoinPath(c.app_dir, "Report") : s.ReportDir.Text();
+  c.proxy_server = s.ProxyServer.Text();
+  c.user_name = s.UserName.Text();
+  c.password = s.Password.Text();
+  return c;
+}
+
+std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration& config) {
+  if (config.org_name.empty()) {
+    app.MessageBox("Please enter an organization name.");
+    return ConfigField::kOrgName;
+  }
+  if (config.smtp_server.empty()) {
+    app.MessageBox("Please enter an SMTP server name. (like mail.example.com)");
+    return ConfigField::kSmtpServer;
+  }
+  if (config.return_address.empty()) {
+    app.MessageBox("Please enter a E-Mail return address. (like docketing@example.com)");
+    return ConfigField::kReturnAddress;
+  }
+  if (config.notify_addresses.empty()) {
+    app.MessageBox(
+        "Please enter at least one E-Mail notification address. (like attorney@example.com)");
+    return ConfigField::kNotifyAddresses;
+  }
+  struct Directory {
+    const std::string& path;
+    const char* purpose;
+    const char* label;
+    ConfigField field;
+  };
+  const Directory directories[] = {
+      {config.shortcut_folder, "shortcuts", "Shortcuts folder", ConfigField::kShortcutFolder},
+      {config.app_dir, "application", "Application directory", ConfigField::kAppDir},
+      {config.log_dir, "logged data", "Logging directory", ConfigField::kLogDir},
+      {config.report_dir, "report", "Report directory", ConfigField::kReportDir},
+  };
+  for (const Directory& d : directories) {
+    if (!CheckDirectory(app, d.path, d.purpose, d.label)) return d.field;
+  }
+  return std::nullopt;
+}
+
+void StoreConfiguration(AppCore& app, const CConfiguration& config) {
+  ::mkdir(JoinPath(config.log_dir, "Larkspire").c_str(), 0755);
+  CSettings& s = app.Settings();
+  s.NotifyAddress.Items() = config.notify_addresses;
+  s.ProxyServer.Set(config.proxy_server);
+  s.UserName.Set(config.user_name);
+  s.Password.Set(config.password);
+  s.OrgName.Set(config.org_name);
+  s.SmtpServer.Set(config.smtp_server);
+  s.ReturnAddress.Set(config.return_address);
+  s.ShortcutFolder.Set(config.shortcut_folder);
+  s.Install.Set(config.app_dir);
+  s.LogDir.Set(config.log_dir);
+  s.ReportDir.Set(config.report_dir);
+  // The built-in rules go to the logging directory at exit, as a downloaded copy would.
+  if (!app.rules_downloaded && app.rules_text == LoadTemplate(kTemplateRules)) {
+    app.rules_downloaded = true;
+  }
+  if (app.Ui()) app.Ui()->RefreshTitle();
+}
+
+}  // namespace larkspire

@@ -1,0 +1,52 @@
+// What the Configure dialog edits, as a copy of the settings: nothing reaches the settings
+// until the user confirms and every check passes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+class AppCore;
+
+struct CConfiguration {
+  std::string org_name;
+  std::string smtp_server;
+  std::string return_address;
+  std::vector<std::string> notify_addresses;
+  std::string shortcut_folder;
+  std::string app_dir;
+  std::string log_dir;
+  std::string report_dir;
+  std::string proxy_server;
+  std::string user_name;
+  std::string password;  // as stored: scrambled
+};
+
+// The fields the checks can send the user back to, in the order they are checked.
+enum class ConfigField {
+  kOrgName,
+  kSmtpServer,
+  kReturnAddress,
+  kNotifyAddresses,
+  kShortcutFolder,
+  kAppDir,
+  kLogDir,
+  kReportDir,
+};
+
+// The settings as the dialog shows them: an empty logging directory as AppDir/Log, an empty
+// report directory as AppDir/Report.
+CConfiguration ReadConfiguration(AppCore& app);
+
+// The checks of the dialog's OK, in order; each failure shows its message and ends the checks.
+// Returns the field the user must fix, or nothing when all pass.
+std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration& config);
+
+// Stores a checked configuration: creates LogDir/Larkspire (which holds the rules copy and
+// the help files), writes the values, has the built-in rules saved to the logging directory
+// at exit, and refreshes the title.
+void StoreConfiguration(AppCore& app, const CConfiguration& config);
+
+}  // namespace larkspire

@@ -1,0 +1,108 @@
+#include "app/Upgrade.h"
+
+#include "app/AppCore.h"
+#include "net/HttpGet.h"
+#include "net/SendMail.h"
+#include "notify/EmailQueue.h"
+#include "notify/Templates.h"
+#include "platform/Files.h"
+#include "platform/LzExpand.h"
+#include "platform/ProgramFiles.h"
+#include "platform/ProgramInfo.h"
+#include "retrieval/RulesUpdate.h"
+#include "rules/RulesFile.h"
+
+namespace larkspire {
+namespace {
+
+// "from " and the host of an http:// address, for the busy display.
+std::string HostCaption(const std::string& url) {
+  if (url.size() <= 7) return "from ";
+  const std::size_t slash = url.find('/', 7);
+  return "from " + url.substr(7, slash == std::string::npos ? std::string::npos : slash - 7);
+}
+
+// The publisher's file, the way that worked last first and then the other way when there is
+// a proxy; the way that works is remembered for the run, as the rules update does.
+std::string DownloadFromPublisher(AppCore& app, const std::string& url, std::string& body) {
+  const bool can_retry = !app.Settings().ProxyServer.Text().empty();
+  std::string error = HttpGet(app, url, app.publisher_direct, true, body);
+  if (!error.empty() && can_retry) {
+    if (app.Ui()) app.Ui()->SetProgress(1);
+    error = HttpGet(app, url, !app.publisher_direct, true, body);
+    if (error.empty()) app.publisher_direct = !app.publisher_direct;
+  }
+  return error;
+}
+
+// The unpacked program in the logging directory, or "" when the download is not a program
+// of this platform or cannot be written; nothing is left behind then.
+std::string UnpackProgram(AppCore& app, const std::string& body) {
+  const std::string dir = app.Settings().LogDir.Text();
+  if (dir.empty()) return std::string();
+  const std::string program = JoinPath(dir, UpgradeFileName());
+  RemoveFile(program);
+  std::optional<std::string> expanded = LzExpand(body);
+  if (!expanded || !LooksLikeProgram(*expanded)) return std::string();
+  if (!SaveFileAtomically(program, *expanded) || !MarkExecutable(program)) {
+    RemoveFile(program);
+    return std::string();
+  }
+  return program;
+}
+
+}  // namespace
+
+std::string NewestVersion(const AppCore& app) { return app.rules_version.substr(0, 6); }
+
+bool ProgramIsCurrent(const AppCore& app) { return NewestVersion(app) == app.VersionText(); }
+
+std::string TitleVersionSuffix(const AppCore& app) {
+  if (app.rules_version.empty() || ProgramIsCurrent(app)) return std::string();
+  return " (v" + NewestVersion(app) + " available - use Options|Upgrade)";
+}
+
+UpgradeResult UpgradeProgram(AppCore& app,
+                             const std::function<void(const std::string& program)>& hand_over) {
+  UpdateRules(app);
+  if (ProgramIsCurrent(app)) {
+    app.MessageBox("You are using the latest version available.");
+    return UpgradeResult::kCurrent;
+  }
+  if (app.MessageBox("Do you want to download and install the latest version?", MsgButtons::kYesNo,
+                     MsgAnswer::kYes) != MsgAnswer::kYes) {
+    return UpgradeResult::kDeclined;
+  }
+  std::string url = LookupRule(app, "location", "appc");
+  if (url.empty()) url = LookupRule(app, "location", "app");
+
+  app.timeout_fixed = true;
+  app.TimeoutMs() = kProgramDownloadTimeoutMs;
+  app.BeginBusy(HostCaption(url), app.Settings().ProxyServer.Text().empty() ? 1 : 2);
+  if (app.Ui()) {
+    app.Ui()->SetStatusText(std::string("Download ") + kProgramFileName + " v" +
+                            NewestVersion(app));
+  }
+  std::string body;
+  const std::string error = DownloadFromPublisher(app, url, body);
+  app.EndBusy();
+  // Later transfers use the configured time-out again.
+  app.timeout_fixed = false;
+  app.ReloadTimeoutFromSetting();
+
+  if (!error.empty()) {
+    app.ShowError("Download Failed", error);
+    return UpgradeResult::kDownloadFailed;
+  }
+  const std::string program = UnpackProgram(app, body);
+  if (program.empty()) {
+    app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
+    return UpgradeResult::kCopyFailed;
+  }
+  SendTemplateNow(app, kTemplateUpgrade, kMailToActivity, false);
+  if (hand_over) hand_over(program);
+  if (app.Ui()) app.Ui()->RequestClose();
+  return UpgradeResult::kHandedOver;
+}
+
+}  // namespace larkspire

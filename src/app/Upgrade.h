@@ -1,0 +1,31 @@
+// The program's own upgrade: the rules file names the newest version, the title and the
+// About box advertise it, and the Upgrade command downloads, unpacks and hands over to it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace larkspire {
+
+class AppCore;
+
+inline constexpr unsigned kProgramDownloadTimeoutMs = 500000;
+
+// The first six characters of the rules version.
+std::string NewestVersion(const AppCore& app);
+// Whether the program's version is the newest the rules know of.
+bool ProgramIsCurrent(const AppCore& app);
+// What the window title adds after the organisation: the newer version and how to get it,
+// or "" when the rules name no version or the program is current.
+std::string TitleVersionSuffix(const AppCore& app);
+
+enum class UpgradeResult { kCurrent, kDeclined, kDownloadFailed, kCopyFailed, kHandedOver };
+
+// Options > Upgrade: rules brought up to date, the user asked, the program downloaded (direct
+// first, then through the proxy), unpacked into LogDir and checked to be a program of this
+// platform, the upgrade reported, and the unpacked copy handed to hand_over before the window
+// is asked to close. hand_over must start it only after this run has saved everything.
+UpgradeResult UpgradeProgram(AppCore& app,
+                             const std::function<void(const std::string& program)>& hand_over);
+
+}  // namespace larkspire

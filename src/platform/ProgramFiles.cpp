@@ -1,0 +1,25 @@
+#include "platform/ProgramFiles.h"
+
+#include <sys/stat.h>
+
+#include "platform/Files.h"
+
+namespace larkspire {
+
+bool CopyProgramFile(const std::string& from, const std::string& to) {
+  struct stat st {};
+  std::string bytes;
+  if (::stat(from.c_str(), &st) != 0 || !ReadWholeFile(from, bytes)) return false;
+  return SaveFileAtomically(to, bytes) && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+}
+
+bool MarkExecutable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  const mode_t read_bits = st.st_mode & 0444;
+  return ::chmod(path.c_str(), (st.st_mode & 07777) | (read_bits >> 2)) == 0;
+}
+
+bool LooksLikeProgram(const std::string& bytes) { return bytes.rfind("ELF", 0) == 0; }
+
+}  // namespace larkspire

@@ -1,0 +1,86 @@
+#include "ui/AboutBox.h"
+
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/AppCore.h"
+#include "app/Help.h"
+#include "app/Sites.h"
+#include "app/Upgrade.h"
+#include "ui/QtText.h"
+#include "ui/UpgradeCommand.h"
+
+namespace larkspire {
+
+CAboutBox::CAboutBox(AppCore& app, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(ToQt(std::string("About ") + kCaption));
+
+  auto* name = new QLabel(ToQt(kCaption), this);
+  QFont big = name->font();
+  big.setPointSizeF(big.pointSizeF() * 1.6);
+  big.setBold(true);
+  name->setFont(big);
+  auto* tagline = new QLabel(tr("Watches the status of US patent applications."), this);
+
+  auto* versions = new QGridLayout;
+  versions->addWidget(new QLabel(tr("Version"), this), 0, 0, 1, 2);
+  versions->addWidget(new QLabel(tr("Application:"), this), 1, 0);
+  auto* program_version = new QLabel(ToQt(app.VersionText()), this);
+  program_version->setObjectName("programVersion");
+  versions->addWidget(program_version, 1, 1);
+  versions->addWidget(new QLabel(tr("Rules File:"), this), 2, 0);
+  auto* rules_version = new QLabel(ToQt(app.rules_version), this);
+  rules_version->setObjectName("rulesVersion");
+  versions->addWidget(rules_version, 2, 1);
+  versions->setColumnStretch(1, 1);
+
+  auto* publisher = new QPushButton(ToQt(kPublisherSiteName), this);
+  publisher->setObjectName("publisherSite");
+  auto* maker = new QPushButton(ToQt(kMakerSiteName), this);
+  maker->setObjectName("makerSite");
+  auto* upgrade = new QPushButton(tr("Download/Install Upgrade"), this);
+  upgrade->setObjectName("upgrade");
+  upgrade->setEnabled(!ProgramIsCurrent(app));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+
+  connect(publisher, &QPushButton::clicked, this, [&app] { GoToPublisherSite(app); });
+  connect(maker, &QPushButton::clicked, this, [&app] { GoToMakerSite(app); });
+  connect(upgrade, &QPushButton::clicked, this, [this] {
+    upgrade_chosen_ = true;
+    accept();
+  });
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+  auto* sites = new QVBoxLayout;
+  sites->addWidget(publisher);
+  sites->addWidget(maker);
+  sites->addWidget(upgrade);
+  auto* top = new QHBoxLayout;
+  auto* text = new QVBoxLayout;
+  text->addWidget(name);
+  text->addWidget(tagline);
+  text->addLayout(versions);
+  text->addStretch();
+  top->addLayout(text, 1);
+  top->addLayout(sites);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(buttons);
+}
+
+void ShowAbout(AppCore& app, QWidget* parent) {
+  bool upgrade = false;
+  {
+    CAboutBox box(app, parent);
+    box.exec();
+    upgrade = box.UpgradeChosen();
+  }
+  if (upgrade) RunUpgrade(app);
+}
+
+}  // namespace larkspire

@@ -1,0 +1,180 @@
+#include "ui/ConfigureDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/AppCore.h"
+#include "app/Help.h"
+#include "notify/EmailQueue.h"
+#include "ui/AddAddressDialog.h"
+#include "ui/AdvancedDialog.h"
+#include "ui/QtText.h"
+
+namespace larkspire {
+namespace {
+
+constexpr const char* kPendingMessage =
+    "There is pending e-mail to send. You will not be able to change the logging directory "
+    "until you send or delete the e-mail.";
+
+}  // namespace
+
+CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
+    : QDialog(parent), app_(app), copy_(ReadConfiguration(app)) {
+  setWindowTitle(ToQt(std::string(kCaption) + " - Configure"));
+  auto* grid = new QGridLayout;
+  int row = 0;
+  auto add_row = [&](const QString& label, QWidget* field, QWidget* extra = nullptr) {
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(field);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(field, row, 1, 1, extra ? 1 : 2);
+    if (extra) grid->addWidget(extra, row, 2);
+    ++row;
+  };
+  auto line = [&](const char* name, const std::string& text) {
+    auto* field = new QLineEdit(ToQt(text), this);
+    field->setObjectName(name);
+    field->setMinimumWidth(320);
+    return field;
+  };
+
+  org_name_ = line("orgName", copy_.org_name);
+  smtp_server_ = line("smtpServer", copy_.smtp_server);
+  return_address_ = line("returnAddress", copy_.return_address);
+  add_row(tr("&Organization Name:"), org_name_);
+  add_row(tr("&SMTP Server:"), smtp_server_);
+  add_row(tr("&Return Address:"), return_address_);
+
+  addresses_ = new QComboBox(this);
+  addresses_->setObjectName("notifyAddresses");
+  for (const std::string& address : copy_.notify_addresses) addresses_->addItem(ToQt(address));
+  addresses_->setCurrentIndex(addresses_->count() > 0 ? 0 : -1);
+  add_ = new QPushButton(tr("&Add..."), this);
+  add_->setObjectName("addAddress");
+  delete_ = new QPushButton(tr("&Delete"), this);
+  delete_->setObjectName("deleteAddress");
+  auto* address_buttons = new QWidget(this);
+  auto* address_buttons_layout = new QHBoxLayout(address_buttons);
+  address_buttons_layout->setContentsMargins(0, 0, 0, 0);
+  address_buttons_layout->addWidget(add_);
+  address_buttons_layout->addWidget(delete_);
+  add_row(tr("&E-Mail Notification Addresses:"), addresses_, address_buttons);
+
+  auto* advanced = new QPushButton(tr("Ad&vanced HTTP and SMTP Settings..."), this);
+  advanced->setObjectName("advanced");
+  grid->addWidget(advanced, row++, 1, 1, 2, Qt::AlignLeft);
+
+  shortcut_folder_ = line("shortcutFolder", copy_.shortcut_folder);
+  app_dir_ = line("appDir", copy_.app_dir);
+  log_dir_ = line("logDir", copy_.log_dir);
+  report_dir_ = line("reportDir", copy_.report_dir);
+  add_row(tr("Short&cut Folder:"), shortcut_folder_);
+  add_row(tr("&Application Directory:"), app_dir_);
+  add_row(tr("&Logging Directory:"), log_dir_);
+  add_row(tr("&HTML Report Directory:"), report_dir_);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QPushButton* help = buttons->addButton(tr("HELP"), QDialogButtonBox::HelpRole);
+  help->setObjectName("help");
+
+  connect(add_, &QPushButton::clicked, this, &CConfigureDialog::AddAddress);
+  connect(delete_, &QPushButton::clicked, this, &CConfigureDialog::DeleteAddress);
+  connect(advanced, &QPushButton::clicked, this, &CConfigureDialog::OpenAdvanced);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, [this] { ShowHelp(app_, "config"); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addWidget(buttons);
+
+  if (EmailPending(app_)) {
+    app_.MessageBox(kPendingMessage);
+    log_dir_->setEnabled(false);
+  }
+}
+
+void CConfigureDialog::AddAddress() {
+  CAddAddressDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::string address = dialog.Address();
+  if (address.empty()) return;
+  addresses_->addItem(ToQt(address));
+  addresses_->setCurrentIndex(addresses_->count() - 1);
+}
+
+void CConfigureDialog::DeleteAddress() {
+  const int index = addresses_->currentIndex();
+  if (index < 0) return;
+  if (app_.MessageBox("Are you sure that you want to delete this entry?", MsgButtons::kYesNo,
+                      MsgAnswer::kYes) != MsgAnswer::kYes) {
+    return;
+  }
+  addresses_->removeItem(index);
+  addresses_->setCurrentIndex(std::min(index, addresses_->count() - 1));
+}
+
+void CConfigureDialog::OpenAdvanced() {
+  CAdvancedDialog dialog(app_, copy_, this);
+  dialog.exec();
+}
+
+CConfiguration CConfigureDialog::Collect() const {
+  CConfiguration c = copy_;
+  c.org_name = FromQt(org_name_->text());
+  c.smtp_server = FromQt(smtp_server_->text());
+  c.return_address = FromQt(return_address_->text());
+  c.notify_addresses.clear();
+  for (int i = 0; i < addresses_->count(); ++i) {
+    c.notify_addresses.push_back(FromQt(addresses_->itemText(i)));
+  }
+  c.shortcut_folder = FromQt(shortcut_folder_->text());
+  c.app_dir = FromQt(app_dir_->text());
+  c.log_dir = FromQt(log_dir_->text());
+  c.report_dir = FromQt(report_dir_->text());
+  return c;
+}
+
+QWidget* CConfigureDialog::FieldWidget(ConfigField field) const {
+  switch (field) {
+    case ConfigField::kOrgName:
+      return org_name_;
+    case ConfigField::kSmtpServer:
+      return smtp_server_;
+    case ConfigField::kReturnAddress:
+      return return_address_;
+    case ConfigField::kNotifyAddresses:
+      return addresses_;
+    case ConfigField::kShortcutFolder:
+      return shortcut_folder_;
+    case ConfigField::kAppDir:
+      return app_dir_;
+    case ConfigField::kLogDir:
+      return log_dir_;
+    case ConfigField::kReportDir:
+      return report_dir_;
+  }
+  return org_name_;
+}
+
+void CConfigureDialog::accept() {
+  const CConfiguration config = Collect();
+  if (std::optional<ConfigField> failed = CheckConfiguration(app_, config)) {
+    FieldWidget(*failed)->setFocus();
+    if (*failed == ConfigField::kNotifyAddresses) AddAddress();
+    return;
+  }
+  StoreConfiguration(app_, config);
+  QDialog::accept();
+}
+
+}  // namespace larkspire

@@ -1,0 +1,49 @@
+// "Configure": organisation, SMTP server, return and notification addresses, directories, and
+// the Advanced dialog. It works on a copy; OK stores it only when every check passes, and
+// otherwise leaves the dialog open with the focus on the field to fix.
+#pragma once
+
+#include <QDialog>
+
+#include "app/Configuration.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace larkspire {
+
+class AppCore;
+
+class CConfigureDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Filled from the settings. While e-mail is queued the logging directory, which holds the
+  // queue, is shown but cannot be changed (the user is told so first).
+  CConfigureDialog(AppCore& app, QWidget* parent);
+
+  void accept() override;
+
+ private:
+  void AddAddress();
+  void DeleteAddress();
+  void OpenAdvanced();
+  CConfiguration Collect() const;
+  QWidget* FieldWidget(ConfigField field) const;
+
+  AppCore& app_;
+  CConfiguration copy_;
+  QLineEdit* org_name_;
+  QLineEdit* smtp_server_;
+  QLineEdit* return_address_;
+  QComboBox* addresses_;
+  QPushButton* add_;
+  QPushButton* delete_;
+  QLineEdit* shortcut_folder_;
+  QLineEdit* app_dir_;
+  QLineEdit* log_dir_;
+  QLineEdit* report_dir_;
+};
+
+}  // namespace larkspire

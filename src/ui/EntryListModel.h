@@ -1,0 +1,35 @@
+// The entry list as a table model: one row per entry in list order, one column per field. It
+// reads the core's list and never owns an entry; whoever changes the list tells it.
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "ui/StateImages.h"
+
+namespace larkspire {
+
+class CEntryList;
+
+class CEntryListModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  CEntryListModel(CEntryList& entries, QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  // Display: the field's display form. Decoration (first column): the row's state image.
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // After rows were added, removed or reordered.
+  void Reset();
+  // After one row's record changed in place.
+  void RowChanged(int row);
+
+ private:
+  CEntryList& entries_;
+  CStateImages images_;
+};
+
+}  // namespace larkspire

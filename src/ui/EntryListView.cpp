@@ -1,0 +1,130 @@
+#include "ui/EntryListView.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+#include "app/Settings.h"
+#include "entries/EntryList.h"
+#include "ui/EntryListModel.h"
+
+namespace larkspire {
+
+CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
+    : QTableView(parent), entries_(entries), model_(new CEntryListModel(entries, this)) {
+  setModel(model_);
+  setShowGrid(true);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideRight);
+  setIconSize(QSize(16, 16));
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  verticalHeader()->hide();
+  // Fixed row heights let the view lay out ten thousand rows without measuring them.
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height() + 4, 18));
+  horizontalHeader()->setSectionsClickable(true);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setStretchLastSection(false);
+  for (int id = 0; id < kFieldCount; ++id) setColumnWidth(id, DefaultColumnWidth(id));
+
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CEntryListView::HeaderClicked);
+  connect(this, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { emit CellDoubleClicked(index.column()); });
+  connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    emit ContextMenuRequested(columnAt(pos.x()), viewport()->mapToGlobal(pos));
+  });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &CEntryListView::CopySelectionToCore);
+}
+
+int CEntryListView::DefaultColumnWidth(int field_id) const {
+  const int w = fontMetrics().horizontalAdvance(QStringLiteral("Last Update"));
+  return (w + 15) * kFields[field_id].width_units / 2;
+}
+
+void CEntryListView::RestoreColumnWidths(CSettings& settings) {
+  for (int id = 0; id < kFieldCount; ++id) {
+    const CSetting* stored = settings.ColumnWidth(id);
+    const int width = stored != nullptr && !stored->Text().empty() ? static_cast<int>(stored->Int())
+                                                                   : DefaultColumnWidth(id);
+    setColumnHidden(id, width <= 0);
+    if (width > 0) setColumnWidth(id, width);
+  }
+}
+
+void CEntryListView::SaveColumnWidths(CSettings& settings) const {
+  for (int id = 0; id < kFieldCount; ++id) {
+    if (CSetting* stored = settings.ColumnWidth(id)) {
+      stored->SetInt(isColumnHidden(id) ? 0 : columnWidth(id));
+    }
+  }
+}
+
+int CEntryListView::TopIndex() const {
+  const int row = rowAt(0);
+  return row < 0 ? 0 : row;
+}
+
+void CEntryListView::ScrollToTopIndex(int row) {
+  if (row <= 0 || row >= model_->rowCount()) return;
+  scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void CEntryListView::Reload() {
+  const int focused = FocusedRow();
+  model_->Reset();
+  ShowCoreSelection();
+  if (focused >= 0 && focused < model_->rowCount()) {
+    selectionModel()->setCurrentIndex(model_->index(focused, 0), QItemSelectionModel::NoUpdate);
+  }
+}
+
+void CEntryListView::RedrawRow(int row) { model_->RowChanged(row); }
+
+int CEntryListView::FocusedRow() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void CEntryListView::CopySelectionToCore(const QItemSelection& selected,
+                                         const QItemSelection& deselected) {
+  if (showing_core_selection_) return;
+  const auto apply = [this](const QItemSelection& ranges, bool value) {
+    for (const QItemSelectionRange& range : ranges) {
+      for (int row = range.top(); row <= range.bottom(); ++row) {
+        if (static_cast<std::size_t>(row) < entries_.Size()) {
+          entries_.SetSelected(static_cast<std::size_t>(row), value);
+        }
+      }
+    }
+  };
+  apply(deselected, false);
+  apply(selected, true);
+  emit SelectionEdited();
+}
+
+void CEntryListView::ShowCoreSelection() {
+  // Runs of selected rows become one range each, so selecting every one of many rows is one
+  // range rather than thousands.
+  QItemSelection selection;
+  const int rows = static_cast<int>(entries_.Size());
+  for (int row = 0; row < rows;) {
+    if (!entries_.IsSelected(static_cast<std::size_t>(row))) {
+      ++row;
+      continue;
+    }
+    int last = row;
+    while (last + 1 < rows && entries_.IsSelected(static_cast<std::size_t>(last + 1))) ++last;
+    selection.select(model_->index(row, 0), model_->index(last, kFieldCount - 1));
+    row = last + 1;
+  }
+  showing_core_selection_ = true;
+  selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  showing_core_selection_ = false;
+}
+
+}  // namespace larkspire

@@ -1,0 +1,53 @@
+// The list of entries: a table over CEntryListModel with grid lines, whole-row multi-selection
+// and the column widths of the settings. Its selection is mirrored into the core's list, which
+// the commands read; after the list changes the core's selection is shown again.
+#pragma once
+
+#include <QTableView>
+
+namespace larkspire {
+
+class CEntryList;
+class CEntryListModel;
+class CSettings;
+
+class CEntryListView : public QTableView {
+  Q_OBJECT
+
+ public:
+  CEntryListView(CEntryList& entries, QWidget* parent = nullptr);
+
+  // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font.
+  int DefaultColumnWidth(int field_id) const;
+  // A stored width wins over the default; 0 hides the column.
+  void RestoreColumnWidths(CSettings& settings);
+  void SaveColumnWidths(CSettings& settings) const;
+
+  // The first row shown at the top, and scrolling a row to the top.
+  int TopIndex() const;
+  void ScrollToTopIndex(int row);
+
+  // After rows were added, removed or reordered: the model is reset and the core's selection
+  // shown again.
+  void Reload();
+  void RedrawRow(int row);
+  // The row with the keyboard focus, or -1.
+  int FocusedRow() const;
+
+ signals:
+  void HeaderClicked(int field_id);
+  void CellDoubleClicked(int field_id);
+  void ContextMenuRequested(int field_id, const QPoint& global_pos);
+  // Whenever the selection in the core's list changed through the view.
+  void SelectionEdited();
+
+ private:
+  void CopySelectionToCore(const QItemSelection& selected, const QItemSelection& deselected);
+  void ShowCoreSelection();
+
+  CEntryList& entries_;
+  CEntryListModel* model_;
+  bool showing_core_selection_ = false;
+};
+
+}  // namespace larkspire

@@ -1,0 +1,143 @@
+// The main window's commands: each one checks what the window knows (selection, busy state),
+// hands the work to the core, and shows the result in the list.
+#include <QAction>
+#include <QMenu>
+
+#include "app/AppCore.h"
+#include "app/EntryCommands.h"
+#include "notify/EmailQueue.h"
+#include "notify/Reports.h"
+#include "retrieval/UpdateDriver.h"
+#include "ui/AddReferenceDialog.h"
+#include "ui/BusyPanel.h"
+#include "ui/DetailsWindow.h"
+#include "ui/EntryListView.h"
+#include "ui/FlowWindow.h"
+#include "ui/MainActions.h"
+#include "ui/MainWindow.h"
+
+namespace larkspire {
+namespace {
+
+// The test message of the Test menu.
+constexpr int kTestTemplate = 5;
+constexpr int kRecipientsReturnAddress = 0;
+constexpr int kRecipientsNotifyAddresses = 1;
+// Flags of the Reference edit: notify a changed Reference, and the edit's own bit.
+constexpr int kReferenceEditFlags = 0x8001;
+
+}  // namespace
+
+void CMainWindow::RunCoreCommand(int command) {
+  switch (command) {
+    case kCmdSendEmail:
+      SendPendingEmail(core_, false, false);
+      break;
+    case kCmdDeleteEmail:
+      SendPendingEmail(core_, false, true);
+      break;
+    case kCmdUpdateSelected:
+    case kCmdUpdateAll:
+      UpdateStatus(core_, command == kCmdUpdateSelected);
+      RefreshList();
+      break;
+    case kCmdTestReturnAddress:
+      SendTemplateNow(core_, kTestTemplate, kRecipientsReturnAddress, true);
+      break;
+    case kCmdTestNotifyAddresses:
+      SendTemplateNow(core_, kTestTemplate, kRecipientsNotifyAddresses, true);
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainWindow::AddEntryCommand() {
+  CEntry entry;
+  CAddReferenceDialog dialog(this, core_, entry);
+  dialog.exec();
+  if (!entry.Text(kError).empty()) return;
+  std::size_t row = 0;
+  if (!AddEntry(core_, std::move(entry), kAddCheckDuplicate | kAddNotify, &row).empty()) return;
+  // The new row alone is selected; the sort keeps the selection with it.
+  CEntryList& entries = core_.Entries();
+  entries.SelectAll(false);
+  if (row < entries.Size()) entries.SetSelected(row, true);
+  entries.Sort();
+  RefreshList();
+  const std::vector<std::size_t> selected = entries.SelectedRows();
+  if (!selected.empty()) {
+    const QModelIndex index = list_->model()->index(static_cast<int>(selected.front()), 0);
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    list_->scrollTo(index);
+  }
+}
+
+void CMainWindow::DeleteCommand() {
+  list_->setFocus();
+  if (core_.Entries().SelectedCount() == 0) return;
+  DeleteSelectedEntries(core_);
+  RefreshList();
+}
+
+void CMainWindow::SetFrequencyCommand(int frequency) {
+  CEntryList& entries = core_.Entries();
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).frequency = frequency;
+  entries.Sort();
+  RefreshList();
+}
+
+void CMainWindow::ClearErrorCommand() {
+  CEntryList& entries = core_.Entries();
+  for (std::size_t row : entries.SelectedRows()) {
+    entries.At(row).SetText(kError, "");
+    RedrawRow(static_cast<int>(row));
+  }
+}
+
+void CMainWindow::SelectAllCommand() {
+  core_.Entries().SelectAll(true);
+  RefreshList();
+}
+
+void CMainWindow::ClearLastUpdateEdit() {
+  const MsgAnswer answer = core_.MessageBox(
+      "Clearing the last update time will allow you to update the selected entries today.\n\n"
+      "Do you want to clear the last update time?",
+      MsgButtons::kYesNo, MsgAnswer::kNo, "Clear Last Update");
+  if (answer != MsgAnswer::kYes) return;
+  CEntryList& entries = core_.Entries();
+  for (std::size_t row : entries.SelectedRows()) {
+    entries.At(row).ClearLastUpdate();
+    RedrawRow(static_cast<int>(row));
+  }
+}
+
+void CMainWindow::ChangeReferenceEdit() {
+  CEntryList& entries = core_.Entries();
+  const std::vector<std::size_t> selected = entries.SelectedRows();
+  if (selected.empty()) return;
+  std::string value = entries.At(selected.front()).Text(kReference);
+  if (!Prompt("Change", std::string(kFields[kReference].column_caption) + ":", value)) return;
+  for (std::size_t row : selected) {
+    CEntry changed = entries.At(row);
+    changed.SetText(kReference, value);
+    ReplaceEntry(core_, row, std::move(changed), kReferenceEditFlags);
+    RedrawRow(static_cast<int>(row));
+  }
+}
+
+void CMainWindow::OpenWebpageCommand() {
+  const std::vector<std::size_t> selected = core_.Entries().SelectedRows();
+  if (selected.size() != 1) return;
+  OpenDocument(core_.Entries().At(selected.front()).StatusUrl());
+}
+
+void CMainWindow::OpenReportCommand() {
+  WriteReports(core_);
+  OpenDocument(HtmlReportPath(core_));
+}
+
+void CMainWindow::ShowDetailsCommand() { details_->Present(); }
+
+}  // namespace larkspire

@@ -1,0 +1,54 @@
+#include "ui/ToolWindow.h"
+
+#include <QCloseEvent>
+
+#include "app/Settings.h"
+#include "ui/QtText.h"
+
+namespace larkspire {
+
+CToolWindow::CToolWindow(QWidget* main_window, const std::string& title,
+                         const PlacementSettings& placement, CSetting& visible)
+    : QWidget(main_window, Qt::Tool), placement_(placement), visible_(visible) {
+  setWindowTitle(ToQt(title));
+  if (main_window != nullptr) setWindowIcon(main_window->windowIcon());
+}
+
+CToolWindow::~CToolWindow() {
+  if (!retired_) SavePlacement(*this, placement_);
+}
+
+void CToolWindow::RestoreState() {
+  RestorePlacement(*this, placement_);
+  if (visible_.Int() == 1) show();
+}
+
+void CToolWindow::Present() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void CToolWindow::Retire() {
+  if (retired_) return;
+  SavePlacement(*this, placement_);
+  visible_.SetInt(isVisible() ? 1 : 0);
+  retired_ = true;
+}
+
+void CToolWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!retired_ && !event->spontaneous()) visible_.SetInt(1);
+}
+
+void CToolWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!retired_ && !event->spontaneous()) visible_.SetInt(0);
+}
+
+void CToolWindow::closeEvent(QCloseEvent* event) {
+  hide();
+  event->ignore();
+}
+
+}  // namespace larkspire

@@ -1,0 +1,136 @@
+#include "app/ConfigureFlow.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/AppCore.h"
+#include "app/Configuration.h"
+#include "notify/EmailQueue.h"
+#include "platform/Files.h"
+#include "platform/ProgramInfo.h"
+#include "support/ScriptedUi.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+class ConfigureFlowTest : public ::testing::Test {
+ protected:
+  ConfigureFlowTest() {
+    MakeDirectories(dir_.File("download"));
+    EXPECT_TRUE(SaveFileAtomically(program_, "\177ELF program"));
+    app_ = std::make_unique<CTestApp>(program_);
+    App().SetUi(&ui_);
+    App().timeout_fixed = true;
+    App().TimeoutMs() = 5000;
+    hooks_.run_dialog = [this] {
+      ++dialogs_;
+      if (on_dialog_) on_dialog_();
+    };
+    hooks_.install.hand_over = [](const std::string&) {};
+  }
+  ~ConfigureFlowTest() override { App().SetUi(nullptr); }
+
+  AppCore& App() { return **app_; }
+
+  // What the dialog stores when the user fills it in completely.
+  CConfiguration Complete() {
+    CConfiguration c;
+    c.org_name = "Hollis & Marsh";
+    c.smtp_server = smtp_.HostPort();
+    c.return_address = "docket@hollis.example";
+    c.notify_addresses = {"ann@hollis.example"};
+    c.shortcut_folder = dir_.File("menu/Grantwell");
+    c.app_dir = dir_.File("apps");
+    c.log_dir = dir_.File("log");
+    c.report_dir = dir_.File("report");
+    for (const std::string* d : {&c.shortcut_folder, &c.app_dir, &c.log_dir, &c.report_dir}) {
+      MakeDirectories(*d);
+    }
+    return c;
+  }
+
+  bool SentTo(const std::string& address) {
+    const std::vector<std::string> lines = smtp_.Lines();
+    return std::find(lines.begin(), lines.end(), "RCPT To: <" + address + ">") != lines.end();
+  }
+
+  CTempDir dir_;
+  std::string program_ = dir_.File("download/") + kProgramFileName;
+  CSmtpTestServer smtp_;
+  std::unique_ptr<CTestApp> app_;
+  CScriptedUi ui_;
+  CConfigureHooks hooks_;
+  std::function<void()> on_dialog_;
+  int dialogs_ = 0;
+};
+
+TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQueued) {
+  on_dialog_ = [this] { StoreConfiguration(App(), Complete()); };
+  ui_.answers = {MsgAnswer::kYes, MsgAnswer::kYes};  // the disclaimer, the test e-mail
+  EXPECT_TRUE(ConfigureProgram(App(), hooks_));
+
+  ASSERT_EQ(ui_.messages.size(), 4u);
+  EXPECT_EQ(ui_.messages[0].caption, std::string(kCaption) + " - Disclaimer");
+  EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kYesNo);
+  EXPECT_EQ(ui_.messages[0].default_answer, MsgAnswer::kNo);
+  EXPECT_NE(ui_.messages[0].text.find("While we have tried to make the program convenient and "
+                                      "reliable, we cannot promise that the program will be "
+                                      "perfectly reliable."),
+            std::string::npos);
+  EXPECT_EQ(ui_.messages[0].text.substr(ui_.messages[0].text.size() - 28),
+            "Do you agree to these terms?");
+  EXPECT_EQ(ui_.messages[1].text,
+            "It is a good idea to test your e-mail connection by sending a test message to the "
+            "return address you gave in the configuration step.\n\nIn order to send e-mail you "
+            "must be able to access your SMTP server. If you use a remote SMTP server at an ISP "
+            "that you access via a modem, you must connect to your ISP now.\n\nDo you want to do "
+            "test your e-mail connection right now?");
+  EXPECT_EQ(ui_.messages[2].text, "E-mail was sent successfully.");
+  EXPECT_EQ(ui_.messages[3].text, std::string("A shortcut to ") + kProgramFileName +
+                                      " has been added to the Start Menu under \"Grantwell\".");
+  // The test message went to the return address at once.
+  ASSERT_TRUE(smtp_.WaitForSessions(1));
+  EXPECT_TRUE(SentTo("docket@hollis.example"));
+  // Installed.
+  EXPECT_TRUE(FileExists(dir_.File("apps/") + kProgramFileName));
+  EXPECT_TRUE(FileExists(dir_.File("menu/Grantwell/Larkspire.desktop")));
+
+  // The welcome report waits for the next batch, which sends it to the publisher only.
+  std::string pending;
+  ASSERT_TRUE(ReadWholeFile(dir_.File("log/Larkspire_pending.tmp"), pending));
+  EXPECT_EQ(pending, "Larkspire_welcome.tmp\r\n");
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  ASSERT_TRUE(smtp_.WaitForSessions(2));
+  EXPECT_TRUE(SentTo("activity@larkspire.example"));
+  EXPECT_FALSE(SentTo("ann@hollis.example"));
+  EXPECT_NE(smtp_.Data().find("Hollis & Marsh"), std::string::npos);
+}
+
+TEST_F(ConfigureFlowTest, ARefusedDisclaimerClosesTheWindowWithoutTheDialog) {
+  EXPECT_FALSE(ConfigureProgram(App(), hooks_));
+  EXPECT_EQ(dialogs_, 0);
+  EXPECT_EQ(ui_.close_requests, 1);
+}
+
+TEST_F(ConfigureFlowTest, ReconfiguringInstallsOnlyWhenTheShortcutFolderMoves) {
+  StoreConfiguration(App(), Complete());
+  App().Settings().Install.Set(dir_.File("download"));
+  // Nothing changed: no disclaimer, no welcome, no installation.
+  EXPECT_TRUE(ConfigureProgram(App(), hooks_));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_FALSE(FileExists(dir_.File("menu/Grantwell/Larkspire.desktop")));
+  EXPECT_FALSE(FileExists(dir_.File("log/Larkspire_pending.tmp")));
+
+  on_dialog_ = [this] { App().Settings().ShortcutFolder.Set(dir_.File("menu/Patents")); };
+  EXPECT_TRUE(ConfigureProgram(App(), hooks_));
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(FileExists(dir_.File("menu/Patents/Larkspire (auto).desktop")));
+  EXPECT_EQ(smtp_.Accepted(), 0);
+}
+
+}  // namespace
+}  // namespace larkspire

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "app/AppCore.h"
+#include "app/Help.h"
+#include "app/Sites.h"
+#include "platform/Files.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+class HelpTest : public ::testing::Test {
+ protected:
+  HelpTest() {
+    app_->Settings().LogDir.Set(dir_.Path());
+    app_->SetUi(&ui_);
+  }
+  ~HelpTest() override { app_->SetUi(nullptr); }
+
+  CTempDir dir_;
+  CTestApp app_;
+  CScriptedUi ui_;
+};
+
+TEST_F(HelpTest, ThePageAndEveryPictureItShowsAreWrittenOut) {
+  const std::string folder = dir_.File("Larkspire");
+  ASSERT_TRUE(MakeDirectories(folder));
+  ASSERT_TRUE(SaveFileAtomically(JoinPath(folder, "help.html"), "an older page"));
+  const std::string page_path = WriteHelpFiles(*app_);
+  EXPECT_EQ(page_path, JoinPath(folder, "help.html"));
+  std::string page;
+  ASSERT_TRUE(ReadWholeFile(page_path, page));
+  EXPECT_NE(page.find("<h1>Larkspire&reg; Help</h1>"), std::string::npos);
+  // Anchors the HELP buttons name.
+  EXPECT_NE(page.find("id=\"config\""), std::string::npos);
+  EXPECT_NE(page.find("id=\"configa\""), std::string::npos);
+
+  const std::regex image("src=\"([^\"]+)\"");
+  int pictures = 0;
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), image);
+       it != std::sregex_iterator(); ++it) {
+    const std::string name = (*it)[1];
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(JoinPath(folder, name), bytes)) << name;
+    EXPECT_EQ(bytes.substr(0, 3), "\xFF\xD8\xFF") << name << " is not a JPEG picture";
+    ++pictures;
+  }
+  EXPECT_GE(pictures, 6);
+}
+
+TEST_F(HelpTest, HelpOpensThePageAtTheSectionAsked) {
+  ShowHelp(*app_);
+  ShowHelp(*app_, "configa");
+  const std::string page = dir_.File("Larkspire/help.html");
+  EXPECT_EQ(ui_.opened, (std::vector<std::string>{page, "file://" + page + "#configa"}));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(HelpTest, BeforeALoggingDirectoryIsSetTheHelpGoesToTheTemporaryDirectory) {
+  app_->Settings().LogDir.Set("");
+  // The temporary directory of this test, so nothing is left behind.
+  const char* old_tmpdir = std::getenv("TMPDIR");
+  const std::string saved = old_tmpdir ? old_tmpdir : "";
+  ::setenv("TMPDIR", dir_.Path().c_str(), 1);
+  EXPECT_EQ(HelpFolder(*app_).rfind(dir_.Path() + "/", 0), 0u);
+  ShowHelp(*app_, "config");
+  ASSERT_EQ(ui_.opened.size(), 1u);
+  const std::string page = JoinPath(HelpFolder(*app_), "help.html");
+  EXPECT_EQ(ui_.opened[0], "file://" + page + "#config");
+  EXPECT_TRUE(FileExists(page));
+  if (old_tmpdir) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
+TEST_F(HelpTest, AHelpFolderThatCannotBeWrittenIsReported) {
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("Larkspire"), "a file in the folder's place"));
+  ShowHelp(*app_);
+  EXPECT_TRUE(ui_.opened.empty());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].caption, std::string(kCaption) + " - Help");
+}
+
+TEST_F(HelpTest, TheWebSiteCommandsOpenTheirAddresses) {
+  GoToPublisherSite(*app_);
+  GoToMakerSite(*app_);
+  EXPECT_EQ(ui_.opened, (std::vector<std::string>{kPublisherSiteAddress, kMakerSiteAddress}));
+}
+
+}  // namespace
+}  // namespace larkspire

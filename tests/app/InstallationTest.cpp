@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/AppCore.h"
+#include "app/Installation.h"
+#include "platform/Files.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Shortcuts.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+constexpr const char* kNewProgram = "\177ELF new program";
+
+// A program file in place of the running one, and an application directory beside it.
+class InstallationTest : public ::testing::Test {
+ protected:
+  explicit InstallationTest(const std::string& running_name = kProgramFileName)
+      : running_(dir_.File("download/" + running_name)) {
+    MakeDirectories(dir_.File("download"));
+    MakeDirectories(dir_.File("apps"));
+    EXPECT_TRUE(SaveFileAtomically(running_, kNewProgram));
+    ::chmod(running_.c_str(), 0755);
+    app_ = std::make_unique<CTestApp>(running_);
+    App().SetUi(&ui_);
+    App().Settings().Install.Set(dir_.File("apps"));
+    App().Settings().ShortcutFolder.Set(dir_.File("menu/Grantwell"));
+    App().Settings().OrgName.Set("Hollis & Marsh");
+    hooks_.hand_over = [this](const std::string& program) { handed_over_.push_back(program); };
+    hooks_.configure = [this] {
+      ++configure_runs_;
+      return true;
+    };
+    hooks_.wait = [this](int ms) { waits_.push_back(ms); };
+  }
+  ~InstallationTest() override { App().SetUi(nullptr); }
+
+  AppCore& App() { return **app_; }
+  std::string Target() { return dir_.File("apps/") + kProgramFileName; }
+  std::string Read(const std::string& path) {
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+  }
+  std::string Shortcut(const std::string& name) {
+    return Read(dir_.File("menu/Grantwell/" + name + ".desktop"));
+  }
+  std::string StoredInstall() {
+    return App().Settings().Backend().Read(kProductGroup, "Install").value_or("<none>");
+  }
+
+  CTempDir dir_;
+  std::string running_;
+  std::unique_ptr<CTestApp> app_;
+  CScriptedUi ui_;
+  CInstallHooks hooks_;
+  std::vector<std::string> handed_over_;
+  std::vector<int> waits_;
+  int configure_runs_ = 0;
+};
+
+TEST_F(InstallationTest, YesReplacesTheOlderCopyAndWritesSettingsAndShortcuts) {
+  ASSERT_TRUE(SaveFileAtomically(Target(), "old program, longer than the new one"));
+  MakeDirectories(dir_.File("menu/Grantwell"));
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("menu/Grantwell/help.desktop"), "old help link"));
+  ui_.answers = {MsgAnswer::kYes};
+
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "You are running " + running_ + "\nPreviously you ran " + Target() +
+                "\n\nDo you want to overwrite the previous copy of " + kProgramFileName +
+                "?\n\nIf you choose NO the Application Directory will be changed to " +
+                dir_.File("download") + ".");
+  EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kYesNoCancel);
+  EXPECT_EQ(Read(Target()), kNewProgram);
+  struct stat st {};
+  ASSERT_EQ(::stat(Target().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+
+  EXPECT_EQ(StoredInstall(), dir_.File("apps"));
+  EXPECT_EQ(App().Settings().Backend().Read(kSettingsGroup, "OrgName"), "Hollis & Marsh");
+  EXPECT_NE(Shortcut("Larkspire").find("\nExec=" + DesktopExecValue(Target(), "") + "\n"),
+            std::string::npos);
+  EXPECT_NE(Shortcut("Larkspire (auto)").find("\nExec=" + DesktopExecValue(Target(), "-auto")),
+            std::string::npos);
+  EXPECT_NE(Shortcut("Larkspire Web Site").find("Type=Link"), std::string::npos);
+  EXPECT_NE(Shortcut("Calverin Web Site").find("Type=Link"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir_.File("menu/Grantwell/help.desktop")));
+  EXPECT_TRUE(handed_over_.empty());
+  EXPECT_EQ(ui_.close_requests, 0);
+}
+
+TEST_F(InstallationTest, NoMovesTheApplicationDirectoryWithoutCopying) {
+  ui_.answers = {MsgAnswer::kNo};
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
+  EXPECT_FALSE(FileExists(Target()));
+  EXPECT_EQ(App().Settings().Install.Text(), dir_.File("download"));
+  EXPECT_EQ(StoredInstall(), dir_.File("download"));
+  EXPECT_NE(Shortcut("Larkspire").find(DesktopExecValue(running_, "")), std::string::npos);
+}
+
+TEST_F(InstallationTest, CancelClosesTheWindowAndChangesNothing) {
+  ui_.answers = {MsgAnswer::kCancel};
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kWindowClosing);
+  EXPECT_EQ(ui_.close_requests, 1);
+  EXPECT_FALSE(FileExists(Target()));
+  EXPECT_EQ(StoredInstall(), "<none>");
+  EXPECT_FALSE(IsDirectory(dir_.File("menu/Grantwell")));
+}
+
+TEST_F(InstallationTest, AForcedRunCopiesWithoutAsking) {
+  EXPECT_EQ(RunInstallation(App(), true, hooks_), InstallResult::kInstalled);
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(Read(Target()), kNewProgram);
+}
+
+TEST_F(InstallationTest, TheInstalledCopyOnlyRefreshesSettingsAndShortcuts) {
+  App().Settings().Install.Set(dir_.File("download"));
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(StoredInstall(), dir_.File("download"));
+  EXPECT_FALSE(Shortcut("Larkspire").empty());
+}
+
+TEST_F(InstallationTest, AFailedCopyIsReportedAndSendsTheUserToConfigure) {
+  App().Settings().Install.Set(dir_.File("not-there"));
+  ui_.answers = {MsgAnswer::kYes};
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
+  EXPECT_EQ(ui_.Texts().back(),
+            "Couldn't copy the application exe file to the new application directory.");
+  EXPECT_EQ(configure_runs_, 1);
+  EXPECT_EQ(App().Settings().Install.Text(), dir_.File("download"));
+  // The shortcuts lead to the copy that exists.
+  EXPECT_NE(Shortcut("Larkspire").find(DesktopExecValue(running_, "")), std::string::npos);
+  EXPECT_TRUE(waits_.empty());
+}
+
+TEST_F(InstallationTest, AConfigureThatClosesTheWindowEndsTheStep) {
+  App().Settings().Install.Set(dir_.File("not-there"));
+  hooks_.configure = [] { return false; };
+  EXPECT_EQ(RunInstallation(App(), true, hooks_), InstallResult::kWindowClosing);
+  EXPECT_FALSE(IsDirectory(dir_.File("menu/Grantwell")));
+}
+
+class UpgradeRunTest : public InstallationTest {
+ protected:
+  UpgradeRunTest() : InstallationTest(UpgradeFileName()) {}
+};
+
+TEST_F(UpgradeRunTest, RetriesTheCopyUntilItWorksThenHandsOver) {
+  App().Settings().Install.Set(dir_.File("busy"));
+  // The directory appears while the third pause runs, as a file lets go in the old copy.
+  hooks_.wait = [this](int ms) {
+    waits_.push_back(ms);
+    if (waits_.size() == 3) MakeDirectories(dir_.File("busy"));
+  };
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kHandedOver);
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(waits_, (std::vector<int>{1000, 1000, 1000}));
+  const std::string target = dir_.File("busy/") + kProgramFileName;
+  EXPECT_EQ(Read(target), kNewProgram);
+  EXPECT_EQ(handed_over_, std::vector<std::string>{target});
+  EXPECT_EQ(ui_.close_requests, 1);
+}
+
+TEST_F(UpgradeRunTest, GivesUpSilentlyAfterTenAttempts) {
+  App().Settings().Install.Set(dir_.File("never"));
+  EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kHandedOver);
+  EXPECT_EQ(waits_.size(), 9u);
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(configure_runs_, 0);
+  EXPECT_EQ(handed_over_, std::vector<std::string>{dir_.File("never/") + kProgramFileName});
+}
+
+TEST(InstallationNamesTest, UpgradeRunsAreKnownByTheirFileName) {
+  EXPECT_TRUE(IsUpgradeRun("/var/log/larkspire/" + UpgradeFileName()));
+  EXPECT_FALSE(IsUpgradeRun(std::string("/opt/larkspire_temp/") + kProgramFileName));
+  EXPECT_FALSE(IsUpgradeRun(std::string("/opt/larkspire/") + kProgramFileName));
+}
+
+}  // namespace
+}  // namespace larkspire

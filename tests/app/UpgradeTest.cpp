@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+
+#include "app/AppCore.h"
+#include "app/Upgrade.h"
+#include "platform/Files.h"
+#include "platform/ProgramInfo.h"
+#include "support/HttpTestServer.h"
+#include "support/RulesText.h"
+#include "support/ScriptedUi.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+std::string ReadData(const std::string& name) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(std::string(LARKSPIRE_TEST_DATA) + "/lz/" + name, bytes)) << name;
+  return bytes;
+}
+
+constexpr const char* kNewerRules = "9.9.99.000";
+
+// The publisher's server: each path answers with its body, anything else with 404.
+CHttpTestServer::Responder Publisher(std::map<std::string, std::string> files) {
+  return [files](const std::string& request, CTestConnection& c) {
+    const std::string line = CHttpTestServer::RequestLine(request);
+    for (const auto& [path, body] : files) {
+      if (line.find(path + " ") != std::string::npos) {
+        c.Write(CHttpTestServer::Ok(body));
+        return;
+      }
+    }
+    c.Write("HTTP/1.0 404 Not Found\r\n\r\n");
+  };
+}
+
+class UpgradeTest : public ::testing::Test {
+ protected:
+  UpgradeTest() {
+    CSettings& s = app_->Settings();
+    s.LogDir.Set(dir_.Path());
+    s.OrgName.Set("Hollis & Marsh");
+    s.SmtpServer.Set(smtp_.HostPort());
+    s.ReturnAddress.Set("docket@hollis.example");
+    s.ProxyServer.Set("");
+    s.Timeout.Set("1m");
+    app_->SetUi(&ui_);
+    app_->rules_update_due = false;
+  }
+  ~UpgradeTest() override { app_->SetUi(nullptr); }
+
+  // Rules naming a newer program at the given addresses.
+  void UseRules(const std::string& version, const std::map<std::string, std::string>& location) {
+    app_->rules_text = RulesWithLocation(version, location);
+    app_->rules_version = version;
+  }
+  std::string Url(CHttpTestServer& server, const std::string& path) {
+    return "http://" + server.HostPort() + path;
+  }
+  UpgradeResult Upgrade() {
+    return UpgradeProgram(*app_, [this](const std::string& p) {
+      handed_over_.push_back(p);
+      smtp_sessions_at_hand_over_ = smtp_.Accepted();
+    });
+  }
+  std::string Unpacked() { return JoinPath(dir_.Path(), UpgradeFileName()); }
+
+  CTempDir dir_;
+  CSmtpTestServer smtp_;
+  CTestApp app_;
+  CScriptedUi ui_;
+  std::vector<std::string> handed_over_;
+  int smtp_sessions_at_hand_over_ = -1;
+};
+
+TEST_F(UpgradeTest, TitleAndAboutBoxFollowTheRulesVersion) {
+  struct Case {
+    std::string rules_version;
+    bool current;
+    std::string suffix;
+  };
+  const std::string own = app_->VersionText();
+  const Case cases[] = {
+      {own + ".000", true, ""},
+      {own, true, ""},
+      {"9.9.99.000", false, " (v9.9.99 available - use Options|Upgrade)"},
+      {"", false, ""},  // no rules version: nothing to advertise
+  };
+  for (const Case& c : cases) {
+    app_->rules_version = c.rules_version;
+    EXPECT_EQ(ProgramIsCurrent(*app_), c.current) << c.rules_version;
+    EXPECT_EQ(TitleVersionSuffix(*app_), c.suffix) << c.rules_version;
+  }
+}
+
+TEST_F(UpgradeTest, ACurrentProgramIsNotDownloaded) {
+  CHttpTestServer publisher(Publisher({}));
+  UseRules(app_->VersionText() + ".000", {{"appc", Url(publisher, "/larkspire.ex_")}});
+  EXPECT_EQ(Upgrade(), UpgradeResult::kCurrent);
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"You are using the latest version available."});
+  EXPECT_EQ(publisher.Accepted(), 0);
+}
+
+TEST_F(UpgradeTest, NoToTheQuestionDownloadsNothing) {
+  CHttpTestServer publisher(Publisher({}));
+  UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  ui_.answers = {MsgAnswer::kNo};
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDeclined);
+  EXPECT_EQ(ui_.Texts(),
+            std::vector<std::string>{"Do you want to download and install the latest version?"});
+  EXPECT_EQ(publisher.Accepted(), 0);
+}
+
+TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver) {
+  struct Case {
+    const char* name;
+    bool with_appc;
+    std::string served;
+  };
+  const Case cases[] = {
+      {"compressed", true, ReadData("program_")},
+      {"plain", false, ReadData("program")},
+  };
+  int sessions = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_ = CScriptedUi();
+    handed_over_.clear();
+    CHttpTestServer publisher(
+        Publisher({{c.with_appc ? "/larkspire.ex_" : "/larkspire", c.served}}));
+    std::map<std::string, std::string> location = {{"app", Url(publisher, "/larkspire")},
+                                                   {"appc", ""}};
+    if (c.with_appc) location["appc"] = Url(publisher, "/larkspire.ex_");
+    UseRules(kNewerRules, location);
+    // A leftover from an earlier attempt is replaced.
+    ASSERT_TRUE(SaveFileAtomically(Unpacked(), "stale"));
+
+    EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
+    ASSERT_EQ(publisher.Requests().size(), 1u);
+    // The download's busy display, then the report's.
+    EXPECT_EQ(ui_.busy_captions,
+              (std::vector<std::string>{"from " + publisher.HostPort(), "Send E-Mail"}));
+    EXPECT_EQ(ui_.status_texts.at(0), std::string("Download ") + kProgramFileName + " v9.9.99");
+    std::string unpacked;
+    ASSERT_TRUE(ReadWholeFile(Unpacked(), unpacked));
+    EXPECT_EQ(unpacked, ReadData("program"));
+    struct stat st {};
+    ASSERT_EQ(::stat(Unpacked().c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & 0100, 0u);
+    EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
+    EXPECT_EQ(ui_.close_requests, 1);
+    // The upgrade report went out before the hand-over; it went to the publisher's activity
+    // address, and nothing was shown.
+    ASSERT_TRUE(smtp_.WaitForSessions(++sessions));
+    EXPECT_EQ(smtp_sessions_at_hand_over_, sessions);
+    EXPECT_NE(smtp_.Data().find("Upgrade for Hollis & Marsh"), std::string::npos);
+    const std::vector<std::string> lines = smtp_.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "RCPT To: <activity@larkspire.example>"),
+              lines.end());
+    EXPECT_EQ(ui_.Texts(),
+              std::vector<std::string>{"Do you want to download and install the latest version?"});
+    // Later transfers use the configured time-out again.
+    EXPECT_FALSE(app_->timeout_fixed);
+    EXPECT_EQ(app_->TimeoutMs(), 60000u);
+  }
+}
+
+TEST_F(UpgradeTest, ADownloadThatIsNotAProgramChangesNothing) {
+  const std::string cases[] = {
+      "<HTML><BODY>Proxy error: the site could not be reached</BODY></HTML>",
+      ReadData("program_").substr(0, 300),  // cut short in transfer
+  };
+  for (const std::string& served : cases) {
+    ui_ = CScriptedUi();
+    CHttpTestServer publisher(Publisher({{"/larkspire.ex_", served}}));
+    UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+    EXPECT_EQ(Upgrade(), UpgradeResult::kCopyFailed);
+    EXPECT_EQ(ui_.Texts().back(), "Couldn't properly copy downloaded file.");
+    EXPECT_EQ(ui_.messages.back().caption, std::string(kCaption) + " - Copy failed.");
+    EXPECT_FALSE(FileExists(Unpacked()));
+  }
+  EXPECT_TRUE(handed_over_.empty());
+  EXPECT_EQ(smtp_.Accepted(), 0);
+}
+
+TEST_F(UpgradeTest, AFailedDownloadIsShownAndTheProgramStays) {
+  CHttpTestServer publisher(Publisher({}));
+  UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].caption, std::string(kCaption) + " - Download Failed");
+  EXPECT_NE(ui_.messages[1].text.find("404"), std::string::npos) << ui_.messages[1].text;
+  EXPECT_FALSE(FileExists(Unpacked()));
+  EXPECT_TRUE(handed_over_.empty());
+  EXPECT_EQ(ui_.close_requests, 0);
+}
+
+TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
+  CHttpTestServer origin(Publisher({}));
+  CHttpTestServer proxy(Publisher({{"/larkspire.ex_", ReadData("program_")}}));
+  app_->Settings().ProxyServer.Set(proxy.HostPort());
+  UseRules(kNewerRules, {{"appc", Url(origin, "/larkspire.ex_")}});
+  ASSERT_TRUE(app_->publisher_direct);
+  EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
+  ASSERT_EQ(origin.Requests().size(), 1u);
+  EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]), "GET /larkspire.ex_ HTTP/1.0");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[0]),
+            "GET //" + origin.HostPort() + "/larkspire.ex_ HTTP/1.0");
+  // The proxy is the way to the publisher for the rest of the run.
+  EXPECT_FALSE(app_->publisher_direct);
+  EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
+}
+
+TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
+  CHttpTestServer publisher(Publisher({}));
+  const std::string newer =
+      RulesWithLocation(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}, {"app", ""}});
+  CHttpTestServer rules_site(Publisher({{"/larkspire.txt", newer}}));
+  UseRules(app_->VersionText() + ".000", {{"rules", Url(rules_site, "/larkspire.txt")}});
+  app_->rules_update_due = true;
+  ui_.answers = {MsgAnswer::kNo};
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDeclined);
+  EXPECT_EQ(rules_site.Requests().size(), 1u);
+  EXPECT_EQ(app_->rules_version, kNewerRules);
+  EXPECT_GE(ui_.title_refreshes, 1);
+}
+
+}  // namespace
+}  // namespace larkspire

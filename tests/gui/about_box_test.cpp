@@ -1,0 +1,51 @@
+// The About box: versions, web sites, and the upgrade button only when there is an upgrade.
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include "GuiTestSupport.h"
+#include "app/Sites.h"
+#include "ui/AboutBox.h"
+#include "ui/QtText.h"
+
+using namespace larkspire;
+
+class AboutBoxTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void showsBothVersionsAndOffersTheUpgradeOnlyWhenNotCurrent() {
+    CGuiTestApp test;
+    const std::string own = test.App().VersionText();
+    const struct {
+      std::string rules_version;
+      bool upgrade_enabled;
+    } cases[] = {{own + ".000", false}, {"9.9.99.000", true}};
+    for (const auto& c : cases) {
+      test.App().rules_version = c.rules_version;
+      CAboutBox box(test.App(), nullptr);
+      QCOMPARE(box.windowTitle(), ToQt(std::string("About ") + kCaption));
+      QCOMPARE(box.findChild<QLabel*>("programVersion")->text(), ToQt(own));
+      QCOMPARE(box.findChild<QLabel*>("rulesVersion")->text(), ToQt(c.rules_version));
+      QCOMPARE(box.findChild<QPushButton*>("upgrade")->isEnabled(), c.upgrade_enabled);
+    }
+  }
+
+  void theSiteButtonsOpenTheSitesAndUpgradeClosesTheBox() {
+    CGuiTestApp test;
+    test.App().rules_version = "9.9.99.000";
+    CAboutBox box(test.App(), nullptr);
+    box.show();
+    box.findChild<QPushButton*>("publisherSite")->click();
+    box.findChild<QPushButton*>("makerSite")->click();
+    QCOMPARE(test.Ui().opened,
+             (std::vector<std::string>{kPublisherSiteAddress, kMakerSiteAddress}));
+    QVERIFY(box.isVisible());
+    box.findChild<QPushButton*>("upgrade")->click();
+    QVERIFY(!box.isVisible());
+    QVERIFY(box.UpgradeChosen());
+  }
+};
+
+QTEST_MAIN(AboutBoxTest)
+#include "about_box_test.moc"

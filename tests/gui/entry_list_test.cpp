@@ -1,0 +1,210 @@
+// The list model over the core's entries, the state images, the sort rules and the prompt
+// dialog.
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+#include "GuiFixture.h"
+#include "rules/Dates.h"
+#include "ui/EntryListModel.h"
+#include "ui/MainActions.h"
+#include "ui/PromptDialog.h"
+#include "ui/SortRules.h"
+#include "ui/StateImages.h"
+
+using namespace larkspire;
+
+Q_DECLARE_METATYPE(larkspire::SortTrigger)
+
+class EntryListTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void modelShowsEveryFieldInDisplayForm() {
+    CEntryList entries;
+    CEntry entry = MakeEntry("ACME-1", "10/123,456", "2004-05-06", "SMITH, JOHN");
+    entry.frequency = kMonthly;
+    entry.last_update = *DayNumberFromCalendar(2007, 1, 2);
+    entry.SetText(kError, "WinSock: Disconnected by server.");
+    entries.Insert(entry);
+    CEntryListModel model(entries);
+    QCOMPARE(model.columnCount(), 26);
+    QCOMPARE(model.rowCount(), 1);
+    for (int id = 0; id < kFieldCount; ++id) {
+      QCOMPARE(model.headerData(id, Qt::Horizontal, Qt::DisplayRole).toString(),
+               QString::fromLatin1(kFields[id].column_caption));
+      QCOMPARE(model.data(model.index(0, id), Qt::DisplayRole).toString(),
+               QString::fromLatin1(entry.GetText(id)));
+    }
+    QCOMPARE(model.data(model.index(0, kFrequency), Qt::DisplayRole).toString(), "Monthly");
+    QCOMPARE(model.data(model.index(0, kLastUpdate), Qt::DisplayRole).toString(), "2007-01-02");
+    QCOMPARE(model.data(model.index(0, kLastChange), Qt::DisplayRole).toString(), "");
+    QCOMPARE(model.headerData(kAppNum, Qt::Horizontal, Qt::DisplayRole).toString(), "App #");
+  }
+
+  void textCrossesAsLatin1() {
+    CEntryList entries;
+    entries.Insert(MakeEntry("M\xFCller \xAE", "10/123,456"));
+    CEntryListModel model(entries);
+    QCOMPARE(model.data(model.index(0, kReference), Qt::DisplayRole).toString(),
+             QString::fromUtf8("M\u00fcller \u00ae"));
+  }
+
+  void decorationIsTheRowStateImage() {
+    CEntryList entries;
+    CEntry fresh = MakeEntry("A", "10/000,001");
+    fresh.last_update = TodayDayNumber();
+    fresh.last_change = TodayDayNumber();
+    fresh.frequency = kDaily;
+    entries.Insert(fresh);
+    CEntryListModel model(entries);
+    CStateImages images;
+    const auto icon_of = [&] {
+      return model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+    };
+    QCOMPARE(entries.At(0).StateImage(), 3);
+    QCOMPARE(icon_of(), images.Icon(3).pixmap(16).toImage());
+    entries.SetUpdating(0, true);
+    QCOMPARE(icon_of(), images.Icon(kStateImageUpdating).pixmap(16).toImage());
+    QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
+  }
+
+  void stateImagesAreNineDistinctPictures() {
+    const QPixmap strip = DrawStateImageStrip();
+    QCOMPARE(strip.size(), QSize(144, 16));
+    const QImage image = strip.toImage();
+    for (int a = 0; a < kStateImageCount; ++a) {
+      const QImage first = image.copy(a * 16, 0, 16, 16);
+      QVERIFY(first.pixelColor(0, 15).alpha() == 0);  // a corner stays clear
+      for (int b = a + 1; b < kStateImageCount; ++b) {
+        QVERIFY2(first != image.copy(b * 16, 0, 16, 16),
+                 qPrintable(QString("%1 %2").arg(a).arg(b)));
+      }
+    }
+  }
+
+  void sortTriggers_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<bool>("reversed");
+    QTest::addColumn<SortTrigger>("trigger");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("new_field");
+    QTest::addColumn<bool>("new_reversed");
+    QTest::newRow("by field resets the direction")
+        << int(kReference) << true << SortTrigger::kByField << int(kExaminer) << int(kExaminer)
+        << false;
+    QTest::newRow("header on another field") << int(kReference) << true << SortTrigger::kHeaderClick
+                                             << int(kFilingDate) << int(kFilingDate) << false;
+    QTest::newRow("header on the same field toggles")
+        << int(kReference) << false << SortTrigger::kHeaderClick << int(kReference)
+        << int(kReference) << true;
+    QTest::newRow("ascending on a text field")
+        << int(kExaminer) << true << SortTrigger::kAscending << 0 << int(kExaminer) << false;
+    QTest::newRow("ascending on a date field")
+        << int(kIssueDate) << false << SortTrigger::kAscending << 0 << int(kIssueDate) << true;
+    QTest::newRow("descending on a text field")
+        << int(kExaminer) << false << SortTrigger::kDescending << 0 << int(kExaminer) << true;
+    QTest::newRow("descending on Frequency")
+        << int(kFrequency) << true << SortTrigger::kDescending << 0 << int(kFrequency) << false;
+  }
+
+  void sortTriggers() {
+    QFETCH(int, field);
+    QFETCH(bool, reversed);
+    QFETCH(SortTrigger, trigger);
+    QFETCH(int, target);
+    QFETCH(int, new_field);
+    QFETCH(bool, new_reversed);
+    const SortOrder next = SortOrderAfter({field, reversed}, trigger, target);
+    QCOMPARE(next.field, new_field);
+    QCOMPARE(next.reversed, new_reversed);
+  }
+
+  void ascendingMarkFollowsTheDateLikeRule() {
+    for (int id = 0; id < kFieldCount; ++id) {
+      QCOMPARE(IsAscending({id, false}), !kFields[id].date_like);
+      QCOMPARE(IsAscending({id, true}), kFields[id].date_like);
+    }
+  }
+
+  void menusCarryEveryCommandAndAccelerator() {
+    QWidget window;
+    QMenuBar bar(&window);
+    CMainActions actions(&window, &bar);
+    QStringList titles;
+    for (QAction* menu : bar.actions()) titles << menu->text();
+    QCOMPARE(titles, QStringList({"&File", "&Edit", "&Update", "&Sort", "&View", "&Test",
+                                  "&Options", "&Help"}));
+    for (int command = kCmdSendEmail; command <= kCmdAbout; ++command) {
+      QVERIFY2(actions.Action(command) != nullptr, qPrintable(QString::number(command)));
+    }
+    const std::pair<int, QKeySequence> keys[] = {
+        {kCmdSelectAll, QKeySequence(Qt::CTRL | Qt::Key_A)},
+        {kCmdAdd, QKeySequence(Qt::Key_Insert)},
+        {kCmdDelete, QKeySequence(Qt::Key_Delete)},
+        {kCmdUpdateSelected, QKeySequence(Qt::Key_F5)},
+        {kCmdUpdateAll, QKeySequence(Qt::SHIFT | Qt::Key_F5)},
+        {kCmdCancel, QKeySequence(Qt::Key_Escape)},
+        {kCmdWebpage, QKeySequence(Qt::Key_F9)},
+        {kCmdDetails, QKeySequence(Qt::Key_Return)},
+        {kCmdHelpContents, QKeySequence(Qt::Key_F1)}};
+    for (const auto& [command, key] : keys) QCOMPARE(actions.Action(command)->shortcut(), key);
+    // One Sort item per field with a menu caption; Error has none.
+    for (int id = 0; id < kFieldCount; ++id) {
+      QCOMPARE(actions.Action(kCmdSortByField + id) != nullptr, id != kError);
+    }
+    QCOMPARE(actions.Action(kCmdSortByField + kPubNum)->text(), QString("By P&ublication Number"));
+    QVERIFY(actions.Action(kCmdChangeField + kLastUpdate) != nullptr);
+    QVERIFY(actions.Action(kCmdChangeField + kReference) != nullptr);
+    QVERIFY(actions.Action(kCmdChangeField + kExaminer) == nullptr);
+  }
+
+  void contextMenuOffersTheColumnEdit() {
+    QWidget window;
+    QMenuBar bar(&window);
+    CMainActions actions(&window, &bar);
+    const auto texts = [&](int field) {
+      std::unique_ptr<QMenu> menu(actions.CreateContextMenu(field, &window));
+      QStringList list;
+      for (QAction* action : menu->actions()) list << action->text();
+      return list;
+    };
+    const QStringList plain = {"&Selected",    "&All",     "&Add...", "&Delete",
+                               "Clear &Error", "&Webpage", "&Details"};
+    QCOMPARE(texts(kExaminer), plain);
+    QStringList with_reference = plain;
+    with_reference.insert(6, "Change &Reference");
+    QCOMPARE(texts(kReference), with_reference);
+    QStringList with_frequency = plain;
+    with_frequency.insert(6, "Change &Frequency");
+    QCOMPARE(texts(kFrequency), with_frequency);
+  }
+
+  void promptDialogListModeCopiesBackOnlyOnOk() {
+    PromptRows rows = {{"First:", "one"}, {"Second:", "two"}};
+    for (bool ok : {false, true}) {
+      QTimer::singleShot(0, [ok] {
+        auto* dialog = qobject_cast<CPromptDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->windowTitle(), QString::fromLatin1("Larkspire\xAE - Values"));
+        dialog->Fields()[1]->setText("changed");
+        ok ? dialog->accept() : dialog->reject();
+      });
+      QCOMPARE(RunPromptList(nullptr, "Values", rows), ok);
+      QCOMPARE(rows[1].second, std::string(ok ? "changed" : "two"));
+      QCOMPARE(rows[0].second, std::string("one"));
+    }
+  }
+
+  void promptDialogShowsAtMostTwelveRows() {
+    PromptRows rows;
+    for (int i = 0; i < 14; ++i) rows.push_back({"Row " + std::to_string(i), ""});
+    CPromptDialog dialog(nullptr, "Many", rows);
+    QCOMPARE(dialog.Fields().size(), kPromptListMaxRows);
+  }
+};
+
+QTEST_MAIN(EntryListTest)
+#include "entry_list_test.moc"

@@ -1,0 +1,49 @@
+// Cancel during a fetch: the Cancel button of the busy display reaches the worker that waits
+// on a server which never answers, and the fetch ends with "Operation canceled." long before
+// its time-out.
+#include <QPushButton>
+#include <QtTest>
+
+#include "GuiFixture.h"
+#include "net/HttpGet.h"
+#include "support/HttpTestServer.h"
+#include "ui/BusyPanel.h"
+#include "ui/FlowWindow.h"
+#include "ui/MainWindow.h"
+
+using namespace larkspire;
+
+class NetworkCancelTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cancelEndsAStalledFetch() {
+    // The server reads the request and then keeps the connection open without a word.
+    CHttpTestServer server([](const std::string&, CTestConnection& connection) {
+      connection.WaitForPeerClose(60000);
+    });
+    CGuiFixture fixture({{"Timeout", "10 minutes"}});
+    CMainWindow window(*fixture.core);
+    window.show();
+    bool busy_seen = false;
+    QTimer::singleShot(300, &window, [&] {
+      busy_seen = !window.Busy().CancelButton().isHidden() && fixture.core->Busy();
+      window.Busy().CancelButton().click();
+    });
+    std::string page = "untouched";
+    const std::string error =
+        HttpGet(*fixture.core, "http://" + server.HostPort() + "/stall", true, false, page);
+    QVERIFY(busy_seen);
+    QCOMPARE(error, std::string("Operation canceled."));
+    QCOMPARE(page, std::string("untouched"));
+    QCOMPARE(fixture.core->AbortReason(), kAbortCanceled);
+    QVERIFY(!fixture.core->Busy());
+    QVERIFY(window.Busy().CancelButton().isHidden());
+    // The flow log told the TCP/IP window about the cancel.
+    window.DrainFlowLog();
+    QVERIFY(window.Flow().FlowText().find("Cancelling...") != std::string::npos);
+  }
+};
+
+QTEST_MAIN(NetworkCancelTest)
+#include "network_cancel_test.moc"

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "app/AppCore.h"
+#include "net/NetTestApp.h"
+#include "notify/EmailQueue.h"
+#include "notify/Templates.h"
+#include "platform/Files.h"
+#include "rules/RulesFile.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempDir.h"
+
+namespace larkspire {
+namespace {
+
+class EmailQueueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppCore& app = net_.App();
+    app.Settings().LogDir.Set(dir_.Path());
+    app.Settings().ReturnAddress.Set("docketing@office.example");
+    app.Settings().NotifyAddress.Items() = {"partners@office.example"};
+    app.Settings().OrgName.Set("Test Office");
+    LoadRules(app);
+  }
+
+  AppCore& App() { return net_.App(); }
+
+  CEntry Entry(const char* patent) {
+    CEntry entry;
+    entry.Text(kPatNum) = patent;
+    entry.Text(kReference) = std::string("REF-") + patent;
+    return entry;
+  }
+
+  std::vector<std::string> PendingList() {
+    std::string bytes;
+    if (!ReadWholeFile(dir_.File(kPendingListName), bytes)) return {};
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      names.push_back(bytes.substr(start, end - start));
+    }
+    EXPECT_EQ(start, bytes.size()) << "every line ends with CR LF";
+    return names;
+  }
+
+  void UseServer(CSmtpTestServer& server) { App().Settings().SmtpServer.Set(server.HostPort()); }
+
+  CTempDir dir_;
+  CNetTestApp net_;
+};
+
+TEST_F(EmailQueueTest, PostEmailNamesFilesByKindAndKeyAndNeverOverwritesAWaitingOne) {
+  CEntry entry = Entry("7,123,456");
+  EXPECT_EQ(PostEmail(App(), entry, kTemplateStatusChange, "s"), "");
+  EXPECT_EQ(PostEmail(App(), entry, kTemplateStatusChange, "s"), "");
+  EXPECT_EQ(PostEmail(App(), entry, kTemplateEntryAdded, "a"), "");
+  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_s7123456.tmp",
+                                                     "Larkspire_s7123456~2.tmp",
+                                                     "Larkspire_a7123456.tmp"}));
+  std::string message;
+  ASSERT_TRUE(ReadWholeFile(dir_.File("Larkspire_a7123456.tmp"), message));
+  EXPECT_EQ(message.rfind("Subject: Patent entry added, 7,123,456\r\n\r\n", 0), 0u);
+  EXPECT_EQ(App().Settings().CountEmailPost.Int(0), 3);
+  EXPECT_TRUE(EmailPending(App()));
+}
+
+TEST_F(EmailQueueTest, PostEmailFailuresAreShownAndReturned) {
+  App().Settings().LogDir.Set(dir_.File("missing/deeper"));
+  EXPECT_EQ(PostEmail(App(), Entry("7,123,456"), kTemplateStatusChange, "s"),
+            "PostEmail: Can't create the pending e-mail file.");
+  ASSERT_EQ(net_.Ui().messages.size(), 1u);
+  EXPECT_EQ(net_.Ui().messages[0],
+            "Larkspire\xAE - E-Mail Creation Failed: PostEmail: Can't create the pending e-mail "
+            "file.");
+  EXPECT_EQ(PostEmail(App(), Entry("1"), 99, "s"), "PostEmail: Can't find e-mail template file.");
+}
+
+TEST_F(EmailQueueTest, WithoutAQueueNothingIsSentAndOnlyTheCommandSaysSo) {
+  EXPECT_TRUE(SendPendingEmail(App(), true, false));
+  EXPECT_TRUE(net_.Ui().messages.empty());
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(net_.Ui().messages,
+            std::vector<std::string>{
+                "Larkspire\xAE: There aren't any e-mail notifications waiting to be sent."});
+}
+
+TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
+  // Sessions: 1 the activity report (first batch ever), 2 the first notice, 3 the second.
+  std::atomic<int> sessions{0};
+  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
+    if (line.empty()) ++sessions;
+    if (sessions == 3 && line.rfind("RCPT", 0) == 0) {
+      c.Write("550 5.1.1 No such user\r\n");
+      return true;
+    }
+    return false;
+  });
+  UseServer(server);
+  for (const char* patent : {"1,111,111", "2,222,222", "3,333,333"}) {
+    ASSERT_EQ(PostEmail(App(), Entry(patent), kTemplateStatusChange, "s"), "");
+  }
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(sessions.load(), 3);
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
+  EXPECT_TRUE(FileExists(dir_.File("Larkspire_s2222222.tmp")));
+  EXPECT_TRUE(FileExists(dir_.File("Larkspire_s3333333.tmp")));
+  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_s2222222.tmp",
+                                                     "Larkspire_s3333333.tmp"}));
+  EXPECT_EQ(net_.Ui().messages.back(),
+            "Larkspire\xAE - Send Nofications Failed: SMTP: Error in recipient's e-mail address.");
+  EXPECT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 2);
+  EXPECT_EQ(App().Settings().CountEmailBatchFailed.Int(0), 1);
+  EXPECT_TRUE(App().run_had_failures);
+}
+
+TEST_F(EmailQueueTest, PublisherReportsThatCannotBeSentDoNotHoldBackTheOfficesMail) {
+  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
+    if (line.rfind("RCPT", 0) == 0 && line.find("larkspire.example") != std::string::npos) {
+      c.Write("554 5.7.1 Relaying denied\r\n");
+      return true;
+    }
+    return false;
+  });
+  UseServer(server);
+  CEntry blank;
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  // The office's notice went; the welcome report waits for a later batch; the activity
+  // report's file stays in the logging directory.
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
+  EXPECT_EQ(PendingList(), std::vector<std::string>{"Larkspire_welcome.tmp"});
+  EXPECT_TRUE(FileExists(dir_.File("Larkspire_activity.tmp")));
+  EXPECT_TRUE(net_.Ui().messages.empty());
+}
+
+TEST_F(EmailQueueTest, TheActivityReportLeadsEveryFifthSuccessfulSend) {
+  CSmtpTestServer server;
+  UseServer(server);
+  App().Settings().CountEmailBatchSucceeded.SetInt(3);
+  ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  ASSERT_TRUE(server.WaitForSessions(1));
+  EXPECT_EQ(server.Accepted(), 1);  // 3 is not a multiple of 5: no report
+  ASSERT_EQ(PostEmail(App(), Entry("2,222,222"), kTemplateStatusChange, "s"), "");
+  ASSERT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 4);
+  App().Settings().CountEmailBatchSucceeded.SetInt(5);
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  ASSERT_TRUE(server.WaitForSessions(3));
+  const std::vector<std::string> lines = server.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "RCPT To: <activity@larkspire.example>"),
+            lines.end());
+  EXPECT_FALSE(EmailPending(App()));
+}
+
+TEST_F(EmailQueueTest, DeletingTheQueueRemovesEveryFileAndSendsNothing) {
+  CSmtpTestServer server;
+  UseServer(server);
+  ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+  ASSERT_EQ(PostEmail(App(), Entry("2,222,222"), kTemplateEntryDeleted, "d"), "");
+  net_.Ui().default_answers_yes = true;
+  EXPECT_TRUE(SendPendingEmail(App(), false, true));
+  EXPECT_EQ(server.Accepted(), 0);
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_d2222222.tmp")));
+  EXPECT_FALSE(EmailPending(App()));
+}
+
+}  // namespace
+}  // namespace larkspire

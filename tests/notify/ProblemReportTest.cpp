@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "app/AppCore.h"
+#include "notify/ProblemReport.h"
+#include "notify/Variables.h"
+#include "platform/Files.h"
+#include "support/HttpTestServer.h"
+#include "support/RulesText.h"
+#include "support/ScriptedUi.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+class ProblemReportTest : public ::testing::Test {
+ protected:
+  ProblemReportTest() {
+    CSettings& s = app_->Settings();
+    s.LogDir.Set(dir_.Path());
+    s.OrgName.Set("Hollis & Marsh");
+    s.SmtpServer.Set(smtp_.HostPort());
+    s.ReturnAddress.Set("docket@hollis.example");
+    s.NotifyAddress.Items() = {"ann@hollis.example"};
+    s.ProxyServer.Set("");
+    app_->SetUi(&ui_);
+    app_->timeout_fixed = true;
+    app_->TimeoutMs() = 5000;
+    app_->rules_update_due = false;
+  }
+  ~ProblemReportTest() override { app_->SetUi(nullptr); }
+
+  // What an update leaves behind: flow-log text, log lines, the last fetch.
+  void HaveWorked() {
+    app_->flow_has_content = true;
+    app_->flow_text = "00:01  Connecting to pair.uspto.gov\r\n00:02  GET /status\r\n";
+    app_->Log().Write("Update Status (All) 3 entries\n");
+    app_->last_fetch_urls = {"http://pair.uspto.gov/status?appnum=10123456"};
+    app_->last_fetch_pages = {"<HTML>Status: Docketed New Case</HTML>"};
+  }
+
+  bool SentTo(const std::string& address) {
+    for (const std::string& line : smtp_.Lines()) {
+      if (line == "RCPT To: <" + address + ">") return true;
+    }
+    return false;
+  }
+
+  CTempDir dir_;
+  CSmtpTestServer smtp_;
+  CTestApp app_;
+  CScriptedUi ui_;
+};
+
+TEST_F(ProblemReportTest, IsRefusedBeforeAnyNetworkWork) {
+  ui_.prompt_answer = "It hangs.";
+  ReportProblem(*app_);
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{kNoActivityYetMessage});
+  EXPECT_EQ(ui_.messages[0].caption, kCaption);
+  EXPECT_TRUE(ui_.prompts.empty());
+  EXPECT_EQ(smtp_.Accepted(), 0);
+}
+
+TEST_F(ProblemReportTest, GoesToTheSupportAddressOfTheRulesWithTheRunsDiagnostics) {
+  app_->rules_text = RulesWithLocation("4.2.04.000", {{"support", "help@hollis-tools.example"}});
+  HaveWorked();
+  ui_.prompt_answer = "The art unit column stays empty.";
+  ReportProblem(*app_);
+
+  ASSERT_EQ(ui_.prompts.size(), 1u);
+  EXPECT_EQ(ui_.prompts[0].caption, "Report Problem");
+  EXPECT_EQ(ui_.prompts[0].prompt,
+            "Please describe your problem in some detail. When you click OK an email message "
+            "will be sent to \"help@hollis-tools.example\".");
+  ASSERT_TRUE(smtp_.WaitForSessions(1));
+  EXPECT_TRUE(SentTo("help@hollis-tools.example"));
+  EXPECT_FALSE(SentTo("docket@hollis.example"));
+  const std::string body = smtp_.Data();
+  EXPECT_NE(body.find("Problem Report for Hollis & Marsh"), std::string::npos);
+  EXPECT_NE(body.find("The art unit column stays empty."), std::string::npos);
+  EXPECT_NE(body.find("00:02  GET /status"), std::string::npos);
+  EXPECT_NE(body.find("Update Status (All) 3 entries"), std::string::npos);
+  EXPECT_NE(body.find("Status: Docketed New Case"), std::string::npos);
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"E-mail was sent successfully."});
+  EXPECT_EQ(app_->problem_desc, "The art unit column stays empty.");
+}
+
+TEST_F(ProblemReportTest, WithoutASupportKeyTheBuiltInAddressIsUsed) {
+  app_->rules_text = RulesWithLocation("4.2.04.000", {{"support", ""}});
+  ASSERT_EQ(app_->rules_text.find(" support: "), std::string::npos);
+  HaveWorked();
+  ui_.prompt_answer = "x";
+  ReportProblem(*app_);
+  ASSERT_EQ(ui_.prompts.size(), 1u);
+  EXPECT_NE(ui_.prompts[0].prompt.find(std::string("\"") + kDefaultSupportAddress + "\"."),
+            std::string::npos);
+  ASSERT_TRUE(smtp_.WaitForSessions(1));
+  EXPECT_TRUE(SentTo(kDefaultSupportAddress));
+}
+
+TEST_F(ProblemReportTest, TheRulesAreBroughtUpToDateFirst) {
+  const std::string newer =
+      RulesWithLocation("4.9.00.000", {{"support", "desk@new-publisher.example"}});
+  CHttpTestServer publisher(CHttpTestServer::Reply(CHttpTestServer::Ok(newer)));
+  app_->rules_text = RulesWithLocation(
+      "4.2.04.000", {{"rules", "http://" + publisher.HostPort() + "/larkspire.txt"}});
+  app_->rules_version = "4.2.04.000";
+  app_->rules_update_due = true;
+  HaveWorked();
+  ui_.prompt_answer = "x";
+  ReportProblem(*app_);
+  EXPECT_EQ(publisher.Requests().size(), 1u);
+  ASSERT_EQ(ui_.prompts.size(), 1u);
+  EXPECT_NE(ui_.prompts[0].prompt.find("\"desk@new-publisher.example\""), std::string::npos);
+  ASSERT_TRUE(smtp_.WaitForSessions(1));
+  EXPECT_TRUE(SentTo("desk@new-publisher.example"));
+}
+
+TEST_F(ProblemReportTest, CancelSendsNothingAndTheDescriptionIsOfferedAgain) {
+  HaveWorked();
+  app_->problem_desc = "Earlier words.";
+  ReportProblem(*app_);
+  ASSERT_EQ(ui_.prompts.size(), 1u);
+  EXPECT_EQ(ui_.prompts[0].initial, "Earlier words.");
+  EXPECT_EQ(smtp_.Accepted(), 0);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ProblemReportTest, TestEmailsGoToTheReturnOrTheNotificationAddresses) {
+  SendTestEmail(*app_, 0);
+  ASSERT_TRUE(smtp_.WaitForSessions(1));
+  EXPECT_TRUE(SentTo("docket@hollis.example"));
+  EXPECT_FALSE(SentTo("ann@hollis.example"));
+  SendTestEmail(*app_, 1);
+  ASSERT_TRUE(smtp_.WaitForSessions(2));
+  EXPECT_TRUE(SentTo("ann@hollis.example"));
+  EXPECT_EQ(ui_.Texts(), (std::vector<std::string>{"E-mail was sent successfully.",
+                                                   "E-mail was sent successfully."}));
+}
+
+}  // namespace
+}  // namespace larkspire

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "net/NetTestApp.h"
+#include "notify/EmailQueue.h"
+#include "platform/Files.h"
+#include "retrieval/ChangeDetection.h"
+#include "rules/Dates.h"
+#include "rules/RulesFile.h"
+#include "support/TempDir.h"
+
+namespace larkspire {
+namespace {
+
+class ChangeDetectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app().Settings().LogDir.Set(dir_.Path());
+    LoadRules(app());
+    stored_.Text(kAppNum) = "10/123,456";
+    stored_.Text(kReference) = "R-1";
+    stored_.Text(kStatus) = "Pending";
+    stored_.Text(kExaminer) = "SMITH, JOHN";
+    stored_.Text(kArtUnit) = "1634";
+    stored_.last_change = TodayDayNumber() - 30;
+    stored_.last_update = TodayDayNumber() - 1;
+    app().Entries().Insert(stored_);
+  }
+  AppCore& app() { return net_.App(); }
+
+  CTempDir dir_;
+  CNetTestApp net_;
+  CEntry stored_;
+};
+
+TEST_F(ChangeDetectionTest, AChangeIsStoredAndQueuedWithTheOldRecord) {
+  CEntry fresh = stored_;
+  fresh.Text(kStatus) = "Allowed";
+  fresh.last_update = TodayDayNumber();
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_), "");
+  EXPECT_EQ(app().Entries().At(0).Text(kStatus), "Allowed");
+  EXPECT_EQ(app().Entries().At(0).last_change, TodayDayNumber());
+  EXPECT_EQ(app().Settings().CountStatusChange.Int(0), 1);
+  std::string message;
+  ASSERT_TRUE(ReadWholeFile(dir_.File("Larkspire_s10_123456.tmp"), message));
+  EXPECT_NE(message.find("Status (now): Allowed\r\nStatus (was): Pending\r\n"), std::string::npos);
+}
+
+TEST_F(ChangeDetectionTest, AnEntryNeverSeenBeforeIsStoredWithoutANotice) {
+  stored_.last_change = 0;
+  CEntry fresh = stored_;
+  fresh.Text(kStatus) = "Allowed";
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_), "");
+  EXPECT_EQ(app().Entries().At(0).Text(kStatus), "Allowed");
+  EXPECT_FALSE(EmailPending(app()));
+}
+
+TEST_F(ChangeDetectionTest, AChangeThatCannotBeQueuedIsFoundAgainNextRun) {
+  app().Settings().LogDir.Set(dir_.File("gone"));
+  CEntry fresh = stored_;
+  fresh.Text(kStatus) = "Allowed";
+  fresh.last_update = TodayDayNumber();
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_),
+            "PostEmail: Can't create the pending e-mail file.");
+  const CEntry& kept = app().Entries().At(0);
+  EXPECT_EQ(kept.Text(kStatus), "Pending");
+  EXPECT_EQ(kept.last_update, 0);
+  EXPECT_FALSE(kept.IsUpToDate());
+}
+
+TEST_F(ChangeDetectionTest, ThreeRevertedFieldsAskWhileWarningIsOn) {
+  CEntry fresh = stored_;
+  fresh.Text(kStatus).clear();
+  fresh.Text(kExaminer).clear();
+  EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
+  EXPECT_TRUE(net_.Ui().messages.empty());  // two fields only
+  fresh.Text(kArtUnit).clear();
+  app().warn_reverted = true;
+  net_.Ui().default_answers_yes = true;
+  EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
+  ASSERT_EQ(net_.Ui().messages.size(), 1u);
+  EXPECT_NE(net_.Ui().messages[0].find("Three or more fields for application 10/123,456 "
+                                       "reverted to nothing."),
+            std::string::npos);
+  EXPECT_NE(net_.Ui().messages[0].find("\nExaminer (was): SMITH, JOHN\nArt (was): 1634\n"
+                                       "Status (was): Pending"),
+            std::string::npos);
+  EXPECT_FALSE(app().warn_reverted);  // Yes: don't warn again
+  EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
+  EXPECT_EQ(net_.Ui().messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace larkspire

@@ -1,0 +1,238 @@
+#!/usr/bin/python3
+"""Kill test: SIGKILL the unattended program at random points of an update and of a save.
+
+Run by hand (not by ctest), against a GUI build:
+
+    /usr/bin/python3 tools/stress/kill_test.py --build build-gui --runs 200
+
+A generated status site of --entries applications changes every application between its two
+days; each run moves the simulator to the day patent.dat does not hold, so every run updates,
+saves and mails every entry. Odd runs are killed after a random time within a clean run's
+length (anywhere in the update, the sending or the saves); even runs are killed the moment a
+temporary of a file being rewritten whole appears (patent.dat, the pending list, a message
+file, the reports).
+
+After every kill:
+  - patent.dat loads, holds every entry, and is either the file from before the run or the
+    complete new list (every entry with the other day's status);
+  - no notification is lost: every notification queued before the run, and (once patent.dat
+    holds the new list) every notification the run posted, is still queued (named in the
+    pending list, its file present) or was received by the SMTP server during the run.
+A last clean run must then send everything still queued.
+"""
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import stress_support as support  # noqa: E402
+
+TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
+POSTED = re.compile(r"Post E-Mail '([^']*)'")
+SUBJECT_IDENTIFIER = re.compile(r"status update for (?:.* )?(\S+)$")
+
+
+def pending_names(log_dir):
+    try:
+        with open(os.path.join(log_dir, "Larkspire_pending.tmp"), "rb") as f:
+            return [n for n in f.read().decode("latin-1").split("\r\n") if n]
+    except FileNotFoundError:
+        return []
+
+
+def identifier_of_name(name):
+    """Larkspire_s11_100001~2.tmp -> ("s", "11_100001")."""
+    base = name[len("Larkspire_"):-len(".tmp")].split("~")[0]
+    return base[0], base[1:]
+
+
+def file_safe(identifier):
+    return identifier.replace("/", "_").replace(",", "")
+
+
+class KillTest:
+    def __init__(self, args):
+        from larkspire_run import Setup, Simulator, SmtpSink
+        self.args = args
+        self.work = tempfile.TemporaryDirectory(prefix="larkspire-kill-")
+        site = os.path.join(self.work.name, "site.txt")
+        support.write_site(site, args.entries, page_size=10)
+        self.setup = Setup()
+        self.sim = Simulator(date=support.DAY_BEFORE, extra=["--data", site])
+        self.sink = SmtpSink(os.path.join(self.work.name, "mail"))
+        support.write_settings(self.setup, support.settings(self.setup, self.sim.port,
+                                                            self.sink.port))
+        self.data_path = os.path.join(self.setup.log_dir, "patent.dat")
+        self.day_offset = 0
+        self.failures = []
+        self.counts = {"update": 0, "save": 0, "save-missed": 0, "old-file": 0, "new-file": 0,
+                       "finished": 0, "temporaries-left": 0, "posted": 0, "queued-after": 0}
+
+    def close(self):
+        self.sink.stop()
+        self.sim.stop()
+        self.setup.cleanup()
+        self.work.cleanup()
+
+    def start(self):
+        self.day_offset += 1
+        env = support.faketime_env(self.setup.env(), self.day_offset)
+        return subprocess.Popen([os.environ["LARKSPIRE_BIN"], "-auto"], env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def toggle_day(self):
+        """Moves the site to the day patent.dat does not hold yet, so the run changes every
+        entry even when the run before was killed before its save."""
+        holds_after = any(s == support.STATUS_AFTER for s in self.statuses().values())
+        other = support.DAY_BEFORE if holds_after else support.DAY_AFTER
+        self.sim.control("date?set=" + other)
+        return other
+
+    def clean_run(self):
+        started = time.monotonic()
+        process = self.start()
+        code = process.wait(timeout=600)
+        return code, time.monotonic() - started
+
+    def statuses(self):
+        from larkspire_run import read_data_file
+        return {e["AppNum"]: e["Status"] for e in read_data_file(self.data_path)}
+
+    def check(self, run, old_bytes, new_status, queued_before, received_before, log):
+        from larkspire_run import subject
+        try:
+            statuses = self.statuses()
+        except Exception as error:  # a half-written or unreadable file
+            self.failures.append("run %d: patent.dat does not load: %r" % (run, error))
+            return
+        expected = {support.application_number(i) for i in range(self.args.entries)}
+        if set(statuses) != expected:
+            self.failures.append("run %d: patent.dat holds %d entries, not the list"
+                                 % (run, len(statuses)))
+            return
+        with open(self.data_path, "rb") as f:
+            current = f.read()
+        holds_new = all(s == new_status for s in statuses.values())
+        if current == old_bytes:
+            self.counts["old-file"] += 1
+        elif holds_new:
+            self.counts["new-file"] += 1
+        else:
+            mixed = sum(1 for s in statuses.values() if s == new_status)
+            self.failures.append("run %d: patent.dat is neither the old nor the new list "
+                                 "(%d of %d entries new)" % (run, mixed, len(statuses)))
+
+        queued = set(n for n in pending_names(self.setup.log_dir)
+                     if os.path.exists(os.path.join(self.setup.log_dir, n)))
+        received = set()
+        for _, message in self.sink.messages()[received_before:]:
+            found = SUBJECT_IDENTIFIER.search(subject(message))
+            if found:
+                received.add(file_safe(found.group(1)))
+        posted = set(POSTED.findall(log))
+        self.counts["posted"] += len(posted)
+        self.counts["queued-after"] += len(queued)
+        must_survive = set(queued_before) | (posted if holds_new and current != old_bytes
+                                             else set())
+        for name in sorted(must_survive):
+            kind, identifier = identifier_of_name(name)
+            if name not in queued and not (kind == "s" and identifier in received):
+                self.failures.append("run %d: notification %s lost" % (run, name))
+        left = [n for n in os.listdir(self.setup.log_dir) if TEMPORARY.match(n)]
+        self.counts["temporaries-left"] += len(left)
+        for name in left:  # a kill between creating and renaming leaves one; not data
+            os.remove(os.path.join(self.setup.log_dir, name))
+
+    def kill_at_save(self, process):
+        """Kills the moment a temporary of a whole-file rewrite shows; False when none did."""
+        skip = random.randint(0, 1)
+        seen = set()
+        while process.poll() is None:
+            for name in os.listdir(self.setup.log_dir):
+                if TEMPORARY.match(name) and name not in seen:
+                    seen.add(name)
+                    if skip == 0:
+                        time.sleep(random.uniform(0, 0.002))
+                        process.kill()
+                        return True
+                    skip -= 1
+            time.sleep(0.0002)
+        return False
+
+    def run(self):
+        code, _ = self.clean_run()  # imports the list and reads every entry once
+        if code != 0:
+            sys.exit("the first clean run failed with %d" % code)
+        self.toggle_day()
+        code, length = self.clean_run()  # a whole run that changes and mails every entry
+        print("a clean run that updates and mails %d entries takes %.2f s"
+              % (self.args.entries, length), flush=True)
+        for run in range(1, self.args.runs + 1):
+            new_day = self.toggle_day()
+            new_status = (support.STATUS_AFTER if new_day == support.DAY_AFTER
+                          else support.STATUS_BEFORE)
+            log_path = os.path.join(self.setup.log_dir, "Larkspire.log")
+            if os.path.exists(log_path):
+                os.remove(log_path)
+            with open(self.data_path, "rb") as f:
+                old_bytes = f.read()
+            queued_before = [n for n in pending_names(self.setup.log_dir)
+                             if os.path.exists(os.path.join(self.setup.log_dir, n))]
+            received_before = len(self.sink.messages())
+            process = self.start()
+            if run % 2:
+                self.counts["update"] += 1
+                time.sleep(random.uniform(0, length * 1.1))
+                process.kill()
+            else:
+                self.counts["save"] += 1
+                if not self.kill_at_save(process):
+                    self.counts["save-missed"] += 1
+            if process.wait(timeout=600) == 0:
+                self.counts["finished"] += 1
+            self.check(run, old_bytes, new_status, queued_before, received_before,
+                       self.setup.log())
+            if run % 20 == 0:
+                print("%d runs, %d failures" % (run, len(self.failures)), flush=True)
+
+        # Whatever is still queued goes out on the next clean run.
+        self.toggle_day()
+        left_before = pending_names(self.setup.log_dir)
+        code, _ = self.clean_run()
+        left = pending_names(self.setup.log_dir)
+        if code != 0 or left:
+            self.failures.append("final clean run: exit %d, %d of %d still queued"
+                                 % (code, len(left), len(left_before)))
+        print("counts:", self.counts)
+        for failure in self.failures:
+            print("FAIL", failure)
+        print("%d runs: %s" % (self.args.runs, "PASS" if not self.failures else
+                                "%d failures" % len(self.failures)))
+        return not self.failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(support.SOURCE, "build-gui"))
+    parser.add_argument("--runs", type=int, default=200)
+    parser.add_argument("--entries", type=int, default=40)
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+    random.seed(args.seed)
+    support.use_build(args.build)
+    test = KillTest(args)
+    try:
+        ok = test.run()
+    finally:
+        test.close()
+    sys.exit(0 if ok else 1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,94 @@
+"""Shared pieces of the hand-run stress scripts: the build to use, a generated status site and
+the program's working files.
+
+The scripts reuse the end-to-end helpers in tests/e2e/larkspire_run.py (settings file, logging
+directory, simulator, SMTP sink), so they run the real program binary of a GUI build with
+QT_QPA_PLATFORM=offscreen.
+"""
+import os
+import sys
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def use_build(build):
+    """Points the end-to-end helpers at the program and simulator of a build directory."""
+    build = os.path.abspath(build)
+    program = os.path.join(build, "src", "larkspire")
+    sim = os.path.join(build, "tools", "larkspire-sim")
+    for path in (program, sim):
+        if not os.access(path, os.X_OK):
+            sys.exit("missing %s: build the GUI configuration first "
+                     "(cmake --build %s --target larkspire larkspire-sim)" % (path, build))
+    os.environ["LARKSPIRE_BIN"] = program
+    os.environ["LARKSPIRE_SIM"] = sim
+    os.environ["LARKSPIRE_SOURCE"] = SOURCE
+    os.environ["QT_QPA_PLATFORM"] = "offscreen"
+    sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+
+
+CUSTOMER = "23456"
+# The site's two days: every application changes status and gains a history line between them,
+# so moving the simulator from one to the other changes every entry.
+DAY_BEFORE = "2008-06-30"
+DAY_AFTER = "2008-07-01"
+STATUS_BEFORE = "Docketed New Case - Ready for Examination"
+STATUS_AFTER = "Non Final Action Mailed"
+
+
+def application_number(index):
+    """nn/nnn,nnn, distinct for index 0 to 899999."""
+    digits = "%06d" % (100000 + index)
+    return "11/%s,%s" % (digits[:3], digits[3:])
+
+
+def write_site(path, count, page_size=20):
+    """A simulator data file of count applications of one customer."""
+    lines = ["[site]", "date: " + DAY_BEFORE, "page-size: %d" % page_size, "",
+             "[customer %s]" % CUSTOMER, "name: Stress Test Office LLP", ""]
+    for i in range(count):
+        lines += [
+            "[application %s]" % application_number(i),
+            "customer: " + CUSTOMER,
+            "filed: 2005-01-10",
+            "confirmation: %04d" % (1000 + i % 9000),
+            "docket: ST-%05d" % i,
+            "title: STRESS TEST APPLICATION NUMBER %d" % i,
+            "class: 435/006.000",
+            "art-unit: 1634",
+            "examiner: SMITH, JOHN",
+            "status: 2005-01-10 " + STATUS_BEFORE,
+            "status: %s %s" % (DAY_AFTER, STATUS_AFTER),
+            "location: 1634",
+            "event: 2005-01-10 Case Docketed to Examiner in GAU",
+            "event: %s Mail Non-Final Rejection" % DAY_AFTER,
+            "",
+        ]
+    with open(path, "w") as f:
+        f.write("\n".join(lines))
+
+
+def settings(setup, sim_port, smtp_port):
+    """The settings of an unattended office against the simulator and the sink."""
+    return {
+        "OrgName": "Stress Office", "SmtpServer": "127.0.0.1:%d" % smtp_port,
+        "ReturnAddress": "docketing@office.example",
+        "NotifyAddress1": "partners@office.example", "LogDir": setup.log_dir,
+        "ReportDir": setup.root, "ProxyServer": "127.0.0.1:%d" % sim_port,
+        "Timeout": "30 seconds",
+    }
+
+
+def write_settings(setup, values):
+    with open(setup.settings_path, "w") as f:
+        f.write("[Settings]\n")
+        for key, value in values.items():
+            f.write("%s=%s\n" % (key, value))
+
+
+def faketime_env(env, days):
+    """The program sees a clock days ahead, so every entry is due again."""
+    env = dict(env)
+    env["FAKETIME"] = "+%dd" % days
+    env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+    return env
