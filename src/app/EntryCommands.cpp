@@ -28,7 +28,7 @@ std::string AddEntry(AppCore& app, CEntry entry, int flags, std::size_t* added_r
   }
   std::size_t row = entries.Insert(entry);
   if (added_row) *added_row = row;
-  RefreshList(app);
+  if (!(flags & kAddNoRefresh)) RefreshList(app);
   if (!(flags & kAddNotify)) return std::string();
   CExpansionScope no_previous(nullptr, nullptr);
   return PostEmail(app, entry, kTemplateEntryAdded, "a");

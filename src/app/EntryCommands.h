@@ -15,6 +15,9 @@ class AppCore;
 inline constexpr int kAddCheckDuplicate = 1;  // refuse an entry whose number is already listed
 inline constexpr int kAddNotify = 2;          // queue the "entry added" notification
 inline constexpr int kAddQuietDuplicate = 4;  // a duplicate is skipped without a message
+// The caller refreshes the list view itself once a batch is in: a refresh per row of a large
+// import would redraw the whole list thousands of times.
+inline constexpr int kAddNoRefresh = 8;
 
 // Flags of ReplaceEntry.
 inline constexpr int kReplaceNotifyReference = 0x8000;  // queue "entry changed" on a new Reference

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <utility>
 #include <vector>
@@ -155,7 +156,8 @@ bool ParseDataFile(std::string_view bytes, CEntryList& list, std::string& error)
   }
 
   const std::string_view body = bytes.substr(position);
-  std::vector<CEntry> entries;
+  // Each record is built where the list keeps it, so no second copy of it is ever held.
+  std::vector<std::unique_ptr<CEntry>> entries;
   entries.reserve(static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1);
   int line_number = 1;
   bool ok = true;
@@ -163,16 +165,16 @@ bool ParseDataFile(std::string_view bytes, CEntryList& list, std::string& error)
     ++line_number;
     const std::string_view line = NextLine(bytes, position);
     if (line.empty()) continue;
-    CEntry entry;
-    if (!ReadEntryLine(line, fields, entry)) {
+    auto entry = std::make_unique<CEntry>();
+    if (!ReadEntryLine(line, fields, *entry)) {
       error = DataErrorMessage(line_number);
       ok = false;
       break;
     }
-    entry.Normalize();
+    entry->Normalize();
     if (version == 0) {
-      entry.frequency = kDaily;
-      entry.last_change = 0;
+      entry->frequency = kDaily;
+      entry->last_change = 0;
     }
     entries.push_back(std::move(entry));
   }

@@ -33,11 +33,17 @@ std::size_t CEntryList::Insert(CEntry entry) {
 }
 
 void CEntryList::InsertAll(std::vector<CEntry> entries) {
+  std::vector<std::unique_ptr<CEntry>> owned;
+  owned.reserve(entries.size());
+  for (CEntry& entry : entries) owned.push_back(std::make_unique<CEntry>(std::move(entry)));
+  InsertAll(std::move(owned));
+}
+
+void CEntryList::InsertAll(std::vector<std::unique_ptr<CEntry>> entries) {
   const std::size_t old_size = rows_.size();
   rows_.reserve(old_size + entries.size());
-  for (CEntry& entry : entries) {
-    rows_.push_back(Row{std::make_unique<CEntry>(std::move(entry)), false, false});
-  }
+  for (std::unique_ptr<CEntry>& entry : entries)
+    rows_.push_back(Row{std::move(entry), false, false});
   auto less = [this](const Row& a, const Row& b) {
     return a.entry->SortCompare(*b.entry, sort_field_, sort_reversed_) < 0;
   };

@@ -29,6 +29,9 @@ class CEntryList {
   // Inserts many at once with the result of inserting them one by one in order, in
   // O(n log n) instead of a shift of the rows per entry (loading a large data file).
   void InsertAll(std::vector<CEntry> entries);
+  // The same for entries already on the heap: a reader that builds them there never holds a
+  // second copy of every record while the rows are made (the data file's peak memory).
+  void InsertAll(std::vector<std::unique_ptr<CEntry>> entries);
   void Remove(std::size_t row);
   void Replace(std::size_t row, CEntry entry);
   void Clear() { rows_.clear(); }

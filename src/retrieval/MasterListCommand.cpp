@@ -1,10 +1,14 @@
 #include "retrieval/MasterListCommand.h"
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/AppCore.h"
 #include "app/EntryCommands.h"
+#include "entries/Entry.h"
+#include "entries/EntryList.h"
+#include "entries/TextOrder.h"
 #include "net/HttpGet.h"
 #include "retrieval/MasterList.h"
 #include "retrieval/RulesUpdate.h"
@@ -19,6 +23,39 @@ struct ResultPage {
   std::string customer_number;
   int index;
   int count;
+};
+
+// The application and patent numbers already listed, in the form the duplicate check compares
+// them (upper case), so each imported row is checked at once instead of against every row: the
+// list's own check made an import of thousands of rows cost the square of them.
+class CListedNumbers {
+ public:
+  explicit CListedNumbers(const CEntryList& list) {
+    for (std::size_t row = 0; row < list.Size(); ++row) Add(list.At(row));
+  }
+  // What CEntryList::FindDuplicate finds: the same patent number, or without one the same
+  // application number.
+  bool Contains(const CEntry& entry) const {
+    const bool by_patent = !entry.Text(kPatNum).empty();
+    const std::string& number = entry.Text(by_patent ? kPatNum : kAppNum);
+    if (number.empty()) return false;
+    return (by_patent ? patents_ : applications_).contains(Key(number));
+  }
+  void Add(const CEntry& entry) {
+    if (!entry.Text(kAppNum).empty()) applications_.insert(Key(entry.Text(kAppNum)));
+    if (!entry.Text(kPatNum).empty()) patents_.insert(Key(entry.Text(kPatNum)));
+  }
+
+ private:
+  static std::string Key(const std::string& number) {
+    std::string key(number.size(), '\0');
+    for (std::size_t i = 0; i < number.size(); ++i) {
+      key[i] = static_cast<char>(UpperCaseCp1252(static_cast<unsigned char>(number[i])));
+    }
+    return key;
+  }
+  std::unordered_set<std::string> applications_;
+  std::unordered_set<std::string> patents_;
 };
 
 void ShowProgress(AppCore& app, const std::string& text) {
@@ -68,11 +105,13 @@ std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
 
 // The page phase: each result set's table, its rows added as entries.
 std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
-                            const std::vector<ResultPage>& pages, bool notify_new,
-                            bool& closed) {
+                            const std::vector<ResultPage>& pages, bool notify_new, bool& closed) {
   app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
   SetProgress(app, cookie_steps);
-  const int add_flags = kAddCheckDuplicate | kAddQuietDuplicate | (notify_new ? kAddNotify : 0);
+  // Duplicates are skipped quietly through the listed numbers; the view is refreshed once per
+  // result page, not once per row.
+  const int add_flags = kAddNoRefresh | (notify_new ? kAddNotify : 0);
+  CListedNumbers listed(app.Entries());
   std::string error;
   for (std::size_t p = 0; p < pages.size(); ++p) {
     if (app.AbortReason() == kAbortClosing) {
@@ -84,13 +123,17 @@ std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
     app.master_list_cookie = pages[p].customer_number;
     app.master_list_index = pages[p].index;
     ShowProgress(app, "Reading " + pages[p].customer_number + " (" +
-                          std::to_string(pages[p].index) + " of " +
-                          std::to_string(pages[p].count) + ")");
+                          std::to_string(pages[p].index) + " of " + std::to_string(pages[p].count) +
+                          ")");
     std::string page;
     error = FetchPage(app, pages[p].index, page);
     if (error.empty()) {
-      error = ReadMasterListTable(
-          app, page, [&](CEntry entry) { return AddEntry(app, std::move(entry), add_flags); });
+      error = ReadMasterListTable(app, page, [&](CEntry entry) {
+        if (listed.Contains(entry)) return std::string();
+        listed.Add(entry);
+        return AddEntry(app, std::move(entry), add_flags);
+      });
+      if (app.Ui()) app.Ui()->RefreshList();
     }
     if (!error.empty()) break;
     SetProgress(app, cookie_steps + p + 1);

@@ -1,12 +1,14 @@
 #include "rules/PageText.h"
 
+#include <algorithm>
 #include <array>
 
 namespace larkspire {
 namespace {
 
 // Status pages run to tens of kilobytes and thousands are read in one update, so every step
-// below copies forward through the text once instead of erasing in place.
+// below copies forward through the text once instead of erasing in place, and copies runs of
+// untouched text whole rather than byte by byte.
 
 constexpr char kNbsp = '\xA0';
 
@@ -16,8 +18,13 @@ bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || IsLineBreak(c) || c 
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Compared byte by byte: the texts are a few bytes long and a library call costs more.
 bool HasAt(std::string_view text, std::size_t pos, std::string_view what) {
-  return text.compare(pos, what.size(), what) == 0;
+  if (pos > text.size() || text.size() - pos < what.size()) return false;
+  for (std::size_t i = 0; i < what.size(); ++i) {
+    if (text[pos + i] != what[i]) return false;
+  }
+  return true;
 }
 
 // Pages served with bare LF line ends get CR LF; a page with any CR LF is taken as it is.
@@ -25,10 +32,12 @@ std::string ExpandLineFeeds(std::string_view page) {
   if (page.find("\r\n") != std::string_view::npos) return std::string(page);
   std::string out;
   out.reserve(page.size() + page.size() / 32);
-  for (char c : page) {
-    if (c == '\n') out += '\r';
-    out += c;
+  std::size_t pos = 0;
+  for (std::size_t lf = page.find('\n'); lf != std::string_view::npos; lf = page.find('\n', pos)) {
+    out.append(page, pos, lf - pos).append("\r\n");
+    pos = lf + 1;
   }
+  out.append(page, pos);
   return out;
 }
 
@@ -37,15 +46,31 @@ std::string ExpandLineFeeds(std::string_view page) {
 std::string BlankSpaceEntities(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '&' && (HasAt(text, i, "&nbsp;") || HasAt(text, i, "&#160;"))) {
-      out += ' ';
-      i += 5;
-    } else {
-      out += (c == kNbsp || c == '\t') ? ' ' : c;
+  // The next "&", tab and 0xA0 each, found with a fast search and advanced past the one used;
+  // neither entity contains the other two characters, so skipping one never passes them.
+  constexpr char kStarts[] = {'&', '\t', kNbsp};
+  std::size_t next[3];
+  for (int k = 0; k < 3; ++k) next[k] = text.find(kStarts[k]);
+  std::size_t run = 0;  // start of the text not yet copied
+  for (;;) {
+    int k = 0;
+    if (next[1] < next[k]) k = 1;
+    if (next[2] < next[k]) k = 2;
+    const std::size_t i = next[k];
+    if (i == std::string_view::npos) break;
+    std::size_t length = 1;
+    if (k == 0) {
+      if (!HasAt(text, i, "&nbsp;") && !HasAt(text, i, "&#160;")) {
+        next[0] = text.find('&', i + 1);
+        continue;
+      }
+      length = 6;
     }
+    out.append(text, run, i - run) += ' ';
+    run = i + length;
+    next[k] = text.find(kStarts[k], run);
   }
+  out.append(text, run);
   return out;
 }
 
@@ -65,8 +90,10 @@ std::string SimplifyTags(std::string_view text) {
     const std::size_t close = text.find('>', open + 1);
     if (close == std::string_view::npos) break;
 
-    std::size_t name_end = text.find(' ', open + 1);
-    if (name_end > close) name_end = close;
+    // The blank is looked for inside the tag only: searching on past it would rescan the
+    // rest of a page without blanks for every tag.
+    std::size_t name_end = text.substr(0, close).find(' ', open + 1);
+    if (name_end == std::string_view::npos) name_end = close;
     for (std::size_t i = open; i < name_end; ++i) out += LowerAscii(text[i]);
     if (name_end < close && text[close - 1] == '/') out += '/';
     out += '>';
@@ -86,11 +113,22 @@ std::string SimplifyTags(std::string_view text) {
 std::string TrimLineStarts(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  bool line_start = true;
-  for (char c : text) {
-    if (line_start && c == ' ') continue;
-    line_start = IsLineBreak(c);
-    out += c;
+  // The next CR and LF are found each with a fast search: find_first_of with a set of
+  // characters would search the set once per byte.
+  const std::size_t size = text.size();
+  std::size_t next_cr = text.find('\r');
+  std::size_t next_lf = text.find('\n');
+  std::size_t pos = 0;
+  while (pos < size) {
+    while (pos < size && text[pos] == ' ') ++pos;
+    if (pos == size) break;
+    // Up to and including the next line break; a run of breaks needs no trimming between.
+    if (next_cr < pos) next_cr = text.find('\r', pos);
+    if (next_lf < pos) next_lf = text.find('\n', pos);
+    std::size_t end = std::min(std::min(next_cr, next_lf), size);
+    while (end < size && IsLineBreak(text[end])) ++end;
+    out.append(text, pos, end - pos);
+    pos = end;
   }
   return out;
 }
@@ -136,6 +174,16 @@ std::string DecodeXmlEntities(std::string_view text) {
   return out;
 }
 
+// text.find("<!--", pos), found through the "!" (rare in pages) instead of stopping at
+// every "<" (one per tag).
+std::size_t FindCommentStart(std::string_view text, std::size_t pos) {
+  for (std::size_t bang = text.find("!--", pos + 1); bang != std::string_view::npos;
+       bang = text.find("!--", bang + 1)) {
+    if (text[bang - 1] == '<') return bang - 1;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string RemoveComments(std::string_view text) {
@@ -143,7 +191,7 @@ std::string RemoveComments(std::string_view text) {
   out.reserve(text.size());
   std::size_t pos = 0;
   for (;;) {
-    const std::size_t open = text.find("<!--", pos);
+    const std::size_t open = FindCommentStart(text, pos);
     if (open == std::string_view::npos) break;
     const std::size_t close = text.find("-->", open + 4);
     if (close == std::string_view::npos) break;
@@ -171,13 +219,17 @@ std::string NormalizeTags(std::string_view text) {
   static constexpr std::string_view kBreakAfter[] = {"<br>", "<br/>"};
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  std::size_t pos = 0;
+  std::size_t pos = 0;  // start of the text not yet copied
   for (std::size_t open = text.find('<'); open != std::string_view::npos;
-       open = text.find('<', pos)) {
-    out.append(text, pos, open - pos);
-    std::string_view tag = "<";
-    const char* before = "";
-    const char* after = "";
+       open = text.find('<', open + 1)) {
+    // Most tags are none of these; their second letter says so without comparing.
+    const char second = open + 1 < text.size() ? text[open + 1] : '\0';
+    if (second != 'p' && second != 'f' && second != 'i' && second != 't' && second != 'b') {
+      continue;
+    }
+    std::string_view tag;
+    std::string_view before;
+    std::string_view after;
     for (std::string_view candidate : kBreakBefore) {
       if (HasAt(text, open, candidate)) {
         tag = candidate;
@@ -190,8 +242,10 @@ std::string NormalizeTags(std::string_view text) {
         after = "\r\n";
       }
     }
-    out.append(before).append(tag).append(after);
+    if (tag.empty()) continue;
+    out.append(text, pos, open - pos).append(before).append(tag).append(after);
     pos = open + tag.size();
+    open = pos - 1;  // the next search starts after the tag
   }
   out.append(text, pos);
   return out;

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "SimDate.h"
 
@@ -107,7 +108,8 @@ std::vector<CContinuityRow> ChildRows(const CSimData& data, const CSimApplicatio
 
 }  // namespace
 
-std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication& app, int day) {
+std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication& app, int day,
+                                    StateDetail detail) {
   if (app.filed > day) return std::nullopt;
   CAppState state;
   state.app = &app;
@@ -124,6 +126,7 @@ std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication&
   state.pat_num = LatestValue(app, "patent", day, &state.issue_day);
   state.pta = app.Latest("pta", day) != nullptr;
   state.pte = app.Latest("pte", day) != nullptr;
+  if (detail == StateDetail::kListRow) return state;
   for (const CDatedLine& line : app.UpTo("event", day)) {
     state.history.push_back({line.from == kAlways ? app.filed : line.from, line.value});
   }
@@ -150,8 +153,8 @@ std::vector<CAppState> CustomerApplications(const CSimData& data, const std::str
                                             int day) {
   std::vector<CAppState> states;
   for (const CSimApplication& app : data.applications) {
-    auto state = StateOnDay(data, app, day);
-    if (state && state->customer == customer) states.push_back(*state);
+    auto state = StateOnDay(data, app, day, StateDetail::kListRow);
+    if (state && state->customer == customer) states.push_back(std::move(*state));
   }
   std::sort(states.begin(), states.end(),
             [](const CAppState& a, const CAppState& b) { return a.app->digits > b.app->digits; });

@@ -48,8 +48,14 @@ struct CAppState {
   std::vector<CContinuityRow> children;
 };
 
+// How much of the state to work out: a result-set row shows only the single-valued facts, and
+// leaving out the lists (continuity looks at every other application) keeps a result page of a
+// customer with thousands of applications from costing the square of them.
+enum class StateDetail { kFull, kListRow };
+
 // Nothing before the application's filing date: the site does not know it yet.
-std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication& app, int day);
+std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication& app, int day,
+                                    StateDetail detail = StateDetail::kFull);
 
 // The applications of a customer number the site lists on the day, highest number first.
 std::vector<CAppState> CustomerApplications(const CSimData& data, const std::string& customer,

@@ -60,7 +60,8 @@ std::optional<int> ParseIsoDate(std::string_view text) {
 std::string FormatIsoDate(int day) {
   int y = 0, m = 0, d = 0;
   CivilFromDay(day, y, m, d);
-  char buffer[16];
+  // Room for any int in each field, so optimised builds see no possible truncation.
+  char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
   return buffer;
 }
@@ -68,7 +69,7 @@ std::string FormatIsoDate(int day) {
 std::string FormatSiteDate(int day) {
   int y = 0, m = 0, d = 0;
   CivilFromDay(day, y, m, d);
-  char buffer[16];
+  char buffer[40];  // as in FormatIsoDate
   std::snprintf(buffer, sizeof buffer, "%02d-%02d-%04d", m, d, y);
   return buffer;
 }

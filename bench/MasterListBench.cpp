@@ -1,0 +1,124 @@
+// The master-list import of a large office: every application the status site lists under the
+// customer numbers becomes an entry. Twice the applications must take about twice the time
+// (compare the time per application of the two sizes), so nothing per added row may grow with
+// the list. The pages come from the simulator over loopback, as in the demo.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/AppCore.h"
+#include "platform/SettingsBackend.h"
+#include "retrieval/MasterListCommand.h"
+#include "rules/RulesFile.h"
+
+namespace larkspire {
+namespace {
+
+// A simulator data file: the applications split evenly between two customer numbers.
+void WriteSimData(const std::string& path, int applications) {
+  std::ofstream out(path);
+  out << "[site]\ndate: 2008-06-30\npage-size: 20\n\n";
+  out << "[customer 23456]\nname: Calverin & Hale LLP\n\n";
+  out << "[customer 34567]\nname: Hale Patent Group\n\n";
+  for (int i = 0; i < applications; ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d/%03d,%03d", 10 + i / 1000000, i / 1000 % 1000,
+                  i % 1000);
+    out << "[application " << number << "]\ncustomer: " << (i % 2 ? "34567" : "23456")
+        << "\nfiled: 2003-05-12\ndocket: BENCH-" << i << "\n\n";
+  }
+}
+
+// The simulator as a child process for the lifetime of the object.
+class CSimulator {
+ public:
+  explicit CSimulator(const std::string& data_path) {
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(pipe_fds[1], STDOUT_FILENO);
+      if (std::FILE* null = std::fopen("/dev/null", "w")) ::dup2(::fileno(null), STDERR_FILENO);
+      ::close(pipe_fds[0]);
+      ::execl(LARKSPIRE_SIM_PROGRAM, LARKSPIRE_SIM_PROGRAM, "--port", "0", "--data",
+              data_path.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(pipe_fds[1]);
+    // "listening on 127.0.0.1:PORT"
+    std::string line;
+    char c = 0;
+    while (::read(pipe_fds[0], &c, 1) == 1 && c != '\n') line += c;
+    ::close(pipe_fds[0]);
+    const std::size_t colon = line.rfind(':');
+    if (line.starts_with("listening on ") && colon != std::string::npos) {
+      address_ = line.substr(13);
+    }
+  }
+  ~CSimulator() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  CSimulator(const CSimulator&) = delete;
+  CSimulator& operator=(const CSimulator&) = delete;
+
+  // "127.0.0.1:PORT", or "" when the simulator did not start.
+  const std::string& Address() const { return address_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+void BM_ImportMasterList(benchmark::State& state) {
+  const int applications = static_cast<int>(state.range(0));
+  char dir_template[] = "/tmp/larkspire-bench-XXXXXX";
+  if (::mkdtemp(dir_template) == nullptr) {
+    state.SkipWithError("no temporary directory");
+    return;
+  }
+  const std::string dir = dir_template;
+  WriteSimData(dir + "/sim-data.txt", applications);
+  {
+    CSimulator sim(dir + "/sim-data.txt");
+    CMemorySettingsBackend backend;
+    AppCore app(backend, "", "");
+    app.Settings().LogDir.Set(dir);
+    app.Settings().ProxyServer.Set(sim.Address());
+    LoadRules(app);
+    app.headless = true;
+    app.auto_run = true;
+    app.rules_update_due = false;
+    if (sim.Address().empty()) state.SkipWithError("the simulator did not start");
+
+    for (auto _ : state) {
+      state.PauseTiming();
+      app.Entries().Clear();
+      state.ResumeTiming();
+      RunMasterListStep(app);
+      if (app.Entries().Size() != static_cast<std::size_t>(applications)) {
+        state.SkipWithError("the import did not add every application");
+        break;
+      }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * applications);
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_ImportMasterList)
+    ->ArgName("applications")
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace larkspire

@@ -1,0 +1,74 @@
+// The master-list step against a loopback stand-in for the proxy that serves the simulator's
+// search and result pages: every listed application is added once, and one already monitored
+// is not added again. A row's entry carries only its application number (the identifier), so a
+// monitored entry with just the same patent number does not make it a duplicate.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "entries/Entry.h"
+#include "retrieval/FetchTestSupport.h"
+#include "retrieval/MasterListCommand.h"
+#include "support/HttpTestServer.h"
+#include "support/TempDir.h"
+#include "support/TestApp.h"
+
+namespace larkspire {
+namespace {
+
+// home.pl gives the customer-number search page; a customer search gives result set N of
+// customer C from results-C-N.html, or the page saying there are none.
+void ServeSimPages(const std::string& request, CTestConnection& connection) {
+  std::string page;
+  std::smatch match;
+  if (request.find("/home.pl") != std::string::npos) {
+    page = ReadFixture("sim/search.html");
+  } else if (std::regex_search(request, match,
+                               std::regex("customernumber=([0-9]+).*ResultSet=([0-9]+)"))) {
+    std::string name = "sim/results-" + match[1].str() + "-" + match[2].str() + ".html";
+    if (!ReadWholeFile(std::string(LARKSPIRE_TEST_DATA) + "/" + name, page)) {
+      page = ReadFixture("sim/results-45678-1.html");  // "no applications" for 45678
+    }
+  }
+  connection.Write(CHttpTestServer::Ok(page));
+}
+
+CEntry ListedEntry(const char* app_num, const char* pat_num) {
+  CEntry entry;
+  entry.SetText(kAppNum, app_num);
+  entry.SetText(kPatNum, pat_num);
+  entry.SetText(kReference, "listed");
+  entry.Normalize();
+  return entry;
+}
+
+TEST(MasterListCommandTest, AddsEachListedApplicationOnceAndSkipsOneAlreadyMonitored) {
+  CTempDir dir;
+  CHttpTestServer server(ServeSimPages);
+  CTestApp app;
+  app->Settings().LogDir.Set(dir.Path());
+  app->Settings().ProxyServer.Set(server.HostPort());
+  app->headless = true;
+  app->auto_run = true;
+  app->rules_update_due = false;
+  // 10/345,678 is monitored already; 10/123,456 (patent 7,091,234) only as its patent.
+  app->Entries().Insert(ListedEntry("10/345,678", ""));
+  app->Entries().Insert(ListedEntry("", "7,091,234"));
+
+  EXPECT_TRUE(RunMasterListStep(*app));
+
+  std::vector<std::string> numbers;
+  for (std::size_t row = 0; row < app->Entries().Size(); ++row) {
+    numbers.push_back(app->Entries().At(row).Text(kAppNum));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(numbers,
+            (std::vector<std::string>{"", "10/123,456", "10/345,678", "10/987,654", "11/234,567",
+                                      "11/456,789", "11/678,901", "12/050,321"}));
+}
+
+}  // namespace
+}  // namespace larkspire
