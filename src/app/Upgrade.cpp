@@ -1,7 +1,6 @@
 #include "app/Upgrade.h"
 
 #include "app/AppCore.h"
-#include "net/HttpGet.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
@@ -9,31 +8,12 @@
 #include "platform/LzExpand.h"
 #include "platform/ProgramFiles.h"
 #include "platform/ProgramInfo.h"
+#include "retrieval/PublisherFetch.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/RulesFile.h"
 
 namespace larkspire {
 namespace {
-
-// "from " and the host of an http:// address, for the busy display.
-std::string HostCaption(const std::string& url) {
-  if (url.size() <= 7) return "from ";
-  const std::size_t slash = url.find('/', 7);
-  return "from " + url.substr(7, slash == std::string::npos ? std::string::npos : slash - 7);
-}
-
-// The publisher's file, the way that worked last first and then the other way when there is
-// a proxy; the way that works is remembered for the run, as the rules update does.
-std::string DownloadFromPublisher(AppCore& app, const std::string& url, std::string& body) {
-  const bool can_retry = !app.Settings().ProxyServer.Text().empty();
-  std::string error = HttpGet(app, url, app.publisher_direct, true, body);
-  if (!error.empty() && can_retry) {
-    if (app.Ui()) app.Ui()->SetProgress(1);
-    error = HttpGet(app, url, !app.publisher_direct, true, body);
-    if (error.empty()) app.publisher_direct = !app.publisher_direct;
-  }
-  return error;
-}
 
 // The unpacked program in the logging directory, or "" when the download is not a program
 // of this platform or cannot be written; nothing is left behind then.
@@ -78,13 +58,13 @@ UpgradeResult UpgradeProgram(AppCore& app,
 
   app.timeout_fixed = true;
   app.TimeoutMs() = kProgramDownloadTimeoutMs;
-  app.BeginBusy(HostCaption(url), app.Settings().ProxyServer.Text().empty() ? 1 : 2);
+  app.BeginBusy(PublisherCaption(url), app.Settings().ProxyServer.Text().empty() ? 1 : 2);
   if (app.Ui()) {
     app.Ui()->SetStatusText(std::string("Download ") + kProgramFileName + " v" +
                             NewestVersion(app));
   }
   std::string body;
-  const std::string error = DownloadFromPublisher(app, url, body);
+  const std::string error = FetchFromPublisher(app, url, true, body);
   app.EndBusy();
   // Later transfers use the configured time-out again.
   app.timeout_fixed = false;

@@ -1,8 +1,8 @@
 #include "retrieval/RulesUpdate.h"
 
 #include "app/AppCore.h"
-#include "net/HttpGet.h"
 #include "platform/Files.h"
+#include "retrieval/PublisherFetch.h"
 #include "rules/RulesFile.h"
 
 namespace larkspire {
@@ -12,13 +12,6 @@ constexpr unsigned kRulesTimeoutMs = 30000;
 
 void RefreshTitle(AppCore& app) {
   if (app.Ui()) app.Ui()->RefreshTitle();
-}
-
-// "from " and the host of an http:// address, for the busy display.
-std::string HostCaption(const std::string& url) {
-  if (url.size() <= 7) return "from ";
-  std::size_t slash = url.find('/', 7);
-  return "from " + url.substr(7, slash == std::string::npos ? std::string::npos : slash - 7);
 }
 
 }  // namespace
@@ -35,17 +28,11 @@ void UpdateRules(AppCore& app) {
   app.timeout_fixed = true;
   app.TimeoutMs() = kRulesTimeoutMs;
   if (app.Ui()) app.Ui()->ShowTimeoutChoice(false);
-  app.BeginBusy(HostCaption(url), attempts);
+  app.BeginBusy(PublisherCaption(url), attempts);
   if (app.Ui()) app.Ui()->SetStatusText("Update Rules");
 
   std::string text;
-  std::string error = HttpGet(app, url, app.publisher_direct, false, text);
-  if (!error.empty() && attempts == 2) {
-    if (app.Ui()) app.Ui()->SetProgress(1);
-    app.publisher_direct = false;
-    error = HttpGet(app, url, false, false, text);
-    if (!error.empty()) app.publisher_direct = true;
-  }
+  const std::string error = FetchFromPublisher(app, url, false, text);
   app.EndBusy();
   app.timeout_fixed = false;
   app.ReloadTimeoutFromSetting();

@@ -1,0 +1,16 @@
+// Fetching the publisher's files (the rules, the program): the way that worked last first, then
+// the other way when there is a proxy; the way that works is remembered for the run.
+#pragma once
+
+#include <string>
+
+namespace larkspire {
+
+class AppCore;
+
+std::string FetchFromPublisher(AppCore& app, const std::string& url, bool size_only,
+                               std::string& body);
+// "from " and the host of an http:// address, for the busy display.
+std::string PublisherCaption(const std::string& url);
+
+}  // namespace larkspire
