@@ -152,7 +152,10 @@ void CMainWindow::ChangeReferenceEdit() {
 void CMainWindow::OpenWebpageCommand() {
   const std::vector<std::size_t> selected = core_.Entries().SelectedRows();
   if (selected.size() != 1) return;
-  OpenDocument(core_.Entries().At(selected.front()).StatusUrl());
+  // The address comes from the downloadable rules: hand only web addresses to the desktop,
+  // never a local file or another kind of link.
+  const std::string url = core_.Entries().At(selected.front()).StatusUrl();
+  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) OpenDocument(url);
 }
 
 void CMainWindow::OpenReportCommand() {
