@@ -23,6 +23,12 @@ std::optional<std::string> LzExpand(std::string_view data) {
   const std::size_t length = static_cast<std::size_t>(byte(10)) | std::size_t{byte(11)} << 8 |
                              std::size_t{byte(12)} << 16 | std::size_t{byte(13)} << 24;
 
+  // A flag byte and eight two-byte matches of at most 18 bytes each: no packed data expands
+  // more than 144 / 17 times. A header that claims more is damaged, and trusting it would
+  // reserve gigabytes for a download of a few bytes.
+  const std::size_t packed = data.size() - kHeaderSize;
+  if (length / 9 > packed) return std::nullopt;
+
   std::array<char, kWindowSize> window;
   window.fill(' ');
   std::size_t position = kWindowStart;

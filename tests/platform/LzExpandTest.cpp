@@ -78,6 +78,12 @@ TEST(LzExpandTest, DamagedCompressedDataFailsCleanly) {
   EXPECT_FALSE(LzExpand(other_mode).has_value());
   // A reference whose second byte is missing.
   EXPECT_FALSE(LzExpand(Packed(5, Bytes({0x00, 0xF0}))).has_value());
+  // A header claiming far more than the packed bytes can hold fails at once (found by the
+  // fuzzer: it used to reserve the claimed 2 GB first).
+  std::string huge = packed.substr(0, 14) + "\xFF";
+  huge[10] = huge[11] = huge[12] = '\xFF';
+  huge[13] = '\x7F';
+  EXPECT_FALSE(LzExpand(huge).has_value());
 }
 
 }  // namespace
