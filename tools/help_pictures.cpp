@@ -15,11 +15,13 @@
 
 #include "app/AppCore.h"
 #include "app/Configuration.h"
+#include "entries/Entry.h"
 #include "net/PasswordScramble.h"
 #include "platform/SettingsBackend.h"
 #include "rules/RulesFile.h"
 #include "ui/AboutBox.h"
 #include "ui/AddAddressDialog.h"
+#include "ui/AddReferenceDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureDialog.h"
 #include "ui/PromptDialog.h"
@@ -90,6 +92,21 @@ int MakePictures(const QString& out) {
   app.rules_version = "4.3.00.000";
   CAboutBox about(app, nullptr);
   ok = Save(about, out + "/fig7.jpg") && ok;
+
+  QMessageBox upgrade(QMessageBox::Question, ToQt(kCaption),
+                      "Do you want to download and install the latest version?",
+                      QMessageBox::Yes | QMessageBox::No);
+  ok = Save(upgrade, out + "/fig7a.jpg") && ok;
+
+  CEntry entry;
+  CAddReferenceDialog add_reference(nullptr, app, entry);
+  add_reference.ReferenceField().setText("HM-1042-US");
+  add_reference.NumberField().setText("10/123,456");
+  ok = Save(add_reference, out + "/fig8.jpg") && ok;
+
+  CPromptDialog change(nullptr, "Change", std::string(kFields[kReference].column_caption) + ":",
+                       "HM-1042-US-CON");
+  ok = Save(change, out + "/fig10.jpg") && ok;
   return ok ? 0 : 1;
 }
 
