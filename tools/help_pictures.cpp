@@ -15,6 +15,7 @@
 
 #include "app/AppCore.h"
 #include "app/Configuration.h"
+#include "app/ConfigureFlow.h"
 #include "entries/Entry.h"
 #include "net/PasswordScramble.h"
 #include "platform/SettingsBackend.h"
@@ -77,10 +78,7 @@ int MakePictures(const QString& out) {
   ok = Save(add, out + "/fig3.jpg") && ok;
 
   QMessageBox disclaimer(QMessageBox::Warning, ToQt(std::string(kCaption) + " - Disclaimer"),
-                         "Larkspire is provided free of charge, on an \"as is\" basis, to help "
-                         "you monitor the status of patents and patent applications. ...\n\n"
-                         "Do you agree to these terms?",
-                         QMessageBox::Yes | QMessageBox::No);
+                         kDisclaimer, QMessageBox::Yes | QMessageBox::No);
   ok = Save(disclaimer, out + "/fig3a.jpg") && ok;
 
   CPromptDialog problem(nullptr, "Report Problem",

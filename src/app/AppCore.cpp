@@ -91,7 +91,7 @@ bool AppCore::AcquireInstanceLock() {
 
 MsgAnswer AppCore::MessageBox(const std::string& text, MsgButtons buttons,
                               MsgAnswer default_answer, const std::string& title,
-                              std::optional<MsgAnswer> go_on_answer) {
+                              std::optional<MsgAnswer> go_on_answer, MsgIcon icon) {
   std::string caption = kCaption;
   if (!title.empty()) caption += " - " + title;
   if (headless) {
@@ -101,7 +101,7 @@ MsgAnswer AppCore::MessageBox(const std::string& text, MsgButtons buttons,
   }
   auto_run = false;
   if (ui_ == nullptr) return default_answer;
-  return ui_->ShowMessage(text, caption, buttons, default_answer);
+  return ui_->ShowMessage(text, caption, buttons, default_answer, icon);
 }
 
 void AppCore::ShowError(const std::string& title, const std::string& message) {

@@ -72,7 +72,8 @@ class AppCore {
   UiHost* Ui() { return ui_; }
   MsgAnswer MessageBox(const std::string& text, MsgButtons buttons = MsgButtons::kOk,
                        MsgAnswer default_answer = MsgAnswer::kOk, const std::string& title = "",
-                       std::optional<MsgAnswer> go_on_answer = std::nullopt);
+                       std::optional<MsgAnswer> go_on_answer = std::nullopt,
+                       MsgIcon icon = MsgIcon::kDefault);
   bool headless = false;
   // Set when an entry or an e-mail failed; a headless run then exits with a non-zero code.
   bool run_had_failures = false;

@@ -8,15 +8,16 @@
 #include "platform/ProgramInfo.h"
 
 namespace larkspire {
-namespace {
 
-constexpr const char* kDisclaimer =
+const char* const kDisclaimer =
     "Larkspire is provided free of charge, on an \"as is\" basis, to help you monitor the "
     "status of patents and patent applications. It reads what the USPTO's PAIR system shows "
     "and does not replace your own docketing.\n\n"
     "While we have tried to make the program convenient and reliable, we cannot promise that "
     "the program will be perfectly reliable.\n\n"
     "Do you agree to these terms?";
+
+namespace {
 
 constexpr const char* kTestOffer =
     "It is a good idea to test your e-mail connection by sending a test message to the return "
@@ -43,8 +44,8 @@ bool ConfigureProgram(AppCore& app, const CConfigureHooks& hooks) {
   for (;;) {
     CSettings& s = app.Settings();
     const bool first = s.OrgName.Text().empty();
-    if (first && app.MessageBox(kDisclaimer, MsgButtons::kYesNo, MsgAnswer::kNo, "Disclaimer") !=
-                     MsgAnswer::kYes) {
+    if (first && app.MessageBox(kDisclaimer, MsgButtons::kYesNo, MsgAnswer::kNo, "Disclaimer",
+                                std::nullopt, MsgIcon::kWarning) != MsgAnswer::kYes) {
       return CloseWindow(app);
     }
     const std::string old_shortcut_folder = s.ShortcutFolder.Text();

@@ -10,6 +10,9 @@ namespace larkspire {
 
 class AppCore;
 
+// Shown before the first configuration; the help page pictures it.
+extern const char* const kDisclaimer;
+
 struct CConfigureHooks {
   // Shows the Configure dialog, which stores the configuration when the user confirms it.
   std::function<void()> run_dialog;

@@ -8,6 +8,8 @@ namespace larkspire {
 
 enum class MsgButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
 enum class MsgAnswer { kOk, kCancel, kYes, kNo };
+// kDefault: information for a box with OK alone, a question for a box that asks.
+enum class MsgIcon { kDefault, kWarning };
 
 class UiHost {
  public:
@@ -16,7 +18,7 @@ class UiHost {
   // A modal message box; returns the button chosen. AppCore clears the unattended flag before
   // it calls this, so callers go through AppCore::MessageBox.
   virtual MsgAnswer ShowMessage(const std::string& text, const std::string& caption,
-                                MsgButtons buttons, MsgAnswer default_answer) = 0;
+                                MsgButtons buttons, MsgAnswer default_answer, MsgIcon icon) = 0;
 
   // The busy display. AppCore tracks nesting: BeginBusy comes for every level (an inner one
   // sets a new caption and range), EndBusy only when the outermost period ends.

@@ -61,6 +61,11 @@ QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
   return QMessageBox::Ok;
 }
 
+QMessageBox::Icon IconOf(MsgIcon icon, MsgButtons buttons) {
+  if (icon == MsgIcon::kWarning) return QMessageBox::Warning;
+  return buttons == MsgButtons::kOk ? QMessageBox::Information : QMessageBox::Question;
+}
+
 }  // namespace
 
 void SetMessageHookForTesting(MessageHook hook) { Hook() = std::move(hook); }
@@ -70,7 +75,8 @@ bool IsHeadless() {
 }
 
 MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
-                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer) {
+                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer,
+                        MsgIcon icon) {
   if (Hook()) return Hook()(text, caption, buttons, default_answer);
   if (IsHeadless()) {
     // Nobody can answer: record the box and take its default, so the run goes on.
@@ -78,15 +84,15 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return default_answer;
   }
-  QMessageBox box(buttons == MsgButtons::kOk ? QMessageBox::Information : QMessageBox::Question,
-                  larkspire::ToQt(caption), larkspire::ToQt(text), ButtonsOf(buttons), parent);
+  QMessageBox box(IconOf(icon, buttons), larkspire::ToQt(caption), larkspire::ToQt(text),
+                  ButtonsOf(buttons), parent);
   box.setDefaultButton(ToQt(default_answer));
   return FromQtButton(box.exec());
 }
 
 MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
-                                 MsgButtons buttons, MsgAnswer default_answer) {
-  return ShowQtMessage(parent_, &log_, text, caption, buttons, default_answer);
+                                 MsgButtons buttons, MsgAnswer default_answer, MsgIcon icon) {
+  return ShowQtMessage(parent_, &log_, text, caption, buttons, default_answer, icon);
 }
 
 bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, std::string& text) {

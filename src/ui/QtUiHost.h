@@ -23,14 +23,15 @@ bool IsHeadless();
 // A message box with exactly this caption, through the test hook when one is set; headless, the
 // box is logged (when a log is given) and written to stderr, and its default answer taken.
 MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
-                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer);
+                        const std::string& caption, MsgButtons buttons, MsgAnswer default_answer,
+                        MsgIcon icon = MsgIcon::kDefault);
 
 class CQtUiHost : public UiHost {
  public:
   CQtUiHost(QWidget* parent, CLog& log) : parent_(parent), log_(log) {}
 
   MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                        MsgAnswer default_answer) override;
+                        MsgAnswer default_answer, MsgIcon icon) override;
   void BeginBusy(const std::string&, int) override {}
   void SetProgress(int) override {}
   void SetStatusText(const std::string&) override {}

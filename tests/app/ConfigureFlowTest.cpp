@@ -77,6 +77,8 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
   EXPECT_EQ(ui_.messages[0].caption, std::string(kCaption) + " - Disclaimer");
   EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kYesNo);
   EXPECT_EQ(ui_.messages[0].default_answer, MsgAnswer::kNo);
+  EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kWarning);
+  EXPECT_EQ(ui_.messages[1].icon, MsgIcon::kDefault);
   EXPECT_NE(ui_.messages[0].text.find("While we have tried to make the program convenient and "
                                       "reliable, we cannot promise that the program will be "
                                       "perfectly reliable."),

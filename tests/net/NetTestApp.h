@@ -19,7 +19,7 @@ namespace larkspire {
 class CRecordingUi : public UiHost {
  public:
   MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                        MsgAnswer default_answer) override {
+                        MsgAnswer default_answer, MsgIcon) override {
     messages.push_back(caption + ": " + text);
     if (default_answers_yes && buttons != MsgButtons::kOk) return MsgAnswer::kYes;
     return default_answer;

@@ -21,11 +21,12 @@ class CScriptedUi : public UiHost {
     std::string caption;
     MsgButtons buttons;
     MsgAnswer default_answer;
+    MsgIcon icon;
   };
 
   MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                        MsgAnswer default_answer) override {
-    messages.push_back({text, caption, buttons, default_answer});
+                        MsgAnswer default_answer, MsgIcon icon) override {
+    messages.push_back({text, caption, buttons, default_answer, icon});
     if (answers.empty()) return default_answer;
     const MsgAnswer answer = answers.front();
     answers.pop_front();
