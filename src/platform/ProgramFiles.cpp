@@ -20,6 +20,6 @@ bool MarkExecutable(const std::string& path) {
   return ::chmod(path.c_str(), (st.st_mode & 07777) | (read_bits >> 2)) == 0;
 }
 
-bool LooksLikeProgram(const std::string& bytes) { return bytes.rfind("ELF", 0) == 0; }
+bool LooksLikeProgram(const std::string& bytes) { return bytes.rfind("\x7F" "ELF", 0) == 0; }
 
 }  // namespace larkspire

@@ -8,13 +8,19 @@ namespace larkspire {
 std::string FetchFromPublisher(AppCore& app, const std::string& url, bool size_only,
                                std::string& body) {
   const bool can_retry = !app.Settings().ProxyServer.Text().empty();
-  std::string error = HttpGet(app, url, app.publisher_direct, size_only, body);
-  if (!error.empty() && can_retry) {
-    if (app.Ui()) app.Ui()->SetProgress(1);
-    error = HttpGet(app, url, !app.publisher_direct, size_only, body);
-    if (error.empty()) app.publisher_direct = !app.publisher_direct;
+  const bool direct_first = app.publisher_direct;
+  std::string error = HttpGet(app, url, direct_first, size_only, body);
+  if (error.empty() || !can_retry) return error;
+  if (app.Ui()) app.Ui()->SetProgress(1);
+  std::string retry_error = HttpGet(app, url, !direct_first, size_only, body);
+  if (retry_error.empty()) {
+    app.publisher_direct = !direct_first;
+    return retry_error;
   }
-  return error;
+  // Both ways failed: report what came through the proxy. An office that must use the proxy
+  // never reaches the publisher directly, so that failure would hide the real answer (a
+  // missing file, a server error).
+  return direct_first ? retry_error : error;
 }
 
 std::string PublisherCaption(const std::string& url) {

@@ -217,6 +217,23 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
 }
 
+TEST_F(UpgradeTest, WhenBothWaysFailTheProxysAnswerIsShown) {
+  // The publisher's host cannot be reached directly; the proxy answers 404.
+  CHttpTestServer proxy(Publisher({}));
+  app_->Settings().ProxyServer.Set(proxy.HostPort());
+  UseRules(kNewerRules, {{"appc", "http://127.0.0.1:1/larkspire.ex_"}});
+  for (const bool direct_first : {true, false}) {
+    SCOPED_TRACE(direct_first ? "direct first" : "proxy first");
+    ui_ = CScriptedUi();
+    app_->publisher_direct = direct_first;
+    EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_NE(ui_.messages[1].text.find("404"), std::string::npos) << ui_.messages[1].text;
+    EXPECT_EQ(app_->publisher_direct, direct_first);
+  }
+  EXPECT_EQ(proxy.Requests().size(), 2u);
+}
+
 TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
   CHttpTestServer publisher(Publisher({}));
   const std::string newer =

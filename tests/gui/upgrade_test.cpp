@@ -1,0 +1,253 @@
+// Options > Upgrade in the real window against the simulator, which serves the publisher's rules
+// and program files behind the proxy: the rules are brought up to date first, the compressed
+// program (made by Debian's compressor, or by hand with an overlapping back-reference or one
+// that wraps the window) or the plain one is downloaded and unpacked, the upgrade report is
+// mailed, and the unpacked copy is the program that starts when the run ends.
+#include <QAction>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QtTest>
+#include <optional>
+
+#include "GuiFixture.h"
+#include "app/Upgrade.h"
+#include "platform/Files.h"
+#include "platform/LzExpand.h"
+#include "platform/ProgramInfo.h"
+#include "support/RulesText.h"
+#include "support/SmtpTestServer.h"
+#include "ui/HandOver.h"
+#include "ui/MainActions.h"
+#include "ui/MainWindow.h"
+
+using namespace larkspire;
+
+namespace {
+
+const std::string kData = LARKSPIRE_TEST_DATA;
+
+std::string ReadData(const std::string& name) {
+  std::string bytes;
+  ReadWholeFile(kData + "/lz/" + name, bytes);
+  return bytes;
+}
+
+// A compressed file around hand-made packed data: each item is a literal byte or a
+// back-reference (window position, length), eight items to a flag byte.
+struct PackedItem {
+  char literal = 0;
+  int position = -1;
+  int length = 0;
+};
+
+std::string Compressed(const std::vector<PackedItem>& items, std::size_t unpacked_length) {
+  std::string out(kLzSignature);
+  out += 'A';
+  out += '_';
+  for (int shift = 0; shift < 32; shift += 8) {
+    out += static_cast<char>((unpacked_length >> shift) & 0xFF);
+  }
+  for (std::size_t group = 0; group < items.size(); group += 8) {
+    std::string flags(1, '\0');
+    std::string body;
+    for (std::size_t i = group; i < items.size() && i < group + 8; ++i) {
+      const PackedItem& item = items[i];
+      if (item.position < 0) {
+        flags[0] = static_cast<char>(flags[0] | (1 << (i - group)));
+        body += item.literal;
+      } else {
+        body += static_cast<char>(item.position & 0xFF);
+        body += static_cast<char>(((item.position >> 4) & 0xF0) | (item.length - 3));
+      }
+    }
+    out += flags + body;
+  }
+  return out;
+}
+
+std::vector<PackedItem> Literals(const std::string& text) {
+  std::vector<PackedItem> items;
+  for (char c : text) items.push_back({c});
+  return items;
+}
+
+const std::string kElf = "\x7F" "ELF";
+
+// The first byte goes to window position 4080: "ab" sits at 4084, and ten bytes copied from
+// there read the bytes the copy itself writes.
+std::pair<std::string, std::string> OverlappingVector() {
+  std::vector<PackedItem> items = Literals(kElf + "ab");
+  items.push_back({0, 4084, 10});
+  return {Compressed(items, 16), kElf + "ab" + "ababababab"};
+}
+
+// Twenty literals fill 4080..4095 and go on at 0..3; ten bytes from 4090 cross the window's end.
+std::pair<std::string, std::string> WrappingVector() {
+  std::vector<PackedItem> items = Literals(kElf + "ABCDEFGHIJKLMNOP");
+  items.push_back({0, 4090, 10});
+  return {Compressed(items, 30), kElf + "ABCDEFGHIJKLMNOP" + "GHIJKLMNOP"};
+}
+
+// larkspire-sim on a free port, with the given files; its request log is kept.
+class CSimulator {
+ public:
+  explicit CSimulator(const QStringList& arguments) {
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(LARKSPIRE_SIM, QStringList{"--port", "0", "--date", "2008-06-30"} + arguments);
+    if (!process_.waitForStarted(10000) || !process_.waitForReadyRead(10000)) return;
+    const QString line = QString::fromLatin1(process_.readLine()).trimmed();
+    if (line.startsWith("listening on ")) address_ = line.mid(13).toStdString();
+  }
+  ~CSimulator() {
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) process_.kill();
+  }
+  const std::string& Address() const { return address_; }
+  // The request lines logged so far, once the one for path has come (or after five seconds).
+  QString RequestsThrough(const QString& path) {
+    QDeadlineTimer deadline(5000);
+    for (;;) {
+      log_ += QString::fromLatin1(process_.readAllStandardError());
+      if (log_.contains(path) || deadline.hasExpired()) return log_;
+      process_.waitForReadyRead(100);
+    }
+  }
+
+ private:
+  QProcess process_;
+  std::string address_;
+  QString log_;
+};
+
+}  // namespace
+
+class UpgradeTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Writes the rules the simulator serves: this version, the publisher's default addresses,
+  // and "appc" only when compressed is true.
+  std::string WriteRules(const CGuiFixture& fixture, const std::string& version, bool compressed) {
+    std::map<std::string, std::string> location;
+    if (!compressed) location["appc"] = "";
+    const std::string path = fixture.dir.File("served-rules.txt");
+    SaveFileAtomically(path, RulesWithLocation(version, location));
+    return path;
+  }
+
+  std::string WriteServed(const CGuiFixture& fixture, const std::string& name,
+                          const std::string& bytes) {
+    const std::string path = fixture.dir.File(name);
+    SaveFileAtomically(path, bytes);
+    return path;
+  }
+
+ private slots:
+  void init() { ScheduleProgramStart(""); }
+  void cleanup() { ScheduleProgramStart(""); }
+
+  void downloadsUnpacksReportsAndHandsOver_data() {
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QByteArray>("program");
+    const std::string program = ReadData("program");
+    const auto bytes = [](const std::string& s) { return QByteArray(s.data(), s.size()); };
+    QTest::newRow("made by mscompress") << bytes(ReadData("program_")) << true << bytes(program);
+    const auto [overlapping, overlapping_program] = OverlappingVector();
+    QTest::newRow("overlapping reference") << bytes(overlapping) << true
+                                           << bytes(overlapping_program);
+    const auto [wrapping, wrapping_program] = WrappingVector();
+    QTest::newRow("wrapping reference") << bytes(wrapping) << true << bytes(wrapping_program);
+    QTest::newRow("uncompressed") << bytes(program) << false << bytes(program);
+  }
+
+  void downloadsUnpacksReportsAndHandsOver() {
+    QFETCH(QByteArray, served);
+    QFETCH(bool, compressed);
+    QFETCH(QByteArray, program);
+    CSmtpTestServer smtp;
+    CGuiFixture fixture({{"SmtpServer", smtp.HostPort()},
+                         {"ReturnAddress", "docket@example.com"},
+                         {"Timeout", "1m"}});
+    const std::string file = WriteServed(fixture, "served-program", served.toStdString());
+    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
+                    compressed ? "--program-compressed" : "--program",
+                    QString::fromStdString(file)});
+    QVERIFY(!sim.Address().empty());
+    fixture.core->Settings().ProxyServer.Set(sim.Address());
+    fixture.answers = {MsgAnswer::kYes};  // download and install
+    CMainWindow window(*fixture.core);
+    window.show();
+    QVERIFY(!window.windowTitle().contains("available"));
+
+    window.Actions().Action(kCmdUpgrade)->trigger();
+
+    // The rules came first, and the title advertised the version they name.
+    const QString requests =
+        sim.RequestsThrough(compressed ? "/support/larkspire.ex_" : "/support/larkspire.exe");
+    const qsizetype rules_at = requests.indexOf("/support/larkspire.txt");
+    const qsizetype program_at = requests.indexOf(compressed ? "/support/larkspire.ex_"
+                                                             : "/support/larkspire.exe");
+    QVERIFY2(rules_at >= 0 && program_at > rules_at, qPrintable(requests));
+    QVERIFY(window.windowTitle().contains("(v9.9.99 available - use Options|Upgrade)"));
+    QCOMPARE(fixture.boxes.size(), std::size_t{1});
+    QCOMPARE(fixture.boxes[0].text,
+             std::string("Do you want to download and install the latest version?"));
+
+    const std::string unpacked = JoinPath(fixture.dir.Path(), UpgradeFileName());
+    std::string bytes;
+    QVERIFY(ReadWholeFile(unpacked, bytes));
+    QCOMPARE(QByteArray(bytes.data(), bytes.size()), program);
+    QCOMPARE(ScheduledProgram(), unpacked);
+    QVERIFY(smtp.WaitForSessions(1));
+    QVERIFY(smtp.Data().find("Upgrade for Example Patent Group") != std::string::npos);
+    // The window closes so that this run saves everything before the new copy starts.
+    QTRY_VERIFY(!window.isVisible());
+  }
+
+  void aFailedDownloadIsShownAndTheWindowStays() {
+    CGuiFixture fixture({{"Timeout", "1m"}});
+    // The rules name a newer program, but the simulator has no program file to give.
+    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))});
+    QVERIFY(!sim.Address().empty());
+    fixture.core->Settings().ProxyServer.Set(sim.Address());
+    fixture.answers = {MsgAnswer::kYes};
+    CMainWindow window(*fixture.core);
+    window.show();
+
+    window.Actions().Action(kCmdUpgrade)->trigger();
+
+    QCOMPARE(fixture.boxes.size(), std::size_t{2});
+    QCOMPARE(fixture.boxes[1].caption, std::string(kCaption) + " - Download Failed");
+    QVERIFY2(fixture.boxes[1].text.find("404") != std::string::npos, fixture.boxes[1].text.c_str());
+    QVERIFY(!FileExists(JoinPath(fixture.dir.Path(), UpgradeFileName())));
+    QCOMPARE(ScheduledProgram(), std::string());
+    QTest::qWait(50);
+    QVERIFY(window.isVisible());
+  }
+
+  void aCurrentProgramSaysSoAndDownloadsNothing() {
+    CGuiFixture fixture;
+    const std::string current = fixture.core->VersionText() + ".000";
+    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, current, true)),
+                    "--program-compressed", QString::fromStdString(kData + "/lz/program_")});
+    QVERIFY(!sim.Address().empty());
+    fixture.core->Settings().ProxyServer.Set(sim.Address());
+    CMainWindow window(*fixture.core);
+    window.show();
+
+    window.Actions().Action(kCmdUpgrade)->trigger();
+
+    QCOMPARE(fixture.boxes.size(), std::size_t{1});
+    QCOMPARE(fixture.boxes[0].text, std::string("You are using the latest version available."));
+    QCOMPARE(fixture.boxes[0].caption, std::string(kCaption));
+    const QString requests = sim.RequestsThrough("/support/larkspire.txt");
+    QVERIFY2(requests.contains("/support/larkspire.txt"), qPrintable(requests));
+    QVERIFY2(!requests.contains("/support/larkspire.ex"), qPrintable(requests));
+    QVERIFY(!window.windowTitle().contains("available"));
+    QCOMPARE(ScheduledProgram(), std::string());
+  }
+};
+
+QTEST_MAIN(UpgradeTest)
+#include "upgrade_test.moc"
