@@ -114,9 +114,23 @@ void AppCore::ShowError(const std::string& title, const std::string& message) {
 void AppCore::PumpEvents(int max_wait_ms) {
   if (ui_ != nullptr) {
     ui_->PumpEvents(max_wait_ms);
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(max_wait_ms));
+    return;
   }
+  std::unique_lock<std::mutex> lock(wake_mutex_);
+  wake_cv_.wait_for(lock, std::chrono::milliseconds(max_wait_ms), [this] { return wake_pending_; });
+  wake_pending_ = false;
+}
+
+void AppCore::WakeUp() {
+  // The window is set before any network work starts and stays while it runs, so reading it
+  // here races with nothing.
+  if (ui_ != nullptr) {
+    ui_->WakeUp();
+    return;
+  }
+  std::lock_guard<std::mutex> lock(wake_mutex_);
+  wake_pending_ = true;
+  wake_cv_.notify_one();
 }
 
 void AppCore::BeginBusy(const std::string& caption, int range) {

@@ -4,7 +4,9 @@
 // the user (through UiHost).
 #pragma once
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,8 +81,10 @@ class AppCore {
   bool run_had_failures = false;
   // The error display: one leading "!" dropped, "%s '%s'\n" logged, box captioned with title.
   void ShowError(const std::string& title, const std::string& message);
-  // Waits up to max_wait_ms for input and dispatches it; a plain sleep without a window.
+  // Waits up to max_wait_ms for input and dispatches it; a plain wait without a window.
   void PumpEvents(int max_wait_ms);
+  // Ends the current PumpEvents wait early. Any thread.
+  void WakeUp();
 
   // Busy periods nest (each fetch runs inside an update). Only the outermost begin clears the
   // abort state; only the outermost end re-enables the window and re-issues a pending close.
@@ -155,6 +159,11 @@ class AppCore {
   ICancelable* http_group_ = nullptr;
   ICancelable* smtp_group_ = nullptr;
   unsigned timeout_ms_ = kDefaultTimeoutMs;
+
+  // The windowless PumpEvents waits here.
+  std::mutex wake_mutex_;
+  std::condition_variable wake_cv_;
+  bool wake_pending_ = false;
 };
 
 }  // namespace larkspire

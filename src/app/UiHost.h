@@ -42,6 +42,8 @@ class UiHost {
   // Waits up to max_wait_ms for user input, then dispatches what arrived. Network waits call
   // it every pass so the window stays responsive.
   virtual void PumpEvents(int max_wait_ms) = 0;
+  // Ends a PumpEvents wait early; called from worker threads when their work is done.
+  virtual void WakeUp() {}
 };
 
 }  // namespace larkspire

@@ -65,6 +65,8 @@ class CAsyncGroup : public ICancelable {
     bool error = false;
     std::string message;
     int running = 0;  // worker threads that have not yet ended
+    // Set while Run waits: ends the wait's current slice at once when there is news.
+    AppCore* waiting = nullptr;
   };
 
   static void WorkerBody(CAsyncWorker* worker);
@@ -146,12 +148,13 @@ void CAsyncGroup<Task, Result>::WorkerBody(CAsyncWorker* worker) {
       }
       shared->slots[worker->index] = nullptr;
       worker->group = nullptr;
+      if (failed && shared->waiting != nullptr) shared->waiting->WakeUp();
     }
   }
   // The task (and anything it still holds) goes before the thread counts as ended.
   delete worker;
   std::lock_guard<std::mutex> lock(shared->mutex);
-  --shared->running;
+  if (--shared->running == 0 && shared->waiting != nullptr) shared->waiting->WakeUp();
 }
 
 template <typename Task, typename Result>
@@ -162,6 +165,7 @@ std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& task
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->slots.assign(count, nullptr);
     shared_->results.assign(count, Result{});
+    shared_->waiting = &owner_;
   }
   bool done = false;
   bool timed_out = false;
@@ -200,6 +204,8 @@ std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& task
     }
   } catch (...) {
     DetachAll();
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->waiting = nullptr;
     throw;
   }
   DetachAll();
@@ -220,6 +226,7 @@ std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& task
   std::string message;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->waiting = nullptr;
     results = std::move(shared_->results);
     error = shared_->error;
     message = shared_->message;

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QObject>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
@@ -68,6 +69,11 @@ QMessageBox::Icon IconOf(MsgIcon icon, MsgButtons buttons) {
 
 }  // namespace
 
+CQtUiHost::CQtUiHost(QWidget* parent, CLog& log)
+    : parent_(parent), log_(log), waker_(std::make_unique<QObject>()) {}
+
+CQtUiHost::~CQtUiHost() = default;
+
 void SetMessageHookForTesting(MessageHook hook) { Hook() = std::move(hook); }
 
 bool IsHeadless() {
@@ -111,7 +117,21 @@ void CQtUiHost::PumpEvents(int max_wait_ms) {
   // so it is not lost.
   QEventLoop loop;
   QTimer::singleShot(max_wait_ms, &loop, &QEventLoop::quit);
+  QEventLoop* const outer = pump_loop_;
+  pump_loop_ = &loop;
   loop.exec();
+  pump_loop_ = outer;
+}
+
+void CQtUiHost::WakeUp() {
+  // Queued to the user-interface thread, where the loop lives; when the wake-up is handled
+  // outside a pump (the wait has ended already) it does nothing.
+  QMetaObject::invokeMethod(
+      waker_.get(),
+      [this] {
+        if (pump_loop_ != nullptr) pump_loop_->quit();
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace larkspire

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "app/UiHost.h"
 
+class QEventLoop;
+class QObject;
 class QWidget;
 
 namespace larkspire {
@@ -28,7 +31,8 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
 
 class CQtUiHost : public UiHost {
  public:
-  CQtUiHost(QWidget* parent, CLog& log) : parent_(parent), log_(log) {}
+  CQtUiHost(QWidget* parent, CLog& log);
+  ~CQtUiHost() override;
 
   MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
                         MsgAnswer default_answer, MsgIcon icon) override;
@@ -39,10 +43,15 @@ class CQtUiHost : public UiHost {
   bool Prompt(const std::string& caption, const std::string& prompt, std::string& text) override;
   void OpenDocument(const std::string& path_or_address) override;
   void PumpEvents(int max_wait_ms) override;
+  void WakeUp() override;
 
  private:
   QWidget* parent_;
   CLog& log_;
+  // Receives the wake-ups posted by workers; while it lives, a posted wake-up may still run.
+  std::unique_ptr<QObject> waker_;
+  // The innermost PumpEvents loop (user-interface thread only).
+  QEventLoop* pump_loop_ = nullptr;
 };
 
 }  // namespace larkspire
