@@ -1,7 +1,7 @@
 #include "app/AppCore.h"
 
+#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "app/CommandLine.h"
 #include "platform/Clock.h"
