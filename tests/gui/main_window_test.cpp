@@ -42,6 +42,13 @@ void Select(CMainWindow& window, std::initializer_list<int> rows) {
   }
 }
 
+// Puts the entry into the list as its only selected row.
+void ListSelected(CMainWindow& window, AppCore& core, const CEntry& entry) {
+  core.Entries().Insert(entry);
+  window.RefreshList();
+  Select(window, {0});
+}
+
 void ClickHeader(CMainWindow& window, int column) {
   QHeaderView* header = window.List().horizontalHeader();
   const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
@@ -117,9 +124,7 @@ class MainWindowTest : public QObject {
   void changingTheReferenceGoesThroughThePrompt() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
-    fixture.core->Entries().Insert(MakeEntry("OLD-1", "10/000,001"));
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, MakeEntry("OLD-1", "10/000,001"));
     WithDialog<CPromptDialog>(
         window.Actions().Action(kCmdChangeField + kReference), [](auto& dialog) {
           QCOMPARE(dialog.windowTitle(), QString::fromLatin1("Larkspire\xAE - Change"));
@@ -144,9 +149,7 @@ class MainWindowTest : public QObject {
   void viewCommandsOpenTheirDocuments() {
     CGuiFixture fixture;
     CRecordingWindow window(*fixture.core);
-    fixture.core->Entries().Insert(MakeEntry("A", "10/123,456"));
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, MakeEntry("A", "10/123,456"));
     const std::string status_url = fixture.core->Entries().At(0).StatusUrl();
     QVERIFY(!status_url.empty());
     window.Actions().Action(kCmdWebpage)->trigger();
@@ -162,9 +165,7 @@ class MainWindowTest : public QObject {
     CMainWindow window(*fixture.core);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
     window.List().setFocus();
     QVERIFY(!window.Details().isVisible());
     QTest::keyClick(&window.List(), Qt::Key_Return);
@@ -267,9 +268,7 @@ class MainWindowTest : public QObject {
   void deleteAnsweredNoKeepsEverything() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
-    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
     fixture.answers.push_back(MsgAnswer::kNo);
     window.Actions().Action(kCmdDelete)->trigger();
     QCOMPARE(fixture.core->Entries().Size(), std::size_t{1});
@@ -327,9 +326,7 @@ class MainWindowTest : public QObject {
     CMainWindow window(*fixture.core);
     CEntry entry = MakeEntry("A", "10/000,001");
     entry.last_update = TodayDayNumber();
-    fixture.core->Entries().Insert(entry);
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, entry);
     fixture.answers = {MsgAnswer::kNo, MsgAnswer::kYes};
     window.EditColumn(kLastUpdate);
     QCOMPARE(fixture.core->Entries().At(0).last_update, TodayDayNumber());
@@ -410,9 +407,7 @@ class MainWindowTest : public QObject {
     CMainWindow window(*fixture.core);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
-    window.RefreshList();
-    Select(window, {0});
+    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
     fixture.core->BeginBusy("Update Status", 1);
     QTest::keyClick(&window, Qt::Key_Delete);
     QTest::keyClick(&window, Qt::Key_Insert);

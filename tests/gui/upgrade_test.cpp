@@ -12,8 +12,8 @@
 #include "GuiFixture.h"
 #include "app/Upgrade.h"
 #include "platform/Files.h"
-#include "platform/LzExpand.h"
 #include "platform/ProgramInfo.h"
+#include "support/LzFile.h"
 #include "support/RulesText.h"
 #include "support/SmtpTestServer.h"
 #include "ui/HandOver.h"
@@ -41,12 +41,7 @@ struct PackedItem {
 };
 
 std::string Compressed(const std::vector<PackedItem>& items, std::size_t unpacked_length) {
-  std::string out(kLzSignature);
-  out += 'A';
-  out += '_';
-  for (int shift = 0; shift < 32; shift += 8) {
-    out += static_cast<char>((unpacked_length >> shift) & 0xFF);
-  }
+  std::string out;
   for (std::size_t group = 0; group < items.size(); group += 8) {
     std::string flags(1, '\0');
     std::string body;
@@ -62,7 +57,7 @@ std::string Compressed(const std::vector<PackedItem>& items, std::size_t unpacke
     }
     out += flags + body;
   }
-  return out;
+  return LzFileAround(unpacked_length, out);
 }
 
 std::vector<PackedItem> Literals(const std::string& text) {

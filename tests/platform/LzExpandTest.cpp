@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/LzExpand.h"
+#include "support/LzFile.h"
 
 namespace larkspire {
 namespace {
@@ -15,16 +16,6 @@ std::string ReadData(const std::string& name) {
 std::string Bytes(std::initializer_list<int> values) {
   std::string out;
   for (int v : values) out += static_cast<char>(v);
-  return out;
-}
-
-// A compressed file around hand-made packed data.
-std::string Packed(std::size_t length, std::string_view data) {
-  std::string out(kLzSignature);
-  out += 'A';
-  out += '_';
-  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((length >> shift) & 0xFF);
-  out += data;
   return out;
 }
 
@@ -44,7 +35,7 @@ TEST(LzExpandTest, ExpandsFilesMadeByTheCompressor) {
 TEST(LzExpandTest, AReferenceMayOverlapTheBytesItProduces) {
   // 'a', 'b', then ten bytes from where 'a' was written (4080): the copy reads what it writes.
   // Flags 0x03: two literals, then a reference (offset 0xFF0, length 7 + 3).
-  const std::string packed = Packed(12, Bytes({0x03, 'a', 'b', 0xF0, 0xF7}));
+  const std::string packed = LzFileAround(12, Bytes({0x03, 'a', 'b', 0xF0, 0xF7}));
   EXPECT_EQ(LzExpand(packed), "abababababab");
 }
 
@@ -53,7 +44,7 @@ TEST(LzExpandTest, ReferencesWrapTheWindowAndUnwrittenBytesAreBlanks) {
   // window's end, and one at 100 reads blanks nobody wrote.
   const std::string data = Bytes({0xFF}) + "ABCDEFGH" + Bytes({0xFF}) + "IJKLMNOP" + Bytes({0x0F}) +
                            "QRST" + Bytes({0xFA, 0xF7}) + Bytes({0x64, 0x00});
-  EXPECT_EQ(LzExpand(Packed(33, data)), "ABCDEFGHIJKLMNOPQRST" + std::string("KLMNOPQRST   "));
+  EXPECT_EQ(LzExpand(LzFileAround(33, data)), "ABCDEFGHIJKLMNOPQRST" + std::string("KLMNOPQRST   "));
 }
 
 TEST(LzExpandTest, DataWithoutTheSignatureComesThroughUnchanged) {
@@ -77,7 +68,7 @@ TEST(LzExpandTest, DamagedCompressedDataFailsCleanly) {
   other_mode[8] = 'B';
   EXPECT_FALSE(LzExpand(other_mode).has_value());
   // A reference whose second byte is missing.
-  EXPECT_FALSE(LzExpand(Packed(5, Bytes({0x00, 0xF0}))).has_value());
+  EXPECT_FALSE(LzExpand(LzFileAround(5, Bytes({0x00, 0xF0}))).has_value());
   // A header claiming far more than the packed bytes can hold fails at once (found by the
   // fuzzer: it used to reserve the claimed 2 GB first).
   std::string huge = packed.substr(0, 14) + "\xFF";
