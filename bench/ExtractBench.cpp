@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
@@ -45,7 +46,7 @@ void BM_ParseEntryPages(benchmark::State& state) {
   CEntry entry;
   entry.SetText(kAppNum, "10/123,456");
   entry.Normalize();
-  CExpansionScope scope(&entry);
+  CExpansionScope scope(*app, &entry);
   std::vector<std::string> urls;
   EntryPageUrls(*app, entry, urls);
   const std::vector<std::string> raw_pages = {ReadSimPage("status-10123456.html"),
@@ -165,7 +166,7 @@ void BM_LookupRule(benchmark::State& state) {
   CEntry entry;
   entry.SetText(kAppNum, "10/123,456");
   entry.Normalize();
-  CExpansionScope scope(&entry);
+  CExpansionScope scope(*app, &entry);
   for (auto _ : state) benchmark::DoNotOptimize(LookupRule(*app, "fetch1", "page[AppNum]"));
 }
 BENCHMARK(BM_LookupRule);

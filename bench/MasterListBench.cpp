@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "platform/SettingsBackend.h"
 #include "retrieval/MasterListCommand.h"
@@ -93,9 +94,9 @@ void BM_ImportMasterList(benchmark::State& state) {
     app.Settings().LogDir.Set(dir);
     app.Settings().ProxyServer.Set(sim.Address());
     LoadRules(app);
-    app.headless = true;
-    app.auto_run = true;
-    app.rules_update_due = false;
+    app.Status().headless = true;
+    app.Status().auto_run = true;
+    app.Rules().update_due = false;
     if (sim.Address().empty()) state.SkipWithError("the simulator did not start");
 
     for (auto _ : state) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
@@ -51,7 +52,7 @@ void BM_ExpandStatusChange(benchmark::State& state) {
   previous.SetText(kLastHistoryText, "Issue Fee Payment Received");
   previous.last_update = 39590;
   previous.last_change = 39500;
-  CExpansionScope scope(&current, &previous);
+  CExpansionScope scope(app, &current, &previous);
   for (auto _ : state) {
     std::string out;
     ExpandTemplate(app, text, out);

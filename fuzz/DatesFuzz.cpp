@@ -3,6 +3,7 @@
 
 #include "FuzzInput.h"
 #include "entries/Entry.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 
 using namespace larkspire;

@@ -1,13 +1,20 @@
 // Template expansion of arbitrary template text with both entry slots filled.
-#include "../tests/support/TestApp.h"
 #include "FuzzInput.h"
+#include "notify/Variables.h"
+#include "platform/SettingsBackend.h"
+#include "run/Run.h"
 #include "notify/Templates.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 
 using namespace larkspire;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static CTestApp* app = new CTestApp();
+  static CRun* app = [] {
+    auto* run = new CRun(*new CMemorySettingsBackend, "");
+    LoadRules(*run);
+    return run;
+  }();
   static CEntry* current = [] {
     auto* made = new CEntry();
     SetIdentifier(*made, "10/123,456");
@@ -20,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     made->SetTextByName("Status", "Allowed");
     return made;
   }();
-  CExpansionScope scope(current, previous);
+  CExpansionScope scope(*app, current, previous);
   std::string out;
-  ExpandTemplate(**app, fuzz::AsText(data, size), out);
+  ExpandTemplate(*app, fuzz::AsText(data, size), out);
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "app/Configuration.h"
 #include "app/ConfigureFlow.h"
@@ -87,7 +88,7 @@ int MakePictures(const QString& out) {
                         "The art unit column stays empty for 10/123,456.");
   ok = Save(problem, out + "/fig5.jpg") && ok;
 
-  app.rules_version = "4.3.00.000";
+  app.Rules().version = "4.3.00.000";
   CAboutBox about(app, nullptr);
   ok = Save(about, out + "/fig7.jpg") && ok;
 

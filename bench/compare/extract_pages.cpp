@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "platform/Files.h"
 #include "platform/SettingsBackend.h"

@@ -77,8 +77,8 @@ void StoreConfiguration(AppCore& app, const CConfiguration& config) {
   s.LogDir.Set(config.log_dir);
   s.ReportDir.Set(config.report_dir);
   // The built-in rules go to the logging directory at exit, as a downloaded copy would.
-  if (!app.rules_downloaded && app.rules_text == LoadTemplate(kTemplateRules)) {
-    app.rules_downloaded = true;
+  if (!app.Rules().downloaded && app.Rules().text == LoadTemplate(kTemplateRules)) {
+    app.Rules().downloaded = true;
   }
   if (app.Ui()) app.Ui()->RefreshTitle();
 }

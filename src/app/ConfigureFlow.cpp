@@ -57,7 +57,7 @@ bool ConfigureProgram(AppCore& app, const CConfigureHooks& hooks) {
       if (first) {
         PostEmail(app, CEntry(), kTemplateWelcome, "welcome");
         if (app.MessageBox(kTestOffer, MsgButtons::kYesNo, MsgAnswer::kYes) == MsgAnswer::kYes) {
-          SendTemplateNow(app, kTemplateTestEmail, kMailToReturnAddress, true);
+          SendTemplateNow(app, kTemplateTestEmail, MailRecipient::kReturnAddress, true);
         }
       }
       if (install) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/AppCore.h"
-#include "app/Resources.h"
+#include "platform/Resources.h"
 #include "app/Sites.h"
 #include "platform/Files.h"
 

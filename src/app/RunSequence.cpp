@@ -1,13 +1,14 @@
 #include "app/RunSequence.h"
 
 #include "app/AppCore.h"
-#include "app/EntryCommands.h"
+#include "notify/EntryCommands.h"
 #include "notify/EmailQueue.h"
 #include "notify/Reports.h"
 #include "retrieval/UpdateDriver.h"
 #include "retrieval/RulesUpdate.h"
+#include "notify/Variables.h"
 #include "rules/RulesFile.h"
-#include "rules/StatusUrl.h"
+#include "retrieval/StatusUrl.h"
 
 namespace larkspire {
 
@@ -19,15 +20,15 @@ void InitializeRun(AppCore& app) {
 }
 
 FirstShowAction DecideFirstShow(const AppCore& app) {
-  if (!app.loaded) return FirstShowAction::kClose;
+  if (!app.Status().loaded) return FirstShowAction::kClose;
   if (app.Settings().OrgName.Text().empty()) return FirstShowAction::kConfigure;
   return FirstShowAction::kRunInstallationAndUpdate;
 }
 
 void StartUnattendedWork(AppCore& app) {
-  if (!app.auto_run) return;
+  if (!app.Status().auto_run) return;
   UpdateStatus(app, false);
-  if (app.auto_run && app.Ui()) app.Ui()->RequestClose();
+  if (app.Status().auto_run && app.Ui()) app.Ui()->RequestClose();
 }
 
 bool ConfirmClose(AppCore& app) {

@@ -1,4 +1,5 @@
 #include "app/Upgrade.h"
+#include "notify/Variables.h"
 
 #include "app/AppCore.h"
 #include "net/SendMail.h"
@@ -33,12 +34,12 @@ std::string UnpackProgram(AppCore& app, const std::string& body) {
 
 }  // namespace
 
-std::string NewestVersion(const AppCore& app) { return app.rules_version.substr(0, 6); }
+std::string NewestVersion(const AppCore& app) { return app.Rules().version.substr(0, 6); }
 
 bool ProgramIsCurrent(const AppCore& app) { return NewestVersion(app) == app.VersionText(); }
 
 std::string TitleVersionSuffix(const AppCore& app) {
-  if (app.rules_version.empty() || ProgramIsCurrent(app)) return std::string();
+  if (app.Rules().version.empty() || ProgramIsCurrent(app)) return std::string();
   return " (v" + NewestVersion(app) + " available - use Options|Upgrade)";
 }
 
@@ -56,8 +57,7 @@ UpgradeResult UpgradeProgram(AppCore& app,
   std::string url = LookupRule(app, "location", "appc");
   if (url.empty()) url = LookupRule(app, "location", "app");
 
-  app.timeout_fixed = true;
-  app.TimeoutMs() = kProgramDownloadTimeoutMs;
+  app.FixTimeout(kProgramDownloadTimeoutMs);
   app.BeginBusy(PublisherCaption(url), app.Settings().ProxyServer.Text().empty() ? 1 : 2);
   if (app.Ui()) {
     app.Ui()->SetStatusText(std::string("Download ") + kProgramFileName + " v" +
@@ -67,8 +67,7 @@ UpgradeResult UpgradeProgram(AppCore& app,
   const std::string error = FetchFromPublisher(app, url, true, body);
   app.EndBusy();
   // Later transfers use the configured time-out again.
-  app.timeout_fixed = false;
-  app.ReloadTimeoutFromSetting();
+  app.ReleaseTimeout();
 
   if (!error.empty()) {
     app.ShowError("Download Failed", error);
@@ -79,7 +78,7 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;
   }
-  SendTemplateNow(app, kTemplateUpgrade, kMailToActivity, false);
+  SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
   if (hand_over) hand_over(program);
   if (app.Ui()) app.Ui()->RequestClose();
   return UpgradeResult::kHandedOver;

@@ -1,5 +1,5 @@
 // A group of network tasks, one worker thread per task, waited for on the user-interface
-// thread. The wait keeps the window alive (AppCore::PumpEvents every pass), enforces the
+// thread. The wait keeps the window alive (the waiter's PumpEvents every pass), enforces the
 // time-out, reacts to the application's abort flag, and turns the outcome into the results in
 // task order or one of the CAppError subclasses.
 //
@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppCore.h"
 #include "net/AppError.h"
+#include "net/NetWaiter.h"
 #include "platform/Clock.h"
 
 namespace larkspire {
@@ -33,7 +33,7 @@ inline constexpr int kWaitSliceMs = 50;
 template <typename Task, typename Result>
 class CAsyncGroup : public ICancelable {
  public:
-  explicit CAsyncGroup(AppCore& owner) : owner_(owner), shared_(std::make_shared<Shared>()) {}
+  explicit CAsyncGroup(INetWaiter& owner) : owner_(owner), shared_(std::make_shared<Shared>()) {}
   CAsyncGroup(const CAsyncGroup&) = delete;
   CAsyncGroup& operator=(const CAsyncGroup&) = delete;
 
@@ -66,7 +66,7 @@ class CAsyncGroup : public ICancelable {
     std::string message;
     int running = 0;  // worker threads that have not yet ended
     // Set while Run waits: ends the wait's current slice at once when there is news.
-    AppCore* waiting = nullptr;
+    INetWaiter* waiting = nullptr;
   };
 
   static void WorkerBody(CAsyncWorker* worker);
@@ -76,7 +76,7 @@ class CAsyncGroup : public ICancelable {
   // Lets go of every worker still attached and tells its task to stop.
   void DetachAll();
 
-  AppCore& owner_;
+  INetWaiter& owner_;
   std::shared_ptr<Shared> shared_;
 };
 

@@ -1,6 +1,5 @@
 #include "net/HttpGet.h"
 
-#include "app/AppCore.h"
 #include "net/Base64.h"
 #include "net/Connection.h"
 #include "net/NetworkWait.h"
@@ -96,41 +95,41 @@ std::string ReadHttpResponse(std::string_view response, std::string& body) {
   return "";
 }
 
-std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
+                    const std::vector<std::string>& urls, uint32_t direct_mask,
                     uint32_t size_only_mask, std::vector<std::string>& pages) {
   const std::string first = urls.empty() ? std::string() : urls[0];
-  app.Log().Write("Update '%s'\n", first.substr(0, first.find('?')).c_str());
+  waiter.LogRecord("Update '" + first.substr(0, first.find('?')) + "'\n");
   pages.clear();
   if (urls.empty()) return kBadUrlMessage;
 
-  const std::string& proxy = app.Settings().ProxyServer.Text();
+  const std::string& proxy = route.proxy;
   std::vector<CHttpGetTask> tasks(urls.size());
   for (std::size_t i = 0; i < urls.size(); ++i) {
     CHttpGetTask& task = tasks[i];
-    task.user_agent = kAppName;
+    task.user_agent = route.user_agent;
     task.url = urls[i];
     task.label = "HttpGet(" + std::to_string(i) + "): ";
     task.size_only = IsBitSet(size_only_mask, i);
-    task.flow_log = app.SharedFlowLog();
+    task.flow_log = waiter.SharedFlowLog();
     // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
     if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
       task.url.insert(5, "//" + proxy);
     }
   }
-  if (!app.timeout_fixed) app.ReloadTimeoutFromSetting();
 
-  std::string error = WaitForGroup(app, &AppCore::RegisterHttpGroup, tasks, app.TimeoutMs(),
-                                   static_cast<int>(app.TimeoutMs() / 1000),
+  std::string error = WaitForGroup(waiter, GroupKind::kHttp, tasks, waiter.TimeoutMs(),
+                                   static_cast<int>(waiter.TimeoutMs() / 1000),
                                    "HttpGet: Operation timed out.", pages);
   if (error == kRefusedMessage) error += kRefusedHint;
   return error;
 }
 
-std::string HttpGet(AppCore& app, const std::string& url, bool direct, bool size_only,
-                    std::string& page) {
+std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route, const std::string& url,
+                    bool direct, bool size_only, std::string& page) {
   std::vector<std::string> pages;
-  std::string error =
-      HttpGet(app, std::vector<std::string>{url}, direct ? 1u : 0u, size_only ? 1u : 0u, pages);
+  std::string error = HttpGet(waiter, route, std::vector<std::string>{url}, direct ? 1u : 0u,
+                              size_only ? 1u : 0u, pages);
   if (error.empty()) page = std::move(pages[0]);
   return error;
 }

@@ -15,7 +15,7 @@
 
 namespace larkspire {
 
-class AppCore;
+class INetWaiter;
 
 inline constexpr const char* kBadUrlMessage = "HttpGet: Bad URL.";
 inline constexpr const char* kGetFailedMessage = "HttpGet: HTTP Get Failed.";
@@ -41,13 +41,20 @@ std::string ReadHttpResponse(std::string_view response, std::string& body);
 // The task run on the worker thread: the body of the page, or a CAppError.
 std::string RunTask(CHttpGetTask& task);
 
-// Bit i of direct_mask sends URL i direct instead of through the ProxyServer setting; bit i of
+// Where the requests go: plain values the caller reads from its settings.
+struct CHttpRoute {
+  std::string proxy;  // "host:port"; empty sends every request direct
+  std::string user_agent = "Larkspire";
+};
+
+// Bit i of direct_mask sends URL i direct instead of through the route's proxy; bit i of
 // size_only_mask logs only the lengths of what URL i receives. pages is cleared, and on
-// success holds one body per URL in URL order.
-std::string HttpGet(AppCore& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+// success holds one body per URL in URL order. The wait's deadline is the waiter's time-out.
+std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
+                    const std::vector<std::string>& urls, uint32_t direct_mask,
                     uint32_t size_only_mask, std::vector<std::string>& pages);
 // One URL; page is assigned only on success.
-std::string HttpGet(AppCore& app, const std::string& url, bool direct, bool size_only,
-                    std::string& page);
+std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route, const std::string& url,
+                    bool direct, bool size_only, std::string& page);
 
 }  // namespace larkspire

@@ -6,21 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "app/AppCore.h"
 #include "net/AppError.h"
 #include "net/AsyncGroup.h"
+#include "net/NetWaiter.h"
 
 namespace larkspire {
 
 inline constexpr const char* kInternalProblemMessage =
     "There is a problem with the internal state of Larkspire, please exit the application.";
 
-// register_group is &AppCore::RegisterHttpGroup or &AppCore::RegisterSmtpGroup. On success
+// The group is registered as kind for aborts while it waits. On success
 // results holds the tasks' results in task order and the text is empty. A time-out noticed by
 // the main window's timer (abort reason 2) gives timed_out_text; workers that would not stop
 // are reported to the user as an internal problem and leave the abort reason at 1.
 template <typename Task, typename Result>
-std::string WaitForGroup(AppCore& app, void (AppCore::*register_group)(ICancelable*),
+std::string WaitForGroup(INetWaiter& app, GroupKind kind,
                          const std::vector<Task>& tasks, const unsigned& timeout_ms,
                          int range_seconds, const char* timed_out_text,
                          std::vector<Result>& results) {
@@ -28,14 +28,14 @@ std::string WaitForGroup(AppCore& app, void (AppCore::*register_group)(ICancelab
   try {
     CAsyncGroup<Task, Result> group(app);
     app.BeginNetworkWait(range_seconds);
-    (app.*register_group)(&group);
+    app.RegisterGroup(kind, &group);
     try {
       results = group.Run(tasks, timeout_ms);
     } catch (...) {
-      (app.*register_group)(nullptr);
+      app.RegisterGroup(kind, nullptr);
       throw;
     }
-    (app.*register_group)(nullptr);
+    app.RegisterGroup(kind, nullptr);
   } catch (const CThreadsNotDoneError& stuck) {
     error = stuck.what();
     app.SetAbort(kAbortThreadsStuck);
@@ -47,7 +47,7 @@ std::string WaitForGroup(AppCore& app, void (AppCore::*register_group)(ICancelab
   app.EndNetworkWait();
 
   if (app.AbortReason() == kAbortThreadsStuck) {
-    app.ShowError("Problem", kInternalProblemMessage);
+    app.ShowInternalProblem(kInternalProblemMessage);
     app.SetAbort(kAbortCanceled);
   } else if (app.AbortReason() == kAbortTimedOut) {
     app.SetAbort(kAbortNone);

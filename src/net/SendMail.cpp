@@ -3,12 +3,10 @@
 #include <fstream>
 #include <vector>
 
-#include "app/AppCore.h"
 #include "net/Base64.h"
 #include "net/Connection.h"
 #include "net/MailFormat.h"
 #include "net/NetworkWait.h"
-#include "net/PasswordScramble.h"
 #include "net/TextChecks.h"
 #include "platform/Clock.h"
 
@@ -102,67 +100,56 @@ char SendMail(CSendMailTask& task) {
   return 0;
 }
 
-std::string SendEmail(AppCore& app, const std::string& path, const std::string& description,
-                      int recipient_kind, const CPublisherMailboxes& publisher) {
-  app.Log().Write("Send E-Mail '%s'\n", description.c_str());
+std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
+                      const CMailAddresses& addresses, const std::string& path,
+                      const std::string& description, MailRecipient recipient) {
+  waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
-  if (text.empty()) return "";
+  if (text.empty()) return std::nullopt;
 
   std::string to;
   std::string cc;
   bool found = false;
-  if (!TakeHeaderLine(text, "To: ", to, found)) return "";
-  if (found) recipient_kind = kMailToFileLine;
-  if (!TakeHeaderLine(text, "Cc: ", cc, found)) return "";
+  if (!TakeHeaderLine(text, "To: ", to, found)) return std::nullopt;
+  if (found) recipient = MailRecipient::kFileLine;
+  if (!TakeHeaderLine(text, "Cc: ", cc, found)) return std::nullopt;
 
-  CSettings& settings = app.Settings();
-  switch (recipient_kind) {
-    case kMailToReturnAddress:
-      to = settings.ReturnAddress.Text();
+  switch (recipient) {
+    case MailRecipient::kReturnAddress:
+      to = addresses.return_address;
       break;
-    case kMailToNotifyAddresses:
-      to = settings.NotifyAddress.Joined();
+    case MailRecipient::kNotifyAddresses:
+      to = addresses.notify;
       break;
-    case kMailToActivity:
-      to = publisher.activity;
+    case MailRecipient::kActivity:
+      to = addresses.activity;
       break;
-    case kMailToSupport:
-      to = publisher.support;
+    case MailRecipient::kSupport:
+      to = addresses.support;
       break;
-    case kMailToFileLine:
+    case MailRecipient::kFileLine:
       break;
-    default:
-      return "";
   }
 
   CSendMailTask task;
-  task.server = settings.SmtpServer.Text();
-  task.user_name = settings.UserName.Text();
-  task.password = UnscramblePassword(settings.Password.Text());
-  task.from = settings.ReturnAddress.Text();
-  task.reply_to = settings.ReturnAddress.Text();
+  task.server = server.server;
+  task.user_name = server.user_name;
+  task.password = server.password;
+  task.from = server.from;
+  task.reply_to = server.from;
   task.to = to;
   task.cc = cc;
-  task.mailer = kAppName;
+  task.mailer = server.mailer;
   task.body = std::move(text);
-  task.flow_log = app.SharedFlowLog();
+  task.flow_log = waiter.SharedFlowLog();
 
-  // The group's own 30 s decides; a time-out fixed by an outer caller stays fixed afterwards.
-  const bool was_fixed = app.timeout_fixed;
-  app.timeout_fixed = true;
+  // The group's own 30 s decides, whatever the window's time-out says.
   const unsigned timeout_ms = kSendEmailTimeoutMs;
   std::vector<char> results;
   const std::string error = WaitForGroup(
-      app, &AppCore::RegisterSmtpGroup, std::vector<CSendMailTask>{task}, timeout_ms,
+      waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task}, timeout_ms,
       static_cast<int>(kSendEmailTimeoutMs / 1000), "SendEmail: Operation timed out.", results);
-  app.timeout_fixed = was_fixed;
-
-  if (!error.empty()) {
-    app.Log().Write("Send E-Mail error '%s'\n", error.c_str());
-    settings.CountEmailBatchFailed.Increment();
-  } else {
-    settings.CountEmailBatchSucceeded.Increment();
-  }
+  if (!error.empty()) waiter.LogRecord("Send E-Mail error '" + error + "'\n");
   return error;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/CancelFlag.h"
@@ -12,7 +13,7 @@
 
 namespace larkspire {
 
-class AppCore;
+class INetWaiter;
 
 inline constexpr const char* kSmtpProtocolMessage = "SMTP: Protocol error.";
 inline constexpr const char* kSmtpSenderMessage = "SMTP: Error in sender's e-mail address.";
@@ -22,19 +23,30 @@ inline constexpr const char* kSmtpRecipientMessage = "SMTP: Error in recipient's
 inline constexpr unsigned kSendEmailTimeoutMs = 30000;
 
 // Whom SendEmail sends to.
-enum MailRecipientKind : int {
-  kMailToReturnAddress = 0,    // the ReturnAddress setting
-  kMailToNotifyAddresses = 1,  // the notification addresses joined with ", "
-  kMailToActivity = 2,         // the publisher's activity mailbox
-  kMailToSupport = 3,          // the publisher's support mailbox
-  kMailToFileLine = 4,         // the file's own "To: " line
+enum class MailRecipient {
+  kReturnAddress,    // the office's return address
+  kNotifyAddresses,  // the notification addresses joined with ", "
+  kActivity,         // the publisher's activity mailbox
+  kSupport,          // the publisher's support mailbox
+  kFileLine,         // the file's own "To: " line
 };
 
-// The publisher's mailboxes for kinds 2 and 3: the rules file's location values "activity"
-// and "support", or the built-in defaults when those are missing or empty. The caller (the
-// notification layer, which reads the rules) supplies them, so this layer stays independent
-// of the rules code.
-struct CPublisherMailboxes {
+// The mail server and the sender, as plain values: the caller reads the settings and
+// unscrambles the password.
+struct CMailServer {
+  std::string server;     // "host" or "host:port"
+  std::string user_name;  // empty: HELO without authentication
+  std::string password;   // plain text
+  std::string from;       // the return address, also the Reply-To
+  std::string mailer = "Larkspire";
+};
+
+// The addresses each recipient kind stands for.
+struct CMailAddresses {
+  std::string return_address;
+  std::string notify;
+  // The publisher's mailboxes: the rules file's location values "activity" and "support",
+  // or the built-in defaults when those are missing or empty.
   std::string activity;
   std::string support;
 };
@@ -64,11 +76,12 @@ struct CSendMailTask {
 char SendMail(CSendMailTask& task);
 inline char RunTask(CSendMailTask& task) { return SendMail(task); }
 
-// Sends the message file at path. The file may start with a "To: " line (which selects kind
-// 4) and then a "Cc: " line, each ended by CR LF; the rest, from its "Subject:" line on, is
-// the message. Logs "Send E-Mail '<description>'", counts the batch as succeeded or failed,
-// and returns the error text.
-std::string SendEmail(AppCore& app, const std::string& path, const std::string& description,
-                      int recipient_kind, const CPublisherMailboxes& publisher);
+// Sends the message file at path. The file may start with a "To: " line (which selects
+// kFileLine) and then a "Cc: " line, each ended by CR LF; the rest, from its "Subject:" line
+// on, is the message. Logs "Send E-Mail '<description>'" and returns the error text, or
+// nothing when the file holds nothing to send (missing, empty, or a header line unfinished).
+std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
+                      const CMailAddresses& addresses, const std::string& path,
+                      const std::string& description, MailRecipient recipient);
 
 }  // namespace larkspire

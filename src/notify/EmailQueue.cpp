@@ -4,11 +4,13 @@
 
 #include <vector>
 
-#include "app/AppCore.h"
+#include "run/Run.h"
 #include "net/SendMail.h"
+#include "net/PasswordScramble.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
 
@@ -18,11 +20,8 @@ namespace {
 constexpr const char* kActivityFileName = "Larkspire_activity.tmp";
 constexpr const char* kTestFileName = "Larkspire_emailtest.txt";
 constexpr const char* kWelcomeSuffix = "welcome.tmp";
-constexpr int kModeReturnAddress = 0;
-constexpr int kModeNotifyAddresses = 1;
-constexpr int kModeActivityAddress = 2;
 
-std::string PendingListPath(const AppCore& app) {
+std::string PendingListPath(const CRun& app) {
   return JoinPath(app.Settings().LogDir.Text(), kPendingListName);
 }
 
@@ -72,7 +71,7 @@ std::string UnusedMessageName(const std::string& base, const std::vector<std::st
   return name;
 }
 
-std::string ExpandTemplateText(AppCore& app, int template_number, bool& found) {
+std::string ExpandTemplateText(CRun& app, int template_number, bool& found) {
   std::optional<std::string> text = LoadTemplate(template_number);
   found = text.has_value();
   std::string out;
@@ -82,22 +81,47 @@ std::string ExpandTemplateText(AppCore& app, int template_number, bool& found) {
 
 }  // namespace
 
-CPublisherMailboxes PublisherMailboxes(AppCore& app) {
-  CExpansionScope no_entry(nullptr);
-  CPublisherMailboxes mailboxes{LookupRule(app, "location", "activity"),
-                                LookupRule(app, "location", "support")};
-  if (mailboxes.activity.empty()) mailboxes.activity = kDefaultActivityAddress;
-  if (mailboxes.support.empty()) mailboxes.support = kDefaultSupportAddress;
-  return mailboxes;
+CMailServer MailServerOf(CRun& app) {
+  const CSettings& settings = app.Settings();
+  return {settings.SmtpServer.Text(), settings.UserName.Text(),
+          UnscramblePassword(settings.Password.Text()), settings.ReturnAddress.Text(), kAppName};
 }
 
-bool EmailPending(const AppCore& app) {
+CMailAddresses MailAddressesOf(CRun& app) {
+  CExpansionScope no_entry(app, nullptr);
+  CMailAddresses addresses{app.Settings().ReturnAddress.Text(),
+                           app.Settings().NotifyAddress.Joined(),
+                           LookupRule(app, "location", "activity"),
+                           LookupRule(app, "location", "support")};
+  if (addresses.activity.empty()) addresses.activity = kDefaultActivityAddress;
+  if (addresses.support.empty()) addresses.support = kDefaultSupportAddress;
+  return addresses;
+}
+
+std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
+                          MailRecipient recipient) {
+  const bool was_fixed = app.TimeoutFixed();
+  app.SetTimeoutFixed(true);
+  const std::optional<std::string> result =
+      SendEmail(app, MailServerOf(app), MailAddressesOf(app), path, description, recipient);
+  app.SetTimeoutFixed(was_fixed);
+  if (!result) return std::string();
+  const std::string& error = *result;
+  if (!error.empty()) {
+    app.Settings().CountEmailBatchFailed.Increment();
+  } else {
+    app.Settings().CountEmailBatchSucceeded.Increment();
+  }
+  return error;
+}
+
+bool EmailPending(const CRun& app) {
   if (app.Settings().LogDir.Text().empty()) return false;
   std::string bytes;
   return ReadWholeFile(PendingListPath(app), bytes);
 }
 
-std::string PostEmail(AppCore& app, const CEntry& entry, int template_number,
+std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
                       const std::string& kind) {
   std::string error;
   std::optional<std::string> text = LoadTemplate(template_number);
@@ -113,7 +137,7 @@ std::string PostEmail(AppCore& app, const CEntry& entry, int template_number,
     app.Log().Write("Post E-Mail '%s'\n", name.c_str());
     std::string message;
     {
-      CExpansionScope scope(&entry, PreviousEntry());
+      CExpansionScope scope(app, &entry, app.Slots().previous);
       ExpandTemplate(app, *text, message);
     }
     const std::string path = JoinPath(dir, name);
@@ -134,7 +158,7 @@ std::string PostEmail(AppCore& app, const CEntry& entry, int template_number,
   return error;
 }
 
-bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
+bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const std::string dir = app.Settings().LogDir.Text();
   std::string list_bytes;
   if (dir.empty() || !ReadWholeFile(PendingListPath(app), list_bytes)) {
@@ -146,7 +170,7 @@ bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
                        MsgButtons::kYesNo, MsgAnswer::kNo, "", MsgAnswer::kNo) != MsgAnswer::kYes) {
       return false;
     }
-  } else if (exiting && !app.auto_run) {
+  } else if (exiting && !app.Status().auto_run) {
     // An unattended run sends without asking: asking would end it and nothing would be sent.
     MsgAnswer answer =
         app.MessageBox("There are e-mail notifications waiting to be sent. Send them now?",
@@ -189,9 +213,9 @@ bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
       continue;
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
-    std::string result = SendEmail(app, path, name,
-                                   to_publisher ? kModeActivityAddress : kModeNotifyAddresses,
-                                   PublisherMailboxes(app));
+    std::string result = SendEmailFile(
+        app, path, name,
+        to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
     if (result.empty()) {
       RemoveFile(path);
     } else if (to_publisher) {
@@ -212,7 +236,7 @@ bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
   if (!delete_mode) app.EndBusy();
 
   if (error.empty()) return true;
-  app.run_had_failures = true;
+  app.Status().had_failures = true;
   std::string text = error;
   if (!text.empty() && text[0] == '!') text.erase(0, 1);
   app.Log().Write("%s '%s'\n", "Send Nofications Failed", text.c_str());
@@ -225,25 +249,27 @@ bool SendPendingEmail(AppCore& app, bool exiting, bool delete_mode) {
   return true;
 }
 
-std::string SendTemplateNow(AppCore& app, int template_number, int mode, bool show_result) {
+std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipient,
+                            bool show_result) {
   const std::string dir = app.Settings().LogDir.Text();
   const std::string path = JoinPath(dir, kTestFileName);
   bool found = false;
   std::string message;
   {
-    CExpansionScope scope(nullptr);
+    CExpansionScope scope(app, nullptr);
     message = ExpandTemplateText(app, template_number, found);
   }
   std::string error;
   if (dir.empty() || !SaveFileAtomically(path, message)) {
     error = "Can't create the temporary e-mail file.";
   } else {
-    const char* title = mode == kModeReturnAddress     ? "Send E-Mail to Return Address"
-                        : mode == kModeNotifyAddresses ? "Send E-Mail to Notify Addresses"
+    const char* title =
+        recipient == MailRecipient::kReturnAddress     ? "Send E-Mail to Return Address"
+        : recipient == MailRecipient::kNotifyAddresses ? "Send E-Mail to Notify Addresses"
                                                        : "Send E-Mail";
     app.BeginBusy(title, 1);
     if (app.Ui()) app.Ui()->SetStatusText("");
-    error = SendEmail(app, path, kTestFileName, mode, PublisherMailboxes(app));
+    error = SendEmailFile(app, path, kTestFileName, recipient);
     RemoveFile(path);
     app.EndBusy();
   }

@@ -1,6 +1,6 @@
 #include "notify/Reports.h"
 
-#include "app/AppCore.h"
+#include "run/Run.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "rules/PageText.h"
@@ -8,17 +8,17 @@
 namespace larkspire {
 namespace {
 
-void AppendTemplate(AppCore& app, int number, std::string& out) {
+void AppendTemplate(CRun& app, int number, std::string& out) {
   if (std::optional<std::string> text = LoadTemplate(number)) ExpandTemplate(app, *text, out);
 }
 
 }  // namespace
 
-std::string HtmlReportPath(const AppCore& app) {
+std::string HtmlReportPath(const CRun& app) {
   return JoinPath(app.Settings().ReportDir.Text(), kHtmlReportName);
 }
 
-void WriteReports(AppCore& app) {
+void WriteReports(CRun& app) {
   // Without a report directory there is nowhere sensible to write (the Windows program would
   // have written to the root of the drive).
   if (app.Settings().ReportDir.Text().empty()) return;
@@ -26,16 +26,16 @@ void WriteReports(AppCore& app) {
 
   std::string html;
   {
-    CExpansionScope no_entry(nullptr);
+    CExpansionScope no_entry(app, nullptr);
     AppendTemplate(app, kTemplateReportHeader, html);
   }
   std::optional<std::string> row = LoadTemplate(kTemplateReportRow);
   for (std::size_t i = 0; row && i < entries.Size(); ++i) {
-    CExpansionScope scope(&entries.At(i));
+    CExpansionScope scope(app, &entries.At(i));
     ExpandTemplate(app, *row, html);
   }
   {
-    CExpansionScope no_entry(nullptr);
+    CExpansionScope no_entry(app, nullptr);
     AppendTemplate(app, kTemplateReportFooter, html);
   }
   SaveFileAtomically(HtmlReportPath(app), html);

@@ -5,12 +5,12 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 
 inline constexpr const char* kHtmlReportName = "Larkspire.html";
 inline constexpr const char* kXmlReportName = "Larkspire.xml";
 
-void WriteReports(AppCore& app);
-std::string HtmlReportPath(const AppCore& app);
+void WriteReports(CRun& app);
+std::string HtmlReportPath(const CRun& app);
 
 }  // namespace larkspire

@@ -1,8 +1,10 @@
 #include "notify/Templates.h"
 
+#include "run/Run.h"
+
 #include <algorithm>
 
-#include "app/Resources.h"
+#include "platform/Resources.h"
 #include "notify/Variables.h"
 #include "rules/PageText.h"
 
@@ -11,8 +13,6 @@ namespace {
 
 constexpr const char* kTemplateResourceType = "TemplateFile";
 
-const CEntry* g_current_entry = nullptr;
-const CEntry* g_previous_entry = nullptr;
 
 // The text from begin up to end, or to the end of the text when end is npos.
 std::string_view Between(std::string_view text, std::size_t begin, std::size_t end) {
@@ -44,7 +44,7 @@ void AppendFilled(std::string_view selected, std::string_view current, std::stri
 }
 
 // A reference's text between its brackets, with markers, written to out.
-void ExpandReference(AppCore& app, std::string_view ref, std::string& out) {
+void ExpandReference(CRun& app, std::string_view ref, std::string& out) {
   const std::size_t npos = std::string_view::npos;
   const std::size_t equals = ref.find('=');
   const std::size_t question = ref.find('?', equals == npos ? 0 : equals + 1);
@@ -86,7 +86,7 @@ std::optional<std::string> LoadTemplate(int number) {
   return std::string(*data);
 }
 
-void ExpandTemplate(AppCore& app, std::string_view text, std::string& out) {
+void ExpandTemplate(CRun& app, std::string_view text, std::string& out) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t open = text.find('[', pos);
@@ -115,18 +115,11 @@ void ExpandTemplate(AppCore& app, std::string_view text, std::string& out) {
   if (pos < text.size()) out.append(text.substr(pos));
 }
 
-CExpansionScope::CExpansionScope(const CEntry* current, const CEntry* previous)
-    : saved_current_(g_current_entry), saved_previous_(g_previous_entry) {
-  g_current_entry = current;
-  g_previous_entry = previous;
+CExpansionScope::CExpansionScope(CRun& run, const CEntry* current, const CEntry* previous)
+    : run_(run), saved_current_(run.Slots().current), saved_previous_(run.Slots().previous) {
+  run.Slots() = {current, previous};
 }
 
-CExpansionScope::~CExpansionScope() {
-  g_current_entry = saved_current_;
-  g_previous_entry = saved_previous_;
-}
-
-const CEntry* CurrentEntry() { return g_current_entry; }
-const CEntry* PreviousEntry() { return g_previous_entry; }
+CExpansionScope::~CExpansionScope() { run_.Slots() = {saved_current_, saved_previous_}; }
 
 }  // namespace larkspire

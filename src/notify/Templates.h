@@ -8,7 +8,7 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 // Template numbers, as the resources are named.
@@ -33,26 +33,23 @@ std::optional<std::string> LoadTemplate(int number);
 
 // Appends the expansion of a template to out, byte for byte. References resolve through
 // LookupVariable, so the entry slots below decide what entry names mean.
-void ExpandTemplate(AppCore& app, std::string_view text, std::string& out);
+void ExpandTemplate(CRun& app, std::string_view text, std::string& out);
 
-// The two entry slots that variable lookup reads: the entry being reported on and, for the
-// "Old" names and [AllChanges], a copy of it as it was before. They belong to the
-// user-interface thread. A scope fills them for its lifetime and puts back what was there
+// Fills the run's two entry slots (the entry being reported on and, for the "Old" names and
+// [AllChanges], a copy of it as it was before) for its lifetime and puts back what was there
 // before, so a lookup that needs its own entry (a status page address, say) can open a scope
 // in the middle of an expansion without emptying the slots under it.
 class CExpansionScope {
  public:
-  explicit CExpansionScope(const CEntry* current, const CEntry* previous = nullptr);
+  CExpansionScope(CRun& run, const CEntry* current, const CEntry* previous = nullptr);
   ~CExpansionScope();
   CExpansionScope(const CExpansionScope&) = delete;
   CExpansionScope& operator=(const CExpansionScope&) = delete;
 
  private:
+  CRun& run_;
   const CEntry* saved_current_;
   const CEntry* saved_previous_;
 };
-
-const CEntry* CurrentEntry();
-const CEntry* PreviousEntry();
 
 }  // namespace larkspire

@@ -2,7 +2,8 @@
 
 #include <optional>
 
-#include "app/AppCore.h"
+#include "run/Run.h"
+#include "rules/Pattern.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
@@ -36,18 +37,18 @@ std::string Unresolved(std::string_view name) {
 
 std::string OrDash(std::string value) { return value.empty() ? std::string("-") : value; }
 
-std::string InstalledTime(AppCore& app, bool utc) {
+std::string InstalledTime(CRun& app, bool utc) {
   std::optional<int64_t> seconds = LastWriteTime(DirectoryOf(app.ProgramPath()));
   if (!seconds) return std::string();
   return FormatDateTime(static_cast<double>(*seconds) / 86400.0 + kUnixEpochAutomation, utc, false);
 }
 
-std::string RulesAddress(AppCore& app, const char* key, const char* fallback) {
+std::string RulesAddress(CRun& app, const char* key, const char* fallback) {
   std::string address = LookupRule(app, "location", key);
   return address.empty() ? std::string(fallback) : address;
 }
 
-std::string ReadLogFile(AppCore& app) {
+std::string ReadLogFile(CRun& app) {
   std::string text;
   const std::string path = app.Log().Path();
   if (!path.empty()) ReadWholeFile(path, text);
@@ -56,61 +57,61 @@ std::string ReadLogFile(AppCore& app) {
 
 struct ApplicationVariable {
   const char* name;
-  std::string (*value)(AppCore& app);
+  std::string (*value)(CRun& app);
 };
 
 // Looked up in this order; the first name that matches wins.
 const ApplicationVariable kApplicationVariables[] = {
-    {"NowLocal", [](AppCore&) { return FormatDateTime(NowUtcAutomation(), false, false); }},
-    {"NowUTC", [](AppCore&) { return FormatDateTime(NowUtcAutomation(), true, false); }},
-    {"Version", [](AppCore& app) { return app.VersionText(); }},
-    {"RulesVersion", [](AppCore& app) { return app.rules_version; }},
+    {"NowLocal", [](CRun&) { return FormatDateTime(NowUtcAutomation(), false, false); }},
+    {"NowUTC", [](CRun&) { return FormatDateTime(NowUtcAutomation(), true, false); }},
+    {"Version", [](CRun& app) { return app.VersionText(); }},
+    {"RulesVersion", [](CRun& app) { return app.Rules().version; }},
     {"ActivityAddress",
-     [](AppCore& app) { return RulesAddress(app, "activity", kDefaultActivityAddress); }},
-    {"MasterListCookie", [](AppCore& app) { return app.master_list_cookie; }},
-    {"MasterListIndex", [](AppCore& app) { return std::to_string(app.master_list_index); }},
-    {"ProblemDesc", [](AppCore& app) { return app.problem_desc; }},
+     [](CRun& app) { return RulesAddress(app, "activity", kDefaultActivityAddress); }},
+    {"MasterListCookie", [](CRun& app) { return app.MasterList().cookie; }},
+    {"MasterListIndex", [](CRun& app) { return std::to_string(app.MasterList().index); }},
+    {"ProblemDesc", [](CRun& app) { return app.Status().problem_desc; }},
     {"SupportAddress",
-     [](AppCore& app) { return RulesAddress(app, "support", kDefaultSupportAddress); }},
-    {"TCPIPFlow", [](AppCore& app) { return app.flow_text; }},
-    {"CountExec", [](AppCore& app) { return app.Settings().CountExec.Text(); }},
-    {"CountStatusChange", [](AppCore& app) { return app.Settings().CountStatusChange.Text(); }},
+     [](CRun& app) { return RulesAddress(app, "support", kDefaultSupportAddress); }},
+    {"TCPIPFlow", [](CRun& app) { return app.Transcript().text; }},
+    {"CountExec", [](CRun& app) { return app.Settings().CountExec.Text(); }},
+    {"CountStatusChange", [](CRun& app) { return app.Settings().CountStatusChange.Text(); }},
     {"CountUpdateSucceeded",
-     [](AppCore& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
-    {"CountUpdateFailed", [](AppCore& app) { return app.Settings().CountUpdateFailed.Text(); }},
-    {"CountEmailPost", [](AppCore& app) { return app.Settings().CountEmailPost.Text(); }},
+     [](CRun& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
+    {"CountUpdateFailed", [](CRun& app) { return app.Settings().CountUpdateFailed.Text(); }},
+    {"CountEmailPost", [](CRun& app) { return app.Settings().CountEmailPost.Text(); }},
     {"CountEmailBatchSucceeded",
-     [](AppCore& app) { return app.Settings().CountEmailBatchSucceeded.Text(); }},
+     [](CRun& app) { return app.Settings().CountEmailBatchSucceeded.Text(); }},
     {"CountEmailBatchFailed",
-     [](AppCore& app) { return app.Settings().CountEmailBatchFailed.Text(); }},
-    {"CountEntry", [](AppCore& app) { return std::to_string(app.Entries().Size()); }},
-    {"InstalledLocal", [](AppCore& app) { return InstalledTime(app, false); }},
-    {"InstalledUTC", [](AppCore& app) { return InstalledTime(app, true); }},
-    {"OS", [](AppCore&) { return OsDescription(); }},
-    {"GUID", [](AppCore& app) { return app.Settings().GUID.Text(); }},
-    {"Timeout", [](AppCore& app) { return app.Settings().Timeout.Text(); }},
-    {"ProxyServer", [](AppCore& app) { return app.Settings().ProxyServer.Text(); }},
-    {"OrgName", [](AppCore& app) { return app.Settings().OrgName.Text(); }},
-    {"SmtpServer", [](AppCore& app) { return app.Settings().SmtpServer.Text(); }},
-    {"ReturnAddress", [](AppCore& app) { return app.Settings().ReturnAddress.Text(); }},
-    {"NotifyAddresses", [](AppCore& app) { return app.Settings().NotifyAddress.Joined(); }},
-    {"AppDir", [](AppCore& app) { return app.Settings().Install.Text(); }},
-    {"LogDir", [](AppCore& app) { return app.Settings().LogDir.Text(); }},
-    {"LogFile", [](AppCore& app) { return ReadLogFile(app); }},
-    {"ReportDir", [](AppCore& app) { return app.Settings().ReportDir.Text(); }},
-    {"AppName", [](AppCore&) { return std::string(kAppName); }},
+     [](CRun& app) { return app.Settings().CountEmailBatchFailed.Text(); }},
+    {"CountEntry", [](CRun& app) { return std::to_string(app.Entries().Size()); }},
+    {"InstalledLocal", [](CRun& app) { return InstalledTime(app, false); }},
+    {"InstalledUTC", [](CRun& app) { return InstalledTime(app, true); }},
+    {"OS", [](CRun&) { return OsDescription(); }},
+    {"GUID", [](CRun& app) { return app.Settings().GUID.Text(); }},
+    {"Timeout", [](CRun& app) { return app.Settings().Timeout.Text(); }},
+    {"ProxyServer", [](CRun& app) { return app.Settings().ProxyServer.Text(); }},
+    {"OrgName", [](CRun& app) { return app.Settings().OrgName.Text(); }},
+    {"SmtpServer", [](CRun& app) { return app.Settings().SmtpServer.Text(); }},
+    {"ReturnAddress", [](CRun& app) { return app.Settings().ReturnAddress.Text(); }},
+    {"NotifyAddresses", [](CRun& app) { return app.Settings().NotifyAddress.Joined(); }},
+    {"AppDir", [](CRun& app) { return app.Settings().Install.Text(); }},
+    {"LogDir", [](CRun& app) { return app.Settings().LogDir.Text(); }},
+    {"LogFile", [](CRun& app) { return ReadLogFile(app); }},
+    {"ReportDir", [](CRun& app) { return app.Settings().ReportDir.Text(); }},
+    {"AppName", [](CRun&) { return std::string(kAppName); }},
     {"Courtesy",
-     [](AppCore&) {
+     [](CRun&) {
        return std::string("Courtesy of Harrowgate Patent Law Firm LLP, ") + kProductPageAddress +
               ".";
      }},
     {"CourtesyHtml",
-     [](AppCore&) {
+     [](CRun&) {
        return std::string("<p><i>Courtesy of Harrowgate Patent Law Firm LLP, <a href=\"") +
               kProductPageAddress + "\">" + kProductPageAddress + "</a>.</i></p>";
      }},
-    {"DataKind", [](AppCore&) { return std::string("Patent"); }},
-    {"DataSource", [](AppCore&) { return std::string("PAIR"); }},
+    {"DataKind", [](CRun&) { return std::string("Patent"); }},
+    {"DataSource", [](CRun&) { return std::string("PAIR"); }},
 };
 
 void AppendChange(const CEntry& current, const CEntry& previous, int id, std::string& out) {
@@ -123,15 +124,15 @@ void AppendChange(const CEntry& current, const CEntry& previous, int id, std::st
 
 }  // namespace
 
-std::string LookupVariable(AppCore& app, std::string_view name) {
+std::string LookupVariable(CRun& app, std::string_view name) {
   for (const ApplicationVariable& variable : kApplicationVariables) {
     if (EqualsIgnoreCase(name, variable.name)) return OrDash(variable.value(app));
   }
   if (EqualsIgnoreCase(name, "LastFetch")) return OrDash(LastFetch(app));
 
   std::string value;
-  const CEntry* current = CurrentEntry();
-  const CEntry* previous = PreviousEntry();
+  const CEntry* current = app.Slots().current;
+  const CEntry* previous = app.Slots().previous;
   if (current != nullptr) {
     if (current->GetTextByName(name, value)) return OrDash(std::move(value));
     if (previous == nullptr) return Unresolved(name);
@@ -152,16 +153,34 @@ std::string AllChanges(const CEntry& current, const CEntry& previous) {
   return out;
 }
 
-std::string LastFetch(const AppCore& app) {
+std::string LastFetch(const CRun& app) {
   std::string out;
-  for (std::size_t i = 0; i < app.last_fetch_urls.size(); ++i) {
+  for (std::size_t i = 0; i < app.LastFetch().urls.size(); ++i) {
     out += "***LastFetch(" + std::to_string(i + 1) + "): ";
-    out += app.last_fetch_urls[i];
+    out += app.LastFetch().urls[i];
     out += "\r\n";
-    if (i < app.last_fetch_pages.size()) out += app.last_fetch_pages[i];
+    if (i < app.LastFetch().pages.size()) out += app.LastFetch().pages[i];
     out += "\r\n";
   }
   return out;
+}
+
+CRules RulesOf(CRun& app) {
+  return {app.Rules().text, [&app](std::string_view name) { return LookupVariable(app, name); }};
+}
+
+std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key) {
+  return LookupRule(RulesOf(app), section, key);
+}
+
+std::string ExtractField(CRun& app, std::string_view page, std::string_view section,
+                         std::string_view key, bool raw) {
+  return ExtractField(RulesOf(app), page, section, key, raw);
+}
+
+void LoadRules(CRun& app) {
+  app.Rules().text = ChooseRulesText(app.Settings().LogDir.Text());
+  app.Rules().version = ValueAfterMarker(app.Rules().text, kVersionMarker);
 }
 
 }  // namespace larkspire

@@ -3,12 +3,15 @@
 // previous entry's through the "Old" suffix.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "rules/RulesFile.h"
+
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 // Publisher addresses used when the rules file names none.
@@ -19,13 +22,22 @@ inline constexpr const char* kProductPageAddress = "http://www.larkspire.example
 // Never fails: a name nothing knows comes back as "[" + name + "]"; a known name whose value is
 // empty gives "-". Names compare ignoring case. Entry names resolve through the slots of
 // CExpansionScope.
-std::string LookupVariable(AppCore& app, std::string_view name);
+std::string LookupVariable(CRun& app, std::string_view name);
 
 // For each compared field whose text differs, "<caption> (now): <current>" CR LF
 // "<caption> (was): <previous>"; fields separated by an empty line. Empty when nothing differs.
 std::string AllChanges(const CEntry& current, const CEntry& previous);
 
 // "***LastFetch(n): " address CR LF page CR LF for each page of the most recent entry fetch.
-std::string LastFetch(const AppCore& app);
+std::string LastFetch(const CRun& app);
+
+// The rules in use, with their references resolved through this run's variables (and so through
+// the entry slots of the current expansion scope).
+CRules RulesOf(CRun& app);
+std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key);
+std::string ExtractField(CRun& app, std::string_view page, std::string_view section,
+                         std::string_view key, bool raw = false);
+// Puts the newer of the built-in rules and the downloaded copy in use.
+void LoadRules(CRun& app);
 
 }  // namespace larkspire

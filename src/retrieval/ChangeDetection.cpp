@@ -1,14 +1,14 @@
 #include "retrieval/ChangeDetection.h"
 
-#include "app/AppCore.h"
-#include "app/EntryCommands.h"
+#include "run/Run.h"
+#include "notify/EntryCommands.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "rules/Dates.h"
 
 namespace larkspire {
 
-bool CheckRevertedFields(AppCore& app, const CEntry& fresh, const CEntry& stored) {
+bool CheckRevertedFields(CRun& app, const CEntry& fresh, const CEntry& stored) {
   int reverted = 0;
   std::string changes;
   for (int id : kCompareList) {
@@ -20,7 +20,7 @@ bool CheckRevertedFields(AppCore& app, const CEntry& fresh, const CEntry& stored
       changes += " (was): " + was;
     }
   }
-  if (reverted < 3 || !app.warn_reverted) return true;
+  if (reverted < 3 || !app.Status().warn_reverted) return true;
   MsgAnswer answer = app.MessageBox(
       "Three or more fields for " + stored.Identifier() +
           " reverted to nothing. This may be an indication of problem extracting data from the "
@@ -28,17 +28,17 @@ bool CheckRevertedFields(AppCore& app, const CEntry& fresh, const CEntry& stored
           "warn me if it happens again\nCANCEL - cancel the updates\n" +
           changes,
       MsgButtons::kYesNoCancel, MsgAnswer::kYes, "", MsgAnswer::kNo);
-  if (answer == MsgAnswer::kYes) app.warn_reverted = false;
+  if (answer == MsgAnswer::kYes) app.Status().warn_reverted = false;
   return answer != MsgAnswer::kCancel;
 }
 
-std::string ApplyUpdate(AppCore& app, std::size_t row, CEntry fresh, const CEntry& stored) {
+std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& stored) {
   std::string queue_error;
   if (!fresh.SameStatus(stored) && stored.last_change != 0) {
     fresh.last_change = TodayDayNumber();
     app.Settings().CountStatusChange.Increment();
     {
-      CExpansionScope scope(nullptr, &stored);
+      CExpansionScope scope(app, nullptr, &stored);
       queue_error = PostEmail(app, fresh, kTemplateStatusChange, "s");
     }
     if (!queue_error.empty()) {
@@ -46,11 +46,11 @@ std::string ApplyUpdate(AppCore& app, std::size_t row, CEntry fresh, const CEntr
       // finds the change again and mails it instead of hiding it for good.
       CEntry kept = stored;
       kept.last_update = 0;
-      ReplaceEntry(app, row, kept, 0);
+      ReplaceEntry(app, row, kept, ReplaceNotice::kNone);
       return queue_error;
     }
   }
-  return ReplaceEntry(app, row, std::move(fresh), kReplaceNotifyReference);
+  return ReplaceEntry(app, row, std::move(fresh), ReplaceNotice::kReferenceChange);
 }
 
 }  // namespace larkspire

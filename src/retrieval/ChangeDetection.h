@@ -7,15 +7,15 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 // Asks (at most while the warn-reverted flag is set) when three or more compared fields that
 // held text came back empty; false when the user cancels the run.
-bool CheckRevertedFields(AppCore& app, const CEntry& fresh, const CEntry& stored);
+bool CheckRevertedFields(CRun& app, const CEntry& fresh, const CEntry& stored);
 
 // Stores the fresh record in its row; a status change of an entry seen before queues the
 // "status update" notification. Returns the error text ("" on success).
-std::string ApplyUpdate(AppCore& app, std::size_t row, CEntry fresh, const CEntry& stored);
+std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& stored);
 
 }  // namespace larkspire

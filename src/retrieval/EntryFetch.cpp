@@ -1,4 +1,5 @@
 #include "retrieval/EntryFetch.h"
+#include "notify/Variables.h"
 
 #include <array>
 #include <cstddef>
@@ -39,7 +40,7 @@ void SetLastHistory(CEntry& entry, std::string value) {
 
 // A foreign-priority or continuity page is complete when it says there is nothing (has_data
 // stays false) or when it carries the heading its fields are read under (has_data set).
-bool IsCompleteOptionalPage(AppCore& app, const std::string& page, const char* section,
+bool IsCompleteOptionalPage(CRun& app, const std::string& page, const char* section,
                             bool& has_data) {
   has_data = false;
   if (PageContains(page, LookupRule(app, section, "none"))) return true;
@@ -54,7 +55,7 @@ bool PageContains(std::string_view page, std::string_view text) {
   return text.empty() || FindText(page, text).has_value();
 }
 
-std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls) {
+std::string EntryPageUrls(CRun& app, const CEntry& entry, std::vector<std::string>& urls) {
   urls.assign(1, StatusPageUrl(app, entry));
   if (!entry.Text(kAppNum).empty()) {
     urls.push_back(LookupRule(app, kFetch2, "page"));
@@ -63,7 +64,7 @@ std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::st
   return "";
 }
 
-std::string ValidatePage(AppCore& app, const std::string& page, bool skip_search_method) {
+std::string ValidatePage(CRun& app, const std::string& page, bool skip_search_method) {
   if (PageContains(page, LookupRule(app, kValidate, "error1"))) {
     // The proxy names its failure in bold; that text says more than the rules' explanation.
     if (const auto open = FindText(page, "<b>")) {
@@ -87,7 +88,7 @@ std::string ValidatePage(AppCore& app, const std::string& page, bool skip_search
   }
 }
 
-std::string ParseEntryPages(AppCore& app, CEntry& entry, const std::vector<std::string>& /*urls*/,
+std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& /*urls*/,
                             const std::vector<std::string>& raw_pages,
                             const std::vector<std::string>& normalized_pages) {
   const std::string& page1 = PageAt(normalized_pages, 0);

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "rules/StatusUrl.h"
+#include "retrieval/StatusUrl.h"
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 inline constexpr const char* kNoDataMessage = "No data in the patent office webpage.";
@@ -26,12 +26,12 @@ inline constexpr const char* kIncompletePageMessage =
 bool PageContains(std::string_view page, std::string_view text);
 // The status page, and with an application number also the foreign-priority and continuity
 // pages. Always returns "".
-std::string EntryPageUrls(AppCore& app, const CEntry& entry, std::vector<std::string>& urls);
+std::string EntryPageUrls(CRun& app, const CEntry& entry, std::vector<std::string>& urls);
 // "" or the explanation of the rules' validate section for a failure page; explanations that
 // begin with "!" stop a whole update run.
-std::string ValidatePage(AppCore& app, const std::string& page, bool skip_search_method);
+std::string ValidatePage(CRun& app, const std::string& page, bool skip_search_method);
 // Fills the working entry from the pages (raw as fetched, and normalised); "" on success.
-std::string ParseEntryPages(AppCore& app, CEntry& entry, const std::vector<std::string>& urls,
+std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& urls,
                             const std::vector<std::string>& raw_pages,
                             const std::vector<std::string>& normalized_pages);
 

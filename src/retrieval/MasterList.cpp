@@ -1,12 +1,14 @@
 #include "retrieval/MasterList.h"
+#include "notify/Variables.h"
 
 #include <cstdint>
 
-#include "app/AppCore.h"
+#include "run/Run.h"
 #include "entries/Entry.h"
 #include "entries/LeadingNumber.h"
 #include "net/TextChecks.h"
 #include "retrieval/EntryFetch.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/Pattern.h"
@@ -20,12 +22,12 @@ constexpr char kCellSeparator = '`';
 
 }  // namespace
 
-std::string MasterListUrl(AppCore& app, int page_index) {
+std::string MasterListUrl(CRun& app, int page_index) {
   const char* key = page_index == -1 ? "cookiepage" : page_index == 0 ? "page[0]" : "page[n]";
   return LookupRule(app, kMasterList, key);
 }
 
-std::string ReadCustomerNumbers(AppCore& app, const std::string& page,
+std::string ReadCustomerNumbers(CRun& app, const std::string& page,
                                 std::vector<std::string>& numbers) {
   // The search page always asks to choose a search method; that is not a failure here.
   std::string error = ValidatePage(app, page, true);
@@ -43,7 +45,7 @@ std::string ReadCustomerNumbers(AppCore& app, const std::string& page,
   return "";
 }
 
-std::string ReadMasterListCount(AppCore& app, const std::string& page,
+std::string ReadMasterListCount(CRun& app, const std::string& page,
                                 const std::string& customer_number, int& count) {
   std::string error = ValidatePage(app, page, false);
   if (!error.empty()) return error;
@@ -60,7 +62,7 @@ std::string ReadMasterListCount(AppCore& app, const std::string& page,
   return "";
 }
 
-std::string ReadMasterListTable(AppCore& app, const std::string& page,
+std::string ReadMasterListTable(CRun& app, const std::string& page,
                                 const AddEntryFunction& add_entry) {
   std::string error = ValidatePage(app, page, false);
   if (!error.empty()) return error;

@@ -8,20 +8,20 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 // -1 the customer-number page, 0 the first result page, any other value a later result set.
-// MasterListCookie and MasterListIndex must be set on the AppCore before the lookup.
-std::string MasterListUrl(AppCore& app, int page_index);
-std::string ReadCustomerNumbers(AppCore& app, const std::string& page,
+// MasterListCookie and MasterListIndex must be set on the CRun before the lookup.
+std::string MasterListUrl(CRun& app, int page_index);
+std::string ReadCustomerNumbers(CRun& app, const std::string& page,
                                 std::vector<std::string>& numbers);
-std::string ReadMasterListCount(AppCore& app, const std::string& page,
+std::string ReadMasterListCount(CRun& app, const std::string& page,
                                 const std::string& customer_number, int& count);
 // Each row that names a valid application number is handed to add_entry (with the add flags
 // the caller chose); a non-empty error text from it stops the page.
 using AddEntryFunction = std::function<std::string(CEntry entry)>;
-std::string ReadMasterListTable(AppCore& app, const std::string& page,
+std::string ReadMasterListTable(CRun& app, const std::string& page,
                                 const AddEntryFunction& add_entry);
 
 }  // namespace larkspire

@@ -1,15 +1,16 @@
 #include "retrieval/MasterListCommand.h"
+#include "notify/Variables.h"
 
 #include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "app/AppCore.h"
-#include "app/EntryCommands.h"
+#include "run/Run.h"
+#include "notify/EntryCommands.h"
 #include "entries/Entry.h"
 #include "entries/EntryList.h"
 #include "entries/TextOrder.h"
-#include "net/HttpGet.h"
+#include "retrieval/Fetch.h"
 #include "retrieval/MasterList.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
@@ -58,25 +59,25 @@ class CListedNumbers {
   std::unordered_set<std::string> patents_;
 };
 
-void ShowProgress(AppCore& app, const std::string& text) {
+void ShowProgress(CRun& app, const std::string& text) {
   if (app.Ui()) app.Ui()->SetStatusText(text);
   app.Log().Write("%s...\n", text.c_str());
 }
 
-void SetProgress(AppCore& app, std::size_t position) {
+void SetProgress(CRun& app, std::size_t position) {
   if (app.Ui()) app.Ui()->SetProgress(static_cast<int>(position));
 }
 
 // Fetches one master-list page (customer numbers set on the app beforehand) and normalises it.
-std::string FetchPage(AppCore& app, int page_index, std::string& page) {
+std::string FetchPage(CRun& app, int page_index, std::string& page) {
   std::string raw;
-  std::string error = HttpGet(app, MasterListUrl(app, page_index), false, false, raw);
+  std::string error = FetchPage(app, MasterListUrl(app, page_index), false, false, raw);
   if (error.empty()) page = NormalizePage(raw);
   return error;
 }
 
 // The cookie phase: the customer numbers and, for each, how many result sets it has.
-std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
+std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
                              std::vector<ResultPage>& pages) {
   app.BeginBusy("Update Master List", 100);
   app.Log().Write("Update Master List...\n");
@@ -89,8 +90,8 @@ std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
     const std::string& number = numbers[k];
     ShowProgress(app, "Counting " + number + " (" + std::to_string(k + 1) + " of " +
                           std::to_string(numbers.size()) + ")");
-    app.master_list_cookie = number;
-    app.master_list_index = 0;
+    app.MasterList().cookie = number;
+    app.MasterList().index = 0;
     int count = 0;
     error = FetchPage(app, 0, page);
     if (error.empty()) error = ReadMasterListCount(app, page, number, count);
@@ -104,24 +105,25 @@ std::string CountResultPages(AppCore& app, std::vector<std::string>& numbers,
 }
 
 // The page phase: each result set's table, its rows added as entries.
-std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
+std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
                             const std::vector<ResultPage>& pages, bool notify_new, bool& closed) {
   app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
   SetProgress(app, cookie_steps);
   // Duplicates are skipped quietly through the listed numbers; the view is refreshed once per
   // result page, not once per row.
-  const int add_flags = kAddNoRefresh | (notify_new ? kAddNotify : 0);
+  const AddFlags add_flags =
+      AddFlags::kNoRefresh | (notify_new ? AddFlags::kNotify : AddFlags::kNone);
   CListedNumbers listed(app.Entries());
   std::string error;
   for (std::size_t p = 0; p < pages.size(); ++p) {
     if (app.AbortReason() == kAbortClosing) {
-      ++app.failure_count;
+      ++app.Status().failure_count;
       closed = true;
       break;
     }
     // Both variables name this page: every result page has its own customer number.
-    app.master_list_cookie = pages[p].customer_number;
-    app.master_list_index = pages[p].index;
+    app.MasterList().cookie = pages[p].customer_number;
+    app.MasterList().index = pages[p].index;
     ShowProgress(app, "Reading " + pages[p].customer_number + " (" +
                           std::to_string(pages[p].index) + " of " + std::to_string(pages[p].count) +
                           ")");
@@ -146,14 +148,14 @@ std::string ReadResultPages(AppCore& app, std::size_t cookie_steps,
 
 }  // namespace
 
-bool RunMasterListStep(AppCore& app) {
+bool RunMasterListStep(CRun& app) {
   UpdateRules(app);
   const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
   if (cookie_page.empty()) return true;
 
   const std::size_t before = app.Entries().Size();
   const bool was_empty = before == 0;
-  if (!app.auto_run && !was_empty) {
+  if (!app.Status().auto_run && !was_empty) {
     MsgAnswer answer = app.MessageBox(
         "Do you want to update the master list before updating the status of all the entries?",
         MsgButtons::kYesNoCancel, MsgAnswer::kYes, "", MsgAnswer::kYes);
@@ -175,20 +177,20 @@ bool RunMasterListStep(AppCore& app) {
   if (error.empty() && !closed) {
     error = ReadResultPages(app, numbers.size(), pages, !was_empty, closed);
     if (error.empty() && !closed) {
-      app.last_master_list_day = TodayDayNumber();
+      app.MasterList().last_day = TodayDayNumber();
       app.Log().Write("Update Master List Succeeded\n");
     }
   }
   if (!error.empty()) {
-    ++app.failure_count;
-    app.run_had_failures = true;
+    ++app.Status().failure_count;
+    app.Status().had_failures = true;
     app.ShowError("Update Master List Failed", error);
   }
   SaveEntries(app);
 
   const std::size_t added = app.Entries().Size() - before;
   const bool succeeded = error.empty() && !closed;
-  if ((succeeded && app.auto_run) || added == 0 || was_empty) return true;
+  if ((succeeded && app.Status().auto_run) || added == 0 || was_empty) return true;
   std::string question = succeeded ? "The master list was successfully processed."
                                    : "The master list was not completely processed.";
   question += "\n\n" + std::to_string(added) + " reference(s) added." +

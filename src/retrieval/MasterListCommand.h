@@ -4,9 +4,9 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 
 // Returns whether the status update should go on.
-bool RunMasterListStep(AppCore& app);
+bool RunMasterListStep(CRun& app);
 
 }  // namespace larkspire

@@ -1,20 +1,20 @@
 #include "retrieval/PublisherFetch.h"
 
-#include "app/AppCore.h"
-#include "net/HttpGet.h"
+#include "run/Run.h"
+#include "retrieval/Fetch.h"
 
 namespace larkspire {
 
-std::string FetchFromPublisher(AppCore& app, const std::string& url, bool size_only,
+std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only,
                                std::string& body) {
   const bool can_retry = !app.Settings().ProxyServer.Text().empty();
-  const bool direct_first = app.publisher_direct;
-  std::string error = HttpGet(app, url, direct_first, size_only, body);
+  const bool direct_first = app.Rules().publisher_direct;
+  std::string error = FetchPage(app, url, direct_first, size_only, body);
   if (error.empty() || !can_retry) return error;
   if (app.Ui()) app.Ui()->SetProgress(1);
-  std::string retry_error = HttpGet(app, url, !direct_first, size_only, body);
+  std::string retry_error = FetchPage(app, url, !direct_first, size_only, body);
   if (retry_error.empty()) {
-    app.publisher_direct = !direct_first;
+    app.Rules().publisher_direct = !direct_first;
     return retry_error;
   }
   // Both ways failed: report what came through the proxy. An office that must use the proxy

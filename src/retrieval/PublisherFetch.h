@@ -6,9 +6,9 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 
-std::string FetchFromPublisher(AppCore& app, const std::string& url, bool size_only,
+std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only,
                                std::string& body);
 // "from " and the host of an http:// address, for the busy display.
 std::string PublisherCaption(const std::string& url);

@@ -4,9 +4,9 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 
-void UpdateRules(AppCore& app);
-void SaveRules(AppCore& app);
+void UpdateRules(CRun& app);
+void SaveRules(CRun& app);
 
 }  // namespace larkspire

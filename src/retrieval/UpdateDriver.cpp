@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/AppCore.h"
-#include "app/EntryCommands.h"
-#include "net/HttpGet.h"
+#include "run/Run.h"
+#include "notify/EntryCommands.h"
+#include "retrieval/Fetch.h"
 #include "notify/Templates.h"
 #include "retrieval/ChangeDetection.h"
 #include "retrieval/EntryFetch.h"
@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kCanceledMessage = "Operation canceled.";
 
-void Redraw(AppCore& app, std::size_t row) {
+void Redraw(CRun& app, std::size_t row) {
   if (app.Ui()) app.Ui()->RedrawRow(static_cast<int>(row));
 }
 
@@ -29,7 +29,7 @@ bool Considered(const CEntryList& list, std::size_t row, bool selected_only) {
 
 // The count pass; asks to redo the update when nothing is due. Returns the number of due
 // entries, 0 when there is nothing to do.
-int CountDueEntries(AppCore& app, bool selected_only) {
+int CountDueEntries(CRun& app, bool selected_only) {
   CEntryList& list = app.Entries();
   for (;;) {
     int considered = 0;
@@ -42,7 +42,7 @@ int CountDueEntries(AppCore& app, bool selected_only) {
       if (!list.At(row).IsUpToDate()) ++due;
     }
     if (due > 0) return due;
-    if (app.auto_run || considered == 0) return 0;
+    if (app.Status().auto_run || considered == 0) return 0;
     std::string question = std::string("All ") + (selected_only ? "the selected" : "of the") +
                            " entries are already up-to-date.\n\nDo you want redo the update?";
     if (app.MessageBox(question, MsgButtons::kYesNo, MsgAnswer::kNo, "", MsgAnswer::kNo) !=
@@ -59,32 +59,32 @@ int CountDueEntries(AppCore& app, bool selected_only) {
 }
 
 // Fetches the entry's pages and reads them into a copy; "" or the error text.
-std::string FetchAndParse(AppCore& app, const CEntry& stored, CEntry& fresh) {
+std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
   {
-    CExpansionScope scope(&stored);
+    CExpansionScope scope(app, &stored);
     EntryPageUrls(app, stored, urls);
   }
-  std::string error = HttpGet(app, urls, 0, 0, pages);
+  std::string error = FetchPages(app, urls, 0, 0, pages);
   std::vector<std::string> normalized;
   if (error.empty()) {
     normalized.reserve(pages.size());
     for (const std::string& page : pages) normalized.push_back(NormalizePage(page));
-    app.last_fetch_urls = urls;
-    app.last_fetch_pages = normalized;
+    app.LastFetch().urls = urls;
+    app.LastFetch().pages = normalized;
   }
   if (app.AbortReason() == kAbortClosing) return kCanceledMessage;
   if (!error.empty()) return error;
   fresh = stored;
-  CExpansionScope scope(&stored);
+  CExpansionScope scope(app, &stored);
   return ParseEntryPages(app, fresh, urls, pages, normalized);
 }
 
 std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
 
 // Returns false when the whole run must stop.
-bool UpdateOneEntry(AppCore& app, std::size_t row) {
+bool UpdateOneEntry(CRun& app, std::size_t row) {
   CEntryList& list = app.Entries();
   if (app.AbortReason() == kAbortClosing) return false;
   if (list.At(row).IsUpToDate()) return true;
@@ -101,14 +101,14 @@ bool UpdateOneEntry(AppCore& app, std::size_t row) {
     error = FetchAndParse(app, stored, fresh);
     list.SetUpdating(row, false);
     if (app.AbortReason() == kAbortClosing) {
-      ++app.failure_count;
+      ++app.Status().failure_count;
       Redraw(app, row);
       return false;
     }
     if (!error.empty() && error[0] == '!') {
       Redraw(app, row);
-      ++app.failure_count;
-      app.run_had_failures = true;
+      ++app.Status().failure_count;
+      app.Status().had_failures = true;
       app.ShowError("Webpage Read(s) Failed", error);
       return false;
     }
@@ -128,8 +128,8 @@ bool UpdateOneEntry(AppCore& app, std::size_t row) {
   } else {
     app.Log().Write("Update error '%s'\n", error.c_str());
     app.Settings().CountUpdateFailed.Increment();
-    ++app.failure_count;
-    app.run_had_failures = true;
+    ++app.Status().failure_count;
+    app.Status().had_failures = true;
   }
   list.At(row).Text(kError) = error;
   Redraw(app, row);
@@ -138,7 +138,7 @@ bool UpdateOneEntry(AppCore& app, std::size_t row) {
 
 }  // namespace
 
-void UpdateStatus(AppCore& app, bool selected_only) {
+void UpdateStatus(CRun& app, bool selected_only) {
   if (app.Busy()) return;
   if (!selected_only && !RunMasterListStep(app)) return;
   // A close asked for during the import ends the command; the window closes after it.
@@ -151,7 +151,7 @@ void UpdateStatus(AppCore& app, bool selected_only) {
     return;
   }
   app.BeginBusy(selected_only ? "Update Status (Selected)" : "Update Status (All)", due);
-  app.warn_reverted = true;
+  app.Status().warn_reverted = true;
   CEntryList& list = app.Entries();
   int done = 0;
   for (std::size_t row = 0; row < list.Size(); ++row) {
@@ -159,12 +159,12 @@ void UpdateStatus(AppCore& app, bool selected_only) {
     if (!UpdateOneEntry(app, row)) break;
     ++done;
     if (app.Ui()) app.Ui()->SetProgress(done);
-    if (done > 5) app.warn_reverted = false;
+    if (done > 5) app.Status().warn_reverted = false;
   }
   // Saved after every run, so a crash or a kill later loses nothing the run learnt.
   SaveEntries(app);
-  if (!(app.auto_run && app.failure_count == 0)) {
-    const bool failed = app.failure_count != 0;
+  if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
+    const bool failed = app.Status().failure_count != 0;
     const char* summary =
         selected_only ? (failed ? "Some selected entries were not updated."
                                 : "All selected entries have been successfully updated.")

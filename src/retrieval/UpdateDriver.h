@@ -4,8 +4,8 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 
-void UpdateStatus(AppCore& app, bool selected_only);
+void UpdateStatus(CRun& app, bool selected_only);
 
 }  // namespace larkspire

@@ -9,7 +9,6 @@
 
 namespace larkspire {
 
-class CEntry;
 
 inline constexpr const char* kUnknownDate = "????-??-??";
 inline constexpr int32_t kUnknownDayNumber = 268435456;
@@ -38,11 +37,4 @@ std::string FormatDateTime(double automation_date, bool keep_as_is, bool date_on
 std::string FormatDayNumber(int32_t day_number);
 
 bool MatchMask(std::string_view text, std::string_view mask);
-extern const char* const kInvalidIdentifierMessage;
-// Sets exactly one of AppNum, PatNum, PubNum to the canonical form of the text; returns the
-// error message on failure (and leaves the entry alone), nothing on success.
-std::optional<std::string> SetIdentifier(CEntry& entry, std::string_view text);
-// PatNum, else AppNum, else PubNum, reduced to characters safe in a file name.
-std::string FileSafeIdentifier(const CEntry& entry);
-
 }  // namespace larkspire

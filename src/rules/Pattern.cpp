@@ -165,15 +165,15 @@ std::string ExtractValue(std::string_view page, std::string_view pattern) {
   return value;
 }
 
-std::string ExtractField(AppCore& app, std::string_view page, std::string_view section,
+std::string ExtractField(const CRules& rules, std::string_view page, std::string_view section,
                          std::string_view key, bool raw) {
-  std::string value = ExtractValue(page, LookupRule(app, section, key));
+  std::string value = ExtractValue(page, LookupRule(rules, section, key));
   if (!raw) value = TrimDash(CollapseSpace(PlainText(value)));
   if (value == kUnknownDate) value.clear();
 
   std::string none_key = "none";
   none_key += key;
-  std::string rule = LookupRule(app, section, none_key);
+  std::string rule = LookupRule(rules, section, none_key);
   const std::size_t separator = rule.find("==");
   const std::string_view match = std::string_view(rule).substr(0, separator);
   if (value == match) {

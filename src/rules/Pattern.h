@@ -11,7 +11,7 @@
 
 namespace larkspire {
 
-class AppCore;
+struct CRules;
 
 enum class MatchDirection { kForward, kBackward };
 
@@ -39,7 +39,7 @@ std::string ExtractValue(std::string_view page, std::string_view pattern);
 
 // ExtractValue with the pattern of section/key, the value cleaned to display text (unless
 // raw), an unknown date emptied, and the section's "none" + key rule applied.
-std::string ExtractField(AppCore& app, std::string_view page, std::string_view section,
+std::string ExtractField(const CRules& rules, std::string_view page, std::string_view section,
                          std::string_view key, bool raw = false);
 
 }  // namespace larkspire

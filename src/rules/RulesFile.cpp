@@ -1,13 +1,15 @@
 #include "rules/RulesFile.h"
 
-#include "app/AppCore.h"
-#include "notify/Templates.h"
-#include "notify/Variables.h"
 #include "platform/Files.h"
+#include "platform/Resources.h"
 #include "rules/PageText.h"
 
 namespace larkspire {
 namespace {
+
+// The built-in rules file is template resource 11.
+constexpr const char* kBuiltInRulesType = "TemplateFile";
+constexpr int kBuiltInRulesNumber = 11;
 
 constexpr std::size_t kReadBlockSize = 4096;
 
@@ -42,7 +44,7 @@ std::string_view SectionBody(std::string_view rules, std::size_t start, std::siz
 
 // "[Name#find=replace#...]" references replaced by variable values; the pattern escapes
 // "[[]" and "[]]" are left for the matcher. Inserted values are never rescanned.
-std::string SubstituteVariables(AppCore& app, std::string value) {
+std::string SubstituteVariables(const VariableLookup& lookup, std::string value) {
   std::size_t pos = 0;
   while (true) {
     const std::size_t open = value.find('[', pos);
@@ -63,7 +65,7 @@ std::string SubstituteVariables(AppCore& app, std::string value) {
         name.erase(hash);
       }
     }
-    std::string replacement = LookupVariable(app, name);
+    std::string replacement = lookup(name);
     while (!pieces.empty()) {
       std::string piece = SplitHead(pieces, "#");
       const std::size_t equals = piece.find('=');
@@ -79,25 +81,23 @@ std::string SubstituteVariables(AppCore& app, std::string value) {
 
 }  // namespace
 
-std::string RulesFilePath(const AppCore& app) {
-  const std::string& log_dir = app.Settings().LogDir.Text();
+std::string RulesFilePath(const std::string& log_dir) {
   if (log_dir.empty()) return std::string();
-  return JoinPath(JoinPath(log_dir, kAppName), "rules.txt");
+  return JoinPath(JoinPath(log_dir, "Larkspire"), "rules.txt");
 }
 
 bool IsAcceptableRulesText(std::string_view text) {
   return text.starts_with(kVersionMarker) && text.find(kEndOfRulesLine) != std::string_view::npos;
 }
 
-void LoadRules(AppCore& app) {
-  std::string rules = LoadTemplate(kTemplateRules).value_or(std::string());
-  std::string file = ReadRulesFile(RulesFilePath(app));
+std::string ChooseRulesText(const std::string& log_dir) {
+  std::string rules(FindResource(kBuiltInRulesType, kBuiltInRulesNumber).value_or(""));
+  std::string file = ReadRulesFile(RulesFilePath(log_dir));
   if (IsAcceptableRulesText(file) &&
       ValueAfterMarker(rules, kVersionMarker) < ValueAfterMarker(file, kVersionMarker)) {
     rules = std::move(file);
   }
-  app.rules_version = ValueAfterMarker(rules, kVersionMarker);
-  app.rules_text = std::move(rules);
+  return rules;
 }
 
 std::string ValueAfterMarker(std::string_view text, std::string_view marker) {
@@ -111,9 +111,9 @@ std::string ValueAfterMarker(std::string_view text, std::string_view marker) {
   return TrimDash(text.substr(start, end - start));
 }
 
-std::string LookupRule(AppCore& app, std::string_view section,
+std::string LookupRule(const CRules& in_use, std::string_view section,
                        std::optional<std::string_view> key) {
-  const std::string_view rules = app.rules_text;
+  const std::string_view rules = in_use.text;
   std::string header = "\r\n";
   header += section;
   header += ':';
@@ -140,7 +140,7 @@ std::string LookupRule(AppCore& app, std::string_view section,
 
   value = ReplaceAll(value, "\\r\\n", "\r\n");
   value = ReplaceAll(value, "\\\\", "\\");
-  return SubstituteVariables(app, std::move(value));
+  return SubstituteVariables(in_use.variables, std::move(value));
 }
 
 }  // namespace larkspire

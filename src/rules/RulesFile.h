@@ -3,35 +3,45 @@
 // " key: value" lines. One copy is built in; a newer downloaded copy may replace it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace larkspire {
 
-class AppCore;
+// Resolves a "[Name]" reference in a rules-file value; the layers above supply it, so the
+// rules know nothing of settings or entries.
+using VariableLookup = std::function<std::string(std::string_view name)>;
+
+// A rules text and how its references resolve.
+struct CRules {
+  std::string_view text;
+  VariableLookup variables;
+};
 
 inline constexpr std::string_view kVersionMarker = "version: ";
 inline constexpr std::string_view kEndOfRulesLine = "\r\nend-of-rules\r\n";
 
-// Where a downloaded copy is kept: LogDir/Larkspire/rules.txt.
-std::string RulesFilePath(const AppCore& app);
+// Where a downloaded copy is kept: LogDir/Larkspire/rules.txt; "" without a logging directory.
+std::string RulesFilePath(const std::string& log_dir);
 
 // Whether a text may be used as a rules file at all: it begins with the version line and holds
 // the end-of-rules line, so a copy cut short in transfer or on disk is never taken.
 bool IsAcceptableRulesText(std::string_view text);
 
-// Chooses between the built-in rules and a downloaded copy (the newer wins; a copy that is not
-// acceptable is ignored) and sets the application's rules text and version.
-void LoadRules(AppCore& app);
+// The built-in rules or the downloaded copy in the logging directory, whichever is newer; a copy
+// that is not acceptable is ignored.
+std::string ChooseRulesText(const std::string& log_dir);
 
 // The rest of the line after the first occurrence of marker (exact, else ignoring case),
 // trimmed; "" when the marker is missing or its line has no line end.
 std::string ValueAfterMarker(std::string_view text, std::string_view marker);
 
 // The value of key in section with escapes undone and variable references substituted (so the
-// result depends on the entry in the expansion slots). Without a key, the section header
+// result depends on what the lookup resolves them to). Without a key, the section header
 // line's own text, untouched. "" when the section or key is missing.
-std::string LookupRule(AppCore& app, std::string_view section, std::optional<std::string_view> key);
+std::string LookupRule(const CRules& rules, std::string_view section,
+                       std::optional<std::string_view> key);
 
 }  // namespace larkspire

@@ -33,7 +33,7 @@ CAboutBox::CAboutBox(AppCore& app, QWidget* parent) : QDialog(parent) {
   program_version->setObjectName("programVersion");
   versions->addWidget(program_version, 1, 1);
   versions->addWidget(new QLabel(tr("Rules File:"), this), 2, 0);
-  auto* rules_version = new QLabel(ToQt(app.rules_version), this);
+  auto* rules_version = new QLabel(ToQt(app.Rules().version), this);
   rules_version->setObjectName("rulesVersion");
   versions->addWidget(rules_version, 2, 1);
   versions->setColumnStretch(1, 1);

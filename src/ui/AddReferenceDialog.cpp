@@ -8,6 +8,7 @@
 
 #include "app/AppCore.h"
 #include "entries/Entry.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "ui/QtText.h"
 

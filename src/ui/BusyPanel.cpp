@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 #include "ui/QtText.h"
 
 namespace larkspire {

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 #include "entries/EntryList.h"
 #include "ui/EntryListModel.h"
 

@@ -43,12 +43,12 @@ void CFlowWindow::AppendFlow(const std::string& text) { AppendFlowLines({text});
 
 void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
   if (texts.empty()) return;
-  core_.flow_has_content = true;
+  core_.Transcript().has_content = true;
   // Each text follows the length rule on its own; the widget then shows the outcome once.
   bool cut = false;
   std::string added;
   for (const std::string& text : texts) {
-    if (AppendFlowText(core_.flow_text, text)) {
+    if (AppendFlowText(core_.Transcript().text, text)) {
       cut = true;
       added.clear();
     } else {
@@ -56,7 +56,7 @@ void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
     }
   }
   if (cut) {
-    text_->setPlainText(ToQtLines(core_.flow_text));
+    text_->setPlainText(ToQtLines(core_.Transcript().text));
   } else {
     text_->moveCursor(QTextCursor::End);
     text_->insertPlainText(ToQtLines(added));
@@ -65,10 +65,10 @@ void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
   text_->ensureCursorVisible();
 }
 
-const std::string& CFlowWindow::FlowText() const { return core_.flow_text; }
+const std::string& CFlowWindow::FlowText() const { return core_.Transcript().text; }
 
 void CFlowWindow::Clear() {
-  core_.flow_text.clear();
+  core_.Transcript().text.clear();
   text_->clear();
 }
 

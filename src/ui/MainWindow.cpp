@@ -223,7 +223,7 @@ void CMainWindow::SelectionChanged() {
 void CMainWindow::OnTimeoutChosen(unsigned ms) {
   core_.Settings().Timeout.Set(TimeoutChoiceText(ms));
   // A transfer with a time-out of its own (the program download) keeps it.
-  if (!core_.timeout_fixed) core_.ReloadTimeoutFromSetting();
+  core_.ReloadTimeoutUnlessFixed();
 }
 
 void CMainWindow::DrainFlowLog() {

@@ -4,10 +4,10 @@
 #include <QMenu>
 
 #include "app/AppCore.h"
-#include "app/EntryCommands.h"
+#include "notify/EntryCommands.h"
 #include "app/Help.h"
 #include "notify/EmailQueue.h"
-#include "notify/ProblemReport.h"
+#include "app/ProblemReport.h"
 #include "notify/Reports.h"
 #include "retrieval/UpdateDriver.h"
 #include "ui/AboutBox.h"
@@ -22,14 +22,6 @@
 #include "ui/UpgradeCommand.h"
 
 namespace larkspire {
-namespace {
-
-constexpr int kRecipientsReturnAddress = 0;
-constexpr int kRecipientsNotifyAddresses = 1;
-// Flags of the Reference edit: notify a changed Reference, and the edit's own bit.
-constexpr int kReferenceEditFlags = 0x8001;
-
-}  // namespace
 
 void CMainWindow::RunCoreCommand(int command) {
   switch (command) {
@@ -45,10 +37,10 @@ void CMainWindow::RunCoreCommand(int command) {
       RefreshList();
       break;
     case kCmdTestReturnAddress:
-      SendTestEmail(core_, kRecipientsReturnAddress);
+      SendTestEmail(core_, MailRecipient::kReturnAddress);
       break;
     case kCmdTestNotifyAddresses:
-      SendTestEmail(core_, kRecipientsNotifyAddresses);
+      SendTestEmail(core_, MailRecipient::kNotifyAddresses);
       break;
     case kCmdConfigure:
       RunConfigure(core_, this);
@@ -80,7 +72,7 @@ void CMainWindow::AddEntryCommand() {
   dialog.exec();
   if (!entry.Text(kError).empty()) return;
   std::size_t row = 0;
-  if (!AddEntry(core_, std::move(entry), kAddCheckDuplicate | kAddNotify, &row).empty()) return;
+  if (!AddEntry(core_, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, &row).empty()) return;
   // The new row alone is selected; the sort keeps the selection with it.
   CEntryList& entries = core_.Entries();
   entries.SelectAll(false);
@@ -144,7 +136,7 @@ void CMainWindow::ChangeReferenceEdit() {
   for (std::size_t row : selected) {
     CEntry changed = entries.At(row);
     changed.SetText(kReference, value);
-    ReplaceEntry(core_, row, std::move(changed), kReferenceEditFlags);
+    ReplaceEntry(core_, row, std::move(changed), ReplaceNotice::kReferenceChange);
     RedrawRow(static_cast<int>(row));
   }
 }

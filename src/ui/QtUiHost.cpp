@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "app/Log.h"
+#include "run/Log.h"
 #include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 

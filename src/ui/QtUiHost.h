@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/UiHost.h"
+#include "run/UiHost.h"
 
 class QEventLoop;
 class QObject;

@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 #include "ui/QtText.h"
 
 namespace larkspire {

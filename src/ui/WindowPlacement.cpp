@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 
 namespace larkspire {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/Files.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -36,7 +36,7 @@ class ConfigurationTest : public ::testing::Test {
   }
 
   CTempDir dir_;
-  CTestApp app_;
+  CTestAppCore app_;
   CScriptedUi ui_;
 };
 
@@ -136,7 +136,7 @@ TEST_F(ConfigurationTest, StoringWritesEveryValueAndKeepsTheBuiltInRules) {
   config.proxy_server = "proxy.hollis.example:3128";
   config.user_name = "ann";
   config.password = "akpXWQ";
-  ASSERT_EQ(app_->rules_text, LoadTemplate(kTemplateRules));
+  ASSERT_EQ(app_->Rules().text, LoadTemplate(kTemplateRules));
   StoreConfiguration(*app_, config);
 
   const CSettings& s = app_->Settings();
@@ -152,14 +152,14 @@ TEST_F(ConfigurationTest, StoringWritesEveryValueAndKeepsTheBuiltInRules) {
   EXPECT_EQ(s.UserName.Text(), "ann");
   EXPECT_EQ(s.Password.Text(), "akpXWQ");
   EXPECT_TRUE(IsDirectory(JoinPath(config.log_dir, "Larkspire")));
-  EXPECT_TRUE(app_->rules_downloaded);
+  EXPECT_TRUE(app_->Rules().downloaded);
   EXPECT_EQ(ui_.title_refreshes, 1);
 }
 
 TEST_F(ConfigurationTest, DownloadedRulesAreNotMarkedAgain) {
-  app_->rules_text = "version: 9.9.99.999\r\nend-of-rules\r\n";
+  app_->Rules().text = "version: 9.9.99.999\r\nend-of-rules\r\n";
   StoreConfiguration(*app_, Complete());
-  EXPECT_FALSE(app_->rules_downloaded);
+  EXPECT_FALSE(app_->Rules().downloaded);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -22,10 +22,9 @@ class ConfigureFlowTest : public ::testing::Test {
   ConfigureFlowTest() {
     MakeDirectories(dir_.File("download"));
     EXPECT_TRUE(SaveFileAtomically(program_, "\177ELF program"));
-    app_ = std::make_unique<CTestApp>(program_);
+    app_ = std::make_unique<CTestAppCore>(program_);
     App().SetUi(&ui_);
-    App().timeout_fixed = true;
-    App().TimeoutMs() = 5000;
+    App().FixTimeout(5000);
     hooks_.run_dialog = [this] {
       ++dialogs_;
       if (on_dialog_) on_dialog_();
@@ -61,7 +60,7 @@ class ConfigureFlowTest : public ::testing::Test {
   CTempDir dir_;
   std::string program_ = dir_.File("download/") + kProgramFileName;
   CSmtpTestServer smtp_;
-  std::unique_ptr<CTestApp> app_;
+  std::unique_ptr<CTestAppCore> app_;
   CScriptedUi ui_;
   CConfigureHooks hooks_;
   std::function<void()> on_dialog_;

@@ -10,7 +10,7 @@
 #include "platform/Files.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -24,7 +24,7 @@ class HelpTest : public ::testing::Test {
   ~HelpTest() override { app_->SetUi(nullptr); }
 
   CTempDir dir_;
-  CTestApp app_;
+  CTestAppCore app_;
   CScriptedUi ui_;
 };
 

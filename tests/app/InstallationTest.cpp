@@ -8,7 +8,7 @@
 #include "platform/Shortcuts.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -24,7 +24,7 @@ class InstallationTest : public ::testing::Test {
     MakeDirectories(dir_.File("apps"));
     EXPECT_TRUE(SaveFileAtomically(running_, kNewProgram));
     ::chmod(running_.c_str(), 0755);
-    app_ = std::make_unique<CTestApp>(running_);
+    app_ = std::make_unique<CTestAppCore>(running_);
     App().SetUi(&ui_);
     App().Settings().Install.Set(dir_.File("apps"));
     App().Settings().ShortcutFolder.Set(dir_.File("menu/Grantwell"));
@@ -54,7 +54,7 @@ class InstallationTest : public ::testing::Test {
 
   CTempDir dir_;
   std::string running_;
-  std::unique_ptr<CTestApp> app_;
+  std::unique_ptr<CTestAppCore> app_;
   CScriptedUi ui_;
   CInstallHooks hooks_;
   std::vector<std::string> handed_over_;

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "entries/DataFile.h"
-#include "net/NetTestApp.h"
+#include "support/NetTestApp.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "retrieval/RulesUpdate.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
 #include "support/SmallDisk.h"
@@ -44,7 +45,7 @@ class NoRoomToSaveTest : public ::testing::TestWithParam<NoRoom> {
     app().Settings().LogDir.Set(root_.Path());
     ASSERT_TRUE(MakeDirectories(JoinPath(root_.Path(), "Larkspire")));
   }
-  AppCore& app() { return net_.App(); }
+  CRun& app() { return net_.App(); }
   std::string LogFile(const std::string& name) { return JoinPath(root_.Path(), name); }
 
   // From here on nothing more can be written to the logging directory.
@@ -90,7 +91,7 @@ TEST_P(NoRoomToSaveTest, DataFileKeepsTheOldList) {
 TEST_P(NoRoomToSaveTest, NotificationThatCannotBeQueuedIsReportedAndTheQueueKept) {
   const CEntry first = Application("10/123,456", "R-1");
   {
-    CExpansionScope scope(&first);
+    CExpansionScope scope(app(), &first);
     ASSERT_EQ(PostEmail(app(), first, kTemplateEntryAdded, "a"), "");
   }
   const std::string list = Read(LogFile(kPendingListName));
@@ -99,7 +100,7 @@ TEST_P(NoRoomToSaveTest, NotificationThatCannotBeQueuedIsReportedAndTheQueueKept
   TakeAwayTheRoom();
   const CEntry second = Application("10/987,654", "R-2");
   {
-    CExpansionScope scope(&second);
+    CExpansionScope scope(app(), &second);
     EXPECT_EQ(PostEmail(app(), second, kTemplateEntryAdded, "a"),
               "PostEmail: Can't create the pending e-mail file.");
   }
@@ -113,15 +114,15 @@ TEST_P(NoRoomToSaveTest, NotificationThatCannotBeQueuedIsReportedAndTheQueueKept
 
 TEST_P(NoRoomToSaveTest, SavedRulesKeepTheOldCopy) {
   const std::string path = JoinPath(JoinPath(root_.Path(), "Larkspire"), "rules.txt");
-  app().rules_downloaded = true;
-  app().rules_text = "version: 9.0.00.000\r\nold rules\r\nend-of-rules\r\n";
+  app().Rules().downloaded = true;
+  app().Rules().text = "version: 9.0.00.000\r\nold rules\r\nend-of-rules\r\n";
   SaveRules(app());
   const std::string old = Read(path);
-  ASSERT_EQ(old, app().rules_text);
+  ASSERT_EQ(old, app().Rules().text);
   const std::vector<std::string> names = Names();
 
   TakeAwayTheRoom();
-  app().rules_text = "version: 9.1.00.000\r\n" + std::string(80000, ';') + "\r\nend-of-rules\r\n";
+  app().Rules().text = "version: 9.1.00.000\r\n" + std::string(80000, ';') + "\r\nend-of-rules\r\n";
   SaveRules(app());
   EXPECT_EQ(Read(path), old);
   EXPECT_EQ(Names(), names);
@@ -142,7 +143,7 @@ TEST(NoRoomToSave, LoggingDirectoryUnderARegularFileFailsEveryWriterQuietlyOrWit
   list.Insert(Application("10/123,456", "R-1"));
   EXPECT_FALSE(SaveDataFile(JoinPath(root.File("plain/log"), kDataFileName), list));
   const CEntry entry = Application("10/123,456", "R-1");
-  CExpansionScope scope(&entry);
+  CExpansionScope scope(net.App(), &entry);
   EXPECT_EQ(PostEmail(net.App(), entry, kTemplateEntryAdded, "a"),
             "PostEmail: Can't create the pending e-mail file.");
   EXPECT_EQ(Read(root.File("plain")), "not a directory");

@@ -12,7 +12,7 @@
 #include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -50,14 +50,14 @@ class UpgradeTest : public ::testing::Test {
     s.ProxyServer.Set("");
     s.Timeout.Set("1m");
     app_->SetUi(&ui_);
-    app_->rules_update_due = false;
+    app_->Rules().update_due = false;
   }
   ~UpgradeTest() override { app_->SetUi(nullptr); }
 
   // Rules naming a newer program at the given addresses.
   void UseRules(const std::string& version, const std::map<std::string, std::string>& location) {
-    app_->rules_text = RulesWithLocation(version, location);
-    app_->rules_version = version;
+    app_->Rules().text = RulesWithLocation(version, location);
+    app_->Rules().version = version;
   }
   std::string Url(CHttpTestServer& server, const std::string& path) {
     return "http://" + server.HostPort() + path;
@@ -72,7 +72,7 @@ class UpgradeTest : public ::testing::Test {
 
   CTempDir dir_;
   CSmtpTestServer smtp_;
-  CTestApp app_;
+  CTestAppCore app_;
   CScriptedUi ui_;
   std::vector<std::string> handed_over_;
   int smtp_sessions_at_hand_over_ = -1;
@@ -92,7 +92,7 @@ TEST_F(UpgradeTest, TitleAndAboutBoxFollowTheRulesVersion) {
       {"", false, ""},  // no rules version: nothing to advertise
   };
   for (const Case& c : cases) {
-    app_->rules_version = c.rules_version;
+    app_->Rules().version = c.rules_version;
     EXPECT_EQ(ProgramIsCurrent(*app_), c.current) << c.rules_version;
     EXPECT_EQ(TitleVersionSuffix(*app_), c.suffix) << c.rules_version;
   }
@@ -165,7 +165,7 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     EXPECT_EQ(ui_.Texts(),
               std::vector<std::string>{"Do you want to download and install the latest version?"});
     // Later transfers use the configured time-out again.
-    EXPECT_FALSE(app_->timeout_fixed);
+    EXPECT_FALSE(app_->TimeoutFixed());
     EXPECT_EQ(app_->TimeoutMs(), 60000u);
   }
 }
@@ -205,7 +205,7 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   CHttpTestServer proxy(Publisher({{"/larkspire.ex_", ReadData("program_")}}));
   app_->Settings().ProxyServer.Set(proxy.HostPort());
   UseRules(kNewerRules, {{"appc", Url(origin, "/larkspire.ex_")}});
-  ASSERT_TRUE(app_->publisher_direct);
+  ASSERT_TRUE(app_->Rules().publisher_direct);
   EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
   ASSERT_EQ(origin.Requests().size(), 1u);
   EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]), "GET /larkspire.ex_ HTTP/1.0");
@@ -213,7 +213,7 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[0]),
             "GET //" + origin.HostPort() + "/larkspire.ex_ HTTP/1.0");
   // The proxy is the way to the publisher for the rest of the run.
-  EXPECT_FALSE(app_->publisher_direct);
+  EXPECT_FALSE(app_->Rules().publisher_direct);
   EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
 }
 
@@ -225,11 +225,11 @@ TEST_F(UpgradeTest, WhenBothWaysFailTheProxysAnswerIsShown) {
   for (const bool direct_first : {true, false}) {
     SCOPED_TRACE(direct_first ? "direct first" : "proxy first");
     ui_ = CScriptedUi();
-    app_->publisher_direct = direct_first;
+    app_->Rules().publisher_direct = direct_first;
     EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
     ASSERT_EQ(ui_.messages.size(), 2u);
     EXPECT_NE(ui_.messages[1].text.find("404"), std::string::npos) << ui_.messages[1].text;
-    EXPECT_EQ(app_->publisher_direct, direct_first);
+    EXPECT_EQ(app_->Rules().publisher_direct, direct_first);
   }
   EXPECT_EQ(proxy.Requests().size(), 2u);
 }
@@ -240,11 +240,11 @@ TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
       RulesWithLocation(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}, {"app", ""}});
   CHttpTestServer rules_site(Publisher({{"/larkspire.txt", newer}}));
   UseRules(app_->VersionText() + ".000", {{"rules", Url(rules_site, "/larkspire.txt")}});
-  app_->rules_update_due = true;
+  app_->Rules().update_due = true;
   ui_.answers = {MsgAnswer::kNo};
   EXPECT_EQ(Upgrade(), UpgradeResult::kDeclined);
   EXPECT_EQ(rules_site.Requests().size(), 1u);
-  EXPECT_EQ(app_->rules_version, kNewerRules);
+  EXPECT_EQ(app_->Rules().version, kNewerRules);
   EXPECT_GE(ui_.title_refreshes, 1);
 }
 

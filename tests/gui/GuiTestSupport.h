@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "platform/SettingsBackend.h"
 #include "rules/RulesFile.h"

@@ -22,7 +22,7 @@ class AboutBoxTest : public QObject {
       bool upgrade_enabled;
     } cases[] = {{own + ".000", false}, {"9.9.99.000", true}};
     for (const auto& c : cases) {
-      test.App().rules_version = c.rules_version;
+      test.App().Rules().version = c.rules_version;
       CAboutBox box(test.App(), nullptr);
       QCOMPARE(box.windowTitle(), ToQt(std::string("About ") + kCaption));
       QCOMPARE(box.findChild<QLabel*>("programVersion")->text(), ToQt(own));
@@ -33,7 +33,7 @@ class AboutBoxTest : public QObject {
 
   void theSiteButtonsOpenTheSitesAndUpgradeClosesTheBox() {
     CGuiTestApp test;
-    test.App().rules_version = "9.9.99.000";
+    test.App().Rules().version = "9.9.99.000";
     CAboutBox box(test.App(), nullptr);
     box.show();
     box.findChild<QPushButton*>("publisherSite")->click();

@@ -184,7 +184,7 @@ class MainWindowTest : public QObject {
     fixture.core->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
     fixture.core->FlowLog().Write("HttpGet(0): HTTP/1.0 200 OK", kFlowReceived);
     window.DrainFlowLog();
-    QVERIFY(fixture.core->flow_has_content);
+    QVERIFY(fixture.core->Transcript().has_content);
     QVERIFY(window.Flow().FlowText().find("HttpGet(0): GET / HTTP/1.0\r\n") != std::string::npos);
     QVERIFY(window.Flow().FlowText().ends_with("HttpGet(0): HTTP/1.0 200 OK\r\n"));
   }
@@ -431,12 +431,12 @@ class MainWindowTest : public QObject {
     QVERIFY(!window.List().isEnabled());
     QCOMPARE(busy.StatusLabel().text(), QString("Update Status"));
     QCOMPARE(busy.Progress().maximum(), 5);
-    fixture.core->TimeoutMs() = 60000;
+    fixture.core->SetTimeoutMs(60000);
     fixture.core->BeginNetworkWait(60);
     window.CheckTimeout();
     QCOMPARE(busy.TimeoutBar().maximum(), 60);
     QCOMPARE(fixture.core->AbortReason(), kAbortNone);
-    fixture.core->TimeoutMs() = 0;
+    fixture.core->SetTimeoutMs(0);
     window.CheckTimeout();
     QCOMPARE(fixture.core->AbortReason(), kAbortTimedOut);
     fixture.core->EndNetworkWait();
@@ -505,10 +505,10 @@ class MainWindowTest : public QObject {
     CMainWindow window(*fixture.core);
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->rules_version = fixture.core->VersionText() + ".000";
+    fixture.core->Rules().version = fixture.core->VersionText() + ".000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->rules_version = "4.3.01.000";
+    fixture.core->Rules().version = "4.3.01.000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(),
              QString::fromLatin1("Larkspire\xAE - Example Patent Group (v4.3.01 available - use "

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "GuiFixture.h"
-#include "net/HttpGet.h"
+#include "retrieval/Fetch.h"
 #include "support/HttpTestServer.h"
 #include "ui/BusyPanel.h"
 #include "ui/FlowWindow.h"
@@ -32,7 +32,7 @@ class NetworkCancelTest : public QObject {
     });
     std::string page = "untouched";
     const std::string error =
-        HttpGet(*fixture.core, "http://" + server.HostPort() + "/stall", true, false, page);
+        FetchPage(*fixture.core, "http://" + server.HostPort() + "/stall", true, false, page);
     QVERIFY(busy_seen);
     QCOMPARE(error, std::string("Operation canceled."));
     QCOMPARE(page, std::string("untouched"));

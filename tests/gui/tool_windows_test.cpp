@@ -52,11 +52,11 @@ class ToolWindowsTest : public QObject {
     CGuiFixture fixture;
     QWidget main;
     CFlowWindow window(&main, *fixture.core);
-    QVERIFY(!fixture.core->flow_has_content);
+    QVERIFY(!fixture.core->Transcript().has_content);
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - TCP/IP Communications"));
     const std::string line = "000.01 HttpGet(0): Connecting to 127.0.0.1:8080\r\n";
     for (int i = 0; i < 500; ++i) window.AppendFlow(line);
-    QVERIFY(fixture.core->flow_has_content);
+    QVERIFY(fixture.core->Transcript().has_content);
     const std::string& text = window.FlowText();
     QVERIFY(text.size() < kFlowTextLimit);
     QVERIFY(text.size() >= kFlowTextKeep);
@@ -76,7 +76,7 @@ class ToolWindowsTest : public QObject {
     window.findChild<QPushButton*>()->click();
     QVERIFY(window.FlowText().empty());
     QVERIFY(window.TextField().toPlainText().isEmpty());
-    QVERIFY(fixture.core->flow_has_content);
+    QVERIFY(fixture.core->Transcript().has_content);
   }
 
   void flowWindowRemembersPlaceAndVisibility() {

@@ -9,7 +9,7 @@
 #include "net/AsyncGroup.h"
 #include "net/CancelFlag.h"
 #include "net/LiveConnection.h"
-#include "net/NetTestApp.h"
+#include "support/TestWaiter.h"
 #include "net/NetworkWait.h"
 
 namespace larkspire {
@@ -53,7 +53,7 @@ std::string ThrownBy(std::function<void()> call) {
 using Group = CAsyncGroup<CFakeTask, int>;
 
 TEST(AsyncGroup, ResultsComeBackInTaskOrderWhateverOrderTheyFinish) {
-  CNetTestApp test;
+  CTestWaiter test;
   Group group(test.App());
   const std::vector<CFakeTask> tasks = {
       Task([](CFakeTask&) {
@@ -71,7 +71,7 @@ TEST(AsyncGroup, ResultsComeBackInTaskOrderWhateverOrderTheyFinish) {
 }
 
 TEST(AsyncGroup, OneFailingTaskOfThreeEndsTheWaitAndCancelsTheOthers) {
-  CNetTestApp test;
+  CTestWaiter test;
   Group group(test.App());
   auto seen = std::make_shared<std::atomic<int>>(0);
   const std::vector<CFakeTask> tasks = {
@@ -85,7 +85,7 @@ TEST(AsyncGroup, OneFailingTaskOfThreeEndsTheWaitAndCancelsTheOthers) {
 }
 
 TEST(AsyncGroup, TaskFailuresBecomeTheirTextBadAllocationOrUnknownException) {
-  CNetTestApp test;
+  CTestWaiter test;
   const struct {
     std::function<int(CFakeTask&)> body;
     std::string message;
@@ -102,7 +102,7 @@ TEST(AsyncGroup, TaskFailuresBecomeTheirTextBadAllocationOrUnknownException) {
 }
 
 TEST(AsyncGroup, AbortBeatsATaskError) {
-  CNetTestApp test;
+  CTestWaiter test;
   Group group(test.App());
   auto seen = std::make_shared<std::atomic<int>>(0);
   test.Ui().on_pump = [&] {
@@ -116,7 +116,7 @@ TEST(AsyncGroup, AbortBeatsATaskError) {
 }
 
 TEST(AsyncGroup, TimeOutCancelsTasksThatEndInTime) {
-  CNetTestApp test(200);
+  CTestWaiter test(200);
   Group group(test.App());
   auto seen = std::make_shared<std::atomic<int>>(0);
   EXPECT_EQ(
@@ -128,7 +128,7 @@ TEST(AsyncGroup, TimeOutCancelsTasksThatEndInTime) {
 }
 
 TEST(AsyncGroup, RaisingTheTimeOutWhileWaitingMovesTheDeadline) {
-  CNetTestApp test;
+  CTestWaiter test;
   Group group(test.App());
   unsigned timeout_ms = 150;
   test.Ui().on_pump = [&] { timeout_ms = 20000; };
@@ -143,7 +143,7 @@ TEST(AsyncGroup, RaisingTheTimeOutWhileWaitingMovesTheDeadline) {
 }
 
 TEST(AsyncGroup, WorkersThatRefuseToQuitAreAnInternalProblemAndEndSafelyLater) {
-  CNetTestApp test(100);
+  CTestWaiter test(100);
   auto release = std::make_shared<std::atomic<bool>>(false);
   auto ended = std::make_shared<std::atomic<bool>>(false);
   const CFakeTask stubborn = Task([release, ended](CFakeTask&) {
@@ -153,7 +153,7 @@ TEST(AsyncGroup, WorkersThatRefuseToQuitAreAnInternalProblemAndEndSafelyLater) {
   });
   std::vector<int> results = {99};
   const std::string error =
-      WaitForGroup(test.App(), &AppCore::RegisterHttpGroup, std::vector<CFakeTask>{stubborn},
+      WaitForGroup(test.App(), GroupKind::kHttp, std::vector<CFakeTask>{stubborn},
                    test.App().TimeoutMs(), 1, "Test: Operation timed out.", results);
   EXPECT_EQ(error, "One or more threads refuses to quit.");
   EXPECT_TRUE(results.empty());
@@ -172,13 +172,13 @@ TEST(AsyncGroup, WorkersThatRefuseToQuitAreAnInternalProblemAndEndSafelyLater) {
 }
 
 TEST(AsyncGroup, WindowTimerTimeOutGivesTheCallersTextAndClearsTheAbort) {
-  CNetTestApp test(150);
+  CTestWaiter test(150);
   test.UseWindowTimer();
   auto seen = std::make_shared<std::atomic<int>>(0);
   std::vector<int> results;
   // The group itself would wait much longer; the window's timer ends the wait.
   const unsigned group_timeout_ms = 60000;
-  EXPECT_EQ(WaitForGroup(test.App(), &AppCore::RegisterSmtpGroup,
+  EXPECT_EQ(WaitForGroup(test.App(), GroupKind::kSmtp,
                          std::vector<CFakeTask>{Task(UntilCancelled(seen))}, group_timeout_ms, 1,
                          "Test: Operation timed out.", results),
             "Test: Operation timed out.");

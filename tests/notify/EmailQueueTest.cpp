@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/AppCore.h"
-#include "net/NetTestApp.h"
+#include "notify/Variables.h"
+#include "run/Run.h"
+#include "support/NetTestApp.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
@@ -18,7 +19,7 @@ namespace {
 class EmailQueueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    AppCore& app = net_.App();
+    CRun& app = net_.App();
     app.Settings().LogDir.Set(dir_.Path());
     app.Settings().ReturnAddress.Set("docketing@office.example");
     app.Settings().NotifyAddress.Items() = {"partners@office.example"};
@@ -26,7 +27,7 @@ class EmailQueueTest : public ::testing::Test {
     LoadRules(app);
   }
 
-  AppCore& App() { return net_.App(); }
+  CRun& App() { return net_.App(); }
 
   CEntry Entry(const char* patent) {
     CEntry entry;
@@ -114,7 +115,7 @@ TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
             "Larkspire\xAE - Send Nofications Failed: SMTP: Error in recipient's e-mail address.");
   EXPECT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 2);
   EXPECT_EQ(App().Settings().CountEmailBatchFailed.Int(0), 1);
-  EXPECT_TRUE(App().run_had_failures);
+  EXPECT_TRUE(App().Status().had_failures);
 }
 
 TEST_F(EmailQueueTest, PublisherReportsThatCannotBeSentDoNotHoldBackTheOfficesMail) {

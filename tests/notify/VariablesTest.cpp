@@ -65,10 +65,10 @@ TEST_F(VariablesTest, SettingsAndCountersByNameIgnoringCase) {
 }
 
 TEST_F(VariablesTest, RunStateAndFixedTexts) {
-  app_->master_list_cookie = "12345";
-  app_->master_list_index = 7;
-  app_->problem_desc = "Stops at the second entry.";
-  app_->flow_text = "000.00 connected\r\n";
+  app_->MasterList().cookie = "12345";
+  app_->MasterList().index = 7;
+  app_->Status().problem_desc = "Stops at the second entry.";
+  app_->Transcript().text = "000.00 connected\r\n";
   app_->Entries().Insert(CEntry());
   app_->Entries().Insert(CEntry());
   EXPECT_EQ(Lookup("MasterListCookie"), "12345");
@@ -101,7 +101,7 @@ TEST_F(VariablesTest, NowInLocalAndUniversalTime) {
 TEST_F(VariablesTest, PublisherAddressesFromTheRulesOrTheDefaults) {
   EXPECT_EQ(Lookup("ActivityAddress"), "activity@larkspire.example");
   EXPECT_EQ(Lookup("SupportAddress"), "support@larkspire.example");
-  app_->rules_text =
+  app_->Rules().text =
       "version: 9\r\nlocation:\r\n activity: stats@publisher.example\r\nend-of-rules\r\n";
   EXPECT_EQ(Lookup("ActivityAddress"), "stats@publisher.example");
   EXPECT_EQ(Lookup("SupportAddress"), kDefaultSupportAddress);
@@ -133,8 +133,8 @@ TEST(InstalledTimeTest, LastWriteTimeOfTheProgramsFolder) {
 
 TEST_F(VariablesTest, LastFetchPiecesNumberedFromOne) {
   EXPECT_EQ(Lookup("LastFetch"), "-");
-  app_->last_fetch_urls = {"http://h/1", "http://h/2", "http://h/3"};
-  app_->last_fetch_pages = {"page one", "page two"};
+  app_->LastFetch().urls = {"http://h/1", "http://h/2", "http://h/3"};
+  app_->LastFetch().pages = {"page one", "page two"};
   EXPECT_EQ(Lookup("LastFetch"),
             "***LastFetch(1): http://h/1\r\npage one\r\n"
             "***LastFetch(2): http://h/2\r\npage two\r\n"
@@ -158,7 +158,7 @@ class EntryVariablesTest : public VariablesTest {
 
 TEST_F(EntryVariablesTest, CurrentEntryNamesAndTheirOldForms) {
   {
-    CExpansionScope scope(&current_);
+    CExpansionScope scope(*app_, &current_);
     EXPECT_EQ(Lookup("Reference"), "HPL-0042");
     EXPECT_EQ(Lookup("status"), "Patented Case");
     EXPECT_EQ(Lookup("Fequency"), "Weekly");
@@ -171,7 +171,7 @@ TEST_F(EntryVariablesTest, CurrentEntryNamesAndTheirOldForms) {
     EXPECT_EQ(Lookup("AllChanges"), "[AllChanges]");
   }
   {
-    CExpansionScope scope(&current_, &previous_);
+    CExpansionScope scope(*app_, &current_, &previous_);
     EXPECT_EQ(Lookup("ReferenceOld"), "HPL-42");
     EXPECT_EQ(Lookup("referenceold"), "HPL-42");
     EXPECT_EQ(Lookup("PatNumOld"), "-");
@@ -180,31 +180,31 @@ TEST_F(EntryVariablesTest, CurrentEntryNamesAndTheirOldForms) {
   }
   {
     // The previous entry alone still answers the Old forms, but there is no change list.
-    CExpansionScope scope(nullptr, &previous_);
+    CExpansionScope scope(*app_, nullptr, &previous_);
     EXPECT_EQ(Lookup("ReferenceOld"), "HPL-42");
     EXPECT_EQ(Lookup("Reference"), "[Reference]");
     EXPECT_EQ(Lookup("AllChanges"), "[AllChanges]");
   }
-  EXPECT_EQ(CurrentEntry(), nullptr);
-  EXPECT_EQ(PreviousEntry(), nullptr);
+  EXPECT_EQ(app_->Slots().current, nullptr);
+  EXPECT_EQ(app_->Slots().previous, nullptr);
   EXPECT_EQ(Lookup("Reference"), "[Reference]");
 }
 
 TEST_F(EntryVariablesTest, ScopesNestAndRestore) {
   CEntry other;
-  CExpansionScope outer(&current_, &previous_);
+  CExpansionScope outer(*app_, &current_, &previous_);
   {
-    CExpansionScope inner(&other);
-    EXPECT_EQ(CurrentEntry(), &other);
-    EXPECT_EQ(PreviousEntry(), nullptr);
+    CExpansionScope inner(*app_, &other);
+    EXPECT_EQ(app_->Slots().current, &other);
+    EXPECT_EQ(app_->Slots().previous, nullptr);
   }
-  EXPECT_EQ(CurrentEntry(), &current_);
-  EXPECT_EQ(PreviousEntry(), &previous_);
+  EXPECT_EQ(app_->Slots().current, &current_);
+  EXPECT_EQ(app_->Slots().previous, &previous_);
 }
 
 TEST_F(EntryVariablesTest, ChangeListOnlyStatus) {
   previous_.Text(kReference) = current_.Text(kReference);
-  CExpansionScope scope(&current_, &previous_);
+  CExpansionScope scope(*app_, &current_, &previous_);
   EXPECT_EQ(Lookup("AllChanges"), "Status (now): Patented Case\r\nStatus (was): Awaiting TC Resp");
   previous_.Text(kStatus) = current_.Text(kStatus);
   EXPECT_EQ(Lookup("AllChanges"), "-");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/NetTestApp.h"
+#include "notify/Variables.h"
+#include "support/NetTestApp.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "retrieval/ChangeDetection.h"
@@ -25,7 +26,7 @@ class ChangeDetectionTest : public ::testing::Test {
     stored_.last_update = TodayDayNumber() - 1;
     app().Entries().Insert(stored_);
   }
-  AppCore& app() { return net_.App(); }
+  CRun& app() { return net_.App(); }
 
   CTempDir dir_;
   CNetTestApp net_;
@@ -74,7 +75,7 @@ TEST_F(ChangeDetectionTest, ThreeRevertedFieldsAskWhileWarningIsOn) {
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
   EXPECT_TRUE(net_.Ui().messages.empty());  // two fields only
   fresh.Text(kArtUnit).clear();
-  app().warn_reverted = true;
+  app().Status().warn_reverted = true;
   net_.Ui().default_answers_yes = true;
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
   ASSERT_EQ(net_.Ui().messages.size(), 1u);
@@ -84,7 +85,7 @@ TEST_F(ChangeDetectionTest, ThreeRevertedFieldsAskWhileWarningIsOn) {
   EXPECT_NE(net_.Ui().messages[0].find("\nExaminer (was): SMITH, JOHN\nArt (was): 1634\n"
                                        "Status (was): Pending"),
             std::string::npos);
-  EXPECT_FALSE(app().warn_reverted);  // Yes: don't warn again
+  EXPECT_FALSE(app().Status().warn_reverted);  // Yes: don't warn again
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
   EXPECT_EQ(net_.Ui().messages.size(), 1u);
 }

@@ -31,7 +31,7 @@ class EntryFetchTest : public ::testing::Test {
  protected:
   // The caller's side of a fetch: the entry is current for the lookups, pages are normalised.
   std::string Parse(CEntry& entry, const std::vector<std::string>& raw_pages) {
-    CExpansionScope scope(&entry);
+    CExpansionScope scope(*app_, &entry);
     std::vector<std::string> urls;
     EntryPageUrls(*app_, entry, urls);
     std::vector<std::string> normalized;
@@ -78,7 +78,7 @@ TEST_F(EntryFetchTest, AddressesFollowTheLeadingNumber) {
   };
   for (const Case& c : cases) {
     const CEntry entry = EntryWith(c.id, c.number);
-    CExpansionScope scope(&entry);
+    CExpansionScope scope(*app_, &entry);
     std::vector<std::string> urls = {"left over from an earlier entry"};
     EXPECT_EQ(EntryPageUrls(*app_, entry, urls), "");
     EXPECT_EQ(urls, c.urls) << c.number;
@@ -129,7 +129,7 @@ TEST_F(EntryFetchTest, ValidatePageExplainsEachFailureText) {
 TEST_F(EntryFetchTest, ValidatePageReadsFurtherErrorsUpToTheFirstMissingNumber) {
   const std::string explain4 =
       " explain4: !Unable to connect to the PAIR database. Please try again later.\r\n";
-  app_->rules_text = ReplaceOnce(app_->rules_text, explain4,
+  app_->Rules().text = ReplaceOnce(app_->Rules().text, explain4,
                                  explain4 +
                                      " error5: Service Unavailable\r\n"
                                      " explain5: The status site is down.\r\n"
@@ -207,7 +207,7 @@ TEST_F(EntryFetchTest, PatentOrPublicationEntryLearnsItsApplicationFromOnePage) 
     entry.SetText(kChildContinuity, "stale child");
     std::vector<std::string> urls;
     {
-      CExpansionScope scope(&entry);
+      CExpansionScope scope(*app_, &entry);
       EntryPageUrls(*app_, entry, urls);
     }
     ASSERT_EQ(urls.size(), 1u);
@@ -346,8 +346,8 @@ TEST_F(EntryFetchTest, TermMarkersAreReadFromTheRawPageWithoutComments) {
 TEST_F(EntryFetchTest, LastHistoryWithoutSeparatorIsAllDate) {
   const std::string history_pattern =
       " [LastHistory]: <td>File History</td></tr><tr>[-]<tr>[-]<td>[*1#mm?dd?yyyy]</td>";
-  app_->rules_text =
-      ReplaceOnce(app_->rules_text, history_pattern + "[*2' - ]<td>[*3]</td>", history_pattern);
+  app_->Rules().text =
+      ReplaceOnce(app_->Rules().text, history_pattern + "[*2' - ]<td>[*3]</td>", history_pattern);
   CEntry entry = EntryWith(kAppNum, "10/987,654");
   entry.SetText(kLastHistoryText, "Old description");
   ASSERT_EQ(Parse(entry, {ReadFixture("retrieval/status-application.html")}), "");

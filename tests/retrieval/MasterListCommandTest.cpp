@@ -51,9 +51,9 @@ TEST(MasterListCommandTest, AddsEachListedApplicationOnceAndSkipsOneAlreadyMonit
   CTestApp app;
   app->Settings().LogDir.Set(dir.Path());
   app->Settings().ProxyServer.Set(server.HostPort());
-  app->headless = true;
-  app->auto_run = true;
-  app->rules_update_due = false;
+  app->Status().headless = true;
+  app->Status().auto_run = true;
+  app->Rules().update_due = false;
   // 10/345,678 is monitored already; 10/123,456 (patent 7,091,234) only as its patent.
   app->Entries().Insert(ListedEntry("10/345,678", ""));
   app->Entries().Insert(ListedEntry("", "7,091,234"));

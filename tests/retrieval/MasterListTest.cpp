@@ -46,12 +46,12 @@ TEST_F(MasterListTest, AddressesNameTheCustomerNumberAndResultSet) {
   const std::string search =
       "http://pair.uspto.gov/cgi-bin/final/pairsearch.pl??searchtype="
       "customer&USERCODE=123&customernumber=22879&sortby=application";
-  app_->master_list_cookie = "22879";
-  app_->master_list_index = 4;
+  app_->MasterList().cookie = "22879";
+  app_->MasterList().index = 4;
   EXPECT_EQ(MasterListUrl(*app_, -1), "http://pair.uspto.gov/cgi-bin/final/home.pl");
   EXPECT_EQ(MasterListUrl(*app_, 0), search + "&ResultSet=1");
   EXPECT_EQ(MasterListUrl(*app_, 4), search + "&ResultSet=4");
-  app_->master_list_index = 12;
+  app_->MasterList().index = 12;
   EXPECT_EQ(MasterListUrl(*app_, 12), search + "&ResultSet=12");
 }
 

@@ -5,11 +5,13 @@
 
 #include <string>
 
+#include "notify/Variables.h"
 #include "entries/Entry.h"
 #include "net/HttpGet.h"
-#include "net/NetTestApp.h"
+#include "support/NetTestApp.h"
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/UpdateDriver.h"
+#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
 #include "support/HttpTestServer.h"
@@ -26,9 +28,9 @@ class RequestSplittingTest : public ::testing::Test {
   void SetUp() override {
     app().Settings().ProxyServer.Set(proxy_.HostPort());
     LoadRules(app());
-    app().rules_update_due = false;
+    app().Rules().update_due = false;
   }
-  AppCore& app() { return net_.App(); }
+  CRun& app() { return net_.App(); }
 
   // Updates the one entry of the list and returns its Error field.
   std::string UpdateOnly(CEntry entry) {
@@ -59,7 +61,7 @@ CEntry Application(const char* number) {
 
 TEST_F(RequestSplittingTest, LineBreakWrittenIntoARulesAddressIsABadUrl) {
   // "\r\n" is the rules file's own escape for a line break.
-  app().rules_text = ReplaceOnce(app().rules_text, kAppPage,
+  app().Rules().text = ReplaceOnce(app().Rules().text, kAppPage,
                                  " page[AppNum]: http://pair.uspto.gov/x?a=[AppNum2]\\r\\n"
                                  "X-Injected: 1\r\n");
   EXPECT_EQ(UpdateOnly(Application("10/123,456")), kBadUrlMessage);
@@ -79,8 +81,8 @@ TEST_F(RequestSplittingTest, EntryNumberAcceptedWithAnyTwoLeadingCharactersIsABa
 }
 
 TEST_F(RequestSplittingTest, FieldReadFromAPageWithANulIsABadUrlWhereARuleUsesIt) {
-  app().rules_text =
-      ReplaceOnce(app().rules_text, kAppPage,
+  app().Rules().text =
+      ReplaceOnce(app().Rules().text, kAppPage,
                   " page[AppNum]: http://pair.uspto.gov/x?a=[AppNum2]&d=[DocketNumber]\r\n");
   CEntry entry = Application("10/123,456");
   entry.Text(kDocketNumber) = std::string("D-1\0GET /evil HTTP/1.0", 22);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/NetTestApp.h"
+#include "notify/Variables.h"
+#include "support/NetTestApp.h"
 #include "platform/Files.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/PageText.h"
@@ -18,13 +19,13 @@ class RulesUpdateTest : public ::testing::Test {
   void SetUp() override {
     app().Settings().LogDir.Set(dir_.Path());
     LoadRules(app());
-    built_in_ = app().rules_text;
+    built_in_ = app().Rules().text;
   }
-  AppCore& app() { return net_.App(); }
+  CRun& app() { return net_.App(); }
 
   // The rules in use point their publisher address at host:port.
   void PublishAt(const std::string& host_port) {
-    app().rules_text = ReplaceAll(built_in_, kPublisherRules,
+    app().Rules().text = ReplaceAll(built_in_, kPublisherRules,
                                   "http://" + host_port + "/support/larkspire.txt");
   }
   static std::string WithVersion(const std::string& rules, const std::string& version) {
@@ -41,8 +42,8 @@ TEST_F(RulesUpdateTest, ANewerVersionIsUsedAtOnceAndSavedAtExit) {
   CHttpTestServer server(CHttpTestServer::Reply(CHttpTestServer::Ok(newer)));
   PublishAt(server.HostPort());
   UpdateRules(app());
-  EXPECT_EQ(app().rules_version, "4.2.05.000");
-  EXPECT_EQ(app().rules_text, newer);
+  EXPECT_EQ(app().Rules().version, "4.2.05.000");
+  EXPECT_EQ(app().Rules().text, newer);
   EXPECT_EQ(CHttpTestServer::RequestLine(server.Requests().at(0)),
             "GET /support/larkspire.txt HTTP/1.0");
   // No copy without the Larkspire folder; with it, the text byte for byte.
@@ -65,12 +66,12 @@ TEST_F(RulesUpdateTest, SameVersionOrACutTextChangesNothing) {
        {built_in_, newer.substr(0, newer.find("end-of-rules")), std::string("<html>oops")}) {
     CHttpTestServer server(CHttpTestServer::Reply(CHttpTestServer::Ok(body)));
     PublishAt(server.HostPort());
-    const std::string before = app().rules_text;
-    app().rules_update_due = true;
+    const std::string before = app().Rules().text;
+    app().Rules().update_due = true;
     UpdateRules(app());
     EXPECT_EQ(server.Accepted(), 1);
-    EXPECT_EQ(app().rules_text, before);
-    EXPECT_EQ(app().rules_version, "4.2.04.000");
+    EXPECT_EQ(app().Rules().text, before);
+    EXPECT_EQ(app().Rules().version, "4.2.04.000");
     SaveRules(app());
     EXPECT_FALSE(FileExists(dir_.File("Larkspire/rules.txt")));
   }
@@ -86,19 +87,19 @@ TEST_F(RulesUpdateTest, AFailedDirectFetchIsRetriedThroughTheProxyOnlyWhenThereI
   UpdateRules(app());
   EXPECT_EQ(refusing.Accepted(), 1);
   EXPECT_EQ(proxy.Accepted(), 0);
-  EXPECT_EQ(app().rules_version, "4.2.04.000");
-  EXPECT_TRUE(app().publisher_direct);
+  EXPECT_EQ(app().Rules().version, "4.2.04.000");
+  EXPECT_TRUE(app().Rules().publisher_direct);
 
-  app().rules_update_due = true;
+  app().Rules().update_due = true;
   app().Settings().ProxyServer.Set(proxy.HostPort());
   UpdateRules(app());
   EXPECT_EQ(refusing.Accepted(), 2);
   ASSERT_EQ(proxy.Accepted(), 1);
   EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[0]),
             "GET //" + refusing.HostPort() + "/support/larkspire.txt HTTP/1.0");
-  EXPECT_EQ(app().rules_version, "4.2.05.000");
+  EXPECT_EQ(app().Rules().version, "4.2.05.000");
   // The proxy worked: the publisher's files go through it for the rest of the run.
-  EXPECT_FALSE(app().publisher_direct);
+  EXPECT_FALSE(app().Rules().publisher_direct);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ class SimPagesTest : public ::testing::Test {
   }
 
   std::string Parse(CEntry& entry, const std::vector<std::string>& files) {
-    CExpansionScope scope(&entry);
+    CExpansionScope scope(*app_, &entry);
     std::vector<std::string> urls;
     EntryPageUrls(*app_, entry, urls);
     EXPECT_EQ(urls.size(), files.size());

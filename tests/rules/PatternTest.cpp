@@ -6,7 +6,7 @@
 #include "rules/PageText.h"
 #include "rules/Pattern.h"
 #include "support/RandomText.h"
-#include "support/TestApp.h"
+#include "support/TestRules.h"
 
 namespace larkspire {
 namespace {
@@ -150,7 +150,7 @@ TEST(ExtractValueTest, MalformedPatternsEndQuietly) {
 
 class BuiltInRulesTest : public ::testing::Test {
  protected:
-  CTestApp app_;
+  CTestRules rules_;
 };
 
 // The worked examples, against the built-in rules and pages in the status site's own markup.
@@ -175,46 +175,46 @@ TEST_F(BuiltInRulesTest, StatusPageFields) {
       {"[LastHistory]", "2007-01-05 - Mail Non-Final Rejection"},
   };
   for (const auto& [key, value] : fields) {
-    EXPECT_EQ(ExtractField(*app_, page, "fetch1", key), value) << key;
+    EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", key), value) << key;
   }
 }
 
 TEST_F(BuiltInRulesTest, ForeignPriorityRowsAndCells) {
   // Rows end in "|" and cells in " , "; the line break before each row's first cell folds to
   // one blank after the "|".
-  EXPECT_EQ(ExtractField(*app_, ReadPage("foreign-priority.html"), "fetch2", "[Foreign]"),
+  EXPECT_EQ(ExtractField(rules_.View(), ReadPage("foreign-priority.html"), "fetch2", "[Foreign]"),
             "DE 10 2004 , 2004-01-01| GB 0401234 , 2004-01-20");
 }
 
 TEST_F(BuiltInRulesTest, MasterListCountAndTable) {
   const std::string page = ReadPage("masterlist-result.html");
   // The number before the last ":" of the result table, though a status cell has a ":" too.
-  EXPECT_EQ(ExtractField(*app_, page, "masterlist", "count"), "2");
-  EXPECT_EQ(ExtractField(*app_, page, "masterlist", "table"),
+  EXPECT_EQ(ExtractField(rules_.View(), page, "masterlist", "count"), "2");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "masterlist", "table"),
             "10/987,654` ` 2005-0001234 A1` HPL-7` Pending: Docketed|"
             " 08/123,456` 7,612,345` ` HPL-0042` Patented Case| 2:12");
 }
 
 TEST_F(BuiltInRulesTest, RawValueKeepsTheMarkup) {
   const std::string page = ReadPage("status-page.html");
-  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[Examiner]", true), "SMITH, JOHN");
-  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[Location]", true), "ELECTRONIC   ABANDONMENT");
-  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "[CustNum]", true), "-");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[Examiner]", true), "SMITH, JOHN");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[Location]", true), "ELECTRONIC   ABANDONMENT");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[CustNum]", true), "-");
 }
 
 TEST_F(BuiltInRulesTest, PageWithoutTheLiteralsGivesNothing) {
   const std::string page = NormalizePage("<html><body><p>Service unavailable</p></body></html>");
   for (const char* key : {"[AppNum]", "[FilingDate]", "[LastHistory]", "[Status]"}) {
-    EXPECT_EQ(ExtractField(*app_, page, "fetch1", key), "") << key;
+    EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", key), "") << key;
   }
-  EXPECT_EQ(ExtractField(*app_, page, "masterlist", "count"), "");
-  EXPECT_EQ(ExtractField(*app_, page, "fetch1", "no-such-key"), "");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "masterlist", "count"), "");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "no-such-key"), "");
 }
 
 class NoneRuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app_->rules_text =
+    rules_.text =
         "version: 1\r\nx:\r\n"
         " [A]: a[*]b\r\n"
         " none[A]: N/A==unknown\r\n"
@@ -226,21 +226,21 @@ class NoneRuleTest : public ::testing::Test {
         " none[L]:  - ==????-??-?? - Not found in the PAIR database.\r\n"
         "end-of-rules\r\n";
   }
-  CTestApp app_;
+  CTestRules rules_;
 };
 
 TEST_F(NoneRuleTest, SubstitutesOnlyAnExactMatch) {
-  EXPECT_EQ(ExtractField(*app_, "aN/Ab", "x", "[A]"), "unknown");
-  EXPECT_EQ(ExtractField(*app_, "a N/A b", "x", "[A]"), "unknown");  // after clean-up
-  EXPECT_EQ(ExtractField(*app_, "aN/A.b", "x", "[A]"), "N/A.");
+  EXPECT_EQ(ExtractField(rules_.View(), "aN/Ab", "x", "[A]"), "unknown");
+  EXPECT_EQ(ExtractField(rules_.View(), "a N/A b", "x", "[A]"), "unknown");  // after clean-up
+  EXPECT_EQ(ExtractField(rules_.View(), "aN/A.b", "x", "[A]"), "N/A.");
   // An unreadable date is the unknown date, which becomes "" and then meets the rule.
-  EXPECT_EQ(ExtractField(*app_, "a b", "x", "[D]"), "never");
-  EXPECT_EQ(ExtractField(*app_, "a01-05-2007b", "x", "[D]"), "2007-01-05");
+  EXPECT_EQ(ExtractField(rules_.View(), "a b", "x", "[D]"), "never");
+  EXPECT_EQ(ExtractField(rules_.View(), "a01-05-2007b", "x", "[D]"), "2007-01-05");
   // Without "==" the whole rule is the match text and the substitute is empty.
-  EXPECT_EQ(ExtractField(*app_, "agoneb", "x", "[E]"), "");
+  EXPECT_EQ(ExtractField(rules_.View(), "agoneb", "x", "[E]"), "");
   // A cleaned value is never " - ", so the built-in kind of rule leaves values alone.
-  EXPECT_EQ(ExtractField(*app_, "a - b", "x", "[L]"), "");
-  EXPECT_EQ(ExtractField(*app_, "a - b", "x", "[L]", true),
+  EXPECT_EQ(ExtractField(rules_.View(), "a - b", "x", "[L]"), "");
+  EXPECT_EQ(ExtractField(rules_.View(), "a - b", "x", "[L]", true),
             "????-??-?? - Not found in the PAIR database.");
 }
 

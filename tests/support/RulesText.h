@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "notify/Templates.h"
+#include "rules/RulesFile.h"
 
 namespace larkspire {
 
@@ -12,7 +12,7 @@ namespace larkspire {
 // (an empty value drops the key's line altogether).
 inline std::string RulesWithLocation(const std::string& version,
                                      const std::map<std::string, std::string>& location) {
-  std::string rules = LoadTemplate(kTemplateRules).value_or("");
+  std::string rules = ChooseRulesText("");
   rules.replace(0, rules.find("\r\n"), "version: " + version);
   for (const auto& [key, value] : location) {
     const std::string head = "\r\n " + key + ": ";

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/UiHost.h"
+#include "run/UiHost.h"
 
 namespace larkspire {
 

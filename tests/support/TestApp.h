@@ -1,5 +1,6 @@
-// An application object for tests: in-memory settings, no window, the built-in rules loaded,
-// and the process-wide hooks it installs removed again afterwards.
+// A run for tests: in-memory settings, no window, the built-in rules loaded, and the
+// process-wide hooks it installs removed again afterwards. CTestApp is the run that the
+// notification and retrieval layers take; CTestAppOf<AppCore> (tests/app) adds the process.
 #pragma once
 
 #include <cstdlib>
@@ -7,28 +8,31 @@
 #include <optional>
 #include <string>
 
-#include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "platform/Clock.h"
 #include "platform/SettingsBackend.h"
-#include "rules/RulesFile.h"
+#include "notify/Variables.h"
+#include "run/Run.h"
 
 namespace larkspire {
 
-class CTestApp {
+template <typename App>
+class CTestAppOf {
  public:
-  explicit CTestApp(std::string program_path = "") : app_(backend_, std::move(program_path), "") {
+  explicit CTestAppOf(std::string program_path = "") : app_(backend_, std::move(program_path)) {
     LoadRules(app_);
   }
-  ~CTestApp() { SetStatusUrlBuilder({}); }
+  ~CTestAppOf() { SetStatusUrlBuilder({}); }
 
-  AppCore& operator*() { return app_; }
-  AppCore* operator->() { return &app_; }
+  App& operator*() { return app_; }
+  App* operator->() { return &app_; }
 
  private:
   CMemorySettingsBackend backend_;
-  AppCore app_;
+  App app_;
 };
+
+using CTestApp = CTestAppOf<CRun>;
 
 // A fixed "now" and a fixed time zone (US Eastern, with its daylight-saving rule written out
 // so no zone database is needed) for the lifetime of the object.

@@ -1,6 +1,6 @@
-#include "app/EntryCommands.h"
+#include "notify/EntryCommands.h"
 
-#include "app/AppCore.h"
+#include "run/Run.h"
 #include "entries/DataFile.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
@@ -9,45 +9,45 @@
 namespace larkspire {
 namespace {
 
-void RefreshList(AppCore& app) {
+void RefreshList(CRun& app) {
   if (app.Ui()) app.Ui()->RefreshList();
 }
 
-std::string DataFilePath(const AppCore& app) {
+std::string DataFilePath(const CRun& app) {
   return JoinPath(app.Settings().LogDir.Text(), kDataFileName);
 }
 
 }  // namespace
 
-std::string AddEntry(AppCore& app, CEntry entry, int flags, std::size_t* added_row) {
+std::string AddEntry(CRun& app, CEntry entry, AddFlags flags, std::size_t* added_row) {
   CEntryList& entries = app.Entries();
-  if ((flags & kAddCheckDuplicate) && entries.FindDuplicate(entry)) {
-    if (flags & kAddQuietDuplicate) return std::string();
+  if (HasFlag(flags, AddFlags::kCheckDuplicate) && entries.FindDuplicate(entry)) {
+    if (HasFlag(flags, AddFlags::kQuietDuplicate)) return std::string();
     app.MessageBox(kDuplicateEntryMessage, MsgButtons::kOk, MsgAnswer::kOk, "Duplicate Entry");
     return kDuplicateEntryMessage;
   }
   std::size_t row = entries.Insert(entry);
   if (added_row) *added_row = row;
-  if (!(flags & kAddNoRefresh)) RefreshList(app);
-  if (!(flags & kAddNotify)) return std::string();
-  CExpansionScope no_previous(nullptr, nullptr);
+  if (!HasFlag(flags, AddFlags::kNoRefresh)) RefreshList(app);
+  if (!HasFlag(flags, AddFlags::kNotify)) return std::string();
+  CExpansionScope no_previous(app, nullptr, nullptr);
   return PostEmail(app, entry, kTemplateEntryAdded, "a");
 }
 
-std::string ReplaceEntry(AppCore& app, std::size_t row, CEntry entry, int flags) {
+std::string ReplaceEntry(CRun& app, std::size_t row, CEntry entry, ReplaceNotice notice) {
   CEntryList& entries = app.Entries();
   if (row >= entries.Size()) return std::string();
   const CEntry old = entries.At(row);
   entries.Replace(row, entry);
   if (app.Ui()) app.Ui()->RedrawRow(static_cast<int>(row));
-  if (!(flags & kReplaceNotifyReference) || entry.CompareField(old, kReference) == 0) {
+  if (notice != ReplaceNotice::kReferenceChange || entry.CompareField(old, kReference) == 0) {
     return std::string();
   }
-  CExpansionScope with_old(nullptr, &old);
+  CExpansionScope with_old(app, nullptr, &old);
   return PostEmail(app, entry, kTemplateEntryChanged, "c");
 }
 
-void DeleteSelectedEntries(AppCore& app) {
+void DeleteSelectedEntries(CRun& app) {
   CEntryList& entries = app.Entries();
   if (entries.SelectedCount() == 0) return;
   if (app.MessageBox("Are you sure that you want to delete these entries?", MsgButtons::kYesNo,
@@ -60,7 +60,7 @@ void DeleteSelectedEntries(AppCore& app) {
     const CEntry entry = entries.At(row);
     entries.Remove(row);
     if (!notices_failed) {
-      CExpansionScope no_previous(nullptr, nullptr);
+      CExpansionScope no_previous(app, nullptr, nullptr);
       notices_failed = !PostEmail(app, entry, kTemplateEntryDeleted, "d").empty();
     }
   }
@@ -68,19 +68,19 @@ void DeleteSelectedEntries(AppCore& app) {
   SaveEntries(app);
 }
 
-void LoadEntries(AppCore& app) {
+void LoadEntries(CRun& app) {
   std::string error;
-  app.loaded = true;
+  app.Status().loaded = true;
   if (!app.Settings().LogDir.Text().empty() &&
       !LoadDataFile(DataFilePath(app), app.Entries(), error)) {
-    app.loaded = false;
+    app.Status().loaded = false;
     app.MessageBox(error);
   }
   RefreshList(app);
 }
 
-bool SaveEntries(AppCore& app) {
-  if (!app.loaded || app.Settings().LogDir.Text().empty()) return true;
+bool SaveEntries(CRun& app) {
+  if (!app.Status().loaded || app.Settings().LogDir.Text().empty()) return true;
   return SaveDataFile(DataFilePath(app), app.Entries());
 }
 

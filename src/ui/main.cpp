@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   {
     AppCore core(backend, RunningProgramPath(), command_line);
-    core.headless = IsHeadless();
+    core.Status().headless = IsHeadless();
     if (!core.AcquireInstanceLock()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       core.ReleaseInstanceLock();
     }
     // Nobody watches a run without a display: its exit code tells whether anything failed.
-    if (core.headless && core.run_had_failures && exit_code == 0) exit_code = 1;
+    if (core.Status().headless && core.Status().had_failures && exit_code == 0) exit_code = 1;
   }
   backend.Flush();
   // An upgrade hands over to the new copy only now, with everything saved and the lock free.

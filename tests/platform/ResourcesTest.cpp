@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Resources.h"
+#include "platform/Resources.h"
 
 namespace larkspire {
 namespace {

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "net/NetTestApp.h"
+#include "notify/Variables.h"
+#include "support/NetTestApp.h"
 #include "notify/Reports.h"
 #include "platform/Files.h"
 #include "rules/RulesFile.h"
-#include "rules/StatusUrl.h"
+#include "retrieval/StatusUrl.h"
 #include "support/TempDir.h"
 
 namespace larkspire {

@@ -4,11 +4,12 @@
 #include <chrono>
 #include <thread>
 
-#include "app/AppCore.h"
+#include "retrieval/Fetch.h"
+#include "run/Run.h"
 #include "net/Connection.h"
 #include "net/FlowText.h"
 #include "net/HttpGet.h"
-#include "net/NetTestApp.h"
+#include "support/NetTestApp.h"
 #include "platform/Files.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
@@ -29,7 +30,7 @@ class HttpGetTest : public ::testing::Test {
  protected:
   // One page, direct or through the proxy; returns the error text.
   std::string Get(const std::string& url, bool direct, std::string& page) {
-    return HttpGet(test_.App(), url, direct, false, page);
+    return FetchPage(test_.App(), url, direct, false, page);
   }
   std::string Direct(CHttpTestServer& server, const std::string& path) {
     return "http://" + server.HostPort() + path;
@@ -75,7 +76,7 @@ TEST_F(HttpGetTest, DirectMaskSendsOnlyMarkedUrlsDirectAndPagesKeepUrlOrder) {
                                          std::string("http://") + kPairHost + "/second",
                                          Direct(origin, "/third")};
   std::vector<std::string> pages = {"stale"};
-  EXPECT_EQ(HttpGet(test_.App(), urls, 4, 0, pages), "");
+  EXPECT_EQ(FetchPages(test_.App(), urls, 4, 0, pages), "");
   const std::vector<std::string> expected = {std::string("GET //") + kPairHost + "/first HTTP/1.0",
                                              std::string("GET //") + kPairHost + "/second HTTP/1.0",
                                              "direct page"};
@@ -243,7 +244,7 @@ TEST_F(HttpGetTest, FlowLogTellsTheWholeExchange) {
 TEST_F(HttpGetTest, SizeOnlyMaskLogsLengthsForItsUrlsOnly) {
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("abc")));
   std::vector<std::string> pages;
-  ASSERT_EQ(HttpGet(test_.App(), {Direct(origin, "/0"), Direct(origin, "/1")}, 3, 2, pages), "");
+  ASSERT_EQ(FetchPages(test_.App(), {Direct(origin, "/0"), Direct(origin, "/1")}, 3, 2, pages), "");
   const std::string size = std::to_string(CHttpTestServer::Ok("abc").size());
   EXPECT_TRUE(test_.FlowHas("HttpGet(1): Received part '" + size + "'"));
   EXPECT_FALSE(test_.FlowHas("HttpGet(0): Received part '" + size + "'"));
@@ -256,7 +257,7 @@ TEST_F(HttpGetTest, LogsTheFirstUrlWithoutItsQuery) {
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("")));
   std::vector<std::string> pages;
   ASSERT_EQ(
-      HttpGet(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0, pages),
+      FetchPages(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0, pages),
       "");
   std::string log;
   ASSERT_TRUE(ReadWholeFile(JoinPath(dir.Path(), kLogFileName), log));
@@ -265,7 +266,7 @@ TEST_F(HttpGetTest, LogsTheFirstUrlWithoutItsQuery) {
 }
 
 TEST_F(HttpGetTest, ServerThatNeverAnswersTimesOutAndItsTaskEndsInTime) {
-  test_.App().TimeoutMs() = 300;
+  test_.App().SetTimeoutMs(300);
   CHttpTestServer silent([](const std::string&, CTestConnection& c) { c.Stall(); });
   std::string page = "untouched";
   // A task that outlived the grace period would turn this into the stuck-threads text.
@@ -275,7 +276,7 @@ TEST_F(HttpGetTest, ServerThatNeverAnswersTimesOutAndItsTaskEndsInTime) {
 }
 
 TEST_F(HttpGetTest, ConnectThatNeverCompletesTimesOutAndItsTaskEndsInTime) {
-  test_.App().TimeoutMs() = 300;
+  test_.App().SetTimeoutMs(300);
   CUnansweredListener unanswered;
   test_.App().Settings().ProxyServer.Set(unanswered.HostPort());
   std::string page;
@@ -284,7 +285,7 @@ TEST_F(HttpGetTest, ConnectThatNeverCompletesTimesOutAndItsTaskEndsInTime) {
 }
 
 TEST_F(HttpGetTest, WindowTimerTimeOutHasTheHttpGetPrefix) {
-  test_.App().TimeoutMs() = 300;
+  test_.App().SetTimeoutMs(300);
   test_.UseWindowTimer();
   CHttpTestServer silent([](const std::string&, CTestConnection& c) { c.Stall(); });
   std::string page;
@@ -305,7 +306,7 @@ TEST_F(HttpGetTest, CancelReachesTheLiveConnection) {
 
 TEST_F(HttpGetTest, TimeOutIsReadFromTheSettingUnlessFixed) {
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("")));
-  test_.App().timeout_fixed = false;
+  test_.App().SetTimeoutFixed(false);
   test_.App().Settings().Timeout.Set("10 seconds");
   std::string page;
   EXPECT_EQ(Get(Direct(origin, "/"), true, page), "");
@@ -333,9 +334,9 @@ TEST_F(HttpGetTest, TenMegabyteBodyArrivesWhole) {
   std::string body(10 * 1024 * 1024, '\0');
   for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('A' + i % 61);
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok(body)));
-  test_.App().TimeoutMs() = 60000;
+  test_.App().SetTimeoutMs(60000);
   std::vector<std::string> pages;
-  ASSERT_EQ(HttpGet(test_.App(), {Direct(origin, "/big")}, 1, 1, pages), "");
+  ASSERT_EQ(FetchPages(test_.App(), {Direct(origin, "/big")}, 1, 1, pages), "");
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_TRUE(pages[0] == body);
 }
@@ -354,7 +355,7 @@ TEST_F(HttpGetTest, TrickledResponseArrivesWholeWithinTheTimeOut) {
 }
 
 TEST_F(HttpGetTest, TrickleLongerThanTheTimeOutTimesOut) {
-  test_.App().TimeoutMs() = 400;
+  test_.App().SetTimeoutMs(400);
   CHttpTestServer origin([](const std::string&, CTestConnection& c) {
     for (int i = 0; i < 1000 && !c.Stopping(); ++i) {
       if (!c.Write("x")) return;

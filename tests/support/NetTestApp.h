@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "run/Run.h"
 #include "net/FlowLog.h"
 #include "platform/SettingsBackend.h"
 
@@ -50,15 +50,14 @@ class CRecordingUi : public UiHost {
 class CNetTestApp {
  public:
   explicit CNetTestApp(unsigned timeout_ms = 5000)
-      : app_(std::make_unique<AppCore>(backend_, "/nonexistent/larkspire", "")) {
+      : app_(std::make_unique<CRun>(backend_, "/nonexistent/larkspire")) {
     app_->SetUi(&ui_);
     app_->FlowLog().SetEnabled(true);
-    app_->timeout_fixed = true;
-    app_->TimeoutMs() = timeout_ms;
+    app_->FixTimeout(timeout_ms);
   }
   ~CNetTestApp() { app_->SetUi(nullptr); }
 
-  AppCore& App() { return *app_; }
+  CRun& App() { return *app_; }
   CRecordingUi& Ui() { return ui_; }
 
   // Drains the flow log into the lines seen so far and returns them all.
@@ -95,7 +94,7 @@ class CNetTestApp {
  private:
   CMemorySettingsBackend backend_;
   CRecordingUi ui_;
-  std::unique_ptr<AppCore> app_;
+  std::unique_ptr<CRun> app_;
   std::vector<FlowLine> flow_;
 };
 

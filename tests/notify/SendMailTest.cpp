@@ -3,11 +3,12 @@
 
 #include <optional>
 
-#include "app/AppCore.h"
 #include "net/Connection.h"
-#include "net/NetTestApp.h"
+#include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
+#include "notify/EmailQueue.h"
+#include "run/Run.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "support/ScopedTimeZone.h"
@@ -36,11 +37,14 @@ class SendMailTest : public ::testing::Test {
   }
   ~SendMailTest() override { SetFakeClockForTesting(std::nullopt); }
 
+  // kind counts the recipient kinds in their order: return address, notification addresses,
+  // activity, support, the file's own line.
   std::string Send(CSmtpTestServer& server, const std::string& file_text, int kind = 0) {
     test_.App().Settings().SmtpServer.Set(server.HostPort());
     const std::string path = dir_.File("message.tmp");
     EXPECT_TRUE(SaveFileAtomically(path, file_text));
-    return SendEmail(test_.App(), path, "the test message", kind, publisher_);
+    return SendEmailFile(test_.App(), path, "the test message",
+                         static_cast<MailRecipient>(kind));
   }
   std::string Log() {
     std::string log;
@@ -52,7 +56,6 @@ class SendMailTest : public ::testing::Test {
 
   CTempDir dir_;
   CNetTestApp test_{5000};
-  CPublisherMailboxes publisher_{"activity@larkspire.example", "support@larkspire.example"};
 };
 
 TEST_F(SendMailTest, WithoutUserNameTheDialogueUsesHelo) {
@@ -173,11 +176,9 @@ TEST_F(SendMailTest, NothingIsSentForEmptyFilesUnfinishedLinesOrUnknownKinds) {
       {"To: a@x.example", 0},
       {"To: a@x.example\r\nCc: c@x.example", 0},
       {"cc: c@x.example", 1},
-      {kMessage, 5},
-      {kMessage, -1},
   };
   for (const auto& c : cases) EXPECT_EQ(Send(server, c.text, c.kind), "") << c.text;
-  EXPECT_EQ(SendEmail(test_.App(), dir_.File("missing.tmp"), "missing", 0, publisher_), "");
+  EXPECT_EQ(SendEmailFile(test_.App(), dir_.File("missing.tmp"), "missing", MailRecipient::kReturnAddress), "");
   EXPECT_EQ(server.Accepted(), 0);
   EXPECT_EQ(Succeeded(), 0);
   EXPECT_EQ(Failed(), 0);
@@ -352,12 +353,12 @@ TEST_F(SendMailTest, RefusedConnectionHasNoProxyHint) {
   test_.App().Settings().SmtpServer.Set("127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
   const std::string path = dir_.File("message.tmp");
   ASSERT_TRUE(SaveFileAtomically(path, kMessage));
-  EXPECT_EQ(SendEmail(test_.App(), path, "refused", 0, publisher_), kRefusedMessage);
+  EXPECT_EQ(SendEmailFile(test_.App(), path, "refused", MailRecipient::kReturnAddress), kRefusedMessage);
   EXPECT_EQ(Failed(), 1);
 }
 
 TEST_F(SendMailTest, SilentServerEndsAtTheWindowTimerWithTheSendEmailPrefix) {
-  test_.App().TimeoutMs() = 300;
+  test_.App().SetTimeoutMs(300);
   test_.UseWindowTimer();
   CSmtpTestServer server([](const std::string&, CTestConnection& c) {
     c.Stall();
@@ -371,10 +372,10 @@ TEST_F(SendMailTest, SilentServerEndsAtTheWindowTimerWithTheSendEmailPrefix) {
 
 TEST_F(SendMailTest, AFixedTimeOutStaysAsTheCallerLeftIt) {
   for (bool fixed : {false, true}) {
-    test_.App().timeout_fixed = fixed;
+    test_.App().SetTimeoutFixed(fixed);
     CSmtpTestServer server;
     EXPECT_EQ(Send(server, kMessage), "");
-    EXPECT_EQ(test_.App().timeout_fixed, fixed);
+    EXPECT_EQ(test_.App().TimeoutFixed(), fixed);
   }
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 
 namespace larkspire {
 namespace {

@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "run/Log.h"
+#include "run/Settings.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 

@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <optional>
 
-#include "net/NetTestApp.h"
+#include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
+#include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
@@ -135,8 +136,8 @@ TEST(Aiosmtpd, QueuedMessageArrivesWithEnvelopeHeadersAndRestoredDots) {
                          "To: Ann Smith <ann@client.example>, bob@client.example (Bob Jones)\r\n"
                          "Cc: carl@office.example\r\n" +
                              body));
-  EXPECT_EQ(SendEmail(test.App(), path, "Larkspire_s10_123456.tmp", kMailToNotifyAddresses,
-                      CPublisherMailboxes{}),
+  EXPECT_EQ(SendEmailFile(test.App(), path, "Larkspire_s10_123456.tmp",
+                          MailRecipient::kNotifyAddresses),
             "");
 
   EXPECT_EQ(Contents(received.File("login.txt")), "larkspire-user");
@@ -170,7 +171,7 @@ TEST(Aiosmtpd, WrongPasswordIsAProtocolError) {
   settings.ReturnAddress.Set("docketing@office.example");
   CTempDir dir;
   ASSERT_TRUE(SaveFileAtomically(dir.File("m.tmp"), "Subject: s\r\n\r\nbody\r\n"));
-  EXPECT_EQ(SendEmail(test.App(), dir.File("m.tmp"), "m", kMailToReturnAddress, {}),
+  EXPECT_EQ(SendEmailFile(test.App(), dir.File("m.tmp"), "m", MailRecipient::kReturnAddress),
             kSmtpProtocolMessage);
   EXPECT_FALSE(FileExists(received.File("data.eml")));
 }

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "run/Settings.h"
 
 #include <cctype>
 #include <cstdio>

@@ -2,6 +2,8 @@
 // diagnostics of this run, and the test e-mails.
 #pragma once
 
+#include "net/SendMail.h"
+
 namespace larkspire {
 
 class AppCore;
@@ -14,7 +16,7 @@ inline constexpr const char* kNoActivityYetMessage =
 // and template 13 goes out at once with the result shown.
 void ReportProblem(AppCore& app);
 
-// Test > Send E-Mail to Return Address (mode 0) and to Notification Addresses (mode 1).
-void SendTestEmail(AppCore& app, int mode);
+// Test > Send E-Mail to Return Address and to Notification Addresses.
+void SendTestEmail(AppCore& app, MailRecipient recipient);
 
 }  // namespace larkspire

@@ -1,4 +1,4 @@
-#include "app/Resources.h"
+#include "platform/Resources.h"
 
 #include <string>
 

@@ -1,4 +1,5 @@
-#include "rules/StatusUrl.h"
+#include "retrieval/StatusUrl.h"
+#include "notify/Variables.h"
 
 #include "entries/Entry.h"
 #include "notify/Templates.h"
@@ -7,14 +8,14 @@
 
 namespace larkspire {
 
-std::string StatusPageUrl(AppCore& app, const CEntry& entry) {
-  CExpansionScope scope(&entry);
+std::string StatusPageUrl(CRun& app, const CEntry& entry) {
+  CExpansionScope scope(app, &entry);
   if (!entry.Text(kAppNum).empty()) return LookupRule(app, "fetch1", "page[AppNum]");
   if (!entry.Text(kPatNum).empty()) return LookupRule(app, "fetch1", "page[PatNum]");
   return ReplaceAll(LookupRule(app, "fetch1", "page[PubNum]"), " ", "%20");
 }
 
-void InstallStatusUrlBuilder(AppCore& app) {
+void InstallStatusUrlBuilder(CRun& app) {
   SetStatusUrlBuilder([&app](const CEntry& entry) { return StatusPageUrl(app, entry); });
 }
 

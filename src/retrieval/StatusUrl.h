@@ -6,16 +6,16 @@
 
 namespace larkspire {
 
-class AppCore;
+class CRun;
 class CEntry;
 
 // fetch1 page[AppNum] when the entry has an application number, else page[PatNum] when it has a
 // patent number, else page[PubNum] with its blanks sent as "%20". The entry is made the
 // current entry for the lookup, so the address's references resolve to it.
-std::string StatusPageUrl(AppCore& app, const CEntry& entry);
+std::string StatusPageUrl(CRun& app, const CEntry& entry);
 
 // Makes CEntry::StatusUrl (and so the StatusUrl variable) answer with StatusPageUrl. The
 // application must outlive the installation; SetStatusUrlBuilder({}) removes it.
-void InstallStatusUrlBuilder(AppCore& app);
+void InstallStatusUrlBuilder(CRun& app);
 
 }  // namespace larkspire

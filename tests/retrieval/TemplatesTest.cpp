@@ -8,7 +8,7 @@
 #include "platform/ProgramInfo.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
-#include "rules/StatusUrl.h"
+#include "retrieval/StatusUrl.h"
 #include "support/RandomText.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
@@ -51,7 +51,7 @@ TEST_F(ExpandTest, ReferenceSyntax) {
   current.last_change = TodayDayNumber();
   CEntry previous = current;
   previous.Text(kStatus) = "Pending";
-  CExpansionScope scope(&current, &previous);
+  CExpansionScope scope(*app_, &current, &previous);
 
   const struct {
     const char* text;
@@ -100,7 +100,7 @@ TEST_F(ExpandTest, InsertedValuesAreNotExpandedAgain) {
   current.Text(kReference) = "[AppName] %Old%";
   CEntry previous;
   previous.Text(kReference) = "%Cur%";
-  CExpansionScope scope(&current, &previous);
+  CExpansionScope scope(*app_, &current, &previous);
   EXPECT_EQ(Expand("[Reference]"), "[AppName] %Old%");
   EXPECT_EQ(Expand("[Reference?|%Cur%/%Old%]"), "[AppName] %Old%/%Cur%");
 }
@@ -116,7 +116,7 @@ TEST_F(ExpandTest, ArbitraryTemplatesEndQuietly) {
   CEntry current;
   current.Text(kReference) = "[x]";
   CEntry previous;
-  CExpansionScope scope(&current, &previous);
+  CExpansionScope scope(*app_, &current, &previous);
   for (int i = 0; i < 4000; ++i) {
     const std::string text = random.Next(30);
     const std::string out = Expand(text);
@@ -139,7 +139,7 @@ class TemplateFilesTest : public ::testing::Test {
     const timeval times[2] = {{kInstalled, 0}, {kInstalled, 0}};
     ASSERT_EQ(::utimes(dir_.File("bin").c_str(), times), 0);
     app_ = std::make_unique<CTestApp>(dir_.File("bin/larkspire"));
-    AppCore& app = **app_;
+    CRun& app = **app_;
     InstallStatusUrlBuilder(app);
 
     CSettings& s = app.Settings();
@@ -158,11 +158,11 @@ class TemplateFilesTest : public ::testing::Test {
     ASSERT_TRUE(SaveFileAtomically(dir_.File("log/Larkspire.log"),
                                    "2007-03-15 14:29:00> **Larkspire start**\r\n"
                                    "2007-03-15 14:30:00> Update '08/123,456'\r\n"));
-    app.flow_text = "000.00 Connecting to 127.0.0.1:8080\r\n001.25 Connected\r\n";
-    app.problem_desc = "The update stops at the second entry.";
-    app.last_fetch_urls = {"http://pair.uspto.gov/a", "http://pair.uspto.gov/b",
+    app.Transcript().text = "000.00 Connecting to 127.0.0.1:8080\r\n001.25 Connected\r\n";
+    app.Status().problem_desc = "The update stops at the second entry.";
+    app.LastFetch().urls = {"http://pair.uspto.gov/a", "http://pair.uspto.gov/b",
                            "http://pair.uspto.gov/c"};
-    app.last_fetch_pages = {"<html>one</html>", "<html>two</html>"};
+    app.LastFetch().pages = {"<html>one</html>", "<html>two</html>"};
 
     added_.Text(kAppNum) = "10/987,654";
     added_.Text(kReference) = "HPL-7";
@@ -200,7 +200,7 @@ class TemplateFilesTest : public ::testing::Test {
   void Check(int number, const std::string& name, const CEntry* current, const CEntry* previous) {
     std::string out;
     {
-      CExpansionScope scope(current, previous);
+      CExpansionScope scope(**app_, current, previous);
       ExpandTemplate(**app_, LoadTemplate(number).value_or(""), out);
     }
     const std::string expected = Expected(name);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AppCore.h"
-#include "notify/ProblemReport.h"
+#include "app/ProblemReport.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
 #include "support/HttpTestServer.h"
@@ -9,7 +9,7 @@
 #include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
-#include "support/TestApp.h"
+#include "support/TestAppCore.h"
 
 namespace larkspire {
 namespace {
@@ -25,19 +25,18 @@ class ProblemReportTest : public ::testing::Test {
     s.NotifyAddress.Items() = {"ann@hollis.example"};
     s.ProxyServer.Set("");
     app_->SetUi(&ui_);
-    app_->timeout_fixed = true;
-    app_->TimeoutMs() = 5000;
-    app_->rules_update_due = false;
+    app_->FixTimeout(5000);
+    app_->Rules().update_due = false;
   }
   ~ProblemReportTest() override { app_->SetUi(nullptr); }
 
   // What an update leaves behind: flow-log text, log lines, the last fetch.
   void HaveWorked() {
-    app_->flow_has_content = true;
-    app_->flow_text = "00:01  Connecting to pair.uspto.gov\r\n00:02  GET /status\r\n";
+    app_->Transcript().has_content = true;
+    app_->Transcript().text = "00:01  Connecting to pair.uspto.gov\r\n00:02  GET /status\r\n";
     app_->Log().Write("Update Status (All) 3 entries\n");
-    app_->last_fetch_urls = {"http://pair.uspto.gov/status?appnum=10123456"};
-    app_->last_fetch_pages = {"<HTML>Status: Docketed New Case</HTML>"};
+    app_->LastFetch().urls = {"http://pair.uspto.gov/status?appnum=10123456"};
+    app_->LastFetch().pages = {"<HTML>Status: Docketed New Case</HTML>"};
   }
 
   bool SentTo(const std::string& address) {
@@ -49,7 +48,7 @@ class ProblemReportTest : public ::testing::Test {
 
   CTempDir dir_;
   CSmtpTestServer smtp_;
-  CTestApp app_;
+  CTestAppCore app_;
   CScriptedUi ui_;
 };
 
@@ -63,7 +62,7 @@ TEST_F(ProblemReportTest, IsRefusedBeforeAnyNetworkWork) {
 }
 
 TEST_F(ProblemReportTest, GoesToTheSupportAddressOfTheRulesWithTheRunsDiagnostics) {
-  app_->rules_text = RulesWithLocation("4.2.04.000", {{"support", "help@hollis-tools.example"}});
+  app_->Rules().text = RulesWithLocation("4.2.04.000", {{"support", "help@hollis-tools.example"}});
   HaveWorked();
   ui_.prompt_answer = "The art unit column stays empty.";
   ReportProblem(*app_);
@@ -83,12 +82,12 @@ TEST_F(ProblemReportTest, GoesToTheSupportAddressOfTheRulesWithTheRunsDiagnostic
   EXPECT_NE(body.find("Update Status (All) 3 entries"), std::string::npos);
   EXPECT_NE(body.find("Status: Docketed New Case"), std::string::npos);
   EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"E-mail was sent successfully."});
-  EXPECT_EQ(app_->problem_desc, "The art unit column stays empty.");
+  EXPECT_EQ(app_->Status().problem_desc, "The art unit column stays empty.");
 }
 
 TEST_F(ProblemReportTest, WithoutASupportKeyTheBuiltInAddressIsUsed) {
-  app_->rules_text = RulesWithLocation("4.2.04.000", {{"support", ""}});
-  ASSERT_EQ(app_->rules_text.find(" support: "), std::string::npos);
+  app_->Rules().text = RulesWithLocation("4.2.04.000", {{"support", ""}});
+  ASSERT_EQ(app_->Rules().text.find(" support: "), std::string::npos);
   HaveWorked();
   ui_.prompt_answer = "x";
   ReportProblem(*app_);
@@ -103,10 +102,10 @@ TEST_F(ProblemReportTest, TheRulesAreBroughtUpToDateFirst) {
   const std::string newer =
       RulesWithLocation("4.9.00.000", {{"support", "desk@new-publisher.example"}});
   CHttpTestServer publisher(CHttpTestServer::Reply(CHttpTestServer::Ok(newer)));
-  app_->rules_text = RulesWithLocation(
+  app_->Rules().text = RulesWithLocation(
       "4.2.04.000", {{"rules", "http://" + publisher.HostPort() + "/larkspire.txt"}});
-  app_->rules_version = "4.2.04.000";
-  app_->rules_update_due = true;
+  app_->Rules().version = "4.2.04.000";
+  app_->Rules().update_due = true;
   HaveWorked();
   ui_.prompt_answer = "x";
   ReportProblem(*app_);
@@ -119,7 +118,7 @@ TEST_F(ProblemReportTest, TheRulesAreBroughtUpToDateFirst) {
 
 TEST_F(ProblemReportTest, CancelSendsNothingAndTheDescriptionIsOfferedAgain) {
   HaveWorked();
-  app_->problem_desc = "Earlier words.";
+  app_->Status().problem_desc = "Earlier words.";
   ReportProblem(*app_);
   ASSERT_EQ(ui_.prompts.size(), 1u);
   EXPECT_EQ(ui_.prompts[0].initial, "Earlier words.");
@@ -128,11 +127,11 @@ TEST_F(ProblemReportTest, CancelSendsNothingAndTheDescriptionIsOfferedAgain) {
 }
 
 TEST_F(ProblemReportTest, TestEmailsGoToTheReturnOrTheNotificationAddresses) {
-  SendTestEmail(*app_, 0);
+  SendTestEmail(*app_, MailRecipient::kReturnAddress);
   ASSERT_TRUE(smtp_.WaitForSessions(1));
   EXPECT_TRUE(SentTo("docket@hollis.example"));
   EXPECT_FALSE(SentTo("ann@hollis.example"));
-  SendTestEmail(*app_, 1);
+  SendTestEmail(*app_, MailRecipient::kNotifyAddresses);
   ASSERT_TRUE(smtp_.WaitForSessions(2));
   EXPECT_TRUE(SentTo("ann@hollis.example"));
   EXPECT_EQ(ui_.Texts(), (std::vector<std::string>{"E-mail was sent successfully.",

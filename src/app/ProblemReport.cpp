@@ -1,4 +1,4 @@
-#include "notify/ProblemReport.h"
+#include "app/ProblemReport.h"
 
 #include "app/AppCore.h"
 #include "net/SendMail.h"
@@ -9,7 +9,7 @@
 namespace larkspire {
 
 void ReportProblem(AppCore& app) {
-  if (!app.flow_has_content) {
+  if (!app.Transcript().has_content) {
     app.MessageBox(kNoActivityYetMessage);
     return;
   }
@@ -17,13 +17,15 @@ void ReportProblem(AppCore& app) {
   const std::string prompt =
       "Please describe your problem in some detail. When you click OK an email message will be "
       "sent to \"" +
-      PublisherMailboxes(app).support + "\".";
-  std::string description = app.problem_desc;
+      MailAddressesOf(app).support + "\".";
+  std::string description = app.Status().problem_desc;
   if (app.Ui() == nullptr || !app.Ui()->Prompt("Report Problem", prompt, description)) return;
-  app.problem_desc = description;
-  SendTemplateNow(app, kTemplateProblem, kMailToSupport, true);
+  app.Status().problem_desc = description;
+  SendTemplateNow(app, kTemplateProblem, MailRecipient::kSupport, true);
 }
 
-void SendTestEmail(AppCore& app, int mode) { SendTemplateNow(app, kTemplateTestEmail, mode, true); }
+void SendTestEmail(AppCore& app, MailRecipient recipient) {
+  SendTemplateNow(app, kTemplateTestEmail, recipient, true);
+}
 
 }  // namespace larkspire

@@ -1,10 +1,10 @@
-#include "app/Log.h"
+#include "run/Log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
-#include "app/Settings.h"
+#include "run/Settings.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 

@@ -1,0 +1,26 @@
+#include "retrieval/Fetch.h"
+
+#include "net/HttpGet.h"
+#include "run/Run.h"
+
+namespace larkspire {
+namespace {
+
+CHttpRoute RouteOf(CRun& app) {
+  app.ReloadTimeoutUnlessFixed();
+  return {app.Settings().ProxyServer.Text(), kAppName};
+}
+
+}  // namespace
+
+std::string FetchPages(CRun& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+                       uint32_t size_only_mask, std::vector<std::string>& pages) {
+  return HttpGet(app, RouteOf(app), urls, direct_mask, size_only_mask, pages);
+}
+
+std::string FetchPage(CRun& app, const std::string& url, bool direct, bool size_only,
+                      std::string& page) {
+  return HttpGet(app, RouteOf(app), url, direct, size_only, page);
+}
+
+}  // namespace larkspire

@@ -1,0 +1,18 @@
+// HTTP for the retrieval commands: the run's proxy setting and its time-out (re-read from the
+// setting unless a download fixed its own).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+class CRun;
+
+std::string FetchPages(CRun& app, const std::vector<std::string>& urls, uint32_t direct_mask,
+                       uint32_t size_only_mask, std::vector<std::string>& pages);
+std::string FetchPage(CRun& app, const std::string& url, bool direct, bool size_only,
+                      std::string& page);
+
+}  // namespace larkspire
