@@ -102,12 +102,13 @@ TEST_F(TlsTest, LongTextsCrossTlsWholeBothWays) {
     reply += "250-" + std::string(60, static_cast<char>('A' + i % 26)) + "\r\n";
   reply += "250 end\r\n";
   std::string received;
+  bool quit = false;  // the client saw the reply end while the server waited for it
   CTestServer server([&](CTestConnection& c) {
     CTestTlsSession tls(c, good_);
     if (!tls.Accepted()) return;
     if (auto all = tls.ReadExactly(text.size())) received = *all;
     tls.Write(reply);
-    tls.ReadUntil("\r\n");
+    quit = tls.ReadUntil("QUIT\r\n").has_value();
     tls.Write(text);
     tls.SendCloseNotice();
   });
@@ -120,6 +121,7 @@ TEST_F(TlsTest, LongTextsCrossTlsWholeBothWays) {
   EXPECT_EQ(connection->ReceiveAll(true), text);
   ASSERT_TRUE(server.WaitForFinished(1));
   EXPECT_EQ(received, text);
+  EXPECT_TRUE(quit);
 }
 
 TEST_F(TlsTest, TheBodyEndsWhereTheServerClosesWithOrWithoutTheCloseNotice) {

@@ -19,18 +19,10 @@
 #include <string>
 #include <string_view>
 
+#include "support/OpenSslPointers.h"
 #include "support/TestServer.h"
 
 namespace larkspire {
-
-struct FreeKey {
-  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct FreeCertificate {
-  void operator()(X509* certificate) const { X509_free(certificate); }
-};
-using TestKey = std::unique_ptr<EVP_PKEY, FreeKey>;
-using TestCertificatePtr = std::unique_ptr<X509, FreeCertificate>;
 
 // What a server certificate says about itself.
 struct CertificateSpec {
