@@ -281,24 +281,32 @@ TEST_F(TlsTest, SettingsThatCannotWorkAreRefusedBeforeTheHandshake) {
   }
 }
 
-TEST_F(TlsTest, CancelEndsAStalledHandshakeOrReadLikeAPlainOne) {
+TEST_F(TlsTest, CancelEndsAStalledHandshakeReadOrSendLikeAPlainOne) {
+  enum Stage { kHandshake, kRead, kSend };
   const struct {
     const char* name;
-    bool handshake_answered;
+    Stage stalled;
     bool by_flag;  // the task's cancel flag, else a cancel from another thread
     const char* message;
   } cases[] = {
-      {"handshake, flag", false, true, kCanceledMessage},
-      {"handshake, cancel", false, false, kDisconnectedMessage},
-      {"read, flag", true, true, kCanceledMessage},
-      {"read, cancel", true, false, kDisconnectedMessage},
+      {"handshake, flag", kHandshake, true, kCanceledMessage},
+      {"handshake, cancel", kHandshake, false, kDisconnectedMessage},
+      {"read, flag", kRead, true, kCanceledMessage},
+      {"read, cancel", kRead, false, kDisconnectedMessage},
+      {"send, flag", kSend, true, kCanceledMessage},
+      // The shut-down socket refuses the next write: an error, never a process-ending signal.
+      {"send, cancel", kSend, false, kDisconnectedMessage},
   };
   for (const auto& c : cases) {
     cancel_.Set(0);
     CTestServer server([&](CTestConnection& s) {
-      if (!c.handshake_answered) return s.Stall();
+      if (c.stalled == kHandshake) return s.Stall();
       CTestTlsSession tls(s, good_);
-      tls.ReceivesCloseNotice();
+      if (c.stalled == kRead) tls.ReceivesCloseNotice();
+      // Reads nothing, so the client's sending stalls once the socket buffers are full.
+      while (c.stalled == kSend && !s.Stopping()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
     });
     auto connection = Open();
     connection->Connect(server.HostPort(), 1);
@@ -312,6 +320,7 @@ TEST_F(TlsTest, CancelEndsAStalledHandshakeOrReadLikeAPlainOne) {
     });
     const std::string error = ErrorOf([&] {
       connection->StartTls("localhost", ca_file_);
+      if (c.stalled == kSend) connection->Send(std::string(64 * 1024 * 1024, 'x'));
       connection->Expect(220);
     });
     stopper.join();
@@ -320,20 +329,39 @@ TEST_F(TlsTest, CancelEndsAStalledHandshakeOrReadLikeAPlainOne) {
 }
 
 TEST_F(TlsTest, ServerGoingAwayIsADisconnectionNotASignal) {
-  CTestServer resetting([this](CTestConnection& c) {
-    CTestTlsSession tls(c, good_);
-    tls.ReadExactly(1);
-    c.Reset();
-  });
-  auto connection = Open();
-  connection->Connect(resetting.HostPort(), 1);
-  connection->StartTls("localhost", ca_file_);
-  const std::string big(8 * 1024 * 1024, 'x');
-  EXPECT_EQ(ErrorOf([&] {
-              connection->Send(big);
-              connection->Send(big);
-            }),
-            kDisconnectedMessage);
+  const struct {
+    const char* name;
+    CTestServer::Handler server;
+    bool gone_before_sending;
+  } cases[] = {
+      {"reset while reading",
+       [this](CTestConnection& c) {
+         CTestTlsSession tls(c, good_);
+         tls.ReadExactly(1);
+         c.Reset();
+       },
+       false},
+      // Writing on after the server has closed meets a broken pipe: the case where a transport
+      // without MSG_NOSIGNAL would end the program.
+      {"closed after the handshake", [this](CTestConnection& c) { CTestTlsSession tls(c, good_); },
+       true},
+  };
+  for (const auto& c : cases) {
+    CTestServer server(c.server);
+    auto connection = Open();
+    connection->Connect(server.HostPort(), 1);
+    connection->StartTls("localhost", ca_file_);
+    if (c.gone_before_sending) {
+      ASSERT_TRUE(server.WaitForFinished(1)) << c.name;
+    }
+    const std::string big(8 * 1024 * 1024, 'x');
+    EXPECT_EQ(ErrorOf([&] {
+                connection->Send(big);
+                connection->Send(big);
+              }),
+              kDisconnectedMessage)
+        << c.name;
+  }
 
   // A session ended in the middle of a reply breaks Expect as a plain close does.
   CTestServer closing([this](CTestConnection& c) {
