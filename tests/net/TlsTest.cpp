@@ -18,11 +18,13 @@ class TlsTest : public ConnectionTest {
   TlsTest() { authority_.WritePem(ca_file_); }
 
   // A server that completes the handshake when it can and then waits for the client to end
-  // the session; accepted tells how its handshake went.
-  CTestServer::Handler Serving(const TestServerIdentity& identity, bool& accepted) {
-    return [&identity, &accepted](CTestConnection& c) {
+  // the session; accepted tells how its handshake went, server_name what the client asked for.
+  CTestServer::Handler Serving(const TestServerIdentity& identity, bool& accepted,
+                               std::string* server_name = nullptr) {
+    return [&identity, &accepted, server_name](CTestConnection& c) {
       CTestTlsSession tls(c, identity);
       accepted = tls.Accepted();
+      if (server_name != nullptr) *server_name = tls.ServerName();
       if (accepted) tls.ReceivesCloseNotice();
     };
   }
@@ -170,8 +172,9 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
     spec.alternative_names = c.names;
     const TestServerIdentity identity = authority_.Issue(spec);
     bool accepted = false;
+    std::string server_name;
     {
-      CTestServer server(Serving(identity, accepted));
+      CTestServer server(Serving(identity, accepted, &server_name));
       auto connection = Open();
       connection->Connect(server.HostPort(), 1);
       EXPECT_EQ(ErrorOf([&] { connection->StartTls(c.host, ca_file_); }),
@@ -179,6 +182,8 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
           << c.names << " " << c.host;
     }
     EXPECT_EQ(accepted, c.refusal == nullptr) << c.names << " " << c.host;
+    // A name goes out as SNI; an address never does.
+    EXPECT_EQ(server_name, std::string(c.host) == "127.0.0.1" ? "" : c.host) << c.host;
     if (c.refusal != nullptr) {
       EXPECT_TRUE(Has(std::string("T: ") + c.refusal));
     }

@@ -162,6 +162,11 @@ class CTestTlsSession {
   CTestTlsSession& operator=(const CTestTlsSession&) = delete;
 
   bool Accepted() const { return accepted_; }
+  // The name the client asked for in its greeting (SNI); "" when it named none.
+  std::string ServerName() const {
+    const char* name = SSL_get_servername(ssl_, TLSEXT_NAMETYPE_host_name);
+    return name != nullptr ? name : "";
+  }
 
   bool Write(std::string_view bytes) {
     while (!bytes.empty()) {
