@@ -168,9 +168,9 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
        "b.test, c.test, d.test, ...)."},
   };
   for (const auto& c : cases) {
-    CertificateSpec spec;
-    spec.alternative_names = c.names;
-    const TestServerIdentity identity = authority_.Issue(spec);
+    CertificateFields fields;
+    fields.alternative_names = c.names;
+    const TestServerIdentity identity = authority_.Issue(fields);
     bool accepted = false;
     std::string server_name;
     {
@@ -191,10 +191,10 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
 }
 
 TEST_F(TlsTest, CertificatesTheOfficeDoesNotTrustAreRefusedWithTheReason) {
-  CertificateSpec expired;
+  CertificateFields expired;
   expired.valid_from_days = -60;
   expired.valid_to_days = -1;
-  CertificateSpec early;
+  CertificateFields early;
   early.valid_from_days = 2;
   early.valid_to_days = 30;
   const CTestCertificateAuthority stranger("Someone Else's CA");

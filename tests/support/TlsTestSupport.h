@@ -25,7 +25,7 @@
 namespace larkspire {
 
 // What a server certificate says about itself.
-struct CertificateSpec {
+struct CertificateFields {
   std::string common_name = "localhost";
   // subjectAltName entries such as "DNS:localhost" or "IP:127.0.0.1"; empty for none.
   std::string alternative_names = "DNS:localhost";
@@ -48,18 +48,18 @@ inline void AddExtension(X509* certificate, X509* issuer, int nid, const char* v
 }
 
 // A certificate for key, signed by issuer_key in the name of issuer (itself when null).
-inline TestCertificatePtr MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, X509* issuer,
-                                          EVP_PKEY* issuer_key, bool is_ca) {
+inline TestCertificatePtr MakeCertificate(EVP_PKEY* key, const CertificateFields& fields,
+                                          X509* issuer, EVP_PKEY* issuer_key, bool is_ca) {
   static long serial = 1;
   TestCertificatePtr certificate(X509_new());
   X509* x = certificate.get();
   X509_set_version(x, 2);
   ASN1_INTEGER_set(X509_get_serialNumber(x), serial++);
-  X509_gmtime_adj(X509_getm_notBefore(x), spec.valid_from_days * 86400);
-  X509_gmtime_adj(X509_getm_notAfter(x), spec.valid_to_days * 86400);
+  X509_gmtime_adj(X509_getm_notBefore(x), fields.valid_from_days * 86400);
+  X509_gmtime_adj(X509_getm_notAfter(x), fields.valid_to_days * 86400);
   X509_set_pubkey(x, key);
   X509_NAME_add_entry_by_txt(X509_get_subject_name(x), "CN", MBSTRING_ASC,
-                             reinterpret_cast<const unsigned char*>(spec.common_name.c_str()), -1,
+                             reinterpret_cast<const unsigned char*>(fields.common_name.c_str()), -1,
                              -1, 0);
   X509* signer = issuer != nullptr ? issuer : x;
   X509_set_issuer_name(x, X509_get_subject_name(signer));
@@ -67,8 +67,8 @@ inline TestCertificatePtr MakeCertificate(EVP_PKEY* key, const CertificateSpec& 
   AddExtension(x, signer, NID_subject_key_identifier, "hash");
   AddExtension(x, signer, NID_authority_key_identifier, "keyid:always");
   if (is_ca) AddExtension(x, signer, NID_key_usage, "critical,keyCertSign,cRLSign");
-  if (!spec.alternative_names.empty()) {
-    AddExtension(x, signer, NID_subject_alt_name, spec.alternative_names.c_str());
+  if (!fields.alternative_names.empty()) {
+    AddExtension(x, signer, NID_subject_alt_name, fields.alternative_names.c_str());
   }
   X509_sign(x, issuer_key, EVP_sha256());
   return certificate;
@@ -88,17 +88,17 @@ inline std::string PemOf(X509* certificate) {
 class CTestCertificateAuthority {
  public:
   explicit CTestCertificateAuthority(const std::string& name) : key_(EVP_EC_gen("P-256")) {
-    CertificateSpec spec;
-    spec.common_name = name;
-    spec.alternative_names.clear();
-    certificate_ = MakeCertificate(key_.get(), spec, nullptr, key_.get(), true);
+    CertificateFields fields;
+    fields.common_name = name;
+    fields.alternative_names.clear();
+    certificate_ = MakeCertificate(key_.get(), fields, nullptr, key_.get(), true);
   }
 
-  TestServerIdentity Issue(const CertificateSpec& spec) const {
+  TestServerIdentity Issue(const CertificateFields& fields) const {
     TestServerIdentity identity;
     identity.key.reset(EVP_EC_gen("P-256"));
     identity.certificate =
-        MakeCertificate(identity.key.get(), spec, certificate_.get(), key_.get(), false);
+        MakeCertificate(identity.key.get(), fields, certificate_.get(), key_.get(), false);
     return identity;
   }
 
@@ -113,11 +113,11 @@ class CTestCertificateAuthority {
 };
 
 // A certificate signed by its own key, as a server without any CA would have.
-inline TestServerIdentity SelfSignedIdentity(const CertificateSpec& spec) {
+inline TestServerIdentity SelfSignedIdentity(const CertificateFields& fields) {
   TestServerIdentity identity;
   identity.key.reset(EVP_EC_gen("P-256"));
   identity.certificate =
-      MakeCertificate(identity.key.get(), spec, nullptr, identity.key.get(), false);
+      MakeCertificate(identity.key.get(), fields, nullptr, identity.key.get(), false);
   return identity;
 }
 
