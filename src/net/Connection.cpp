@@ -12,6 +12,7 @@
 
 #include "net/AppError.h"
 #include "net/FlowText.h"
+#include "net/TlsChannel.h"
 
 namespace larkspire {
 namespace {
@@ -150,17 +151,12 @@ void CConnection::Send(std::string_view text, const char* log_text) {
   }
   std::size_t sent = 0;
   while (sent < text.size()) {
-    const int fd = UsableSocket();
-    bool failed = fd < 0;
-    const bool ready = !failed && PollReady(fd, POLLOUT, failed);
-    CheckStep(failed);
-    if (!ready) continue;
+    const int fd = ReadySocket(POLLOUT);
+    if (fd < 0) continue;
     if (sent > 0) WriteFlow("Sending...", kFlowSent);
     const std::size_t chunk = std::min(kChunkBytes, text.size() - sent);
-    // MSG_NOSIGNAL: a peer that has gone away is an error here, not a process-ending signal.
-    const ssize_t n = ::send(fd, text.data() + sent, chunk, MSG_NOSIGNAL);
-    if (n < 0 && WouldBlock(errno)) continue;
-    CheckStep(n < 0);
+    const long n = WriteSome(fd, text.data() + sent, chunk);
+    if (n < 0) continue;
     sent += static_cast<std::size_t>(n);
   }
   WriteFlow("Sent", kFlowStatus);
@@ -171,14 +167,10 @@ std::string CConnection::ReceiveAll(bool size_only) {
   std::string data;
   char buffer[kChunkBytes];
   for (;;) {
-    const int fd = UsableSocket();
-    bool failed = fd < 0;
-    const bool ready = !failed && PollReady(fd, POLLIN, failed);
-    CheckStep(failed);
-    if (!ready) continue;
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n < 0 && WouldBlock(errno)) continue;
-    CheckStep(n < 0);
+    const int fd = ReadySocket(POLLIN);
+    if (fd < 0) continue;
+    const long n = ReadSome(fd, buffer, sizeof buffer);
+    if (n < 0) continue;
     if (n == 0) break;  // the peer has closed: the data is complete
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
     data.append(chunk);
@@ -196,14 +188,11 @@ bool CConnection::Expect(int code) {
   char buffer[kReplyChunkBytes];
   bool complete = false;
   while (!complete) {
-    const int fd = UsableSocket();
-    bool failed = fd < 0;
-    const bool ready = !failed && PollReady(fd, POLLIN, failed);
-    CheckStep(failed);
-    if (!ready) continue;
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n < 0 && WouldBlock(errno)) continue;
-    CheckStep(n <= 0);  // a close in the middle of a reply is a disconnection
+    const int fd = ReadySocket(POLLIN);
+    if (fd < 0) continue;
+    const long n = ReadSome(fd, buffer, sizeof buffer);
+    if (n < 0) continue;
+    CheckStep(n == 0);  // a close in the middle of a reply is a disconnection
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
     reply.append(chunk);
     WriteFlow("Received '" + EscapeFlowText(chunk) + "'", kFlowReceived);
@@ -211,6 +200,64 @@ bool CConnection::Expect(int code) {
   }
   WriteFlow("Received " + std::to_string(reply.size()) + " bytes", kFlowStatus);
   return ReplyCode(reply) == code;
+}
+
+void CConnection::StartTls(const std::string& host, const std::string& ca_file) {
+  WriteFlow("Starting TLS with " + host + " ...", kFlowStatus);
+  const int fd = UsableSocket();
+  CheckStep(fd < 0);
+  try {
+    tls_ = std::make_unique<CTlsChannel>(fd, host, ca_file);
+  } catch (const CAppError& error) {
+    Raise(error.what());
+  }
+  // The client speaks first: the socket only has to take its greeting.
+  for (bool done = false; !done;) {
+    if (ReadySocket(POLLOUT) >= 0) done = TlsStepDone(tls_->Handshake());
+  }
+  WriteFlow("TLS started (" + tls_->Description() + ")", kFlowStatus);
+}
+
+int CConnection::ReadySocket(short events) {
+  if (tls_wait_ != 0) events = tls_wait_;
+  const int fd = UsableSocket();
+  bool failed = fd < 0;
+  const bool buffered = tls_ != nullptr && events == POLLIN && tls_->HasPending();
+  const bool ready = !failed && (buffered || PollReady(fd, events, failed));
+  CheckStep(failed);
+  return ready ? fd : -1;
+}
+
+long CConnection::WriteSome(int fd, const char* data, std::size_t size) {
+  if (tls_ != nullptr) {
+    std::size_t moved = 0;
+    return TlsStepDone(tls_->Write(data, size, moved)) ? static_cast<long>(moved) : -1;
+  }
+  // MSG_NOSIGNAL: a peer that has gone away is an error here, not a process-ending signal.
+  const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+  if (n < 0 && WouldBlock(errno)) return -1;
+  CheckStep(n < 0);
+  return n;
+}
+
+long CConnection::ReadSome(int fd, char* buffer, std::size_t size) {
+  if (tls_ != nullptr) {
+    std::size_t moved = 0;
+    return TlsStepDone(tls_->Read(buffer, size, moved)) ? static_cast<long>(moved) : -1;
+  }
+  const ssize_t n = ::recv(fd, buffer, size, 0);
+  if (n < 0 && WouldBlock(errno)) return -1;
+  CheckStep(n < 0);
+  return n;
+}
+
+bool CConnection::TlsStepDone(TlsStep step) {
+  tls_wait_ = step == TlsStep::kWantRead ? POLLIN : step == TlsStep::kWantWrite ? POLLOUT : 0;
+  if (tls_wait_ != 0) return false;
+  // A cancel shuts the socket down under TLS too; it reads as the plain connection's would.
+  CheckStep(step == TlsStep::kBroken);
+  if (step == TlsStep::kFailed) Raise(tls_->FailureText());
+  return true;
 }
 
 bool ScanReply(std::string_view reply, std::size_t& scan) {
@@ -248,6 +295,7 @@ void CConnection::Close() {
   // A cancelled connection counts as closed already: nothing more is written for it.
   if (!cancelled_) {
     WriteFlow("Shutdown...", kFlowStatus);
+    if (tls_ != nullptr) tls_->Close();
     ::shutdown(socket_, SHUT_WR);
     WriteFlow("Closing...", kFlowStatus);
   }

@@ -15,6 +15,9 @@
 
 namespace larkspire {
 
+class CTlsChannel;
+enum class TlsStep;
+
 inline constexpr const char* kCanceledMessage = "Windows: Operation canceled.";
 inline constexpr const char* kNoResolveMessage =
     "WinSock: Unable to reach server (no IP connectivity).";
@@ -57,6 +60,14 @@ class CConnection {
   bool Expect(int code);
   std::string LocalHostName();
 
+  // Turns the connected socket into a TLS client of host (no port): the name the server's
+  // certificate must carry, checked against the system's trust store and, when ca_file is not
+  // empty, the office's PEM certificates in it. Waits in the same slices as every other step.
+  // From then on Send, ReceiveAll and Expect go through TLS and the flow log goes on showing
+  // the dialogue in clear text. A refused certificate or a failed handshake raises a "TLS: "
+  // message that names host and says why.
+  void StartTls(const std::string& host, const std::string& ca_file);
+
   // From another thread: wakes whatever the worker is waiting for. The socket is shut down,
   // not closed, so its number cannot be reused under the worker; the worker closes it.
   void Cancel();
@@ -73,6 +84,17 @@ class CConnection {
   void CheckStep(bool failed);
   // Waits up to 50 ms for the socket to become readable (events POLLIN) or writable (POLLOUT).
   bool PollReady(int fd, short events, bool& failed);
+  // One wait for the next transfer, which would move data the way events say unless TLS has
+  // asked for the other way: the socket when it is ready (or TLS holds data already read),
+  // else -1. Raises on a failure or a cancel.
+  int ReadySocket(short events);
+  // One transfer on a ready socket: the bytes moved (0 when reading met the peer's close), or
+  // -1 when nothing could move yet and the next wait decides.
+  long WriteSome(int fd, const char* data, std::size_t size);
+  long ReadSome(int fd, char* buffer, std::size_t size);
+  // Acts on what a TLS step ended with: true when it is done, false when it waits for the
+  // socket; raises when it failed.
+  bool TlsStepDone(TlsStep step);
   void Close();
 
   const CCancelFlag* cancel_;
@@ -81,6 +103,9 @@ class CConnection {
   std::mutex mutex_;
   int socket_ = -1;
   bool cancelled_ = false;
+  // Worker thread only.
+  std::unique_ptr<CTlsChannel> tls_;
+  short tls_wait_ = 0;  // the way TLS needs the socket ready before its step is repeated
 };
 
 }  // namespace larkspire

@@ -32,6 +32,8 @@ class CTestConnection {
   CTestConnection& operator=(const CTestConnection&) = delete;
 
   bool Stopping() const { return stopping_.load(); }
+  // The socket, for a handler that layers a protocol of its own (TLS) over it.
+  int Fd() const { return fd_; }
 
   // Writes all bytes; false when the peer has gone.
   bool Write(std::string_view bytes) {
