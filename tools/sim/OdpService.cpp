@@ -45,6 +45,15 @@ CRoute Classify(const std::string& path) {
   return route;
 }
 
+// A control setting's whole number (below a billion), or nothing.
+std::optional<int> ReadSetting(const std::string& value) {
+  if (value.empty() || value.size() > 9 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return std::atoi(value.c_str());
+}
+
 bool Contains(const std::vector<std::string>& list, const std::string& value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
@@ -210,13 +219,13 @@ CResponse COdpService::Control(const CRequest& request) {
     for (const auto& [name, value] : request.params) {
       if (name == "names" && (value == "old" || value == "current")) {
         settings_.old_names = value == "old";
-      } else if (name == "rate" && !value.empty() &&
-                 value.find_first_not_of("0123456789") == std::string::npos) {
-        settings_.rate = std::atoi(value.c_str());
+      } else if (const auto number = ReadSetting(value); name == "rate" && number) {
+        settings_.rate = *number;
         recent_.clear();
-      } else if (name == "hold" && !value.empty() &&
-                 value.find_first_not_of("0123456789") == std::string::npos) {
-        hold_ = std::atoi(value.c_str());
+      } else if (name == "search-cap" && number > 0) {
+        settings_.search_cap = static_cast<size_t>(*number);
+      } else if (name == "hold" && number) {
+        hold_ = *number;
       } else if (name == "release") {
         hold_ = 0;
         ++release_generation_;
@@ -229,7 +238,7 @@ CResponse COdpService::Control(const CRequest& request) {
       } else {
         response.status = 400;
         response.body = "unknown setting " + name + "=" + value +
-                        " (names=old|current, rate=N, hold=N, release, reset)\n";
+                        " (names=old|current, rate=N, search-cap=N, hold=N, release, reset)\n";
         response.note = response.body.substr(0, response.body.size() - 1);
         return response;
       }

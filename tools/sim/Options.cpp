@@ -143,13 +143,14 @@ Control requests (on the first port, answered in plain text, never faulted):
                                add a fault; the newest matching fault wins
   /__sim/fault?mode=none       clear every fault
   /__sim/state                 the day and the faults in force
-  /__sim/odp[?names=old|current][&rate=N][&hold=N][&release=1][&reset=1]
+  /__sim/odp[?names=old|current][&rate=N][&search-cap=N][&hold=N][&release=1][&reset=1]
                                the Open Data Portal's state as "name value" lines: names, rate,
                                search-cap, in-flight, held, hold, overlaps, rate-limited,
                                requests, requests-KIND for each kind, answers-STATUS; the
-                               settings change the field names served or the rate cap, hold the
-                               next N admitted requests in flight until release=1, or reset the
-                               counts
+                               settings change the field names served, the rate cap or the
+                               search cap, hold the next N admitted requests in flight until
+                               release=1, or reset the counts (requests, answers, overlaps,
+                               rate-limited)
 
 Fault modes: stall (read the request, never answer), close (headers and half the page, then a
 connection reset), 429, 500, 502, 503, 504 (answer with that status; 429 and 503 carry
