@@ -119,34 +119,41 @@ COdpAnswer COdpService::Answer(const CRequest& request) {
     answer.response = Finish(status, std::move(body.json), request.method + " " + request.path);
     return answer;
   }
+  size_t search_cap = 0;
+  {
+    std::lock_guard lock(mutex_);
+    search_cap = settings_.search_cap;
+  }
   const auto day = catalog_.On(site_.Day());
-  COdpBody body = search ? SearchBody(*day, request, settings_.search_cap, request_id)
+  COdpBody body = search ? SearchBody(*day, request, search_cap, request_id)
                          : ApplicationBody(*day, route.kind, route.number, request_id);
   answer.response = Finish(body.status, std::move(body.json), body.note);
-  answer.response.kind = "odp-" + route.kind;
-  answer.response.app = NumberKey(route.number);
   return answer;
 }
 
 std::optional<CResponse> COdpService::Admit(const std::string& key, COdpTurn& turn) {
-  std::unique_lock lock(mutex_);
-  if (in_flight_.count(key)) {
-    ++overlaps_;
-    lock.unlock();
-    return Refuse(429, "Another request with this API key is in progress", -1);
-  }
-  if (settings_.rate > 0) {
-    std::deque<CClock::time_point>& recent = recent_[key];
-    const auto now = CClock::now();
-    while (!recent.empty() && now - recent.front() >= std::chrono::seconds(1)) recent.pop_front();
-    if (recent.size() >= static_cast<size_t>(settings_.rate)) {
-      ++rate_limited_;
-      lock.unlock();
-      return Refuse(429, "Too many requests in a second", -1);
+  const char* refusal = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (in_flight_.count(key)) {
+      ++overlaps_;
+      refusal = "Another request with this API key is in progress";
+    } else if (settings_.rate > 0) {
+      std::deque<CClock::time_point>& recent = recent_[key];
+      const auto now = CClock::now();
+      while (!recent.empty() && now - recent.front() >= std::chrono::seconds(1)) {
+        recent.pop_front();
+      }
+      if (recent.size() >= static_cast<size_t>(settings_.rate)) {
+        ++rate_limited_;
+        refusal = "Too many requests in a second";
+      } else {
+        recent.push_back(now);
+      }
     }
-    recent.push_back(now);
+    if (!refusal) in_flight_.insert(key);
   }
-  in_flight_.insert(key);
+  if (refusal) return Refuse(429, refusal, -1);
   turn = COdpTurn(this, key);
   return std::nullopt;
 }

@@ -502,7 +502,7 @@ def start(simulator, data_file, ca_dir, *extra):
                                 "--odp-port", "0", "--tls-cert", os.path.join(ca_dir, "server.pem"),
                                 "--tls-key", os.path.join(ca_dir, "server.key"), "--odp-key", KEY,
                                 "--odp-key", OTHER_KEY, "--odp-inactive-key", INACTIVE_KEY] + list(extra),
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                               stdout=subprocess.PIPE, text=True)
     first, second = process.stdout.readline().strip(), process.stdout.readline().strip()
     check(first.startswith("listening on 127.0.0.1:"), "first line %r" % first)
     check(second.startswith("odp listening on 127.0.0.1:"), "second line %r" % second)
