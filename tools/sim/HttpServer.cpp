@@ -255,7 +255,6 @@ void CHttpServer::AnswerSite(CConnection& connection, const std::string& request
 
 void CHttpServer::AnswerOdp(CConnection& connection, const std::string& request_line,
                             const CRequest& request) {
-  // The answer holds the key's turn until it has been sent.
   COdpAnswer answer = odp_->Answer(request);
   Deliver(connection, "odp " + request_line, std::move(answer.response), answer.fault);
 }

@@ -61,9 +61,9 @@ struct COdpQuery::CNode {
   enum class EKind { kAll, kTerm, kRange, kAnd, kOr, kNot };
   EKind kind = EKind::kAll;
   std::string field;
-  std::vector<std::string> patterns;  // kTerm: any of them
-  std::string from, to;               // kRange
-  std::vector<CNodePtr> children;     // kAnd, kOr, kNot
+  COdpPatterns patterns;           // kTerm
+  std::string from, to;            // kRange
+  std::vector<CNodePtr> children;  // kAnd, kOr, kNot
 };
 
 namespace {
@@ -174,10 +174,10 @@ class CQueryParser {
         if (Keyword("AND", false)) return Fail("only OR joins the values of one field");
         std::string value = ReadValue();
         if (value.empty()) return Fail("a value is missing in the parentheses");
-        node->patterns.push_back(std::move(value));
+        node->patterns.Add(value);
       }
       ++pos_;
-      if (node->patterns.empty()) return Fail("no value in the parentheses");
+      if (node->patterns.Empty()) return Fail("no value in the parentheses");
       return node;
     }
     if (At('[')) {
@@ -195,7 +195,7 @@ class CQueryParser {
     }
     const std::string value = ReadValue();
     if (value.empty()) return Fail("a value is missing after " + field + ":");
-    node->patterns.push_back(value);
+    node->patterns.Add(value);
     return node;
   }
 
@@ -229,9 +229,7 @@ bool NodeMatches(const CNode& node, const CJson& record) {
       return true;
     case CNode::EKind::kTerm:
       for (const CJson* value : FieldValues(record, node.field)) {
-        for (const std::string& pattern : node.patterns) {
-          if (MatchesPattern(*value, pattern)) return true;
-        }
+        if (node.patterns.Matches(*value)) return true;
       }
       return false;
     case CNode::EKind::kRange:
@@ -266,8 +264,22 @@ std::vector<const CJson*> FieldValues(const CJson& record, const std::string& fi
   return values;
 }
 
-bool MatchesPattern(const CJson& value, const std::string& pattern) {
-  return Wildcard(MatchKey(value.Scalar(), false), MatchKey(pattern, true));
+void COdpPatterns::Add(std::string_view pattern) {
+  std::string key = MatchKey(pattern, true);
+  if (key.find('*') == std::string::npos) {
+    exact_.insert(std::move(key));
+  } else {
+    wildcards_.push_back(std::move(key));
+  }
+}
+
+bool COdpPatterns::Matches(const CJson& value) const {
+  const std::string key = MatchKey(value.Scalar(), false);
+  if (exact_.count(key)) return true;
+  for (const std::string& wildcard : wildcards_) {
+    if (Wildcard(key, wildcard)) return true;
+  }
+  return false;
 }
 
 bool InRange(const CJson& value, const std::string& from, const std::string& to) {

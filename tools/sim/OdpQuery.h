@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "Json.h"
@@ -26,8 +27,19 @@ namespace larkspire::sim {
 // The values of a field in a record, with the applicationMetaData fallback for a bare name.
 std::vector<const CJson*> FieldValues(const CJson& record, const std::string& field);
 
-// Whether a value matches a pattern of the query language (letters and digits, "*" wildcards).
-bool MatchesPattern(const CJson& value, const std::string& pattern);
+// The values a field may match, as the query language compares them (letters and digits, "*"
+// wildcards): exact ones looked up at once, so that a query naming a hundred application
+// numbers does not try each of them on every record.
+class COdpPatterns {
+ public:
+  void Add(std::string_view pattern);
+  bool Empty() const { return exact_.empty() && wildcards_.empty(); }
+  bool Matches(const CJson& value) const;
+
+ private:
+  std::unordered_set<std::string> exact_;
+  std::vector<std::string> wildcards_;
+};
 
 // Whether a value lies in the range; an empty or "*" bound leaves that end open.
 bool InRange(const CJson& value, const std::string& from, const std::string& to);

@@ -193,11 +193,12 @@ bool SortsBefore(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-bool PassesFilters(const CJson& record, const COdpSearch& search) {
-  for (const COdpSearch::CFilter& filter : search.filters) {
+bool PassesFilters(const CJson& record, const COdpSearch& search,
+                   const std::vector<COdpPatterns>& filters) {
+  for (size_t i = 0; i < filters.size(); ++i) {
     bool any = false;
-    for (const CJson* value : FieldValues(record, filter.field)) {
-      for (const std::string& wanted : filter.values) any = any || MatchesPattern(*value, wanted);
+    for (const CJson* value : FieldValues(record, search.filters[i].field)) {
+      any = any || filters[i].Matches(*value);
     }
     if (!any) return false;
   }
@@ -281,9 +282,15 @@ std::string RunSearch(const COdpDay& day, const COdpSearch& search, size_t cap, 
     return "offset " + std::to_string(search.offset) + " lies past the " + std::to_string(cap) +
            " hits a search serves";
   }
+  std::vector<COdpPatterns> filters(search.filters.size());
+  for (size_t i = 0; i < search.filters.size(); ++i) {
+    for (const std::string& value : search.filters[i].values) filters[i].Add(value);
+  }
   std::vector<const CJson*> matching;
   for (const CJson& record : day.records) {
-    if (query->Matches(record) && PassesFilters(record, search)) matching.push_back(&record);
+    if (query->Matches(record) && PassesFilters(record, search, filters)) {
+      matching.push_back(&record);
+    }
   }
   if (!search.sort.empty()) {
     std::stable_sort(matching.begin(), matching.end(), [&](const CJson* a, const CJson* b) {

@@ -60,22 +60,6 @@ bool Contains(const std::vector<std::string>& list, const std::string& value) {
 
 }  // namespace
 
-COdpTurn::COdpTurn(COdpTurn&& other) noexcept
-    : service_(std::exchange(other.service_, nullptr)), key_(std::move(other.key_)) {}
-
-COdpTurn& COdpTurn::operator=(COdpTurn&& other) noexcept {
-  if (this != &other) {
-    if (service_) service_->Leave(key_);
-    service_ = std::exchange(other.service_, nullptr);
-    key_ = std::move(other.key_);
-  }
-  return *this;
-}
-
-COdpTurn::~COdpTurn() {
-  if (service_) service_->Leave(key_);
-}
-
 COdpService::COdpService(CSite& site, COdpSettings settings)
     : site_(site), catalog_(site.Data()), settings_(std::move(settings)) {}
 
@@ -85,36 +69,37 @@ COdpAnswer COdpService::Answer(const CRequest& request) {
     std::lock_guard lock(mutex_);
     ++requests_[route.kind];
   }
-  COdpAnswer answer;
   const std::string key = QueryValue(request.headers, "X-API-KEY");
   if (key.empty()) {
-    answer.response = Refuse(401, "No API key was sent: send it in the X-API-KEY header", -1);
-    return answer;
+    return {Refuse(401, "No API key was sent: send it in the X-API-KEY header", -1), std::nullopt};
   }
   if (Contains(settings_.inactive_keys, key)) {
-    answer.response = Refuse(403, "The API key is not yet active", -1);
-    return answer;
+    return {Refuse(403, "The API key is not yet active", -1), std::nullopt};
   }
   if (!settings_.keys.empty() && !Contains(settings_.keys, key)) {
-    answer.response = Refuse(403, "", -1);
-    return answer;
+    return {Refuse(403, "", -1), std::nullopt};
   }
-  if (auto refusal = Admit(key, answer.turn)) {
-    answer.response = std::move(*refusal);
-    return answer;
-  }
+  if (auto refusal = Admit(key)) return {std::move(*refusal), std::nullopt};
+  COdpAnswer answer = AnswerAdmitted(request, route.kind, route.number);
+  Leave(key);
+  return answer;
+}
+
+COdpAnswer COdpService::AnswerAdmitted(const CRequest& request, const std::string& kind,
+                                       const std::string& number) {
+  COdpAnswer answer;
   WaitWhileHeld();
   const std::string request_id = NextRequestId();
-  auto fault = site_.Faults().Take("odp-" + route.kind, NumberKey(route.number));
+  auto fault = site_.Faults().Take("odp-" + kind, NumberKey(number));
   if (fault && fault->mode == EFaultMode::kHttpError) {
     answer.response = Refuse(fault->status, "", fault->retry_after);
     answer.response.note += " [fault " + DescribeFault(*fault) + "]";
     return answer;
   }
   answer.fault = std::move(fault);
-  const bool search = route.kind == "search";
-  if (route.kind == "other" || (request.method != "GET" && !(search && request.method == "POST"))) {
-    const int status = route.kind == "other" ? 404 : 400;
+  const bool search = kind == "search";
+  if (kind == "other" || (request.method != "GET" && !(search && request.method == "POST"))) {
+    const int status = kind == "other" ? 404 : 400;
     COdpBody body = OdpErrorBody(status, "", request_id);
     answer.response = Finish(status, std::move(body.json), request.method + " " + request.path);
     return answer;
@@ -126,12 +111,12 @@ COdpAnswer COdpService::Answer(const CRequest& request) {
   }
   const auto day = catalog_.On(site_.Day());
   COdpBody body = search ? SearchBody(*day, request, search_cap, request_id)
-                         : ApplicationBody(*day, route.kind, route.number, request_id);
+                         : ApplicationBody(*day, kind, number, request_id);
   answer.response = Finish(body.status, std::move(body.json), body.note);
   return answer;
 }
 
-std::optional<CResponse> COdpService::Admit(const std::string& key, COdpTurn& turn) {
+std::optional<CResponse> COdpService::Admit(const std::string& key) {
   const char* refusal = nullptr;
   {
     std::lock_guard lock(mutex_);
@@ -154,7 +139,6 @@ std::optional<CResponse> COdpService::Admit(const std::string& key, COdpTurn& tu
     if (!refusal) in_flight_.insert(key);
   }
   if (refusal) return Refuse(429, refusal, -1);
-  turn = COdpTurn(this, key);
   return std::nullopt;
 }
 

@@ -28,32 +28,18 @@ struct COdpSettings {
   size_t search_cap = 10000;               // hits a search serves at most
 };
 
-class COdpService;
-
-// A key's turn in flight, from admission until the answer has been sent.
-class COdpTurn {
- public:
-  COdpTurn() = default;
-  COdpTurn(COdpService* service, std::string key) : service_(service), key_(std::move(key)) {}
-  COdpTurn(COdpTurn&& other) noexcept;
-  COdpTurn& operator=(COdpTurn&& other) noexcept;
-  ~COdpTurn();
-
- private:
-  COdpService* service_ = nullptr;
-  std::string key_;
-};
-
 struct COdpAnswer {
   CResponse response;
   std::optional<CFault> fault;  // a fault of the connection itself: stall, close, trickle, truncate
-  COdpTurn turn;                // held until the answer is sent
 };
 
 class COdpService {
  public:
   COdpService(CSite& site, COdpSettings settings);
 
+  // A request is in flight from its admission until its answer is ready, and no longer: the
+  // answer is sent after that, so a client that reads a whole answer before sending its next
+  // request never overlaps, whatever the threads' timing.
   COdpAnswer Answer(const CRequest& request);
   // /__sim/odp on the status site's port: settings and counts, see HelpText.
   CResponse Control(const CRequest& request);
@@ -61,11 +47,13 @@ class COdpService {
   void Stop();
 
  private:
-  friend class COdpTurn;
   using CClock = std::chrono::steady_clock;
 
-  // Returns the refusal, or nothing with `turn` set when the request may be answered.
-  std::optional<CResponse> Admit(const std::string& key, COdpTurn& turn);
+  // Returns the refusal, or nothing with the key in flight when the request may be answered.
+  std::optional<CResponse> Admit(const std::string& key);
+  // `kind` is "application", a narrower path's name, "search" or "other".
+  COdpAnswer AnswerAdmitted(const CRequest& request, const std::string& kind,
+                            const std::string& number);
   void Leave(const std::string& key);
   void WaitWhileHeld();
   CResponse Finish(int status, CJson json, const std::string& note);

@@ -365,7 +365,13 @@ def check_old_names(service):
 
 
 def check_one_at_a_time(service):
+    # A client that reads each answer before its next request never overlaps, however quickly
+    # it sends them.
     before = service.state()
+    statuses = {service.request(API + "/10123456")[0] for _ in range(30)}
+    statuses |= {service.search({"q": "applicationNumberText:10123456"})[0] for _ in range(30)}
+    check(statuses == {200} and service.state()["overlaps"] == before["overlaps"],
+          "back-to-back requests of one key: %r, overlaps %s" % (statuses, service.state()["overlaps"]))
     service.state("hold=1")
     held, result = background(lambda: service.request(API + "/10123456"))
     check(service.wait_for_state("held", "1"), "the first request was not held")
