@@ -58,13 +58,6 @@ std::pair<std::string_view, std::string_view> SplitFirst(std::string_view path) 
 
 }  // namespace
 
-CJson CJson::Bool(bool value) {
-  CJson json;
-  json.kind_ = EKind::kBool;
-  json.bool_ = value;
-  return json;
-}
-
 CJson CJson::Integer(long long value) {
   CJson json;
   json.kind_ = EKind::kInteger;
@@ -138,9 +131,6 @@ void CJson::DumpTo(std::string& out, int depth) const {
   switch (kind_) {
     case EKind::kNull:
       out += "null";
-      return;
-    case EKind::kBool:
-      out += bool_ ? "true" : "false";
       return;
     case EKind::kInteger:
       out += std::to_string(integer_);

@@ -12,10 +12,9 @@ namespace larkspire::sim {
 
 class CJson {
  public:
-  enum class EKind { kNull, kBool, kInteger, kString, kArray, kObject };
+  enum class EKind { kNull, kInteger, kString, kArray, kObject };
 
   CJson() = default;  // null
-  static CJson Bool(bool value);
   static CJson Integer(long long value);
   static CJson String(std::string value);
   static CJson Array();
@@ -44,7 +43,6 @@ class CJson {
   void DumpTo(std::string& out, int depth) const;
 
   EKind kind_ = EKind::kNull;
-  bool bool_ = false;
   long long integer_ = 0;
   std::string text_;
   std::vector<CJson> items_;
