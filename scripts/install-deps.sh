@@ -10,6 +10,7 @@ packages=(
   python3 python3-aiosmtpd python3-lxml
   faketime
   clang libclang-rt-14-dev
+  libssl-dev openssl libsimdjson-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "SimDate.h"
@@ -32,20 +33,6 @@ const CRelation* FindRelation(const std::string& name) {
   return nullptr;
 }
 
-std::vector<std::string> SplitCells(const std::string& text) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    const size_t bar = text.find('|', start);
-    std::string cell = text.substr(start, bar == std::string::npos ? bar : bar - start);
-    const auto first = cell.find_first_not_of(' ');
-    const auto last = cell.find_last_not_of(' ');
-    cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
-    if (bar == std::string::npos) return cells;
-    start = bar + 1;
-  }
-}
-
 std::string LatestValue(const CSimApplication& app, std::string_view key, int day,
                         int* from = nullptr) {
   const CDatedLine* line = app.Latest(key, day);
@@ -73,6 +60,7 @@ std::optional<CContinuityRow> ParentRow(const CSimData& data, const CSimApplicat
   const std::vector<std::string> cells = SplitCells(line);
   const CRelation* relation = FindRelation(cells[0]);
   CContinuityRow row;
+  row.relation = cells[0];
   row.description = relation ? relation->parent_text : cells[0];
   row.number = cells[1];
   if (cells.size() >= 4) {
@@ -84,22 +72,25 @@ std::optional<CContinuityRow> ParentRow(const CSimData& data, const CSimApplicat
   }
   const CSimApplication* parent = data.FindApplication(NumberKey(row.number));
   if (!parent || parent == &app || parent->filed > day) return std::nullopt;
+  row.related = parent;
   FillRelated(*parent, day, row);
   return row;
 }
 
 std::vector<CContinuityRow> ChildRows(const CSimData& data, const CSimApplication& app, int day) {
   std::vector<CContinuityRow> rows;
-  for (const CSimApplication& other : data.applications) {
-    if (other.filed > day) continue;
-    for (const CDatedLine& line : other.UpTo("parent", day)) {
+  for (const CSimApplication* other : data.ChildrenOf(app.digits)) {
+    if (other->filed > day) continue;
+    for (const CDatedLine& line : other->UpTo("parent", day)) {
       const std::vector<std::string> cells = SplitCells(line.value);
       if (cells.size() != 2 || NumberKey(cells[1]) != app.digits) continue;
       const CRelation* relation = FindRelation(cells[0]);
       CContinuityRow row;
+      row.relation = cells[0];
       row.description = relation ? relation->child_text : cells[0];
-      row.number = other.app_num;
-      FillRelated(other, day, row);
+      row.number = other->app_num;
+      row.related = other;
+      FillRelated(*other, day, row);
       rows.push_back(row);
     }
   }
@@ -124,7 +115,9 @@ std::optional<CAppState> StateOnDay(const CSimData& data, const CSimApplication&
   state.location = LatestValue(app, "location", day, &state.location_day);
   state.pub_num = LatestValue(app, "publication", day, &state.pub_day);
   state.pat_num = LatestValue(app, "patent", day, &state.issue_day);
-  state.pta = app.Latest("pta", day) != nullptr;
+  const CDatedLine* pta = app.Latest("pta", day);
+  state.pta = pta != nullptr;
+  state.pta_days = pta ? std::atoi(pta->value.c_str()) : 0;
   state.pte = app.Latest("pte", day) != nullptr;
   if (detail == StateDetail::kListRow) return state;
   for (const CDatedLine& line : app.UpTo("event", day)) {

@@ -15,11 +15,13 @@ struct CHistoryEvent {
 };
 
 struct CContinuityRow {
+  std::string relation;  // as the data file names it: "Continuation", "Provisional", ...
   std::string description;
   std::string number;
   std::string filed;  // mm-dd-yyyy, or "" when unknown
   std::string status;
   std::string patent;
+  const CSimApplication* related = nullptr;  // the other application when the file holds it
 };
 
 // Every text is plain (not HTML); dates are day numbers, 0 when the event has not happened.
@@ -41,6 +43,7 @@ struct CAppState {
   std::string pat_num;
   int issue_day = 0;
   bool pta = false;
+  int pta_days = 0;  // the adjustment the term carries, once `pta`
   bool pte = false;
   std::vector<CHistoryEvent> history;             // newest first
   std::vector<std::vector<std::string>> foreign;  // country, number, date (mm-dd-yyyy)

@@ -1,7 +1,6 @@
 #include "HttpServer.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <strings.h>
@@ -12,8 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
+#include "OdpService.h"
 #include "Pages.h"
 #include "SimDate.h"
 
@@ -24,52 +23,26 @@ constexpr int kRequestTimeoutMs = 10000;
 constexpr int kTrickleDelayMs = 40;
 constexpr size_t kMaxRequestBytes = 1 << 20;
 
-enum class EWait { kReady, kStopped, kTimedOut };
-
-// Waits until fd is ready for `events` or the stop descriptor becomes readable.
-EWait WaitFor(int fd, short events, int stop_fd, int timeout_ms) {
-  pollfd fds[2] = {{fd, events, 0}, {stop_fd, POLLIN, 0}};
-  while (true) {
-    const int n = poll(fds, 2, timeout_ms);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return EWait::kTimedOut;
-    if (fds[1].revents) return EWait::kStopped;
-    return EWait::kReady;
-  }
-}
-
-bool SendAll(int fd, std::string_view data, int stop_fd) {
-  while (!data.empty()) {
-    if (WaitFor(fd, POLLOUT, stop_fd, kRequestTimeoutMs) != EWait::kReady) return false;
-    const ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-    if (sent < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (sent <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(sent));
-  }
-  return true;
-}
-
-std::string HeaderValue(std::string_view headers, std::string_view name) {
-  size_t line_start = 0;
-  while (line_start < headers.size()) {
-    size_t line_end = headers.find('\n', line_start);
-    if (line_end == std::string_view::npos) line_end = headers.size();
-    std::string_view line = headers.substr(line_start, line_end - line_start);
+void ReadHeaders(std::string_view head, CQuery& headers) {
+  size_t line_start = head.find('\n');
+  while (line_start != std::string_view::npos && line_start + 1 < head.size()) {
+    ++line_start;
+    size_t line_end = head.find('\n', line_start);
+    std::string_view line = head.substr(line_start, line_end - line_start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.size() > name.size() && line[name.size()] == ':' &&
-        strncasecmp(line.data(), name.data(), name.size()) == 0) {
-      std::string_view value = line.substr(name.size() + 1);
+    const size_t colon = line.find(':');
+    if (colon != std::string_view::npos) {
+      std::string_view value = line.substr(colon + 1);
       while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-      return std::string(value);
+      headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
     }
-    line_start = line_end + 1;
+    line_start = line_end;
   }
-  return "";
 }
 
-// Reads the request head and any form body. Returns false when the client went away, took too
-// long, sent something that is not HTTP, or the server is stopping.
-bool ReadRequest(int fd, int stop_fd, std::string& request_line, CRequest& request) {
+// Reads the request head and any body. Returns false when the client went away, took too long,
+// sent something that is not HTTP, or the server is stopping.
+bool ReadRequest(CConnection& connection, std::string& request_line, CRequest& request) {
   std::string buffer;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
@@ -89,9 +62,15 @@ bool ReadRequest(int fd, int stop_fd, std::string& request_line, CRequest& reque
         body_start = lf + 2;
       }
       if (head_end != std::string::npos) {
-        content_length = std::strtoul(
-            HeaderValue(std::string_view(buffer).substr(0, head_end), "Content-Length").c_str(),
-            nullptr, 10);
+        ReadHeaders(std::string_view(buffer).substr(0, head_end), request.headers);
+        content_length =
+            std::strtoul(QueryValue(request.headers, "Content-Length").c_str(), nullptr, 10);
+        // Clients that ask before sending a body get the go-ahead at once.
+        if (strcasecmp(QueryValue(request.headers, "Expect").c_str(), "100-continue") == 0 &&
+            buffer.size() < body_start + content_length &&
+            !connection.Write("HTTP/1.1 100 Continue\r\n\r\n", kRequestTimeoutMs)) {
+          return false;
+        }
       }
     }
     if (head_end != std::string::npos && buffer.size() >= body_start + content_length) break;
@@ -99,11 +78,7 @@ bool ReadRequest(int fd, int stop_fd, std::string& request_line, CRequest& reque
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    if (WaitFor(fd, POLLIN, stop_fd, static_cast<int>(left.count())) != EWait::kReady) {
-      return false;
-    }
-    const ssize_t got = recv(fd, chunk, sizeof chunk, 0);
-    if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    const long got = connection.Read(chunk, sizeof chunk, static_cast<int>(left.count()));
     if (got <= 0) return false;
     buffer.append(chunk, static_cast<size_t>(got));
   }
@@ -121,143 +96,177 @@ bool ReadRequest(int fd, int stop_fd, std::string& request_line, CRequest& reque
     request.host = target.substr(2, slash == std::string::npos ? slash : slash - 2);
     target = slash == std::string::npos ? "/" : target.substr(slash);
   } else {
-    request.host = HeaderValue(head, "Host");
+    request.host = QueryValue(request.headers, "Host");
   }
   const size_t question = target.find('?');
   request.path = target.substr(0, question);
   if (question != std::string::npos) ParseQuery(target.substr(question + 1), request.params);
-  if (request.method == "POST") {
-    ParseQuery(std::string_view(buffer).substr(body_start, content_length), request.params);
+  request.body = buffer.substr(body_start, content_length);
+  const std::string content_type = QueryValue(request.headers, "Content-Type");
+  if (request.method == "POST" && content_type.find("json") == std::string::npos) {
+    ParseQuery(request.body, request.params);
   }
   return true;
 }
 
-const char* Reason(int status) {
-  switch (status) {
-    case 200:
-      return "OK";
-    case 400:
-      return "Bad Request";
-    case 404:
-      return "Not Found";
-    default:
-      return "Internal Server Error";
+std::string ResponseHead(const CResponse& response, int day) {
+  std::string head = response.protocol + " " + std::to_string(response.status) + " " +
+                     ReasonPhrase(response.status) + "\r\nDate: " + FormatHttpDate(day) + "\r\n";
+  if (!response.server.empty()) head += "Server: " + response.server + "\r\n";
+  head += "Content-Type: " + response.content_type +
+          "\r\nContent-Length: " + std::to_string(response.body.size()) + "\r\n";
+  for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
+  return head + "Connection: close\r\n\r\n";
+}
+
+// The status site's own error page for a fault's error status.
+void MakeHtmlError(const CFault& fault, CResponse& response) {
+  const std::string reason = ReasonPhrase(fault.status);
+  response.status = fault.status;
+  response.content_type = "text/html";
+  response.body = "<HTML><HEAD><TITLE>" + std::to_string(fault.status) + " " + reason +
+                  "</TITLE></HEAD><BODY>\n<H1>" + reason + "</H1>\n" +
+                  (fault.status == 500 ? "The server encountered an internal error."
+                                       : "The server cannot answer the request now.") +
+                  "<P>\n</BODY></HTML>\n";
+  if ((fault.status == 429 || fault.status == 503) && fault.retry_after >= 0) {
+    response.headers.emplace_back("Retry-After", std::to_string(fault.retry_after));
   }
 }
 
-std::string ResponseHead(int status, const std::string& content_type, size_t length, int day) {
-  return "HTTP/1.0 " + std::to_string(status) + " " + Reason(status) +
-         "\r\nDate: " + FormatHttpDate(day) +
-         "\r\nServer: Apache/1.3.33 (Unix)\r\nContent-Type: " + content_type +
-         "\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
-}
-
-// Holds the connection open without answering until the client gives up or the server stops.
-void Stall(int fd, int stop_fd) {
-  char sink[512];
-  while (WaitFor(fd, POLLIN, stop_fd, -1) == EWait::kReady) {
-    const ssize_t got = recv(fd, sink, sizeof sink, 0);
-    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return;
-  }
-}
-
-void Trickle(int fd, std::string_view data, int stop_fd) {
-  for (char byte : data) {
-    if (!SendAll(fd, std::string_view(&byte, 1), stop_fd)) return;
+void Trickle(CConnection& connection, std::string_view data, int stop_fd) {
+  for (const char byte : data) {
+    if (!connection.Write(std::string_view(&byte, 1), kRequestTimeoutMs)) return;
     if (WaitFor(stop_fd, POLLIN, stop_fd, kTrickleDelayMs) != EWait::kTimedOut) return;
   }
 }
 
-void ResetConnection(int fd) {
-  linger hard{1, 0};
-  setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+int ListenOn(int port, int& bound_port, std::string& error) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = std::string("socket: ") + std::strerror(errno);
+    return -1;
+  }
+  const int yes = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0) {
+    error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+    close(fd);
+    return -1;
+  }
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  bound_port = ntohs(address.sin_port);
+  return fd;
 }
 
 }  // namespace
 
 CHttpServer::~CHttpServer() {
   if (listen_fd_ >= 0) close(listen_fd_);
+  if (odp_listen_fd_ >= 0) close(odp_listen_fd_);
 }
 
 std::string CHttpServer::Listen(int port) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) return std::string("socket: ") + std::strerror(errno);
-  const int yes = 1;
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    return "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
-  }
-  if (listen(listen_fd_, 64) != 0) return std::string("listen: ") + std::strerror(errno);
-  socklen_t length = sizeof address;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  return "";
+  std::string error;
+  listen_fd_ = ListenOn(port, port_, error);
+  return error;
+}
+
+std::string CHttpServer::ListenOdp(int port) {
+  std::string error;
+  odp_listen_fd_ = ListenOn(port, odp_port_, error);
+  return error;
 }
 
 void CHttpServer::Serve(int stop_fd) {
   stop_fd_ = stop_fd;
   while (true) {
-    const EWait wait = WaitFor(listen_fd_, POLLIN, stop_fd, 1000);
-    ReapConnections(false);
-    if (wait == EWait::kStopped) break;
-    if (wait != EWait::kReady) continue;
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) continue;
-    auto connection = std::make_unique<CConnection>();
-    CConnection* raw = connection.get();
-    connections_.push_back(std::move(connection));
-    raw->thread = std::thread([this, fd, raw] {
-      HandleConnection(fd);
-      raw->done = true;
-    });
+    pollfd fds[3] = {{stop_fd, POLLIN, 0}, {listen_fd_, POLLIN, 0}, {odp_listen_fd_, POLLIN, 0}};
+    const int ready = poll(fds, odp_listen_fd_ >= 0 ? 3 : 2, 1000);
+    ReapWorkers(false);
+    if (ready < 0 && errno != EINTR) break;
+    if (fds[0].revents) break;
+    for (int i = 1; i <= 2 && ready > 0; ++i) {
+      if (!(fds[i].revents & POLLIN)) continue;
+      const int fd = accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd < 0) continue;
+      auto worker = std::make_unique<CWorker>();
+      CWorker* raw = worker.get();
+      workers_.push_back(std::move(worker));
+      const bool odp = i == 2;
+      raw->thread = std::thread([this, fd, odp, raw] {
+        HandleConnection(fd, odp);
+        raw->done = true;
+      });
+    }
   }
   close(listen_fd_);
   listen_fd_ = -1;
-  ReapConnections(true);
+  if (odp_listen_fd_ >= 0) close(odp_listen_fd_);
+  odp_listen_fd_ = -1;
+  if (odp_) odp_->Stop();
+  ReapWorkers(true);
 }
 
-void CHttpServer::ReapConnections(bool all) {
-  for (auto it = connections_.begin(); it != connections_.end();) {
+void CHttpServer::ReapWorkers(bool all) {
+  for (auto it = workers_.begin(); it != workers_.end();) {
     if (all || (*it)->done) {
       (*it)->thread.join();
-      it = connections_.erase(it);
+      it = workers_.erase(it);
     } else {
       ++it;
     }
   }
 }
 
-void CHttpServer::HandleConnection(int fd) {
-  std::string request_line;
-  CRequest request;
-  if (!ReadRequest(fd, stop_fd_, request_line, request)) {
-    close(fd);
+void CHttpServer::HandleConnection(int fd, bool odp) {
+  CConnection connection(fd, stop_fd_, odp ? odp_tls_ : nullptr);
+  std::string error;
+  if (!connection.Open(kRequestTimeoutMs, error)) {
+    std::fprintf(stderr, "larkspire-sim: odp %s\n", error.c_str());
     return;
   }
-  CResponse response = site_.Answer(request);
+  std::string request_line;
+  CRequest request;
+  if (!ReadRequest(connection, request_line, request)) return;
+  if (odp) {
+    AnswerOdp(connection, request_line, request);
+  } else {
+    AnswerSite(connection, request_line, request);
+  }
+}
+
+void CHttpServer::AnswerSite(CConnection& connection, const std::string& request_line,
+                             const CRequest& request) {
+  const bool odp_control = odp_ && (request.path == "/__sim/odp");
+  CResponse response = odp_control ? odp_->Control(request) : site_.Answer(request);
   std::optional<CFault> fault;
   if (!response.kind.empty() && response.status == 200) {
     fault = site_.Faults().Take(response.kind, response.app);
   }
-  const int day = site_.Day();
+  if (fault && fault->mode == EFaultMode::kHttpError) MakeHtmlError(*fault, response);
+  Deliver(connection, request_line, std::move(response), fault);
+}
+
+void CHttpServer::AnswerOdp(CConnection& connection, const std::string& request_line,
+                            const CRequest& request) {
+  COdpAnswer answer = odp_->Answer(request);
+  Deliver(connection, "odp " + request_line, std::move(answer.response), answer.fault);
+}
+
+void CHttpServer::Deliver(CConnection& connection, const std::string& log_line, CResponse response,
+                          const std::optional<CFault>& fault) {
+  const std::string fault_note = fault ? " [fault " + DescribeFault(*fault) + "]" : "";
   if (fault && fault->mode == EFaultMode::kStall) {
-    std::fprintf(stderr, "larkspire-sim: %s -> no answer [fault %s]\n", request_line.c_str(),
-                 DescribeFault(*fault).c_str());
-    Stall(fd, stop_fd_);
-    close(fd);
+    std::fprintf(stderr, "larkspire-sim: %s -> no answer%s\n", log_line.c_str(),
+                 fault_note.c_str());
+    connection.DrainUntilClosed();
     return;
-  }
-  if (fault && fault->mode == EFaultMode::kError500) {
-    response.status = 500;
-    response.content_type = "text/html";
-    response.body =
-        "<HTML><HEAD><TITLE>500 Internal Server Error</TITLE></HEAD><BODY>\n"
-        "<H1>Internal Server Error</H1>\nThe server encountered an internal error.<P>\n"
-        "</BODY></HTML>\n";
   }
   if (fault && fault->mode == EFaultMode::kErrorPage) {
     response.body = ErrorPage(fault->error_page, site_.Data());
@@ -265,21 +274,20 @@ void CHttpServer::HandleConnection(int fd) {
   if (fault && fault->mode == EFaultMode::kTruncate) {
     response.body = TruncatePage(response.body, response.required);
   }
-  std::fprintf(stderr, "larkspire-sim: %s -> %d %s%s%s\n", request_line.c_str(), response.status,
-               response.note.c_str(), fault ? " [fault " : "",
-               fault ? (DescribeFault(*fault) + "]").c_str() : "");
-  const std::string head =
-      ResponseHead(response.status, response.content_type, response.body.size(), day);
+  std::fprintf(stderr, "larkspire-sim: %s -> %d %s%s\n", log_line.c_str(), response.status,
+               response.note.c_str(), fault_note.c_str());
+  const std::string bytes = ResponseHead(response, site_.Day()) + response.body;
   if (fault && fault->mode == EFaultMode::kClose) {
-    if (SendAll(fd, head + response.body.substr(0, response.body.size() / 2), stop_fd_)) {
-      ResetConnection(fd);
+    const size_t head_size = bytes.size() - response.body.size();
+    if (connection.Write(std::string_view(bytes).substr(0, head_size + response.body.size() / 2),
+                         kRequestTimeoutMs)) {
+      connection.Reset();
     }
   } else if (fault && fault->mode == EFaultMode::kTrickle) {
-    Trickle(fd, head + response.body, stop_fd_);
-  } else if (SendAll(fd, head + response.body, stop_fd_)) {
-    shutdown(fd, SHUT_WR);
+    Trickle(connection, bytes, stop_fd_);
+  } else if (connection.Write(bytes, kRequestTimeoutMs)) {
+    connection.Finish();
   }
-  close(fd);
 }
 
 }  // namespace larkspire::sim

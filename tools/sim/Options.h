@@ -17,6 +17,15 @@ struct CSimOptions {
   std::vector<std::string> faults;
   std::string write_pages_dir;
   bool help = false;
+  // The Open Data Portal, served over TLS when a port is given.
+  std::optional<int> odp_port;
+  std::string tls_cert_path;
+  std::string tls_key_path;
+  std::vector<std::string> odp_keys;
+  std::vector<std::string> odp_inactive_keys;
+  int odp_rate = 0;
+  bool odp_old_names = false;
+  int odp_search_cap = 10000;
 };
 
 // Returns "" or the reason the command line is wrong.

@@ -82,6 +82,7 @@ class CParser {
       CSimApplication app;
       app.app_num = name;
       app.digits = NumberKey(name);
+      data_.by_digits[app.digits] = data_.applications.size();
       data_.applications.push_back(app);
       app_lines_.push_back(line_);
       block_ = Block::kApplication;
@@ -140,8 +141,12 @@ class CParser {
       app.filed = dated.from;
       return "";
     }
-    if ((key == "pta" || key == "pte") && !dated.value.empty()) {
-      return key + " takes only the date from which the site shows it";
+    if (key == "pte" && !dated.value.empty()) {
+      return "pte takes only the date from which the site shows it";
+    }
+    if (key == "pta" &&
+        (dated.value.find_first_not_of("0123456789") != std::string::npos || value.empty())) {
+      return "pta: DATE [DAYS] (the date from which the site shows it, the days adjusted)";
     }
     if (key == "parent") {
       const size_t cells = std::count(value.begin(), value.end(), '|') + 1;
@@ -165,7 +170,21 @@ class CParser {
         if (!data_.FindCustomer(line.value)) return where + "unknown customer " + line.value;
       }
     }
+    IndexChildren();
     return "";
+  }
+
+  void IndexChildren() {
+    for (size_t i = 0; i < data_.applications.size(); ++i) {
+      const auto parents = data_.applications[i].facts.find("parent");
+      if (parents == data_.applications[i].facts.end()) continue;
+      for (const CDatedLine& line : parents->second) {
+        const std::vector<std::string> cells = SplitCells(line.value);
+        if (cells.size() != 2) continue;
+        std::vector<size_t>& children = data_.children_of[NumberKey(cells[1])];
+        if (children.empty() || children.back() != i) children.push_back(i);
+      }
+    }
   }
 
   CSimData& data_;
@@ -204,10 +223,29 @@ const CSimCustomer* CSimData::FindCustomer(std::string_view number) const {
 }
 
 const CSimApplication* CSimData::FindApplication(std::string_view digits) const {
-  for (const CSimApplication& app : applications) {
-    if (app.digits == digits) return &app;
+  const auto found = by_digits.find(digits);
+  return found == by_digits.end() ? nullptr : &applications[found->second];
+}
+
+std::vector<const CSimApplication*> CSimData::ChildrenOf(std::string_view digits) const {
+  std::vector<const CSimApplication*> children;
+  const auto found = children_of.find(digits);
+  if (found == children_of.end()) return children;
+  for (size_t index : found->second) children.push_back(&applications[index]);
+  return children;
+}
+
+std::vector<std::string> SplitCells(std::string_view text) {
+  std::vector<std::string> cells;
+  while (true) {
+    const size_t bar = text.find('|');
+    std::string_view cell = text.substr(0, bar);
+    const size_t first = cell.find_first_not_of(' ');
+    const size_t last = cell.find_last_not_of(' ');
+    cells.emplace_back(first == std::string_view::npos ? "" : cell.substr(first, last - first + 1));
+    if (bar == std::string_view::npos) return cells;
+    text.remove_prefix(bar + 1);
   }
-  return nullptr;
 }
 
 std::string NumberKey(std::string_view text) {

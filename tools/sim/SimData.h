@@ -44,10 +44,20 @@ struct CSimData {
   int page_size = 20;    // applications per result set of the customer-number search
   std::vector<CSimCustomer> customers;
   std::vector<CSimApplication> applications;
+  // Indexes into `applications`, so that a file of ten thousand applications does not make
+  // every continuity table a scan of all of them: by digits, and by the digits of a parent
+  // that "parent: RELATION | NUMBER" lines name (each child once, in file order).
+  std::map<std::string, size_t, std::less<>> by_digits;
+  std::map<std::string, std::vector<size_t>, std::less<>> children_of;
 
   const CSimCustomer* FindCustomer(std::string_view number) const;
   const CSimApplication* FindApplication(std::string_view digits) const;
+  // The applications naming `digits` as their parent, in file order.
+  std::vector<const CSimApplication*> ChildrenOf(std::string_view digits) const;
 };
+
+// The parts of a "a | b | c" value, each trimmed of blanks.
+std::vector<std::string> SplitCells(std::string_view text);
 
 // Reads the data file; returns "" or a message naming the file and line of the first problem.
 std::string LoadSimData(const std::string& path, CSimData& data);

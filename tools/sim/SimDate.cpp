@@ -74,6 +74,12 @@ std::string FormatSiteDate(int day) {
   return buffer;
 }
 
+std::optional<int> ParseSiteDate(std::string_view text) {
+  if (text.size() != 10 || text[2] != '-' || text[5] != '-') return std::nullopt;
+  const std::string iso = std::string(text.substr(6, 4)) + "-" + std::string(text.substr(0, 5));
+  return ParseIsoDate(iso);
+}
+
 std::string FormatHttpDate(int day) {
   static const char* const kWeekdays[] = {"Sat", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -13,6 +13,7 @@ std::optional<int> ParseIsoDate(std::string_view text);
 std::string FormatIsoDate(int day);
 // mm-dd-yyyy, the way the status site prints every date.
 std::string FormatSiteDate(int day);
+std::optional<int> ParseSiteDate(std::string_view text);
 // The RFC 1123 form of the day at noon, for the Date header.
 std::string FormatHttpDate(int day);
 int TodayUtc();

@@ -43,6 +43,33 @@ CResponse NotFoundResponse(const std::string& path) {
   return response;
 }
 
+const char* ReasonPhrase(int status) {
+  switch (status) {
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 429:
+      return "Too Many Requests";
+    case 500:
+      return "Internal Server Error";
+    case 502:
+      return "Bad Gateway";
+    case 503:
+      return "Service Unavailable";
+    case 504:
+      return "Gateway Timeout";
+    default:
+      return "Error";
+  }
+}
+
 CSite::CSite(const CSimData& data, int day, CSiteFiles files)
     : data_(data), day_(day), files_(std::move(files)) {}
 

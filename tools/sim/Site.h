@@ -15,12 +15,17 @@ struct CRequest {
   std::string method;  // GET or POST
   std::string host;    // from a proxy request's "//host/path", else the Host header
   std::string path;    // without the query
-  CQuery params;       // the query string and the form body together
+  CQuery params;       // the query string and the form body together (a JSON body stays out)
+  CQuery headers;      // names as sent; QueryValue finds them without regard to case
+  std::string body;
 };
 
 struct CResponse {
   int status = 200;
+  std::string protocol = "HTTP/1.0";
+  std::string server = "Apache/1.3.33 (Unix)";  // the Server header; "" sends none
   std::string content_type = "text/html";
+  CQuery headers;  // any further header lines (Retry-After)
   std::string body;
   std::string kind;      // page kind faults are matched against; "" for control answers
   std::string app;       // digits of the application the page belongs to
@@ -58,5 +63,7 @@ class CSite {
 };
 
 CResponse NotFoundResponse(const std::string& path);
+// "Not Found" for 404 and so on; "Error" for a status without a phrase here.
+const char* ReasonPhrase(int status);
 
 }  // namespace larkspire::sim

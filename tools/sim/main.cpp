@@ -6,13 +6,16 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "HttpServer.h"
+#include "OdpService.h"
 #include "Options.h"
 #include "PageWriter.h"
 #include "SimData.h"
 #include "SimDate.h"
 #include "Site.h"
+#include "TlsContext.h"
 
 namespace {
 
@@ -74,9 +77,28 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  CHttpServer server(site);
+  CTlsContext tls;
+  std::optional<COdpService> odp;
+  if (options.odp_port) {
+    if (const std::string error = tls.Load(options.tls_cert_path, options.tls_key_path);
+        !error.empty()) {
+      return Fail(error);
+    }
+    odp.emplace(site,
+                COdpSettings{options.odp_keys, options.odp_inactive_keys, options.odp_rate,
+                             options.odp_old_names, static_cast<size_t>(options.odp_search_cap)});
+  }
+
+  CHttpServer server(site, odp ? &*odp : nullptr, tls.Get());
   if (const std::string error = server.Listen(options.port); !error.empty()) return Fail(error);
+  if (options.odp_port) {
+    if (const std::string error = server.ListenOdp(*options.odp_port); !error.empty()) {
+      return Fail(error);
+    }
+  }
+  // Tests read the first line for the status site's port; the service's port follows.
   std::printf("listening on 127.0.0.1:%d\n", server.Port());
+  if (odp) std::printf("odp listening on 127.0.0.1:%d\n", server.OdpPort());
   std::fflush(stdout);
   std::fprintf(stderr, "larkspire-sim: simulated date %s, %zu applications, %zu customer numbers\n",
                FormatIsoDate(day).c_str(), data.applications.size(), data.customers.size());
