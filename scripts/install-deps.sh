@@ -6,11 +6,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
   mscompress
-  libssl-dev openssl
   python3 python3-aiosmtpd python3-lxml
   faketime
   clang libclang-rt-14-dev
   libssl-dev openssl libsimdjson-dev
+  tinyproxy python3-trustme clang-format
 )
 missing=()
 for p in "${packages[@]}"; do
