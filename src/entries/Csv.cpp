@@ -129,8 +129,9 @@ class CCsvParser {
   bool unclosed_quote_ = false;
 };
 
+// A field starting "sep=" too: at the start of a file it would read as Excel's separator hint.
 bool NeedsQuotes(std::string_view field) {
-  return field.find_first_of(",;\"\r\n") != std::string_view::npos;
+  return field.find_first_of(",;\"\r\n") != std::string_view::npos || field.starts_with("sep=");
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ struct CsvTable {
 CsvTable ReadCsv(std::string_view bytes);
 
 // Appends one record of Windows-1252 fields as UTF-8, comma-separated and ended by CR LF. A
-// field holding a comma, semicolon, quote, CR or LF is quoted with its quotes doubled; the
-// semicolon too, so a reader that counts separators never mistakes one for the separator.
+// field holding a comma, semicolon, quote, CR or LF is quoted with its quotes doubled: the
+// semicolon too, so a reader that counts separators never mistakes one for the separator, and a
+// field starting "sep=", so a first record never reads as Excel's separator hint.
 void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 
 }  // namespace larkspire

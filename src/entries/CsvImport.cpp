@@ -40,7 +40,8 @@ std::string CaptionKey(std::string_view caption) {
   return key;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\xA0'; }
+// Line breaks too: a reference keeps none (the data file cannot carry them).
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\xA0'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

@@ -142,6 +142,7 @@ TEST(CsvWrite, QuotesOnlyWhatNeedsQuotesAndWritesUtf8) {
       {{"one\r\ntwo", "x"}, "\"one\r\ntwo\",x\r\n"},
       {{"lone\rCR"}, "\"lone\rCR\"\r\n"},
       {{" blanks "}, " blanks \r\n"},
+      {{"sep=", ""}, "\"sep=\",\r\n"},
       {{"R&D-1", "Larkspire\xAE", "caf\xE9"}, "R&D-1,Larkspire\xC2\xAE,caf\xC3\xA9\r\n"},
   };
   for (const Case& c : cases) {
@@ -162,6 +163,14 @@ TEST(CsvWrite, WhatIsWrittenReadsBackUnchanged) {
   const CsvTable table = ReadCsv(bytes);
   EXPECT_EQ(table.separator, ',');
   EXPECT_EQ(FieldsOf(table), rows);
+}
+
+TEST(CsvWrite, AFirstRecordThatLooksLikeTheSeparatorHintReadsBackAsData) {
+  for (const Rows& rows : {Rows{{"sep=", ""}}, Rows{{"sep=;"}}, Rows{{"sep=;", "x;y"}}}) {
+    std::string bytes;
+    for (const auto& row : rows) AppendCsvRecord(bytes, row);
+    EXPECT_EQ(FieldsOf(ReadCsv(bytes)), rows) << bytes;
+  }
 }
 
 // --- Export -------------------------------------------------------------------------------
@@ -401,19 +410,20 @@ TEST(CsvImport, RefusesRowsAndSaysWhy) {
   list.Insert(granted);
   const std::string bytes =
       "Reference;Number\r\n"
-      "New-1;10/222,222\r\n"             // line 2: added
-      "Again-1;10/222,222\r\n"           // line 3: repeats line 2
-      "Dup-App;10/123,456\r\n"           // line 4: in the list by application
-      "Dup-Pat;7000001\r\n"              // line 5: a number the list learnt
-      "Dup-Pub;2006-0000001 a1\r\n"      // line 6: publication, "US " and case aside
-      ";10/333,333\r\n"                  // line 7
-      "  ;10/333,333\r\n"                // line 8: blanks are no reference
-      "No-Number;\r\n"                   // line 9
-      "Bad;12-345\r\n"                   // line 10
-      ";\r\n"                            // line 11: empty, skipped
-      " ; \t\r\n"                        // line 12: blank, skipped
-      "New-2;2007/0123456A1\r\n"         // line 13: added
-      "Again-2;US 2007-0123456 A1\r\n";  // line 14: the same publication
+      "New-1;10/222,222\r\n"            // line 2: added
+      "Again-1;10/222,222\r\n"          // line 3: repeats line 2
+      "Dup-App;10/123,456\r\n"          // line 4: in the list by application
+      "Dup-Pat;7000001\r\n"             // line 5: a number the list learnt
+      "Dup-Pub;2006-0000001 a1\r\n"     // line 6: publication, "US " and case aside
+      ";10/333,333\r\n"                 // line 7
+      "  ;10/333,333\r\n"               // line 8: blanks are no reference
+      "No-Number;\r\n"                  // line 9
+      "Bad;12-345\r\n"                  // line 10
+      ";\r\n"                           // line 11: empty, skipped
+      " ; \t\r\n"                       // line 12: blank, skipped
+      "New-2;2007/0123456A1\r\n"        // line 13: added
+      "Again-2;US 2007-0123456 A1\r\n"  // line 14: the same publication
+      "\"\r\n\";10/444,444\r\n";        // line 15: a line break is no reference
   const CsvImportPreview preview = PreviewCsvImport(bytes, list);
   EXPECT_EQ(AddedOf(preview), (std::vector<Added>{{2, "New-1", "10/222,222", "", ""},
                                                   {13, "New-2", "", "", "2007-0123456 A1"}}));
@@ -428,6 +438,7 @@ TEST(CsvImport, RefusesRowsAndSaysWhy) {
                 {9, "No-Number", "", kImportNoNumber},
                 {10, "Bad", "12-345", kImportInvalidNumber},
                 {14, "Again-2", "US 2007-0123456 A1", "duplicate of line 13"},
+                {15, "\r\n", "10/444,444", kImportNoReference},
             }));
 }
 
