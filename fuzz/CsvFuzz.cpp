@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const CsvImportPreview preview = PreviewCsvImport(bytes, CEntryList());
   for (const CsvImportRow& row : preview.additions) {
     const CEntry& entry = row.entry;
-    if (entry.Text(kAppNum).empty() && entry.Text(kPatNum).empty() &&
-        entry.Text(kPubNum).empty()) {
+    if (entry.Text(kAppNum).empty() && entry.Text(kPatNum).empty() && entry.Text(kPubNum).empty()) {
       std::abort();
     }
   }
