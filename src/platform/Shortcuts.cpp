@@ -55,7 +55,15 @@ std::string EscapeValue(const std::string& text) {
 
 void WriteEntry(const std::string& folder, const std::string& name, const std::string& lines) {
   SaveFileAtomically(ShortcutPath(folder, name),
-                     "[Desktop Entry]\nVersion=1.0\nName=" + EscapeValue(name) + "\n" + lines);
+                     "[Desktop Entry]\nVersion=1.0\nName=" + EscapeValue(name) + "\n" + lines +
+                         "Icon=" + kIconName + "\nCategories=Office;\n");
+}
+
+bool InstallThemeIcon(const std::string& data_home, const std::string& size_folder,
+                      const std::string& extension, std::string_view bytes) {
+  const std::string folder = JoinPath(data_home, "icons/hicolor/" + size_folder + "/apps");
+  return MakeDirectories(folder) &&
+         SaveFileAtomically(JoinPath(folder, std::string(kIconName) + extension), bytes);
 }
 
 }  // namespace
@@ -73,9 +81,11 @@ std::string DesktopExecValue(const std::string& target, const std::string& argum
 
 void WriteShortcut(const std::string& folder, const std::string& name, const std::string& target,
                    const std::string& arguments, const std::string& description) {
+  const std::string comment =
+      description.empty() ? std::string() : "Comment=" + EscapeValue(description) + "\n";
   WriteEntry(folder, name,
-             "Type=Application\nComment=" + EscapeValue(description) +
-                 "\nExec=" + DesktopExecValue(target, arguments) + "\nTerminal=false\n");
+             "Type=Application\n" + comment + "Exec=" + DesktopExecValue(target, arguments) +
+                 "\nTerminal=false\n");
 }
 
 void WriteInternetShortcut(const std::string& folder, const std::string& name,
@@ -85,6 +95,15 @@ void WriteInternetShortcut(const std::string& folder, const std::string& name,
 
 void DeleteShortcut(const std::string& folder, const std::string& name) {
   RemoveFile(ShortcutPath(folder, name));
+}
+
+bool InstallIcon(const std::string& data_home, int size, std::string_view png) {
+  const std::string pixels = std::to_string(size);
+  return InstallThemeIcon(data_home, pixels + "x" + pixels, ".png", png);
+}
+
+bool InstallScalableIcon(const std::string& data_home, std::string_view svg) {
+  return InstallThemeIcon(data_home, "scalable", ".svg", svg);
 }
 
 }  // namespace larkspire

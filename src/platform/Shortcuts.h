@@ -3,19 +3,33 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace larkspire {
 
 inline constexpr const char* kShortcutExtension = ".desktop";
+// The icon every shortcut names, looked up in the icon theme (hicolor, where InstallIcon puts it).
+inline constexpr const char* kIconName = "larkspire";
+// The sizes, in pixels, of the icon drawn for the theme.
+inline constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 
-// folder/name.desktop starting target with arguments (each blank-separated word one argument).
-// Failures are silent, as the shell-link writer's were.
+// folder/name.desktop starting target with arguments (each blank-separated word one argument),
+// with the program icon, in the Office category, the description as its comment (none when
+// empty). Failures are silent, as the shell-link writer's were.
 void WriteShortcut(const std::string& folder, const std::string& name, const std::string& target,
                    const std::string& arguments, const std::string& description);
-// folder/name.desktop of type Link opening the address.
+// folder/name.desktop of type Link opening the address, with the program icon and category.
 void WriteInternetShortcut(const std::string& folder, const std::string& name,
                            const std::string& address);
 void DeleteShortcut(const std::string& folder, const std::string& name);
+
+// Puts the program icon of one size into the user's hicolor theme under data_home (the
+// XDG data directory, beside the applications folder of the shortcuts):
+// data_home/icons/hicolor/<size>x<size>/apps/larkspire.png, folders made as needed, an older
+// icon replaced. False when it could not be written.
+bool InstallIcon(const std::string& data_home, int size, std::string_view png);
+// The drawing itself, for any size: data_home/icons/hicolor/scalable/apps/larkspire.svg.
+bool InstallScalableIcon(const std::string& data_home, std::string_view svg);
 
 // The Exec value for a program and its arguments: every word quoted where the desktop-entry
 // rules need it, and the value escaped as a desktop-entry string.

@@ -37,13 +37,57 @@ TEST(ShortcutsTest, WritesApplicationAndLinkEntriesAndReplacesOlderOnes) {
   ASSERT_TRUE(ReadWholeFile(dir.File("Larkspire Web Site.desktop"), link));
   EXPECT_EQ(app,
             "[Desktop Entry]\nVersion=1.0\nName=Larkspire (auto)\nType=Application\n"
-            "Comment=Unattended run\nExec=/opt/larkspire/larkspire -auto\nTerminal=false\n");
+            "Comment=Unattended run\nExec=/opt/larkspire/larkspire -auto\nTerminal=false\n"
+            "Icon=larkspire\nCategories=Office;\n");
   EXPECT_EQ(link,
             "[Desktop Entry]\nVersion=1.0\nName=Larkspire Web Site\nType=Link\n"
-            "URL=http://www.larkspire.example/\n");
+            "URL=http://www.larkspire.example/\nIcon=larkspire\nCategories=Office;\n");
 
   DeleteShortcut(dir.Path(), "Larkspire Web Site");
   EXPECT_FALSE(FileExists(dir.File("Larkspire Web Site.desktop")));
+}
+
+TEST(ShortcutsTest, AnEmptyDescriptionWritesNoComment) {
+  CTempDir dir;
+  WriteShortcut(dir.Path(), "Larkspire", "/opt/larkspire/larkspire", "", "");
+  std::string entry;
+  ASSERT_TRUE(ReadWholeFile(dir.File("Larkspire.desktop"), entry));
+  EXPECT_EQ(entry,
+            "[Desktop Entry]\nVersion=1.0\nName=Larkspire\nType=Application\n"
+            "Exec=/opt/larkspire/larkspire\nTerminal=false\nIcon=larkspire\nCategories=Office;\n");
+}
+
+TEST(ShortcutsTest, IconsGoIntoTheHicolorThemeOfTheDataDirectory) {
+  CTempDir dir;
+  const std::string data_home = dir.File("share");
+  for (int size : kIconSizes) {
+    ASSERT_TRUE(InstallIcon(data_home, size, "png of " + std::to_string(size))) << size;
+  }
+  ASSERT_TRUE(InstallScalableIcon(data_home, "<svg/>"));
+  for (int size : kIconSizes) {
+    const std::string pixels = std::to_string(size);
+    std::string png;
+    ASSERT_TRUE(ReadWholeFile(
+        data_home + "/icons/hicolor/" + pixels + "x" + pixels + "/apps/larkspire.png", png));
+    EXPECT_EQ(png, "png of " + pixels);
+  }
+  std::string svg;
+  ASSERT_TRUE(ReadWholeFile(data_home + "/icons/hicolor/scalable/apps/larkspire.svg", svg));
+  EXPECT_EQ(svg, "<svg/>");
+
+  // A newer program replaces the older icon.
+  ASSERT_TRUE(InstallIcon(data_home, 48, "newer"));
+  std::string png;
+  ASSERT_TRUE(ReadWholeFile(data_home + "/icons/hicolor/48x48/apps/larkspire.png", png));
+  EXPECT_EQ(png, "newer");
+}
+
+TEST(ShortcutsTest, AnIconThatCannotBeWrittenIsReported) {
+  CTempDir dir;
+  // The data directory is a file, so no folder can be made inside it.
+  ASSERT_TRUE(SaveFileAtomically(dir.File("share"), "not a folder"));
+  EXPECT_FALSE(InstallIcon(dir.File("share"), 16, "png"));
+  EXPECT_FALSE(InstallScalableIcon(dir.File("share"), "<svg/>"));
 }
 
 TEST(ShortcutsTest, AMissingFolderFailsSilently) {
