@@ -121,21 +121,17 @@ std::string ApplyStep(const COdpStep& step, const COdpValue& value, COdpReading&
   return "";
 }
 
-bool MatchesIgnoringCase(std::string_view text, std::size_t at, std::string_view what) {
-  if (at > text.size() || text.size() - at < what.size()) return false;
-  return UpperAnsi(text.substr(at, what.size())) == UpperAnsi(what);
-}
-
 bool MatchesEntry(std::string_view text, std::string_view from) {
   const bool any_start = from.starts_with('*');
   if (any_start) from.remove_prefix(1);
   const bool any_end = from.ends_with('*');
   if (any_end) from.remove_suffix(1);
-  if (any_start && any_end) return UpperAnsi(text).find(UpperAnsi(from)) != std::string::npos;
-  if (any_start)
-    return text.size() >= from.size() && MatchesIgnoringCase(text, text.size() - from.size(), from);
-  if (any_end) return MatchesIgnoringCase(text, 0, from);
-  return text.size() == from.size() && MatchesIgnoringCase(text, 0, from);
+  const std::string value = UpperAnsi(text);
+  const std::string wanted = UpperAnsi(from);
+  if (any_start && any_end) return value.find(wanted) != std::string::npos;
+  if (any_start) return value.ends_with(wanted);
+  if (any_end) return value.starts_with(wanted);
+  return value == wanted;
 }
 
 std::string MapValue(const COdpValueMap& map, std::string text) {
