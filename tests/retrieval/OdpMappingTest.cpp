@@ -249,6 +249,22 @@ TEST_F(OdpMappingTest, BadAnswers) {
        EOdpResult::kBadAnswer,
        "The Open Data Portal's answer has text at " + record +
            "/foreignPriorityBag where the Foreign field needs a list."},
+      // A filing date and events are required: every served application has them, so their
+      // absence means the record's parts were renamed, not that the fields became empty.
+      {"the metadata under another name",
+       ReplaceOnce(good, "\"applicationMetaData\": {", "\"otherMetaData\": {"),
+       EOdpResult::kBadAnswer,
+       "The Open Data Portal's answer has nothing at " + meta +
+           "/filingDate, which the FilingDate field needs."},
+      {"the events under an older name",
+       ReplaceOnce(good, "\"eventDataBag\": [", "\"transactionContentBag\": ["),
+       EOdpResult::kBadAnswer,
+       "The Open Data Portal's answer has nothing at " + record +
+           "/eventDataBag/newest(eventDate)/eventDate, which the LastHistoryDate field needs."},
+      {"no events", ReplaceOnce(good, "\"eventDataBag\": [", "\"eventDataBag\": [], \"x\": ["),
+       EOdpResult::kBadAnswer,
+       "The Open Data Portal's answer has nothing at " + record +
+           "/eventDataBag/newest(eventDate)/eventDate, which the LastHistoryDate field needs."},
       {"a child's patent number as a list",
        ReplaceOnce(good, "\"childPatentNumber\": \"7460123\"", "\"childPatentNumber\": [7460123]"),
        EOdpResult::kBadAnswer,
@@ -284,9 +300,6 @@ TEST_F(OdpMappingTest, MissingValuesLeaveTheirFieldsEmpty) {
       {"an empty grant date",
        ReplaceOnce(good, "\"grantDate\": \"2006-08-15\"", "\"grantDate\": \"\""),
        {"IssueDate"}},
-      {"no events",
-       ReplaceOnce(good, "\"eventDataBag\": [", "\"olderEvents\": ["),
-       {"LastHistoryDate", "LastHistoryText"}},
       {"no adjustment data",
        ReplaceOnce(good, "{\"adjustmentTotalQuantity\": 127, \"applicantDayDelayQuantity\": 14}",
                    "null"),
@@ -301,10 +314,6 @@ TEST_F(OdpMappingTest, MissingValuesLeaveTheirFieldsEmpty) {
       {"no class symbol, and no class/subclass to fall back on",
        ReplaceOnce(good, "\"uspcSymbolText\": \"435/006000\",", ""),
        {"Class"}},
-      {"no metadata",
-       ReplaceOnce(good, "\"applicationMetaData\": {", "\"otherMetaData\": {"),
-       {"FilingDate", "IssueDate", "DocketNumber", "Examiner", "ArtUnit", "PubNum", "PubDate",
-        "ConfirmNum", "PatNum", "Class", "Status", "CustNum"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
