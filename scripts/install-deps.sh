@@ -6,7 +6,6 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
   mscompress
-  libsimdjson-dev
   python3 python3-aiosmtpd python3-lxml
   faketime
   clang libclang-rt-14-dev

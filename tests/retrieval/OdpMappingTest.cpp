@@ -16,6 +16,7 @@
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 #include "support/SimExpected.h"
+#include "notify/Variables.h"
 #include "support/TestApp.h"
 
 namespace larkspire {
@@ -522,7 +523,7 @@ TEST(OdpMappingSyntaxTest, RequestAddressesTakeTheEntrysValues) {
   entry.SetText(kAppNum, "12/050,321");
   entry.SetText(kPatNum, "7,460,123");
   entry.SetText(kPubNum, "US 2008-0228234 A1");
-  CExpansionScope scope(&entry);
+  CExpansionScope scope(*app, &entry);
   EXPECT_EQ(LookupRule(*app, "odp", "page[AppNum]"),
             "https://api.uspto.gov/api/v1/patent/applications/12050321");
   EXPECT_EQ(LookupRule(*app, "odp", "search"),

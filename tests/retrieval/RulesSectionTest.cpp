@@ -5,7 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "notify/Variables.h"
+#include "run/Run.h"
 #include "retrieval/RulesSection.h"
 #include "rules/RulesFile.h"
 #include "support/TestApp.h"
@@ -68,7 +69,7 @@ TEST(RulesSectionTest, AgreesWithLookupRuleOnTheBuiltInRules) {
   CTestApp app;
   for (const char* section :
        {"location", "validate", "masterlist", "fetch1", "fetch2", "fetch3", "odp"}) {
-    const std::vector<CRulesEntry> entries = ReadRulesSection(app->rules_text, section);
+    const std::vector<CRulesEntry> entries = ReadRulesSection(app->Rules().text, section);
     EXPECT_FALSE(entries.empty()) << section;
     for (const CRulesEntry& entry : entries) {
       if (entry.value.find('[') != std::string::npos) continue;
