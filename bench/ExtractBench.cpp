@@ -60,7 +60,7 @@ void BM_ParseEntryPages(benchmark::State& state) {
   for (auto _ : state) {
     for (std::size_t i = 0; i < raw_pages.size(); ++i) normalized[i] = NormalizePage(raw_pages[i]);
     CEntry working = entry;
-    const std::string error = ParseEntryPages(*app, working, urls, raw_pages, normalized);
+    const std::string error = ParseEntryPages(*app, working, urls, raw_pages, normalized).text;
     if (!error.empty()) state.SkipWithError(error.c_str());
     benchmark::DoNotOptimize(working);
   }

@@ -237,8 +237,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
 
   if (error.empty()) return true;
   app.Status().had_failures = true;
-  std::string text = error;
-  if (!text.empty() && text[0] == '!') text.erase(0, 1);
+  const std::string& text = error;
   app.Log().Write("%s '%s'\n", "Send Nofications Failed", text.c_str());
   if (exiting) {
     return app.MessageBox(text + "\n\nDo you want to exit anyway?", MsgButtons::kYesNo,

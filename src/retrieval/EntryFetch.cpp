@@ -64,38 +64,39 @@ std::string EntryPageUrls(CRun& app, const CEntry& entry, std::vector<std::strin
   return "";
 }
 
-std::string ValidatePage(CRun& app, const std::string& page, bool skip_search_method) {
+CFailure ValidatePage(CRun& app, const std::string& page, bool skip_search_method) {
+  const auto explanation = [&app](int n) {
+    return CFailure::FromExplanation(LookupRule(app, kValidate, "explain" + std::to_string(n)));
+  };
   if (PageContains(page, LookupRule(app, kValidate, "error1"))) {
     // The proxy names its failure in bold; that text says more than the rules' explanation.
     if (const auto open = FindText(page, "<b>")) {
       const std::size_t start = *open + 3;
       if (const auto close = FindText(page, "</b>", start)) {
-        return "!" + page.substr(start, *close - start);
+        return {page.substr(start, *close - start), true};
       }
     }
-    return LookupRule(app, kValidate, "explain1");
+    return explanation(1);
   }
-  if (PageContains(page, LookupRule(app, kValidate, "error2"))) {
-    return LookupRule(app, kValidate, "explain2");
-  }
+  if (PageContains(page, LookupRule(app, kValidate, "error2"))) return explanation(2);
   if (!skip_search_method && PageContains(page, LookupRule(app, kValidate, "error3"))) {
-    return LookupRule(app, kValidate, "explain3");
+    return explanation(3);
   }
   for (int n = 4;; ++n) {
     const std::string error = LookupRule(app, kValidate, "error" + std::to_string(n));
-    if (error.empty()) return "";
-    if (PageContains(page, error)) return LookupRule(app, kValidate, "explain" + std::to_string(n));
+    if (error.empty()) return {};
+    if (PageContains(page, error)) return explanation(n);
   }
 }
 
-std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& /*urls*/,
+CFailure ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& /*urls*/,
                             const std::vector<std::string>& raw_pages,
                             const std::vector<std::string>& normalized_pages) {
   const std::string& page1 = PageAt(normalized_pages, 0);
-  if (page1.empty()) return kNoDataMessage;
+  if (page1.empty()) return {kNoDataMessage};
   for (std::size_t i = 0; i < raw_pages.size(); ++i) {
-    std::string error = ValidatePage(app, PageAt(normalized_pages, i), false);
-    if (!error.empty()) return error;
+    CFailure failure = ValidatePage(app, PageAt(normalized_pages, i), false);
+    if (failure.Failed()) return failure;
   }
 
   const bool has_app_num = !entry.Text(kAppNum).empty();
@@ -107,9 +108,9 @@ std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::str
     std::string rule = LookupRule(app, kFetch1, "none[LastHistory]");
     const std::size_t separator = rule.find("==");
     SetLastHistory(entry, separator == std::string::npos ? "" : rule.substr(separator + 2));
-    return "";
+    return {};
   }
-  if (!PageContains(page1, LookupRule(app, kFetch1, "required"))) return kIncompletePageMessage;
+  if (!PageContains(page1, LookupRule(app, kFetch1, "required"))) return {kIncompletePageMessage};
 
   if (has_app_num) {
     entry.SetText(kPatNum, ExtractField(app, page1, kFetch1, FieldPattern(kPatNum)));
@@ -130,12 +131,12 @@ std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::str
   entry.SetText(kForeign, "");
   entry.SetText(kParentContinuity, "");
   entry.SetText(kChildContinuity, "");
-  if (normalized_pages.size() < 2) return "";
+  if (normalized_pages.size() < 2) return {};
 
   bool has_data = false;
   const std::string& foreign_page = PageAt(normalized_pages, 1);
   if (!IsCompleteOptionalPage(app, foreign_page, kFetch2, has_data)) {
-    return kIncompletePageMessage;
+    return {kIncompletePageMessage};
   }
   if (has_data) {
     entry.SetText(kForeign, ExtractField(app, foreign_page, kFetch2, FieldPattern(kForeign)));
@@ -143,7 +144,7 @@ std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::str
 
   const std::string& continuity_page = PageAt(normalized_pages, 2);
   if (!IsCompleteOptionalPage(app, continuity_page, kFetch3, has_data)) {
-    return kIncompletePageMessage;
+    return {kIncompletePageMessage};
   }
   if (has_data) {
     std::string parent =
@@ -153,7 +154,7 @@ std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::str
     entry.SetText(kChildContinuity,
                   ExtractField(app, continuity_page, kFetch3, FieldPattern(kChildContinuity)));
   }
-  return "";
+  return {};
 }
 
 }  // namespace larkspire

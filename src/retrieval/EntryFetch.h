@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "retrieval/Failure.h"
+
 #include "retrieval/StatusUrl.h"
 
 namespace larkspire {
@@ -27,11 +29,11 @@ bool PageContains(std::string_view page, std::string_view text);
 // The status page, and with an application number also the foreign-priority and continuity
 // pages. Always returns "".
 std::string EntryPageUrls(CRun& app, const CEntry& entry, std::vector<std::string>& urls);
-// "" or the explanation of the rules' validate section for a failure page; explanations that
-// begin with "!" stop a whole update run.
-std::string ValidatePage(CRun& app, const std::string& page, bool skip_search_method);
-// Fills the working entry from the pages (raw as fetched, and normalised); "" on success.
-std::string ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& urls,
+// Nothing, or the explanation of the rules' validate section for a failure page (some stop a
+// whole update run).
+CFailure ValidatePage(CRun& app, const std::string& page, bool skip_search_method);
+// Fills the working entry from the pages (raw as fetched, and normalised); nothing on success.
+CFailure ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& urls,
                             const std::vector<std::string>& raw_pages,
                             const std::vector<std::string>& normalized_pages);
 

@@ -30,8 +30,8 @@ std::string MasterListUrl(CRun& app, int page_index) {
 std::string ReadCustomerNumbers(CRun& app, const std::string& page,
                                 std::vector<std::string>& numbers) {
   // The search page always asks to choose a search method; that is not a failure here.
-  std::string error = ValidatePage(app, page, true);
-  if (!error.empty()) return error;
+  const CFailure failure = ValidatePage(app, page, true);
+  if (failure.Failed()) return failure.text;
   std::string options = ExtractField(app, page, kMasterList, "cookies");
   if (options.empty()) return "The customer number was not found in the PAIR database.";
   for (;;) {
@@ -47,8 +47,8 @@ std::string ReadCustomerNumbers(CRun& app, const std::string& page,
 
 std::string ReadMasterListCount(CRun& app, const std::string& page,
                                 const std::string& customer_number, int& count) {
-  std::string error = ValidatePage(app, page, false);
-  if (!error.empty()) return error;
+  const CFailure failure = ValidatePage(app, page, false);
+  if (failure.Failed()) return failure.text;
   count = 0;
   if (PageContains(page, LookupRule(app, kMasterList, "missing"))) return "";
   if (!PageContains(page, LookupRule(app, kMasterList, "required"))) {
@@ -64,8 +64,8 @@ std::string ReadMasterListCount(CRun& app, const std::string& page,
 
 std::string ReadMasterListTable(CRun& app, const std::string& page,
                                 const AddEntryFunction& add_entry) {
-  std::string error = ValidatePage(app, page, false);
-  if (!error.empty()) return error;
+  const CFailure failure = ValidatePage(app, page, false);
+  if (failure.Failed()) return failure.text;
   std::string table = ExtractField(app, page, kMasterList, "table");
   if (table.empty()) return "Part of the master list was not found in the PAIR database.";
 
@@ -86,7 +86,7 @@ std::string ReadMasterListTable(CRun& app, const std::string& page,
       entry.Normalize();
       const std::string app_num = entry.Text(kAppNum);
       if (!SetIdentifier(entry, app_num)) {
-        error = add_entry(std::move(entry));
+        const std::string error = add_entry(std::move(entry));
         if (!error.empty()) return error;
       }
       break;

@@ -58,8 +58,8 @@ int CountDueEntries(CRun& app, bool selected_only) {
   }
 }
 
-// Fetches the entry's pages and reads them into a copy; "" or the error text.
-std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
+// Fetches the entry's pages and reads them into a copy; nothing or the failure.
+CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
   {
@@ -74,8 +74,8 @@ std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
     app.LastFetch().urls = urls;
     app.LastFetch().pages = normalized;
   }
-  if (app.AbortReason() == kAbortClosing) return kCanceledMessage;
-  if (!error.empty()) return error;
+  if (app.AbortReason() == kAbortClosing) return {kCanceledMessage};
+  if (!error.empty()) return {error};
   fresh = stored;
   CExpansionScope scope(app, &stored);
   return ParseEntryPages(app, fresh, urls, pages, normalized);
@@ -98,14 +98,15 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
     Redraw(app, row);
     const CEntry stored = list.At(row);
     CEntry fresh;
-    error = FetchAndParse(app, stored, fresh);
+    const CFailure failure = FetchAndParse(app, stored, fresh);
+    error = failure.text;
     list.SetUpdating(row, false);
     if (app.AbortReason() == kAbortClosing) {
       ++app.Status().failure_count;
       Redraw(app, row);
       return false;
     }
-    if (!error.empty() && error[0] == '!') {
+    if (failure.fatal) {
       Redraw(app, row);
       ++app.Status().failure_count;
       app.Status().had_failures = true;

@@ -40,10 +40,8 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
 }
 
 void CRun::ShowError(const std::string& title, const std::string& message) {
-  std::string text = message;
-  if (!text.empty() && text[0] == '!') text.erase(0, 1);
-  log_.Write("%s '%s'\n", title.c_str(), text.c_str());
-  MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, title);
+  log_.Write("%s '%s'\n", title.c_str(), message.c_str());
+  MessageBox(message, MsgButtons::kOk, MsgAnswer::kOk, title);
 }
 
 void CRun::ShowInternalProblem(const std::string& message) { ShowError("Problem", message); }

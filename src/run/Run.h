@@ -119,7 +119,7 @@ class CRun : public INetWaiter {
                        MsgAnswer default_answer = MsgAnswer::kOk, const std::string& title = "",
                        std::optional<MsgAnswer> go_on_answer = std::nullopt,
                        MsgIcon icon = MsgIcon::kDefault);
-  // The error display: one leading "!" dropped, "%s '%s'\n" logged, box captioned with title.
+  // The error display: "%s '%s'\n" logged, box captioned with title.
   void ShowError(const std::string& title, const std::string& message);
 
   // Busy periods nest (each fetch runs inside an update). Only the outermost begin clears the

@@ -8,6 +8,7 @@
 #include "retrieval/EntryFetch.h"
 #include "retrieval/FetchTestSupport.h"
 #include "rules/PageText.h"
+#include "support/MarkedFailure.h"
 #include "support/TestApp.h"
 
 namespace larkspire {
@@ -36,7 +37,7 @@ class EntryFetchTest : public ::testing::Test {
     EntryPageUrls(*app_, entry, urls);
     std::vector<std::string> normalized;
     for (const std::string& page : raw_pages) normalized.push_back(NormalizePage(page));
-    return ParseEntryPages(*app_, entry, urls, raw_pages, normalized);
+    return Marked(ParseEntryPages(*app_, entry, urls, raw_pages, normalized));
   }
 
   std::vector<std::string> ApplicationPages() {
@@ -122,7 +123,7 @@ TEST_F(EntryFetchTest, ValidatePageExplainsEachFailureText) {
        false, "!There is a problem with USPTO/Direct. Please restart it."},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ValidatePage(*app_, c.page, c.skip_search_method), c.explanation) << c.page;
+    EXPECT_EQ(Marked(ValidatePage(*app_, c.page, c.skip_search_method)), c.explanation) << c.page;
   }
 }
 
@@ -135,9 +136,9 @@ TEST_F(EntryFetchTest, ValidatePageReadsFurtherErrorsUpToTheFirstMissingNumber) 
                                      " explain5: The status site is down.\r\n"
                                      " error7: Scheduled maintenance\r\n"
                                      " explain7: !Maintenance.\r\n");
-  EXPECT_EQ(ValidatePage(*app_, "503 SERVICE UNAVAILABLE", false), "The status site is down.");
+  EXPECT_EQ(Marked(ValidatePage(*app_, "503 SERVICE UNAVAILABLE", false)), "The status site is down.");
   // error6 is missing, so error7 is never read.
-  EXPECT_EQ(ValidatePage(*app_, "Scheduled maintenance tonight", false), "");
+  EXPECT_EQ(Marked(ValidatePage(*app_, "Scheduled maintenance tonight", false)), "");
 }
 
 TEST_F(EntryFetchTest, ApplicationPagesFillEveryField) {
@@ -295,7 +296,7 @@ TEST_F(EntryFetchTest, IncompleteOrEmptyPagesFail) {
   }
 
   CEntry entry = EntryWith(kAppNum, "10/987,654");
-  EXPECT_EQ(ParseEntryPages(*app_, entry, {}, {}, {}), kNoDataMessage);
+  EXPECT_EQ(Marked(ParseEntryPages(*app_, entry, {}, {}, {})), kNoDataMessage);
 }
 
 TEST_F(EntryFetchTest, PagesWithNothingToListLeaveTheListsEmpty) {

@@ -13,6 +13,7 @@
 #include "retrieval/MasterList.h"
 #include "rules/PageText.h"
 #include "support/TempDir.h"
+#include "support/MarkedFailure.h"
 #include "support/TestApp.h"
 
 namespace larkspire {
@@ -102,7 +103,7 @@ class SimPagesTest : public ::testing::Test {
       raw.push_back(SimPage(file));
       normalized.push_back(NormalizePage(raw.back()));
     }
-    return ParseEntryPages(*app_, entry, urls, raw, normalized);
+    return Marked(ParseEntryPages(*app_, entry, urls, raw, normalized));
   }
 
   CTempDir dir_;
