@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# `make bench`: the Google Benchmark programs, the data file's memory per entry and the
-# side-by-side comparison with an lxml scraper. Speed is only measured here, never in tests.
+# `make bench`: the Google Benchmark programs, the data file's memory per entry, the
+# side-by-side comparison with an lxml scraper and an unattended update run of the program
+# beside a minimal client. Speed is only measured here, never in tests.
 # The measurements need an optimised build: when the given build tree is not a Release build,
-# a Release tree "<build>-bench" without the GUI is configured beside it and used instead.
-# BENCH_ARGS passes options to larkspire_bench, e.g. BENCH_ARGS=--benchmark_filter=Normalize.
+# a Release tree "<build>-bench" is configured beside it and used instead.
+# BENCH_ARGS passes options to larkspire_bench, e.g. BENCH_ARGS=--benchmark_filter=Normalize;
+# UPDATE_RUN_ARGS to bench/update_run.py, e.g. UPDATE_RUN_ARGS="500 --runs 3".
 set -euo pipefail
 build=${1:-build}
 jobs=${JOBS:-2}
@@ -12,11 +14,15 @@ root="$PWD"
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 if [ "$type" != "Release" ]; then
   build="$build-bench"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARKSPIRE_GUI=OFF \
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARKSPIRE_GUI=ON \
     -DLARKSPIRE_BENCH=ON >/dev/null
 fi
+# The update run needs the program itself, which only a GUI tree builds.
+gui=$(sed -n 's/^LARKSPIRE_GUI:BOOL=//p' "$build/CMakeCache.txt")
+program=()
+[ "$gui" = "ON" ] && program=(larkspire larkspire_gui_bench)
 cmake --build "$build" -j "$jobs" --target larkspire_bench larkspire_datafile_memory \
-  larkspire_extract_pages larkspire-sim
+  larkspire_extract_pages larkspire-sim "${program[@]}"
 
 echo "== machine"
 lscpu | grep -E '^(Model name|Architecture|CPU\(s\)|Thread|Core|Socket|CPU max MHz|L[23] cache)' || true
@@ -38,3 +44,10 @@ echo "== data file memory (100,000 entries)"
 
 echo "== extraction compared with an lxml scraper"
 /usr/bin/python3 "$root/bench/compare/compare.py" "$build"
+
+echo "== unattended update run beside a minimal client"
+if [ "$gui" = "ON" ]; then
+  /usr/bin/python3 "$root/bench/update_run.py" --build "$build" ${UPDATE_RUN_ARGS:-}
+else
+  echo "(skipped: $build is built without the GUI, so without the program)"
+fi
