@@ -22,6 +22,8 @@ CRun::CRun(ISettingsBackend& backend, std::string program_path)
     : program_path_(std::move(program_path)),
       settings_(backend),
       log_(settings_.LogDir),
+      text_progress_(log_, ProgressTerminal(), TerminalColumns(ProgressTerminal()),
+                     MonotonicMillis),
       version_text_(ProgramVersionText()) {}
 
 MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswer default_answer,
@@ -31,6 +33,7 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
   if (!title.empty()) caption += " - " + title;
   if (status_.headless) {
     log_.Write("Message '%s' '%s'\n", caption.c_str(), text.c_str());
+    text_progress_.BreakLine();
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return go_on_answer.value_or(default_answer);
   }

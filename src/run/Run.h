@@ -18,6 +18,7 @@
 #include "net/NetWaiter.h"
 #include "run/Log.h"
 #include "run/Settings.h"
+#include "run/TextProgress.h"
 #include "run/UiHost.h"
 
 namespace larkspire {
@@ -102,6 +103,9 @@ class CRun : public INetWaiter {
   CLastFetch& LastFetch() { return last_fetch_; }
   const CLastFetch& LastFetch() const { return last_fetch_; }
   CFlowTranscript& Transcript() { return transcript_; }
+  // The busy display of a headless run: the log, and a line on standard error when that is a
+  // terminal.
+  CTextProgress& TextProgress() { return text_progress_; }
   CRunStatus& Status() { return status_; }
   const CRunStatus& Status() const { return status_; }
   CExpansionSlots& Slots() { return slots_; }
@@ -161,6 +165,7 @@ class CRun : public INetWaiter {
   std::string program_path_;
   CSettings settings_;
   CLog log_;
+  CTextProgress text_progress_;
   CEntryList entries_;
   std::shared_ptr<CFlowLog> flow_log_ = std::make_shared<CFlowLog>();
   UiHost* ui_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/EntryListModel.h"
 
+#include <algorithm>
+
 #include "entries/EntryList.h"
 #include "ui/QtText.h"
 
@@ -26,7 +28,8 @@ QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
       return ToQt(entry.GetText(index.column()));
     case Qt::DecorationRole:
       if (index.column() != 0) return {};
-      return images_.Icon(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
+      if (!images_) images_.emplace();
+      return images_->Icon(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
     default:
       return {};
   }
@@ -43,9 +46,10 @@ void CEntryListModel::Reset() {
   endResetModel();
 }
 
-void CEntryListModel::RowChanged(int row) {
-  if (row < 0 || row >= rowCount()) return;
-  emit dataChanged(index(row, 0), index(row, kFieldCount - 1));
+void CEntryListModel::RowsChanged(int first, int last) {
+  last = std::min(last, rowCount() - 1);
+  if (first < 0 || first > last) return;
+  emit dataChanged(index(first, 0), index(last, kFieldCount - 1));
 }
 
 }  // namespace larkspire

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <optional>
 
 #include "ui/StateImages.h"
 
@@ -24,12 +25,13 @@ class CEntryListModel : public QAbstractTableModel {
 
   // After rows were added, removed or reordered.
   void Reset();
-  // After one row's record changed in place.
-  void RowChanged(int row);
+  // After the records of rows first to last changed in place.
+  void RowsChanged(int first, int last);
 
  private:
   CEntryList& entries_;
-  CStateImages images_;
+  // Drawn when a view first shows a row, so a window nobody sees draws none.
+  mutable std::optional<CStateImages> images_;
 };
 
 }  // namespace larkspire

@@ -2,9 +2,10 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <algorithm>
 
-#include "run/Settings.h"
 #include "entries/EntryList.h"
+#include "run/Settings.h"
 #include "ui/EntryListModel.h"
 
 namespace larkspire {
@@ -39,6 +40,8 @@ CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
   });
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CEntryListView::CopySelectionToCore);
+  redraw_timer_.setSingleShot(true);
+  connect(&redraw_timer_, &QTimer::timeout, this, &CEntryListView::RedrawChangedRows);
 }
 
 int CEntryListView::DefaultColumnWidth(int field_id) const {
@@ -76,6 +79,9 @@ void CEntryListView::ScrollToTopIndex(int row) {
 
 void CEntryListView::Reload() {
   const int focused = FocusedRow();
+  // The reset redraws every row.
+  redraw_timer_.stop();
+  changed_first_ = changed_last_ = -1;
   model_->Reset();
   ShowCoreSelection();
   if (focused >= 0 && focused < model_->rowCount()) {
@@ -83,7 +89,26 @@ void CEntryListView::Reload() {
   }
 }
 
-void CEntryListView::RedrawRow(int row) { model_->RowChanged(row); }
+void CEntryListView::RedrawRow(int row) {
+  if (row < 0) return;
+  changed_first_ = changed_first_ < 0 ? row : std::min(changed_first_, row);
+  changed_last_ = std::max(changed_last_, row);
+  if (redraw_timer_.isActive()) return;
+  const qint64 since = since_redraw_.isValid() ? since_redraw_.elapsed() : kRowRedrawMs;
+  if (since >= kRowRedrawMs) {
+    RedrawChangedRows();
+  } else {
+    redraw_timer_.start(static_cast<int>(kRowRedrawMs - since));
+  }
+}
+
+void CEntryListView::RedrawChangedRows() {
+  since_redraw_.start();
+  const int first = changed_first_;
+  const int last = changed_last_;
+  changed_first_ = changed_last_ = -1;
+  model_->RowsChanged(first, last);
+}
 
 int CEntryListView::FocusedRow() const {
   const QModelIndex current = currentIndex();

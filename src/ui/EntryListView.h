@@ -3,9 +3,13 @@
 // the commands read; after the list changes the core's selection is shown again.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTableView>
+#include <QTimer>
 
 namespace larkspire {
+
+inline constexpr int kRowRedrawMs = 250;
 
 class CEntryList;
 class CEntryListModel;
@@ -30,6 +34,9 @@ class CEntryListView : public QTableView {
   // After rows were added, removed or reordered: the model is reset and the core's selection
   // shown again.
   void Reload();
+  // Rows changed in place are redrawn at most every kRowRedrawMs: the first change after a
+  // quiet spell at once, the ones that follow together when the spell ends, so a run repaints
+  // the list a few times a second rather than once per entry.
   void RedrawRow(int row);
   // The row with the keyboard focus, or -1.
   int FocusedRow() const;
@@ -44,10 +51,15 @@ class CEntryListView : public QTableView {
  private:
   void CopySelectionToCore(const QItemSelection& selected, const QItemSelection& deselected);
   void ShowCoreSelection();
+  void RedrawChangedRows();
 
   CEntryList& entries_;
   CEntryListModel* model_;
   bool showing_core_selection_ = false;
+  QTimer redraw_timer_;
+  QElapsedTimer since_redraw_;
+  int changed_first_ = -1;  // the rows changed since the last redraw, -1 for none
+  int changed_last_ = -1;
 };
 
 }  // namespace larkspire

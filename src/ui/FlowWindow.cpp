@@ -55,6 +55,10 @@ void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
       added += text;
     }
   }
+  if (!isVisible()) {
+    widget_stale_ = true;
+    return;
+  }
   if (cut) {
     text_->setPlainText(ToQtLines(core_.Transcript().text));
   } else {
@@ -70,6 +74,16 @@ const std::string& CFlowWindow::FlowText() const { return core_.Transcript().tex
 void CFlowWindow::Clear() {
   core_.Transcript().text.clear();
   text_->clear();
+  widget_stale_ = false;
+}
+
+void CFlowWindow::showEvent(QShowEvent* event) {
+  CToolWindow::showEvent(event);
+  if (!widget_stale_) return;
+  widget_stale_ = false;
+  text_->setPlainText(ToQtLines(core_.Transcript().text));
+  text_->moveCursor(QTextCursor::End);
+  text_->ensureCursorVisible();
 }
 
 }  // namespace larkspire

@@ -29,10 +29,16 @@ class CFlowWindow : public CToolWindow {
   void Clear();
   QPlainTextEdit& TextField() { return *text_; }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   AppCore& core_;
   QPlainTextEdit* text_;
   QPushButton* clear_;
+  // The widget follows the text only while it is shown: laying out lines nobody sees costs
+  // font work on every network exchange. Showing the window brings it up to date.
+  bool widget_stale_ = false;
 };
 
 }  // namespace larkspire

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -44,11 +45,15 @@ std::string WindowTitle(const AppCore& core) {
 CMainWindow::CMainWindow(AppCore& core)
     : CQtUiHost(this, core.Log()),
       core_(core),
+      headless_(core.Status().headless),
       actions_(new CMainActions(this, menuBar())),
       busy_(new CBusyPanel(this)),
       list_(new CEntryListView(core.Entries(), this)) {
   core_.SetUi(this);
   core_.FlowLog().SetEnabled(true);
+  // Nobody can see a window without a display: it is never shown, so nothing is laid out,
+  // painted or rasterised for it, and its tool windows stay hidden as well.
+  if (headless_) setAttribute(Qt::WA_DontShowOnScreen);
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -99,8 +104,10 @@ CMainWindow::~CMainWindow() {
 }
 
 void CMainWindow::Start() {
-  show();
-  list_->ScrollToTopIndex(static_cast<int>(core_.Settings().TopIndex.Int()));
+  if (!headless_) {
+    show();
+    list_->ScrollToTopIndex(static_cast<int>(core_.Settings().TopIndex.Int()));
+  }
   switch (DecideFirstShow(core_)) {
     case FirstShowAction::kClose:
       RequestClose();
@@ -126,25 +133,48 @@ void CMainWindow::Start() {
 // UiHost -------------------------------------------------------------------------------------
 
 void CMainWindow::BeginBusy(const std::string& caption, int range) {
+  if (headless_) {
+    core_.TextProgress().Begin(caption, range);
+    return;
+  }
   busy_->Begin(caption, range);
   busy_->SetTimeoutChoice(core_.TimeoutMs());
   list_->setEnabled(false);
   RefreshCommandStates();
 }
 
-void CMainWindow::SetProgress(int position) { busy_->SetProgress(position); }
+void CMainWindow::SetProgress(int position) {
+  if (headless_) {
+    core_.TextProgress().SetProgress(position);
+  } else {
+    busy_->SetProgress(position);
+  }
+}
 
-void CMainWindow::SetStatusText(const std::string& text) { busy_->SetStatusText(text); }
+void CMainWindow::SetStatusText(const std::string& text) {
+  if (headless_) {
+    core_.TextProgress().SetStatusText(text);
+  } else {
+    busy_->SetStatusText(text);
+  }
+}
 
 void CMainWindow::EndBusy() {
+  if (headless_) {
+    core_.TextProgress().End();
+    return;
+  }
   busy_->End();
   list_->setEnabled(true);
   RefreshCommandStates();
 }
 
-void CMainWindow::ShowTimeoutChoice(bool visible) { busy_->ShowTimeoutChoice(visible); }
+void CMainWindow::ShowTimeoutChoice(bool visible) {
+  if (!headless_) busy_->ShowTimeoutChoice(visible);
+}
 
 void CMainWindow::RedrawRow(int row) {
+  if (headless_) return;
   list_->RedrawRow(row);
   details_->RequestDetailsRefresh();
 }
@@ -179,6 +209,9 @@ void CMainWindow::closeEvent(QCloseEvent* event) {
   }
   SaveAtDestruction();
   event->accept();
+  // Qt ends the event loop when the last window on a screen closes; one never shown ends it
+  // itself.
+  if (headless_) QCoreApplication::quit();
 }
 
 void CMainWindow::SaveAtDestruction() {
@@ -188,9 +221,12 @@ void CMainWindow::SaveAtDestruction() {
   flow_->Retire();
   SaveAtExit(core_);
   CSettings& settings = core_.Settings();
-  SavePlacement(*this, MainPlacement(settings));
-  settings.TopIndex.SetInt(list_->TopIndex());
-  list_->SaveColumnWidths(settings);
+  // A window nobody saw keeps the place, top row and column widths the user left.
+  if (!headless_) {
+    SavePlacement(*this, MainPlacement(settings));
+    settings.TopIndex.SetInt(list_->TopIndex());
+    list_->SaveColumnWidths(settings);
+  }
   const int sort_field = core_.Entries().SortField();
   settings.SortBy.Set(kFields[sort_field].key);
   settings.SortReversed.SetInt(core_.Entries().SortReversed() ? 1 : 0);
@@ -230,19 +266,21 @@ void CMainWindow::DrainFlowLog() {
   const uint64_t now = MonotonicMillis();
   std::vector<std::string> texts;
   for (FlowLine& line : core_.FlowLog().Drain()) {
-    if (line.activity == kFlowSent) busy_->LightSend(now);
-    if (line.activity == kFlowReceived) busy_->LightReceive(now);
+    if (!headless_ && line.activity == kFlowSent) busy_->LightSend(now);
+    if (!headless_ && line.activity == kFlowReceived) busy_->LightReceive(now);
     texts.push_back(std::move(line.text));
   }
   flow_->AppendFlowLines(texts);
-  busy_->DimLights(now);
+  if (!headless_) busy_->DimLights(now);
 }
 
 void CMainWindow::CheckTimeout() {
   if (!core_.NetworkWaiting()) return;
   const uint64_t elapsed = MonotonicMillis() - core_.NetworkWaitStart();
-  busy_->SetTimeoutProgress(static_cast<int>(elapsed / 1000),
-                            static_cast<int>(core_.TimeoutMs() / 1000));
+  if (!headless_) {
+    busy_->SetTimeoutProgress(static_cast<int>(elapsed / 1000),
+                              static_cast<int>(core_.TimeoutMs() / 1000));
+  }
   if (core_.TimeoutElapsed() && !core_.AbortFlag()) core_.SetAbort(kAbortTimedOut);
 }
 

@@ -91,6 +91,8 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   void ShowDetailsCommand();
 
   AppCore& core_;
+  // No display: the window is never shown, and the busy display is the core's text progress.
+  const bool headless_;
   CMainActions* actions_;
   CBusyPanel* busy_;
   CEntryListView* list_;

@@ -6,6 +6,16 @@
 #include "ui/QtText.h"
 
 namespace larkspire {
+namespace {
+
+// A main window that is never put on a screen (a run without a display) keeps its tool
+// windows off it too, and leaves their stored place and visibility as the user left them.
+bool OffScreen(const QWidget* window) {
+  return window->parentWidget() != nullptr &&
+         window->parentWidget()->testAttribute(Qt::WA_DontShowOnScreen);
+}
+
+}  // namespace
 
 CToolWindow::CToolWindow(QWidget* main_window, const std::string& title,
                          const PlacementSettings& placement, CSetting& visible)
@@ -20,7 +30,7 @@ CToolWindow::~CToolWindow() {
 
 void CToolWindow::RestoreState() {
   RestorePlacement(*this, placement_);
-  if (visible_.Int() == 1) show();
+  if (visible_.Int() == 1 && !OffScreen(this)) show();
 }
 
 void CToolWindow::Present() {
@@ -31,9 +41,10 @@ void CToolWindow::Present() {
 
 void CToolWindow::Retire() {
   if (retired_) return;
+  retired_ = true;
+  if (OffScreen(this)) return;
   SavePlacement(*this, placement_);
   visible_.SetInt(isVisible() ? 1 : 0);
-  retired_ = true;
 }
 
 void CToolWindow::showEvent(QShowEvent* event) {

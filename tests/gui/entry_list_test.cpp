@@ -5,10 +5,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QtTest>
+#include <algorithm>
 
 #include "GuiFixture.h"
 #include "rules/Dates.h"
 #include "ui/EntryListModel.h"
+#include "ui/EntryListView.h"
 #include "ui/MainActions.h"
 #include "ui/PromptDialog.h"
 #include "ui/SortRules.h"
@@ -83,6 +85,45 @@ class EntryListTest : public QObject {
                  qPrintable(QString("%1 %2").arg(a).arg(b)));
       }
     }
+  }
+
+  void rowRedrawsComeAFewTimesASecond() {
+    CEntryList entries;
+    for (int i = 0; i < 60; ++i) entries.Insert(MakeEntry("R" + std::to_string(100 + i), ""));
+    CEntryListView view(entries);
+    QSignalSpy changed(view.model(), &QAbstractItemModel::dataChanged);
+    // The rows each signal covers, as the view hears of them.
+    QSet<int> covered;
+    connect(view.model(), &QAbstractItemModel::dataChanged, this,
+            [&covered](const QModelIndex& first, const QModelIndex& last) {
+              for (int row = first.row(); row <= last.row(); ++row) covered.insert(row);
+            });
+    // A burst like a run's: the first change shows at once, the others wait for the interval
+    // (a machine that stalls past it may show one more each time).
+    QElapsedTimer clock;
+    clock.start();
+    for (int k = 0; k < 2000; ++k) view.RedrawRow(5 + k % 40);
+    const qint64 spent = clock.elapsed();
+    QVERIFY(changed.count() >= 1);
+    QVERIFY(changed.count() <= 1 + spent / kRowRedrawMs);
+    QCOMPARE(changed.first().at(0).value<QModelIndex>().row(), 5);
+    // The rest come together when the interval is over: every changed row, and no other.
+    const int before = changed.count();
+    QTRY_VERIFY(changed.count() > before);
+    QCOMPARE(covered.size(), 40);
+    QCOMPARE(*std::min_element(covered.begin(), covered.end()), 5);
+    QCOMPARE(*std::max_element(covered.begin(), covered.end()), 44);
+    // A reload redraws everything: changes still waiting are dropped with it.
+    QTest::qWait(kRowRedrawMs);
+    view.RedrawRow(1);
+    view.RedrawRow(2);
+    const int after_burst = changed.count();
+    view.Reload();
+    QTest::qWait(2 * kRowRedrawMs);
+    QCOMPARE(changed.count(), after_burst);
+    // A row past the end (the list shrank meanwhile) is not redrawn.
+    view.RedrawRow(500);
+    QCOMPARE(changed.count(), after_burst);
   }
 
   void sortTriggers_data() {

@@ -6,11 +6,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
 #include "GuiFixture.h"
+#include "platform/Files.h"
 #include "rules/Dates.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
@@ -498,6 +500,63 @@ class MainWindowTest : public QObject {
     QCOMPARE(again.geometry(), QRect(40, 50, 700, 400));
     QCOMPARE(again.List().columnWidth(kExaminer), 77);
     QVERIFY(again.List().isColumnHidden(kError));
+  }
+
+  void withoutADisplayNothingIsShownAndTheBusyDisplayIsText() {
+    CGuiFixture fixture({{"Left", "40"},
+                         {"Top", "50"},
+                         {"Right", "740"},
+                         {"Bottom", "450"},
+                         {"TopIndex", "3"},
+                         {"ColWidthReference", "123"},
+                         {"DetailsVisible", "1"},
+                         {"TCPIPVisible", "1"},
+                         {"TCPIPLeft", "30"},
+                         {"TCPIPRight", "530"}});
+    fixture.core->Status().headless = true;
+    for (int i = 0; i < 10; ++i)
+      fixture.core->Entries().Insert(MakeEntry("R" + std::to_string(i), ""));
+    {
+      CMainWindow window(*fixture.core);
+      window.Start();
+      QVERIFY(!window.isVisible());
+      QVERIFY(!window.Details().isVisible());
+      QVERIFY(!window.Flow().isVisible());
+      // The busy display goes to the log; the panel nobody sees is left alone.
+      fixture.core->BeginBusy("Update Status (All)", 2);
+      window.SetStatusText("Updating R1");
+      window.SetProgress(1);
+      window.RedrawRow(1);
+      fixture.core->EndBusy();
+      QVERIFY(window.Busy().StatusLabel().text().isEmpty());
+      QCOMPARE(window.Busy().Progress().maximum(), 100);
+      // Flow lines still reach the text problem reports quote, not the hidden widget.
+      fixture.core->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
+      window.DrainFlowLog();
+      QVERIFY(window.Flow().FlowText().ends_with("HttpGet(0): GET / HTTP/1.0\r\n"));
+      QVERIFY(window.Flow().TextField().toPlainText().isEmpty());
+      // Message boxes are answered for nobody, logged, and keep the run unattended.
+      fixture.core->Status().auto_run = true;
+      QCOMPARE(fixture.core->MessageBox("Really?", MsgButtons::kYesNo, MsgAnswer::kNo),
+               MsgAnswer::kNo);
+      QVERIFY(fixture.core->Status().auto_run);
+      QVERIFY(fixture.boxes.empty());
+      QVERIFY(window.close());
+    }
+    std::string log;
+    QVERIFY(ReadWholeFile(fixture.core->Log().Path(), log));
+    QVERIFY(log.find("Progress 'Update Status (All)' 0 of 2\r\n") != std::string::npos);
+    QVERIFY(log.find("Progress 'Update Status (All)' 1 of 2 in ") != std::string::npos);
+    QVERIFY(log.find("Message 'Larkspire\xAE' 'Really?'\r\n") != std::string::npos);
+    // What only the user could have changed stays as the user left it.
+    CSettings& settings = fixture.core->Settings();
+    const std::vector<std::pair<CSetting*, std::string>> kept = {
+        {&settings.Left, "40"},          {&settings.Top, "50"},
+        {&settings.Right, "740"},        {&settings.Bottom, "450"},
+        {&settings.TopIndex, "3"},       {settings.ColumnWidth(kReference), "123"},
+        {&settings.DetailsVisible, "1"}, {&settings.TCPIPVisible, "1"},
+        {&settings.TCPIPLeft, "30"},     {&settings.TCPIPRight, "530"}};
+    for (const auto& [setting, value] : kept) QCOMPARE(setting->Text(), value);
   }
 
   void titleAdvertisesANewerVersionNamedByTheRules() {

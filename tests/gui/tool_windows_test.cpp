@@ -61,9 +61,11 @@ class ToolWindowsTest : public QObject {
     QVERIFY(text.size() < kFlowTextLimit);
     QVERIFY(text.size() >= kFlowTextKeep);
     QVERIFY(text.ends_with(line));
-    // The widget shows the same lines with LF alone.
+    // A hidden window's widget is left alone; shown, it holds the same lines with LF alone.
+    QVERIFY(window.TextField().toPlainText().isEmpty());
+    window.Present();
     QCOMPARE(window.TextField().toPlainText(), ToQtLines(text));
-    // Many lines at once come out as they would one by one.
+    // Many lines at once come out as they would one by one, in the shown widget too.
     std::string one_by_one = text;
     std::vector<std::string> batch;
     for (int i = 0; i < 300; ++i) {
@@ -73,10 +75,19 @@ class ToolWindowsTest : public QObject {
     window.AppendFlowLines(batch);
     QCOMPARE(window.FlowText(), one_by_one);
     QCOMPARE(window.TextField().toPlainText(), ToQtLines(one_by_one));
+    // Lines that come while the window is hidden are there when it shows again.
+    window.hide();
+    window.AppendFlow(line);
+    AppendFlowText(one_by_one, line);
+    window.Present();
+    QCOMPARE(window.TextField().toPlainText(), ToQtLines(one_by_one));
     window.findChild<QPushButton*>()->click();
     QVERIFY(window.FlowText().empty());
     QVERIFY(window.TextField().toPlainText().isEmpty());
     QVERIFY(fixture.core->Transcript().has_content);
+    window.hide();
+    window.Present();
+    QVERIFY(window.TextField().toPlainText().isEmpty());
   }
 
   void flowWindowRemembersPlaceAndVisibility() {
