@@ -21,32 +21,6 @@ constexpr const char* kActivityFileName = "Larkspire_activity.tmp";
 constexpr const char* kTestFileName = "Larkspire_emailtest.txt";
 constexpr const char* kWelcomeSuffix = "welcome.tmp";
 
-std::string PendingListPath(const CRun& app) {
-  return JoinPath(app.Settings().LogDir.Text(), kPendingListName);
-}
-
-// The list's names in order; a last line without a line end counts, empty lines do not.
-std::vector<std::string> ReadPendingNames(const std::string& bytes) {
-  std::vector<std::string> names;
-  std::string text = FromTextMode(bytes);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string name = text.substr(start, end - start);
-    if (!name.empty() && name.back() == '\r') name.pop_back();
-    if (!name.empty()) names.push_back(name);
-    start = end + 1;
-  }
-  return names;
-}
-
-std::string FormatPendingNames(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += name + "\n";
-  return ToTextMode(text);
-}
-
 // The part of a message file name after its first "_", which the busy display shows.
 std::string ShortName(const std::string& name) {
   std::size_t underscore = name.find('_');
@@ -59,15 +33,11 @@ bool IsWelcomeReport(const std::string& name) {
 
 // A notification must never replace one still waiting: the same kind for the same entry
 // queued twice before a send gets "~2", "~3", ... before ".tmp".
-std::string UnusedMessageName(const std::string& base, const std::vector<std::string>& queued) {
-  auto taken = [&](const std::string& name) {
-    for (const std::string& q : queued) {
-      if (q == name) return true;
-    }
-    return false;
-  };
+std::string UnusedMessageName(CRun& app, const std::string& base) {
   std::string name = base + ".tmp";
-  for (int n = 2; taken(name); ++n) name = base + "~" + std::to_string(n) + ".tmp";
+  for (int n = 2; PendingNameTaken(app, name); ++n) {
+    name = base + "~" + std::to_string(n) + ".tmp";
+  }
   return name;
 }
 
@@ -116,9 +86,7 @@ std::string SendEmailFile(CRun& app, const std::string& path, const std::string&
 }
 
 bool EmailPending(const CRun& app) {
-  if (app.Settings().LogDir.Text().empty()) return false;
-  std::string bytes;
-  return ReadWholeFile(PendingListPath(app), bytes);
+  return !app.Settings().LogDir.Text().empty() && CanReadFile(PendingListPath(app));
 }
 
 std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
@@ -129,11 +97,8 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
   if (!text) {
     error = "PostEmail: Can't find e-mail template file.";
   } else {
-    std::string list_bytes;
-    ReadWholeFile(PendingListPath(app), list_bytes);
-    std::vector<std::string> queued = ReadPendingNames(list_bytes);
-    const std::string name = UnusedMessageName("Larkspire_" + kind + FileSafeIdentifier(entry),
-                                               queued);
+    const std::string name =
+        UnusedMessageName(app, "Larkspire_" + kind + FileSafeIdentifier(entry));
     app.Log().Write("Post E-Mail '%s'\n", name.c_str());
     std::string message;
     {
@@ -141,16 +106,15 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
       ExpandTemplate(app, *text, message);
     }
     const std::string path = JoinPath(dir, name);
-    if (dir.empty() || !SaveFileAtomically(path, message)) {
+    // The name is not queued, so nothing waiting is overwritten: the file is written as it is
+    // and joins the list when committed.
+    if (dir.empty() || !WriteFreshFile(path, message)) {
       error = "PostEmail: Can't create the pending e-mail file.";
     } else {
-      queued.push_back(name);
-      // The list is replaced whole, so a crash leaves either the old or the new list.
-      if (!SaveFileAtomically(PendingListPath(app), FormatPendingNames(queued))) {
-        RemoveFile(path);
+      AddUncommittedMessage(app, name);
+      if (!InEmailBatch(app) && !CommitPendingMessages(app)) {
+        if (DropUncommittedMessage(app, name)) RemoveFile(path);
         error = "PostEmail: Can't create the e-mail notification file.";
-      } else {
-        app.Settings().CountEmailPost.Increment();
       }
     }
   }
@@ -160,6 +124,8 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
 
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const std::string dir = app.Settings().LogDir.Text();
+  // Whatever was posted is in the list before the list is read.
+  CommitEmailQueue(app);
   std::string list_bytes;
   if (dir.empty() || !ReadWholeFile(PendingListPath(app), list_bytes)) {
     if (!exiting) app.MessageBox("There aren't any e-mail notifications waiting to be sent.");

@@ -1,22 +1,22 @@
 // The pending e-mail queue: notifications are written into message files in the logging
-// directory and listed in Larkspire_pending.tmp, then sent (or deleted) in one batch.
+// directory and listed in Larkspire_pending.tmp (PendingList.h), then sent (or deleted) in one
+// batch.
 #pragma once
 
 #include <string>
 
 #include "net/SendMail.h"
+#include "notify/PendingList.h"
 
 namespace larkspire {
 
 class CRun;
 class CEntry;
 
-inline constexpr const char* kPendingListName = "Larkspire_pending.tmp";
-
 // Queues one notification expanded from a template for the entry (the previous-entry slot is
-// whatever the caller set). Returns the error text, shown under "E-Mail Creation Failed".
-std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
-                      const std::string& kind);
+// whatever the caller set), committed at once or with its batch (CEmailBatch). Returns the
+// error text, shown under "E-Mail Creation Failed".
+std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const std::string& kind);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode);
 // Expands a template into a work file and sends it at once to the recipient.

@@ -54,6 +54,7 @@ void DeleteSelectedEntries(CRun& app) {
                      MsgAnswer::kNo) != MsgAnswer::kYes) {
     return;
   }
+  CEmailBatch notices(app);
   bool notices_failed = false;
   for (std::size_t row = entries.Size(); row-- > 0;) {
     if (!entries.IsSelected(row)) continue;
@@ -81,6 +82,9 @@ void LoadEntries(CRun& app) {
 
 bool SaveEntries(CRun& app) {
   if (!app.Status().loaded || app.Settings().LogDir.Text().empty()) return true;
+  // A change is saved only once its notification is safely queued: a crash or a power cut
+  // before that leaves the old file, and the next run finds the change and mails it again.
+  if (!CommitEmailQueue(app)) return false;
   return SaveDataFile(DataFilePath(app), app.Entries());
 }
 

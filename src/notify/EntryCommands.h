@@ -47,8 +47,9 @@ std::string ReplaceEntry(CRun& app, std::size_t row, CEntry entry, ReplaceNotice
 void DeleteSelectedEntries(CRun& app);
 
 // Loads patent.dat into the list (showing the file's message when it is rejected) and sets the
-// loaded flag; saves it only when the flag is set. Save returns false when the file could not
-// be written.
+// loaded flag; saves it only when the flag is set, after committing the e-mail queue. Save
+// returns false when the file could not be written, or not yet because the queue could not
+// take the notifications of its changes.
 void LoadEntries(CRun& app);
 bool SaveEntries(CRun& app);
 

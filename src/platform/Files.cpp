@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -107,6 +108,74 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   return (::close(fd) == 0) && ok;
+}
+
+bool WriteFreshFile(const std::string& path, std::string_view bytes) {
+  // Created new, so the bytes go into a regular file of our own whatever stood there before.
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes);
+  if ((::close(fd) == 0) && ok) return true;
+  ::unlink(path.c_str());
+  return false;
+}
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const std::string dir = std::filesystem::path(path).parent_path().string();
+  return dir.empty() ? "." : dir;
+}
+
+bool FlushFile(const std::string& path, bool data_only) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = (data_only ? ::fdatasync(fd) : ::fsync(fd)) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
+}  // namespace
+
+bool FlushToDisk(const std::vector<std::string>& paths) {
+  std::vector<std::string> dirs;
+  for (const std::string& path : paths) {
+    std::string dir = DirectoryOf(path);
+    if (std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) dirs.push_back(std::move(dir));
+  }
+#ifdef __linux__
+  if (paths.size() > kFlushOneByOneMax) {
+    bool ok = std::all_of(paths.begin(), paths.end(), FileExists);
+    for (const std::string& dir : dirs) {
+      const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      ok = fd >= 0 && ::syncfs(fd) == 0 && ok;
+      if (fd >= 0) ::close(fd);
+    }
+    return ok;
+  }
+#endif
+  bool ok = true;
+  for (const std::string& path : paths) ok = FlushFile(path, true) && ok;
+  // New names are durable once their directory is.
+  for (const std::string& dir : dirs) ok = FlushFile(dir, false) && ok;
+  return ok;
+}
+
+std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                      static_cast<int64_t>(st.st_size),
+                      static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool CanReadFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  ::close(fd);
+  return ok;
 }
 
 bool FileExists(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace larkspire {
 
@@ -25,6 +26,31 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes);
 
 // Appends bytes; creates the file when missing.
 bool AppendToFile(const std::string& path, std::string_view bytes);
+
+// Puts a new regular file of the bytes under the name, replacing whatever the name held (a
+// symbolic link planted there is removed, never followed). Not flushed: FlushToDisk does that,
+// so many files written in a row can reach the disk together.
+bool WriteFreshFile(const std::string& path, std::string_view bytes);
+
+// Makes the files' bytes and names durable. A few files are flushed one by one, with their
+// directories; more than kFlushOneByOneMax in one sync of their file system, which costs one
+// flush of the disk instead of one per file.
+inline constexpr std::size_t kFlushOneByOneMax = 8;
+bool FlushToDisk(const std::vector<std::string>& paths);
+
+// Which file a name stands for and its state: a file rewritten whole or changed in place
+// compares unequal.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> FileIdentityOf(const std::string& path);
+
+// Whether the file can be opened for reading (a directory cannot).
+bool CanReadFile(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

@@ -7,6 +7,7 @@
 
 #include "run/Run.h"
 #include "notify/EntryCommands.h"
+#include "notify/PendingList.h"
 #include "entries/Entry.h"
 #include "entries/EntryList.h"
 #include "entries/TextOrder.h"
@@ -166,6 +167,8 @@ bool RunMasterListStep(CRun& app) {
   std::vector<std::string> numbers;
   std::vector<ResultPage> pages;
   std::string error;
+  // The notices of added entries are committed together, before the data file is saved.
+  CEmailBatch notices(app);
   if (cookie_page == "*none*") {
     // No customer-number page: one pass over the result sets with no customer number.
     numbers.push_back(std::string());

@@ -5,6 +5,7 @@
 
 #include "run/Run.h"
 #include "notify/EntryCommands.h"
+#include "notify/PendingList.h"
 #include "retrieval/Fetch.h"
 #include "notify/Templates.h"
 #include "retrieval/ChangeDetection.h"
@@ -152,6 +153,8 @@ void UpdateStatus(CRun& app, bool selected_only) {
     return;
   }
   app.BeginBusy(selected_only ? "Update Status (Selected)" : "Update Status (All)", due);
+  // The run's notifications are committed together, before the data file is saved.
+  CEmailBatch notices(app);
   app.Status().warn_reverted = true;
   CEntryList& list = app.Entries();
   int done = 0;

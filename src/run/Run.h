@@ -11,11 +11,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "entries/EntryList.h"
 #include "net/FlowLog.h"
 #include "net/NetWaiter.h"
+#include "platform/Files.h"
 #include "run/Log.h"
 #include "run/Settings.h"
 #include "run/TextProgress.h"
@@ -47,6 +49,25 @@ struct CMasterListState {
   std::string cookie;
   int index = 0;
   int32_t last_day = 0;
+};
+
+// The e-mail queue between calls. New messages are written at once but join the pending list
+// only when they are committed, after their files have reached the disk, so the list never names
+// a message that a power cut could take away.
+struct CEmailQueueState {
+  // The names a new message may not take: those of the list as this run last read or wrote
+  // it, and those written since the last commit.
+  std::unordered_set<std::string> taken;
+  // The list file those names were read from (none: there was no list); a list that differs
+  // from it is read again.
+  bool list_read = false;
+  std::optional<FileIdentity> list_identity;
+  // Whether the list ends with a line end (an append after a line cut short starts a new one).
+  bool list_ends_line = true;
+  // Messages written but not yet in the list, in the order written.
+  std::vector<std::string> uncommitted;
+  // Open batches (see CEmailBatch): inside one, posts are committed together.
+  int batch_depth = 0;
 };
 
 // The most recent entry fetch, for [LastFetch] and problem reports.
@@ -103,6 +124,8 @@ class CRun : public INetWaiter {
   CLastFetch& LastFetch() { return last_fetch_; }
   const CLastFetch& LastFetch() const { return last_fetch_; }
   CFlowTranscript& Transcript() { return transcript_; }
+  CEmailQueueState& EmailQueue() { return email_queue_; }
+  const CEmailQueueState& EmailQueue() const { return email_queue_; }
   // The busy display of a headless run: the log, and a line on standard error when that is a
   // terminal.
   CTextProgress& TextProgress() { return text_progress_; }
@@ -175,6 +198,7 @@ class CRun : public INetWaiter {
   CMasterListState master_list_;
   CLastFetch last_fetch_;
   CFlowTranscript transcript_;
+  CEmailQueueState email_queue_;
   CRunStatus status_;
   CExpansionSlots slots_;
 
