@@ -7,10 +7,12 @@ Run by hand (not by ctest), against a GUI build:
 
 A generated status site of --entries applications changes every application between its two
 days; each run moves the simulator to the day patent.dat does not hold, so every run updates,
-saves and mails every entry. Odd runs are killed after a random time within a clean run's
-length (anywhere in the update, the sending or the saves); even runs are killed the moment a
-temporary of a file being rewritten whole appears (patent.dat, the pending list, a message
-file, the reports).
+saves and mails every entry. The runs take turns: one is killed after a random time within a
+clean run's length (anywhere in the update, the sending or the saves); the next the moment a
+temporary of a file being rewritten whole appears (patent.dat, the pending list after a send,
+the reports); the next inside the queue's work: amid the posts (after a random number of the
+run's message files have appeared), inside the commit (once the last message is written and
+before the list names them, while they are flushed to disk) or the moment the list grows.
 
 After every kill:
   - patent.dat loads, holds every entry, and is either the file from before the run or the
@@ -32,6 +34,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import stress_support as support  # noqa: E402
 
+MESSAGE = re.compile(r"^Larkspire_[acds].*\.tmp$")
 TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
 POSTED = re.compile(r"Post E-Mail '([^']*)'")
 SUBJECT_IDENTIFIER = re.compile(r"status update for (?:.* )?(\S+)$")
@@ -70,8 +73,10 @@ class KillTest:
         self.data_path = os.path.join(self.setup.log_dir, "patent.dat")
         self.day_offset = 0
         self.failures = []
-        self.counts = {"update": 0, "save": 0, "save-missed": 0, "old-file": 0, "new-file": 0,
-                       "finished": 0, "temporaries-left": 0, "posted": 0, "queued-after": 0}
+        self.counts = {"update": 0, "save": 0, "save-missed": 0, "queue-post": 0,
+                       "queue-commit": 0, "queue-list": 0, "queue-missed": 0, "old-file": 0,
+                       "new-file": 0, "finished": 0, "temporaries-left": 0, "posted": 0,
+                       "queued-after": 0}
 
     def close(self):
         self.sink.stop()
@@ -164,6 +169,44 @@ class KillTest:
             time.sleep(0.0002)
         return False
 
+    def messages_written_since(self, started_ns):
+        """Message files written since then (a name may be written anew over an orphan that a
+        killed run left unlisted)."""
+        count = 0
+        for name in os.listdir(self.setup.log_dir):
+            if MESSAGE.match(name):
+                try:
+                    if os.stat(os.path.join(self.setup.log_dir, name)).st_mtime_ns >= started_ns:
+                        count += 1
+                except FileNotFoundError:
+                    pass
+        return count
+
+    def kill_in_queue(self, process):
+        """Kills amid the posts, inside the commit or as the list grows; returns which, or
+        None when the run ended first."""
+        log_dir = self.setup.log_dir
+        list_path = os.path.join(log_dir, "Larkspire_pending.tmp")
+        started_ns = time.time_ns()
+        list_size = os.path.getsize(list_path) if os.path.exists(list_path) else -1
+        where = random.choice(("queue-post", "queue-commit", "queue-list"))
+        wanted = (random.randint(1, self.args.entries) if where == "queue-post"
+                  else self.args.entries)
+        while process.poll() is None:
+            if where == "queue-list":
+                size = os.path.getsize(list_path) if os.path.exists(list_path) else -1
+                if size != list_size:
+                    process.kill()
+                    return where
+            else:
+                if self.messages_written_since(started_ns) >= wanted:
+                    if where == "queue-commit":
+                        time.sleep(random.uniform(0, 0.05))
+                    process.kill()
+                    return where
+            time.sleep(0.0002)
+        return None
+
     def run(self):
         code, _ = self.clean_run()  # imports the list and reads every entry once
         if code != 0:
@@ -185,14 +228,16 @@ class KillTest:
                              if os.path.exists(os.path.join(self.setup.log_dir, n))]
             received_before = len(self.sink.messages())
             process = self.start()
-            if run % 2:
+            if run % 3 == 1:
                 self.counts["update"] += 1
                 time.sleep(random.uniform(0, length * 1.1))
                 process.kill()
-            else:
+            elif run % 3 == 2:
                 self.counts["save"] += 1
                 if not self.kill_at_save(process):
                     self.counts["save-missed"] += 1
+            else:
+                self.counts[self.kill_in_queue(process) or "queue-missed"] += 1
             if process.wait(timeout=600) == 0:
                 self.counts["finished"] += 1
             self.check(run, old_bytes, new_status, queued_before, received_before,
