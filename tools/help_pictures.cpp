@@ -99,8 +99,8 @@ int MakePictures(const QString& out) {
 
   CEntry entry;
   CAddReferenceDialog add_reference(nullptr, app, entry);
-  add_reference.ReferenceField().setText("HM-1042-US");
-  add_reference.NumberField().setText("10/123,456");
+  add_reference.findChild<QLineEdit*>("reference")->setText("HM-1042-US");
+  add_reference.findChild<QLineEdit*>("number")->setText("10/123,456");
   ok = Save(add_reference, out + "/fig8.jpg") && ok;
 
   CPromptDialog change(nullptr, "Change", std::string(kFields[kReference].column_caption) + ":",

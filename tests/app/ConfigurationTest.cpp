@@ -6,7 +6,6 @@
 #include "app/DirectoryCheck.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -15,9 +14,6 @@ namespace {
 
 class ConfigurationTest : public ::testing::Test {
  protected:
-  ConfigurationTest() { app_->SetUi(&ui_); }
-  ~ConfigurationTest() override { app_->SetUi(nullptr); }
-
   // Every field filled, every directory in place.
   CConfiguration Complete() {
     CConfiguration c;
@@ -37,7 +33,7 @@ class ConfigurationTest : public ::testing::Test {
 
   CTempDir dir_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
 };
 
 TEST_F(ConfigurationTest, ChecksRunInOrderAndStopAtTheFirstFailure) {

@@ -8,7 +8,6 @@
 #include "app/Help.h"
 #include "app/Sites.h"
 #include "platform/Files.h"
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -19,13 +18,11 @@ class HelpTest : public ::testing::Test {
  protected:
   HelpTest() {
     app_->Settings().LogDir.Set(dir_.Path());
-    app_->SetUi(&ui_);
   }
-  ~HelpTest() override { app_->SetUi(nullptr); }
 
   CTempDir dir_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
 };
 
 TEST_F(HelpTest, ThePageAndEveryPictureItShowsAreWrittenOut) {

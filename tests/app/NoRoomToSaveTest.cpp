@@ -107,7 +107,7 @@ TEST_P(NoRoomToSaveTest, NotificationThatCannotBeQueuedIsReportedAndTheQueueKept
   EXPECT_EQ(Read(LogFile(kPendingListName)), list);
   EXPECT_EQ(Names(), names);
   ASSERT_FALSE(net_.Ui().messages.empty());
-  EXPECT_EQ(net_.Ui().messages.back(),
+  EXPECT_EQ(net_.Ui().Shown().back(),
             std::string(kCaption) +
                 " - E-Mail Creation Failed: PostEmail: Can't create the pending e-mail file.");
 }

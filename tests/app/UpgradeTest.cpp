@@ -9,7 +9,6 @@
 #include "platform/ProgramInfo.h"
 #include "support/HttpTestServer.h"
 #include "support/RulesText.h"
-#include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -49,10 +48,8 @@ class UpgradeTest : public ::testing::Test {
     s.ReturnAddress.Set("docket@hollis.example");
     s.ProxyServer.Set("");
     s.Timeout.Set("1m");
-    app_->SetUi(&ui_);
     app_->Rules().update_due = false;
   }
-  ~UpgradeTest() override { app_->SetUi(nullptr); }
 
   // Rules naming a newer program at the given addresses.
   void UseRules(const std::string& version, const std::map<std::string, std::string>& location) {
@@ -73,7 +70,7 @@ class UpgradeTest : public ::testing::Test {
   CTempDir dir_;
   CSmtpTestServer smtp_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
   std::vector<std::string> handed_over_;
   int smtp_sessions_at_hand_over_ = -1;
 };

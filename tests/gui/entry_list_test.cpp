@@ -6,7 +6,8 @@
 #include <QMenuBar>
 #include <QtTest>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
+#include "support/GuiTestApp.h"
 #include "rules/Dates.h"
 #include "ui/EntryListModel.h"
 #include "ui/MainActions.h"
@@ -189,7 +190,7 @@ class EntryListTest : public QObject {
         auto* dialog = qobject_cast<CPromptDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog != nullptr);
         QCOMPARE(dialog->windowTitle(), QString::fromLatin1("Larkspire\xAE - Values"));
-        dialog->Fields()[1]->setText("changed");
+        Child<QLineEdit>(*dialog, "value1").setText("changed");
         ok ? dialog->accept() : dialog->reject();
       });
       QCOMPARE(RunPromptList(nullptr, "Values", rows), ok);
@@ -202,7 +203,7 @@ class EntryListTest : public QObject {
     PromptRows rows;
     for (int i = 0; i < 14; ++i) rows.push_back({"Row " + std::to_string(i), ""});
     CPromptDialog dialog(nullptr, "Many", rows);
-    QCOMPARE(dialog.Fields().size(), kPromptListMaxRows);
+    QCOMPARE(static_cast<std::size_t>(dialog.findChildren<QLineEdit*>().size()), kPromptListMaxRows);
   }
 };
 

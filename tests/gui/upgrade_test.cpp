@@ -9,7 +9,8 @@
 #include <QtTest>
 #include <optional>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
+#include "support/GuiTestApp.h"
 #include "app/Upgrade.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
@@ -122,7 +123,7 @@ class UpgradeTest : public QObject {
  private:
   // Writes the rules the simulator serves: this version, the publisher's default addresses,
   // and "appc" only when compressed is true.
-  std::string WriteRules(const CGuiFixture& fixture, const std::string& version, bool compressed) {
+  std::string WriteRules(const CGuiTestApp& fixture, const std::string& version, bool compressed) {
     std::map<std::string, std::string> location;
     if (!compressed) location["appc"] = "";
     const std::string path = fixture.dir.File("served-rules.txt");
@@ -130,7 +131,7 @@ class UpgradeTest : public QObject {
     return path;
   }
 
-  std::string WriteServed(const CGuiFixture& fixture, const std::string& name,
+  std::string WriteServed(const CGuiTestApp& fixture, const std::string& name,
                           const std::string& bytes) {
     const std::string path = fixture.dir.File(name);
     SaveFileAtomically(path, bytes);
@@ -161,7 +162,7 @@ class UpgradeTest : public QObject {
     QFETCH(bool, compressed);
     QFETCH(QByteArray, program);
     CSmtpTestServer smtp;
-    CGuiFixture fixture({{"SmtpServer", smtp.HostPort()},
+    CGuiTestApp fixture({{"SmtpServer", smtp.HostPort()},
                          {"ReturnAddress", "docket@example.com"},
                          {"Timeout", "1m"}});
     const std::string file = WriteServed(fixture, "served-program", served.toStdString());
@@ -169,13 +170,13 @@ class UpgradeTest : public QObject {
                     compressed ? "--program-compressed" : "--program",
                     QString::fromStdString(file)});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    fixture.answers = {MsgAnswer::kYes};  // download and install
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    fixture.Ui().answers = {MsgAnswer::kYes};  // download and install
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(!window.windowTitle().contains("available"));
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
     // The rules came first, and the title advertised the version they name.
     const QString requests =
@@ -185,8 +186,8 @@ class UpgradeTest : public QObject {
                                                              : "/support/larkspire.exe");
     QVERIFY2(rules_at >= 0 && program_at > rules_at, qPrintable(requests));
     QVERIFY(window.windowTitle().contains("(v9.9.99 available - use Options|Upgrade)"));
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text,
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text,
              std::string("Do you want to download and install the latest version?"));
 
     const std::string unpacked = JoinPath(fixture.dir.Path(), UpgradeFileName());
@@ -201,20 +202,20 @@ class UpgradeTest : public QObject {
   }
 
   void aFailedDownloadIsShownAndTheWindowStays() {
-    CGuiFixture fixture({{"Timeout", "1m"}});
+    CGuiTestApp fixture({{"Timeout", "1m"}});
     // The rules name a newer program, but the simulator has no program file to give.
     CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    fixture.answers = {MsgAnswer::kYes};
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    fixture.Ui().answers = {MsgAnswer::kYes};
+    CMainWindow window(*fixture);
     window.show();
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
-    QCOMPARE(fixture.boxes.size(), std::size_t{2});
-    QCOMPARE(fixture.boxes[1].caption, std::string(kCaption) + " - Download Failed");
-    QVERIFY2(fixture.boxes[1].text.find("404") != std::string::npos, fixture.boxes[1].text.c_str());
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
+    QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Download Failed");
+    QVERIFY2(fixture.Ui().messages[1].text.find("404") != std::string::npos, fixture.Ui().messages[1].text.c_str());
     QVERIFY(!FileExists(JoinPath(fixture.dir.Path(), UpgradeFileName())));
     QCOMPARE(ScheduledProgram(), std::string());
     QTest::qWait(50);
@@ -222,20 +223,20 @@ class UpgradeTest : public QObject {
   }
 
   void aCurrentProgramSaysSoAndDownloadsNothing() {
-    CGuiFixture fixture;
-    const std::string current = fixture.core->VersionText() + ".000";
+    CGuiTestApp fixture;
+    const std::string current = fixture->VersionText() + ".000";
     CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, current, true)),
                     "--program-compressed", QString::fromStdString(kData + "/lz/program_")});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    CMainWindow window(*fixture);
     window.show();
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text, std::string("You are using the latest version available."));
-    QCOMPARE(fixture.boxes[0].caption, std::string(kCaption));
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text, std::string("You are using the latest version available."));
+    QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
     const QString requests = sim.RequestsThrough("/support/larkspire.txt");
     QVERIFY2(requests.contains("/support/larkspire.txt"), qPrintable(requests));
     QVERIFY2(!requests.contains("/support/larkspire.ex"), qPrintable(requests));

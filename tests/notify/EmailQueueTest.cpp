@@ -74,7 +74,7 @@ TEST_F(EmailQueueTest, PostEmailFailuresAreShownAndReturned) {
   EXPECT_EQ(PostEmail(App(), Entry("7,123,456"), kTemplateStatusChange, "s"),
             "PostEmail: Can't create the pending e-mail file.");
   ASSERT_EQ(net_.Ui().messages.size(), 1u);
-  EXPECT_EQ(net_.Ui().messages[0],
+  EXPECT_EQ(net_.Ui().Shown()[0],
             "Larkspire\xAE - E-Mail Creation Failed: PostEmail: Can't create the pending e-mail "
             "file.");
   EXPECT_EQ(PostEmail(App(), Entry("1"), 99, "s"), "PostEmail: Can't find e-mail template file.");
@@ -84,7 +84,7 @@ TEST_F(EmailQueueTest, WithoutAQueueNothingIsSentAndOnlyTheCommandSaysSo) {
   EXPECT_TRUE(SendPendingEmail(App(), true, false));
   EXPECT_TRUE(net_.Ui().messages.empty());
   EXPECT_TRUE(SendPendingEmail(App(), false, false));
-  EXPECT_EQ(net_.Ui().messages,
+  EXPECT_EQ(net_.Ui().Shown(),
             std::vector<std::string>{
                 "Larkspire\xAE: There aren't any e-mail notifications waiting to be sent."});
 }
@@ -111,7 +111,7 @@ TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
   EXPECT_TRUE(FileExists(dir_.File("Larkspire_s3333333.tmp")));
   EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_s2222222.tmp",
                                                      "Larkspire_s3333333.tmp"}));
-  EXPECT_EQ(net_.Ui().messages.back(),
+  EXPECT_EQ(net_.Ui().Shown().back(),
             "Larkspire\xAE - Send Nofications Failed: SMTP: Error in recipient's e-mail address.");
   EXPECT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 2);
   EXPECT_EQ(App().Settings().CountEmailBatchFailed.Int(0), 1);
@@ -163,7 +163,7 @@ TEST_F(EmailQueueTest, DeletingTheQueueRemovesEveryFileAndSendsNothing) {
   UseServer(server);
   ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
   ASSERT_EQ(PostEmail(App(), Entry("2,222,222"), kTemplateEntryDeleted, "d"), "");
-  net_.Ui().default_answers_yes = true;
+  net_.Ui().answer_when = {{"Do you really want to delete", MsgAnswer::kYes}};
   EXPECT_TRUE(SendPendingEmail(App(), false, true));
   EXPECT_EQ(server.Accepted(), 0);
   EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
