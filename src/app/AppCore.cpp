@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/CommandLine.h"
+#include "app/Upgrade.h"
 #include "entries/Entry.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -49,8 +50,8 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
   Entries().SetSort(sort_field < 0 ? 0 : sort_field, Settings().SortReversed.Int(0) != 0);
 
   const std::string running_name = ProgramPath().substr(ProgramPath().rfind('/') + 1);
-  if (running_name.find("_temp") == std::string::npos && !Settings().LogDir.Text().empty()) {
-    RemoveFile(JoinPath(Settings().LogDir.Text(), UpgradeFileName()));
+  if (running_name.find("_temp") == std::string::npos) {
+    RemoveUpgradeLeftovers(Settings().LogDir.Text());
   }
   Log().Write("**version %s**\n", VersionText().c_str());
 
