@@ -29,8 +29,12 @@ class AppCore : public CRun {
   std::string AcquireInstanceLock();
   void ReleaseInstanceLock() { lock_.Release(); }
 
+  // The private help folder made for a run without a logging directory; "" until made.
+  std::string& TemporaryHelpFolder() { return temporary_help_folder_; }
+
  private:
   CInstanceLock lock_;
+  std::string temporary_help_folder_;
 };
 
 }  // namespace larkspire
