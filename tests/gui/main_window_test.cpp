@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "GuiFixture.h"
+#include "entries/DataFile.h"
 #include "rules/Dates.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
@@ -144,6 +145,44 @@ class MainWindowTest : public QObject {
                                 dialog.reject();
                               });
     QCOMPARE(fixture.core->Entries().At(0).Text(kReference), std::string("NEW-2"));
+  }
+
+  // Each edit is in patent.dat as soon as the command returns, before the window closes.
+  void everyEditIsSavedAtOnce() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    window.show();
+    const auto stored = [&] {
+      CEntryList list;
+      std::string error;
+      if (!LoadDataFile(fixture.dir.File(kDataFileName), list, error)) list = CEntryList();
+      return list.Size() == 1 ? list.At(0) : CEntry();
+    };
+    WithDialog<CAddReferenceDialog>(window.Actions().Action(kCmdAdd), [](auto& dialog) {
+      dialog.ReferenceField().setText("ACME-7");
+      dialog.NumberField().setText("10/123,456");
+      dialog.accept();
+    });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-7"));
+
+    window.Actions().Action(kCmdMonthly)->trigger();
+    QCOMPARE(stored().frequency, int32_t{kMonthly});
+
+    fixture.core->Entries().At(0).SetText(kError, "Old error.");
+    window.Actions().Action(kCmdClearError)->trigger();
+    QCOMPARE(stored().Text(kError), std::string());
+
+    fixture.core->Entries().At(0).last_update = TodayDayNumber();
+    fixture.answers = {MsgAnswer::kYes};
+    window.EditColumn(kLastUpdate);
+    QCOMPARE(stored().last_update, int32_t{0});
+
+    WithDialog<CPromptDialog>(window.Actions().Action(kCmdChangeField + kReference),
+                              [](auto& dialog) {
+                                dialog.Fields()[0]->setText("ACME-8");
+                                dialog.accept();
+                              });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-8"));
   }
 
   void viewCommandsOpenTheirDocuments() {
