@@ -1,10 +1,14 @@
 #include "notify/EntryCommands.h"
 
-#include "run/Run.h"
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
 #include "entries/DataFile.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -68,6 +72,53 @@ void DeleteSelectedEntries(CRun& app) {
   SaveEntries(app);
 }
 
+std::string AddNewEntry(CRun& app, CEntry entry, std::size_t* added_row) {
+  const std::size_t before = app.Entries().Size();
+  const std::string error =
+      AddEntry(app, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, added_row);
+  if (app.Entries().Size() != before) SaveEntries(app);
+  return error;
+}
+
+void SetSelectedFrequency(CRun& app, int frequency) {
+  CEntryList& entries = app.Entries();
+  if (entries.SelectedCount() == 0) return;
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).frequency = frequency;
+  entries.Sort();
+  SaveEntries(app);
+}
+
+void ClearSelectedErrors(CRun& app) {
+  CEntryList& entries = app.Entries();
+  if (entries.SelectedCount() == 0) return;
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).SetText(kError, "");
+  SaveEntries(app);
+}
+
+bool ClearSelectedLastUpdates(CRun& app) {
+  const MsgAnswer answer = app.MessageBox(
+      "Clearing the last update time will allow you to update the selected entries today.\n\n"
+      "Do you want to clear the last update time?",
+      MsgButtons::kYesNo, MsgAnswer::kNo, "Clear Last Update");
+  if (answer != MsgAnswer::kYes) return false;
+  CEntryList& entries = app.Entries();
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).ClearLastUpdate();
+  SaveEntries(app);
+  return true;
+}
+
+void ChangeSelectedReferences(CRun& app, const std::string& reference) {
+  CEntryList& entries = app.Entries();
+  const std::vector<std::size_t> selected = entries.SelectedRows();
+  if (selected.empty()) return;
+  for (std::size_t row : selected) {
+    CEntry changed = entries.At(row);
+    changed.SetText(kReference, reference);
+    ReplaceEntry(app, row, std::move(changed), ReplaceNotice::kReferenceChange);
+  }
+  SaveEntries(app);
+}
+
 void LoadEntries(CRun& app) {
   std::string error;
   app.Status().loaded = true;
@@ -81,7 +132,13 @@ void LoadEntries(CRun& app) {
 
 bool SaveEntries(CRun& app) {
   if (!app.Status().loaded || app.Settings().LogDir.Text().empty()) return true;
-  return SaveDataFile(DataFilePath(app), app.Entries());
+  const std::string path = DataFilePath(app);
+  if (SaveDataFile(path, app.Entries())) return true;
+  const std::string reason = std::system_category().message(errno);
+  app.Status().had_failures = true;
+  app.ShowError("Save Failed", "The application data file " + path + " could not be saved (" +
+                                   reason + "); it keeps what it held before.");
+  return false;
 }
 
 }  // namespace larkspire

@@ -12,6 +12,7 @@
 
 #include "WidgetFinder.h"
 #include "support/GuiTestApp.h"
+#include "entries/DataFile.h"
 #include "rules/Dates.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
@@ -145,6 +146,44 @@ class MainWindowTest : public QObject {
                                 dialog.reject();
                               });
     QCOMPARE(fixture->Entries().At(0).Text(kReference), std::string("NEW-2"));
+  }
+
+  // Each edit is in patent.dat as soon as the command returns, before the window closes.
+  void everyEditIsSavedAtOnce() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    window.show();
+    const auto stored = [&] {
+      CEntryList list;
+      std::string error;
+      if (!LoadDataFile(fixture.dir.File(kDataFileName), list, error)) list = CEntryList();
+      return list.Size() == 1 ? list.At(0) : CEntry();
+    };
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [](auto& dialog) {
+      Child<QLineEdit>(dialog, "reference").setText("ACME-7");
+      Child<QLineEdit>(dialog, "number").setText("10/123,456");
+      dialog.accept();
+    });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-7"));
+
+    Actions(window).Action(kCmdMonthly)->trigger();
+    QCOMPARE(stored().frequency, int32_t{kMonthly});
+
+    fixture->Entries().At(0).SetText(kError, "Old error.");
+    Actions(window).Action(kCmdClearError)->trigger();
+    QCOMPARE(stored().Text(kError), std::string());
+
+    fixture->Entries().At(0).last_update = TodayDayNumber();
+    fixture.Ui().answers.push_back(MsgAnswer::kYes);
+    window.EditColumn(kLastUpdate);
+    QCOMPARE(stored().last_update, int32_t{0});
+
+    WithDialog<CPromptDialog>(Actions(window).Action(kCmdChangeField + kReference),
+                              [](auto& dialog) {
+                                Child<QLineEdit>(dialog, "value0").setText("ACME-8");
+                                dialog.accept();
+                              });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-8"));
   }
 
   void viewCommandsOpenTheirDocuments() {

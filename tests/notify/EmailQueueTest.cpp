@@ -1,20 +1,24 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 
-#include "notify/Variables.h"
-#include "run/Run.h"
-#include "support/NetTestApp.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
+#include "support/NetTestApp.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
 namespace {
+
+constexpr const char* kMessageOutside = "Subject: Not for the office\r\n\r\nPrivate.\r\n";
 
 class EmailQueueTest : public ::testing::Test {
  protected:
@@ -49,6 +53,27 @@ class EmailQueueTest : public ::testing::Test {
   }
 
   void UseServer(CSmtpTestServer& server) { App().Settings().SmtpServer.Set(server.HostPort()); }
+  void WritePendingList(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += name + "\r\n";
+    ASSERT_TRUE(SaveFileAtomically(dir_.File(kPendingListName), text));
+  }
+  std::string Log() {
+    std::string log;
+    ReadWholeFile(App().Log().Path(), log);
+    return log;
+  }
+  // The recipients of every message the server took, one list per message.
+  static std::vector<std::vector<std::string>> Recipients(CSmtpTestServer& server) {
+    std::vector<std::vector<std::string>> messages;
+    for (const std::string& line : server.Lines()) {
+      if (line.rfind("MAIL", 0) == 0) messages.emplace_back();
+      if (line.rfind("RCPT To: ", 0) == 0 && !messages.empty()) {
+        messages.back().push_back(line.substr(9));
+      }
+    }
+    return messages;
+  }
 
   CTempDir dir_;
   CNetTestApp net_;
@@ -59,9 +84,9 @@ TEST_F(EmailQueueTest, PostEmailNamesFilesByKindAndKeyAndNeverOverwritesAWaiting
   EXPECT_EQ(PostEmail(App(), entry, kTemplateStatusChange, "s"), "");
   EXPECT_EQ(PostEmail(App(), entry, kTemplateStatusChange, "s"), "");
   EXPECT_EQ(PostEmail(App(), entry, kTemplateEntryAdded, "a"), "");
-  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_s7123456.tmp",
-                                                     "Larkspire_s7123456~2.tmp",
-                                                     "Larkspire_a7123456.tmp"}));
+  EXPECT_EQ(PendingList(),
+            (std::vector<std::string>{"Larkspire_s7123456.tmp", "Larkspire_s7123456~2.tmp",
+                                      "Larkspire_a7123456.tmp"}));
   std::string message;
   ASSERT_TRUE(ReadWholeFile(dir_.File("Larkspire_a7123456.tmp"), message));
   EXPECT_EQ(message.rfind("Subject: Patent entry added, 7,123,456\r\n\r\n", 0), 0u);
@@ -109,8 +134,8 @@ TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
   EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
   EXPECT_TRUE(FileExists(dir_.File("Larkspire_s2222222.tmp")));
   EXPECT_TRUE(FileExists(dir_.File("Larkspire_s3333333.tmp")));
-  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_s2222222.tmp",
-                                                     "Larkspire_s3333333.tmp"}));
+  EXPECT_EQ(PendingList(),
+            (std::vector<std::string>{"Larkspire_s2222222.tmp", "Larkspire_s3333333.tmp"}));
   EXPECT_EQ(net_.Ui().Shown().back(),
             "Larkspire\xAE - Send Nofications Failed: SMTP: Error in recipient's e-mail address.");
   EXPECT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 2);
@@ -169,6 +194,153 @@ TEST_F(EmailQueueTest, DeletingTheQueueRemovesEveryFileAndSendsNothing) {
   EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
   EXPECT_FALSE(FileExists(dir_.File("Larkspire_d2222222.tmp")));
   EXPECT_FALSE(EmailPending(App()));
+}
+
+TEST_F(EmailQueueTest, AMessageFileThatSendsNothingStaysQueuedWithItsError) {
+  const struct {
+    const char* name;
+    std::function<void(const std::string& path)> spoil;
+    std::string error;
+  } cases[] = {
+      {"empty", [](const std::string& path) { ASSERT_TRUE(SaveFileAtomically(path, "")); },
+       "SendEmail: The e-mail file Larkspire_s2222222.tmp holds no message."},
+      {"missing", [](const std::string& path) { ASSERT_TRUE(RemoveFile(path)); },
+       "SendEmail: Can't read the e-mail file Larkspire_s2222222.tmp (No such file or "
+       "directory)."},
+      {"a link",
+       [this](const std::string& path) {
+         ASSERT_TRUE(RemoveFile(path));
+         ASSERT_EQ(::symlink(dir_.File("Larkspire_s3333333.tmp").c_str(), path.c_str()), 0);
+       },
+       "SendEmail: Can't read the e-mail file Larkspire_s2222222.tmp (Too many levels of "
+       "symbolic links)."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CSmtpTestServer server;
+    UseServer(server);
+    App().Settings().CountEmailBatchSucceeded.SetInt(1);  // no activity report in this batch
+    net_.Ui().messages.clear();
+    for (const char* patent : {"1,111,111", "2,222,222", "3,333,333"}) {
+      ASSERT_EQ(PostEmail(App(), Entry(patent), kTemplateStatusChange, "s"), "");
+    }
+    c.spoil(dir_.File("Larkspire_s2222222.tmp"));
+    EXPECT_TRUE(SendPendingEmail(App(), false, false));
+    EXPECT_EQ(server.Accepted(), 1);
+    EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
+    EXPECT_EQ(PendingList(),
+              (std::vector<std::string>{"Larkspire_s2222222.tmp", "Larkspire_s3333333.tmp"}));
+    EXPECT_EQ(net_.Ui().Shown(),
+              std::vector<std::string>{"Larkspire\xAE - Send Nofications Failed: " + c.error});
+    EXPECT_TRUE(App().Status().had_failures);
+    // File > Delete E-Mail empties the queue for the next case.
+    net_.Ui().answers.push_back(MsgAnswer::kYes);
+    ASSERT_TRUE(SendPendingEmail(App(), false, true));
+    net_.Ui().answers.clear();
+    ASSERT_FALSE(EmailPending(App()));
+  }
+}
+
+TEST_F(EmailQueueTest, AMessageWithLoneLineFeedsIsSentAndLeavesTheQueue) {
+  CSmtpTestServer server;
+  UseServer(server);
+  App().Settings().CountEmailBatchSucceeded.SetInt(1);
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("Larkspire_s1.tmp"),
+                                 "To: t@x.example\nSubject: Edited by hand\n\nText.\n"));
+  WritePendingList({"Larkspire_s1.tmp"});
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(Recipients(server), std::vector<std::vector<std::string>>{{"<t@x.example>"}});
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1.tmp")));
+  EXPECT_FALSE(EmailPending(App()));
+  EXPECT_TRUE(net_.Ui().messages.empty());
+}
+
+TEST_F(EmailQueueTest, AWelcomeReportGoesToThePublisherWhateverItsNumberAndOnlyOneWaits) {
+  CEntry blank;
+  // A queue left by a version that numbered a second welcome report "~2".
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("Larkspire_welcome~2.tmp"), "Subject: Second\r\n\r\n"));
+  WritePendingList({"Larkspire_welcome~2.tmp"});
+  RemoveFile(dir_.File("Larkspire_welcome.tmp"));
+  // A newer welcome report replaces the one waiting instead of queueing a second.
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  EXPECT_EQ(PendingList(), std::vector<std::string>{"Larkspire_welcome~2.tmp"});
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(dir_.File("Larkspire_welcome~2.tmp"), text));
+  EXPECT_EQ(text.rfind("Subject: Larkspire Welcome for Test Office\r\n", 0), 0u) << text;
+
+  CSmtpTestServer server;
+  UseServer(server);
+  App().Settings().CountEmailBatchSucceeded.SetInt(1);
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(Recipients(server),
+            std::vector<std::vector<std::string>>{{"<activity@larkspire.example>"}});
+  EXPECT_FALSE(EmailPending(App()));
+}
+
+TEST_F(EmailQueueTest, AWelcomeReportThatCanNeverBeSentIsDroppedAfterAFewTries) {
+  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
+    if (line.rfind("RCPT", 0) == 0 && line.find("larkspire.example") != std::string::npos) {
+      c.Write("554 5.7.1 Relaying denied\r\n");
+      return true;
+    }
+    return false;
+  });
+  UseServer(server);
+  App().Settings().CountEmailBatchSucceeded.SetInt(1);
+  CEntry blank;
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  for (int batch = 1; batch < kWelcomeReportTries; ++batch) {
+    ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+    EXPECT_TRUE(SendPendingEmail(App(), false, false)) << batch;
+    EXPECT_EQ(PendingList(), std::vector<std::string>{"Larkspire_welcome.tmp"}) << batch;
+    App().Settings().CountEmailBatchSucceeded.SetInt(1);
+  }
+  EXPECT_EQ(Log().find("Welcome report dropped"), std::string::npos);
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_FALSE(EmailPending(App()));
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_welcome.tmp")));
+  EXPECT_NE(Log().find("Welcome report dropped after 3 failed tries 'SMTP: Error in recipient's "
+                       "e-mail address.'"),
+            std::string::npos)
+      << Log();
+  EXPECT_TRUE(net_.Ui().messages.empty());
+  // Closing the window no longer asks about waiting e-mail.
+  EXPECT_TRUE(SendPendingEmail(App(), true, false));
+  EXPECT_TRUE(net_.Ui().messages.empty());
+  // A new welcome report starts counting afresh.
+  ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(PendingList(), std::vector<std::string>{"Larkspire_welcome.tmp"});
+}
+
+TEST_F(EmailQueueTest, LinesOfThePendingListThatAreNotQueueNamesAreNeverUsedAsPaths) {
+  CTempDir outside;
+  ASSERT_TRUE(SaveFileAtomically(outside.File("x"), kMessageOutside));
+  const std::string relative = "../" + outside.Path().substr(outside.Path().rfind('/') + 1) + "/x";
+  for (const bool delete_mode : {false, true}) {
+    SCOPED_TRACE(delete_mode ? "delete" : "send");
+    CSmtpTestServer server;
+    UseServer(server);
+    App().Settings().CountEmailBatchSucceeded.SetInt(1);
+    ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+    WritePendingList({relative, outside.File("x"), "Larkspire_pending.tmp", "notes.txt",
+                      "Larkspire_s1111111.tmp"});
+    net_.Ui().answers.clear();
+    if (delete_mode) net_.Ui().answers.push_back(MsgAnswer::kYes);
+    EXPECT_TRUE(SendPendingEmail(App(), false, delete_mode));
+    EXPECT_EQ(server.Accepted(), delete_mode ? 0 : 1);
+    EXPECT_FALSE(FileExists(dir_.File("Larkspire_s1111111.tmp")));
+    EXPECT_TRUE(FileExists(outside.File("x")));
+    EXPECT_FALSE(EmailPending(App()));
+    for (const std::string& refused :
+         {relative, outside.File("x"), std::string("Larkspire_pending.tmp"),
+          std::string("notes.txt")}) {
+      EXPECT_NE(Log().find("Pending e-mail name refused '" + refused + "'"), std::string::npos)
+          << refused;
+    }
+  }
 }
 
 }  // namespace

@@ -8,9 +8,15 @@ Run by hand (not by ctest), against a GUI build:
 A generated status site of --entries applications changes every application between its two
 days; each run moves the simulator to the day patent.dat does not hold, so every run updates,
 saves and mails every entry. Odd runs are killed after a random time within a clean run's
-length (anywhere in the update, the sending or the saves); even runs are killed the moment a
-temporary of a file being rewritten whole appears (patent.dat, the pending list, a message
-file, the reports).
+length (anywhere in the update, the sending or the saves); even runs are killed inside a save:
+the clean run before them records every rewrite of a whole file (patent.dat, the pending list,
+the message files, the reports), and each even run picks one kind of file and one of its
+rewrites at random and is killed the moment that rewrite's temporary appears. A kill that
+leaves patent.dat's temporary behind landed inside the rewrite of patent.dat; the test reports
+how many did.
+
+The clean run that starts the test must change every entry and mail it (so the clock shift
+and the simulator's day really work), and every run keeps its shortcuts in the test's folder.
 
 After every kill:
   - patent.dat loads, holds every entry, and is either the file from before the run or the
@@ -33,6 +39,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import stress_support as support  # noqa: E402
 
 TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
+DATA_FILE_TEMPORARY = re.compile(r"^patent\.dat\.[A-Za-z0-9]{6}$")
 POSTED = re.compile(r"Post E-Mail '([^']*)'")
 SUBJECT_IDENTIFIER = re.compile(r"status update for (?:.* )?(\S+)$")
 
@@ -55,6 +62,19 @@ def file_safe(identifier):
     return identifier.replace("/", "_").replace(",", "")
 
 
+def save_kind(temporary):
+    """The kind of file a temporary rewrites: patent.dat, the pending list, a message file or
+    a report."""
+    target = temporary[:-7]
+    if target == "patent.dat":
+        return "patent.dat"
+    if target == "Larkspire_pending.tmp":
+        return "pending list"
+    if target.startswith("Larkspire_"):
+        return "message"
+    return "report"
+
+
 class KillTest:
     def __init__(self, args):
         from larkspire_run import Setup, Simulator, SmtpSink
@@ -71,7 +91,12 @@ class KillTest:
         self.day_offset = 0
         self.failures = []
         self.counts = {"update": 0, "save": 0, "save-missed": 0, "old-file": 0, "new-file": 0,
-                       "finished": 0, "temporaries-left": 0, "posted": 0, "queued-after": 0}
+                       "finished": 0, "temporaries-left": 0, "posted": 0, "queued-after": 0,
+                       "inside-patent.dat-rewrite": 0}
+        # Per kind of file: how many rewrites a clean run makes, and how many save kills aimed
+        # at each kind.
+        self.saves_per_run = {}
+        self.aimed = {}
 
     def close(self):
         self.sink.stop()
@@ -93,11 +118,32 @@ class KillTest:
         self.sim.control("date?set=" + other)
         return other
 
-    def clean_run(self):
+    def clean_run(self, record_saves=False):
         started = time.monotonic()
         process = self.start()
+        if record_saves:
+            seen = self.watch_temporaries(process, lambda name: False)
+            counts = {}
+            for name in seen:
+                counts[save_kind(name)] = counts.get(save_kind(name), 0) + 1
+            self.saves_per_run = counts
         code = process.wait(timeout=600)
         return code, time.monotonic() - started
+
+    def watch_temporaries(self, process, stop_at):
+        """Every temporary seen while the process runs, in order of appearance; stops as soon
+        as stop_at(name) is true for a new one."""
+        seen = []
+        known = set()
+        while process.poll() is None:
+            for name in os.listdir(self.setup.log_dir):
+                if TEMPORARY.match(name) and name not in known:
+                    known.add(name)
+                    seen.append(name)
+                    if stop_at(name):
+                        return seen
+            time.sleep(0.0001)
+        return seen
 
     def statuses(self):
         from larkspire_run import read_data_file
@@ -149,29 +195,65 @@ class KillTest:
             os.remove(os.path.join(self.setup.log_dir, name))
 
     def kill_at_save(self, process):
-        """Kills the moment a temporary of a whole-file rewrite shows; False when none did."""
-        skip = random.randint(0, 1)
-        seen = set()
-        while process.poll() is None:
-            for name in os.listdir(self.setup.log_dir):
-                if TEMPORARY.match(name) and name not in seen:
-                    seen.add(name)
-                    if skip == 0:
-                        time.sleep(random.uniform(0, 0.002))
-                        process.kill()
-                        return True
-                    skip -= 1
-            time.sleep(0.0002)
-        return False
+        """Kills at one rewrite chosen at random from every save a clean run makes: a kind of
+        file first (so patent.dat's few rewrites are aimed at as often as the many message
+        files), then one of that kind's rewrites. False when the run ended before it."""
+        kind = random.choice(sorted(self.saves_per_run))
+        self.aimed[kind] = self.aimed.get(kind, 0) + 1
+        skip = random.randrange(self.saves_per_run[kind])
+        killed = False
+
+        def aimed_at(name):
+            nonlocal skip, killed
+            if save_kind(name) != kind:
+                return False
+            if skip > 0:
+                skip -= 1
+                return False
+            process.kill()
+            killed = True
+            return True
+
+        self.watch_temporaries(process, aimed_at)
+        return killed
+
+    def landed_inside_data_file_rewrite(self):
+        """A kill between creating patent.dat's temporary and renaming it leaves it behind."""
+        return any(DATA_FILE_TEMPORARY.match(n) for n in os.listdir(self.setup.log_dir))
+
+    def check_baseline(self, received_before):
+        """The clean run on the other day must have changed and mailed every entry; without
+        that, every later check would pass on runs that change nothing."""
+        from larkspire_run import subject
+        statuses = self.statuses()
+        changed = [a for a, s in statuses.items() if s == support.STATUS_AFTER]
+        mailed = set()
+        for _, message in self.sink.messages()[received_before:]:
+            found = SUBJECT_IDENTIFIER.search(subject(message))
+            if found:
+                mailed.add(found.group(1))
+        if len(changed) != self.args.entries or mailed != set(statuses):
+            sys.exit("the clean run on the other day changed %d and mailed %d of %d entries: "
+                     "the clock shift or the simulator's day did not work"
+                     % (len(changed), len(mailed), self.args.entries))
 
     def run(self):
         code, _ = self.clean_run()  # imports the list and reads every entry once
         if code != 0:
             sys.exit("the first clean run failed with %d" % code)
-        self.toggle_day()
-        code, length = self.clean_run()  # a whole run that changes and mails every entry
-        print("a clean run that updates and mails %d entries takes %.2f s"
-              % (self.args.entries, length), flush=True)
+        if self.toggle_day() != support.DAY_AFTER:
+            sys.exit("the first clean run did not store the site's first day")
+        received_before = len(self.sink.messages())
+        # A whole run that changes and mails every entry; its rewrites are where the save
+        # kills aim.
+        code, length = self.clean_run(record_saves=True)
+        if code != 0:
+            sys.exit("the second clean run failed with %d" % code)
+        self.check_baseline(received_before)
+        print("a clean run that updates and mails %d entries takes %.2f s and rewrites %s"
+              % (self.args.entries, length, self.saves_per_run), flush=True)
+        if "patent.dat" not in self.saves_per_run:
+            sys.exit("the clean run's rewrite of patent.dat was not seen")
         for run in range(1, self.args.runs + 1):
             new_day = self.toggle_day()
             new_status = (support.STATUS_AFTER if new_day == support.DAY_AFTER
@@ -195,6 +277,8 @@ class KillTest:
                     self.counts["save-missed"] += 1
             if process.wait(timeout=600) == 0:
                 self.counts["finished"] += 1
+            if self.landed_inside_data_file_rewrite():
+                self.counts["inside-patent.dat-rewrite"] += 1
             self.check(run, old_bytes, new_status, queued_before, received_before,
                        self.setup.log())
             if run % 20 == 0:
@@ -208,7 +292,11 @@ class KillTest:
         if code != 0 or left:
             self.failures.append("final clean run: exit %d, %d of %d still queued"
                                  % (code, len(left), len(left_before)))
+        self.failures += support.shortcut_problems(self.setup)
         print("counts:", self.counts)
+        print("save kills aimed at:", self.aimed)
+        print("kills inside the rewrite of patent.dat: %d of %d"
+              % (self.counts["inside-patent.dat-rewrite"], self.args.runs))
         for failure in self.failures:
             print("FAIL", failure)
         print("%d runs: %s" % (self.args.runs, "PASS" if not self.failures else
