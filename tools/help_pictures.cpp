@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <string>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "app/Configuration.h"
 #include "app/ConfigureFlow.h"
 #include "entries/Entry.h"
 #include "net/PasswordScramble.h"
+#include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
 #include "rules/RulesFile.h"
 #include "ui/AboutBox.h"

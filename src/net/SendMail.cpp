@@ -101,8 +101,8 @@ char SendMail(CSendMailTask& task) {
 }
 
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
-                      const CMailAddresses& addresses, const std::string& path,
-                      const std::string& description, MailRecipient recipient) {
+                                     const CMailAddresses& addresses, const std::string& path,
+                                     const std::string& description, MailRecipient recipient) {
   waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
   if (text.empty()) return std::nullopt;
@@ -146,9 +146,9 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
   // The group's own 30 s decides, whatever the window's time-out says.
   const unsigned timeout_ms = kSendEmailTimeoutMs;
   std::vector<char> results;
-  const std::string error = WaitForGroup(
-      waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task}, timeout_ms,
-      static_cast<int>(kSendEmailTimeoutMs / 1000), "SendEmail: Operation timed out.", results);
+  const std::string error = WaitForGroup(waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task},
+                                         timeout_ms, static_cast<int>(kSendEmailTimeoutMs / 1000),
+                                         "SendEmail: Operation timed out.", results);
   if (!error.empty()) waiter.LogRecord("Send E-Mail error '" + error + "'\n");
   return error;
 }

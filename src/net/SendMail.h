@@ -82,7 +82,7 @@ inline char RunTask(CSendMailTask& task) { return SendMail(task); }
 // '<description>'" and returns the error text, or nothing when the file holds nothing to send
 // (missing, unreadable, empty, or a header line unfinished).
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
-                      const CMailAddresses& addresses, const std::string& path,
-                      const std::string& description, MailRecipient recipient);
+                                     const CMailAddresses& addresses, const std::string& path,
+                                     const std::string& description, MailRecipient recipient);
 
 }  // namespace larkspire

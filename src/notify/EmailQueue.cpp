@@ -240,6 +240,13 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       RemoveFile(path);
       continue;
     }
+    // A name whose file is gone has nothing left to send: a run ended between sending a
+    // message (and deleting its file) and rewriting the list. Kept, it would stop every later
+    // batch; it leaves the list without counting as sent.
+    if (!FileExists(path)) {
+      app.Log().Write("Pending e-mail file missing '%s'\n", name.c_str());
+      continue;
+    }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
     std::string result = SendEmailFile(
         app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);

@@ -20,8 +20,9 @@ inline constexpr int kWelcomeReportTries = 3;
 std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const std::string& kind);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
 // A message that cannot be sent (the server refused it, or its file cannot be read or holds
-// nothing to send) ends the batch and stays queued with what follows it. Lines of the list
-// that are not names of the queue's own form are logged and dropped.
+// nothing to send) ends the batch and stays queued with what follows it. A name whose file no
+// longer exists, and a line that is not a name of the queue's own form, are logged and leave
+// the list.
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode);
 // Expands a template into a work file and sends it at once to the recipient.
 std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipient,

@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
-#include "run/Settings.h"
 #include "entries/EntryList.h"
+#include "run/Settings.h"
 #include "ui/EntryListModel.h"
 
 namespace larkspire {

@@ -1,11 +1,10 @@
-#include "app/ConfigureFlow.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "app/AppCore.h"
 #include "app/Configuration.h"
+#include "app/ConfigureFlow.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
@@ -76,8 +75,8 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
   EXPECT_EQ(Ui().messages[0].icon, MsgIcon::kWarning);
   EXPECT_EQ(Ui().messages[1].icon, MsgIcon::kDefault);
   EXPECT_NE(Ui().messages[0].text.find("While we have tried to make the program convenient and "
-                                      "reliable, we cannot promise that the program will be "
-                                      "perfectly reliable."),
+                                       "reliable, we cannot promise that the program will be "
+                                       "perfectly reliable."),
             std::string::npos);
   EXPECT_EQ(Ui().messages[0].text.substr(Ui().messages[0].text.size() - 28),
             "Do you agree to these terms?");
@@ -89,7 +88,7 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
             "test your e-mail connection right now?");
   EXPECT_EQ(Ui().messages[2].text, "E-mail was sent successfully.");
   EXPECT_EQ(Ui().messages[3].text, std::string("A shortcut to ") + kProgramFileName +
-                                      " has been added to the Start Menu under \"Grantwell\".");
+                                       " has been added to the Start Menu under \"Grantwell\".");
   // The test message went to the return address at once.
   ASSERT_TRUE(smtp_.WaitForSessions(1));
   EXPECT_TRUE(SentTo("docket@hollis.example"));

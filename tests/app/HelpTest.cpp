@@ -20,9 +20,7 @@ namespace {
 
 class HelpTest : public ::testing::Test {
  protected:
-  HelpTest() {
-    app_->Settings().LogDir.Set(dir_.Path());
-  }
+  HelpTest() { app_->Settings().LogDir.Set(dir_.Path()); }
 
   CTempDir dir_;
   CTestAppCore app_;

@@ -104,7 +104,7 @@ TEST_P(NoRoomToSaveTest, AnEditThatCannotBeSavedIsToldWithItsReasonAndTheNextSta
   const std::string reason =
       GetParam() == NoRoom::kFull ? "No space left on device" : "Read-only file system";
   ASSERT_FALSE(net_.Ui().messages.empty());
-  EXPECT_EQ(net_.Ui().messages.back(), std::string(kCaption) +
+  EXPECT_EQ(net_.Ui().Shown().back(), std::string(kCaption) +
                                            " - Save Failed: The application data file " +
                                            LogFile(kDataFileName) + " could not be saved (" +
                                            reason + "); it keeps what it held before.");

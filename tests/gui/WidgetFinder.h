@@ -42,9 +42,7 @@ inline std::string ShownText(QWidget& window) {
 inline CEntryListView& List(CMainWindow& window) {
   return Child<CEntryListView>(window, "entryList");
 }
-inline CMainActions& Actions(CMainWindow& window) {
-  return Child<CMainActions>(window, "actions");
-}
+inline CMainActions& Actions(CMainWindow& window) { return Child<CMainActions>(window, "actions"); }
 inline CBusyPanel& Busy(CMainWindow& window) { return Child<CBusyPanel>(window, "busy"); }
 inline CDetailsWindow& Details(CMainWindow& window) {
   return Child<CDetailsWindow>(window, "details");

@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "support/GuiTestApp.h"
 #include "app/Sites.h"
+#include "support/GuiTestApp.h"
 #include "ui/AboutBox.h"
 #include "ui/QtText.h"
 

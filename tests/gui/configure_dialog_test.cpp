@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/GuiTestApp.h"
 #include "app/AppCore.h"
 #include "net/PasswordScramble.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
+#include "support/GuiTestApp.h"
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureCommand.h"
@@ -251,8 +251,8 @@ class ConfigureDialogTest : public QObject {
     CGuiTestApp test(CGuiTestApp::Unconfigured{}, program);
     QVERIFY(test.App().Settings().OrgName.Text().empty());
     test.Ui().answer_when = {{"Do you agree to these terms?", MsgAnswer::kYes},
-                    {"does not exist", MsgAnswer::kYes},
-                    {"test your e-mail connection", MsgAnswer::kNo}};
+                             {"does not exist", MsgAnswer::kYes},
+                             {"test your e-mail connection", MsgAnswer::kNo}};
     WhenModal<CConfigureDialog>([](CConfigureDialog* dialog) {
       Set(dialog, "orgName", "Hollis & Marsh");
       Set(dialog, "smtpServer", "mail.hollis.example");
@@ -311,7 +311,8 @@ class ConfigureDialogTest : public QObject {
 
   void quittingAnUnfinishedConfigurationClosesTheWindow() {
     CGuiTestApp test(CGuiTestApp::Unconfigured{});
-    test.Ui().answer_when = {{"Do you agree", MsgAnswer::kYes}, {"Do you want to quit?", MsgAnswer::kNo}};
+    test.Ui().answer_when = {{"Do you agree", MsgAnswer::kYes},
+                             {"Do you want to quit?", MsgAnswer::kNo}};
     int dialogs = 0;
     // Both dialogs are cancelled; after the first the user goes round again, after the second
     // they quit.

@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/EntryListModel.h"
 #include "ui/MainActions.h"
 #include "ui/PromptDialog.h"
@@ -203,7 +203,8 @@ class EntryListTest : public QObject {
     PromptRows rows;
     for (int i = 0; i < 14; ++i) rows.push_back({"Row " + std::to_string(i), ""});
     CPromptDialog dialog(nullptr, "Many", rows);
-    QCOMPARE(static_cast<std::size_t>(dialog.findChildren<QLineEdit*>().size()), kPromptListMaxRows);
+    QCOMPARE(static_cast<std::size_t>(dialog.findChildren<QLineEdit*>().size()),
+             kPromptListMaxRows);
   }
 };
 

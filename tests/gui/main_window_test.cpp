@@ -11,9 +11,9 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
 #include "entries/DataFile.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
 #include "ui/DetailsWindow.h"
@@ -102,7 +102,8 @@ class MainWindowTest : public QObject {
       dialog.accept();
       // The parser's message, and the dialog stays open with the typed text.
       QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
-      QVERIFY(fixture.Ui().messages[0].text.starts_with("Invalid Patent/Application/Publication Number."));
+      QVERIFY(fixture.Ui().messages[0].text.starts_with(
+          "Invalid Patent/Application/Publication Number."));
       QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
       QVERIFY(dialog.isVisible());
       QCOMPARE(Child<QLineEdit>(dialog, "number").text(), QString("12/34"));
@@ -284,8 +285,7 @@ class MainWindowTest : public QObject {
     window.SortBy(SortTrigger::kByField, kReference);
     const char* numbers[] = {"10/000,001", "10/000,002", "10/000,003", "10/000,004", "10/000,005"};
     for (int i = 0; i < 5; ++i) {
-      fixture->Entries().Insert(
-          MakeEntry(std::string(1, static_cast<char>('A' + i)), numbers[i]));
+      fixture->Entries().Insert(MakeEntry(std::string(1, static_cast<char>('A' + i)), numbers[i]));
     }
     window.RefreshList();
     Select(window, {1, 2, 4});

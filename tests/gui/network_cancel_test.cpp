@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
 #include "retrieval/Fetch.h"
+#include "support/GuiTestApp.h"
 #include "support/HttpTestServer.h"
 #include "ui/BusyPanel.h"
 #include "ui/FlowWindow.h"

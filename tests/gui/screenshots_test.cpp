@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/BusyPanel.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"

@@ -4,8 +4,8 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/ChangeSummary.h"
 #include "ui/DetailsWindow.h"
 #include "ui/FlowTail.h"

@@ -3,6 +3,8 @@
 // program (made by Debian's compressor, or by hand with an overlapping back-reference or one
 // that wraps the window) or the plain one is downloaded and unpacked, the upgrade report is
 // mailed, and the unpacked copy is the program that starts when the run ends.
+#include "app/Upgrade.h"
+
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -10,9 +12,8 @@
 #include <optional>
 
 #include "WidgetFinder.h"
-#include "support/GuiTestApp.h"
-#include "app/Upgrade.h"
 #include "platform/Files.h"
+#include "support/GuiTestApp.h"
 #include "support/LzFile.h"
 #include "support/RulesText.h"
 #include "support/SmtpTestServer.h"
@@ -66,7 +67,9 @@ std::vector<PackedItem> Literals(const std::string& text) {
   return items;
 }
 
-const std::string kElf = "\x7F" "ELF";
+const std::string kElf =
+    "\x7F"
+    "ELF";
 
 // The first byte goes to window position 4080: "ab" sits at 4084, and ten bytes copied from
 // there read the bytes the copy itself writes.
@@ -149,8 +152,8 @@ class UpgradeTest : public QObject {
     const auto bytes = [](const std::string& s) { return QByteArray(s.data(), s.size()); };
     QTest::newRow("made by mscompress") << bytes(ReadData("program_")) << true << bytes(program);
     const auto [overlapping, overlapping_program] = OverlappingVector();
-    QTest::newRow("overlapping reference") << bytes(overlapping) << true
-                                           << bytes(overlapping_program);
+    QTest::newRow("overlapping reference")
+        << bytes(overlapping) << true << bytes(overlapping_program);
     const auto [wrapping, wrapping_program] = WrappingVector();
     QTest::newRow("wrapping reference") << bytes(wrapping) << true << bytes(wrapping_program);
     QTest::newRow("uncompressed") << bytes(program) << false << bytes(program);
@@ -165,9 +168,9 @@ class UpgradeTest : public QObject {
                          {"ReturnAddress", "docket@example.com"},
                          {"Timeout", "1m"}});
     const std::string file = WriteServed(fixture, "served-program", served.toStdString());
-    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
-                    compressed ? "--program-compressed" : "--program",
-                    QString::fromStdString(file)});
+    CSimulator sim(
+        {"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
+         compressed ? "--program-compressed" : "--program", QString::fromStdString(file)});
     QVERIFY(!sim.Address().empty());
     fixture->Settings().ProxyServer.Set(sim.Address());
     fixture.Ui().answers = {MsgAnswer::kYes};  // download and install
@@ -181,8 +184,8 @@ class UpgradeTest : public QObject {
     const QString requests =
         sim.RequestsThrough(compressed ? "/support/larkspire.ex_" : "/support/larkspire.exe");
     const qsizetype rules_at = requests.indexOf("/support/larkspire.txt");
-    const qsizetype program_at = requests.indexOf(compressed ? "/support/larkspire.ex_"
-                                                             : "/support/larkspire.exe");
+    const qsizetype program_at =
+        requests.indexOf(compressed ? "/support/larkspire.ex_" : "/support/larkspire.exe");
     QVERIFY2(rules_at >= 0 && program_at > rules_at, qPrintable(requests));
     QVERIFY(window.windowTitle().contains("(v9.9.99 available - use Options|Upgrade)"));
     QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
@@ -191,8 +194,7 @@ class UpgradeTest : public QObject {
 
     // Started from a private directory of the logging directory.
     const std::string unpacked = ScheduledProgram();
-    QCOMPARE(unpacked.rfind(JoinPath(fixture.dir.Path(), kUpgradeFolderPrefix), 0),
-             std::size_t{0});
+    QCOMPARE(unpacked.rfind(JoinPath(fixture.dir.Path(), kUpgradeFolderPrefix), 0), std::size_t{0});
     std::string bytes;
     QVERIFY(ReadWholeFile(unpacked, bytes));
     QCOMPARE(QByteArray(bytes.data(), bytes.size()), program);
@@ -216,7 +218,8 @@ class UpgradeTest : public QObject {
 
     QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
     QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Download Failed");
-    QVERIFY2(fixture.Ui().messages[1].text.find("404") != std::string::npos, fixture.Ui().messages[1].text.c_str());
+    QVERIFY2(fixture.Ui().messages[1].text.find("404") != std::string::npos,
+             fixture.Ui().messages[1].text.c_str());
     QCOMPARE(ScheduledProgram(), std::string());
     QTest::qWait(50);
     QVERIFY(window.isVisible());
@@ -235,7 +238,8 @@ class UpgradeTest : public QObject {
     Actions(window).Action(kCmdUpgrade)->trigger();
 
     QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
-    QCOMPARE(fixture.Ui().messages[0].text, std::string("You are using the latest version available."));
+    QCOMPARE(fixture.Ui().messages[0].text,
+             std::string("You are using the latest version available."));
     QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
     const QString requests = sim.RequestsThrough("/support/larkspire.txt");
     QVERIFY2(requests.contains("/support/larkspire.txt"), qPrintable(requests));

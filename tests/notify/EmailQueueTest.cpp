@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -204,9 +205,12 @@ TEST_F(EmailQueueTest, AMessageFileThatSendsNothingStaysQueuedWithItsError) {
   } cases[] = {
       {"empty", [](const std::string& path) { ASSERT_TRUE(SaveFileAtomically(path, "")); },
        "SendEmail: The e-mail file Larkspire_s2222222.tmp holds no message."},
-      {"missing", [](const std::string& path) { ASSERT_TRUE(RemoveFile(path)); },
-       "SendEmail: Can't read the e-mail file Larkspire_s2222222.tmp (No such file or "
-       "directory)."},
+      {"unreadable",
+       [](const std::string& path) {
+         ASSERT_TRUE(RemoveFile(path));
+         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+       },
+       "SendEmail: Can't read the e-mail file Larkspire_s2222222.tmp (Invalid argument)."},
       {"a link",
        [this](const std::string& path) {
          ASSERT_TRUE(RemoveFile(path));
@@ -239,6 +243,25 @@ TEST_F(EmailQueueTest, AMessageFileThatSendsNothingStaysQueuedWithItsError) {
     net_.Ui().answers.clear();
     ASSERT_FALSE(EmailPending(App()));
   }
+}
+
+// A run killed after sending a message and deleting its file, before the list was rewritten,
+// leaves the name without its file: it has nothing to send and must not stop the queue.
+TEST_F(EmailQueueTest, ANameWhoseFileIsGoneLeavesTheQueueWithoutCountingAsSent) {
+  CSmtpTestServer server;
+  UseServer(server);
+  App().Settings().CountEmailBatchSucceeded.SetInt(1);
+  for (const char* patent : {"1,111,111", "2,222,222", "3,333,333"}) {
+    ASSERT_EQ(PostEmail(App(), Entry(patent), kTemplateStatusChange, "s"), "");
+  }
+  ASSERT_TRUE(RemoveFile(dir_.File("Larkspire_s2222222.tmp")));
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  EXPECT_EQ(server.Accepted(), 2);
+  EXPECT_FALSE(EmailPending(App()));
+  EXPECT_EQ(App().Settings().CountEmailBatchSucceeded.Int(0), 3);
+  EXPECT_EQ(App().Settings().CountEmailBatchFailed.Int(0), 0);
+  EXPECT_NE(Log().find("Pending e-mail file missing 'Larkspire_s2222222.tmp'"), std::string::npos);
+  EXPECT_TRUE(net_.Ui().messages.empty());
 }
 
 TEST_F(EmailQueueTest, AMessageWithLoneLineFeedsIsSentAndLeavesTheQueue) {

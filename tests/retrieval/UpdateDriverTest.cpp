@@ -1,8 +1,6 @@
 // The update commands in process, against a loopback stand-in for the local proxy that answers
 // each entry's status page as the case says: a good page, one that lost three fields, a fatal
 // page, or none at all while the user presses Cancel.
-#include "retrieval/UpdateDriver.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "retrieval/FetchTestSupport.h"
+#include "retrieval/UpdateDriver.h"
 #include "rules/Dates.h"
 #include "support/HttpTestServer.h"
 #include "support/NetTestApp.h"
@@ -276,15 +275,24 @@ TEST(UpdateDriverTest, NothingDueAsksToRedoAndRedoesAsTheCommandSays) {
   const EntrySpec daily{Page::kGood, kDaily, true, true};
   const EntrySpec never{Page::kGood, kNever, true, true};
   const EntrySpec weekly_unselected{Page::kGood, kWeekly, true, false};
-  const std::string all = "All of the entries are already up-to-date.\n\nDo you want redo the update?";
+  const std::string all =
+      "All of the entries are already up-to-date.\n\nDo you want redo the update?";
   const std::string selected =
       "All the selected entries are already up-to-date.\n\nDo you want redo the update?";
   const Case cases[] = {
       // Every entry but those set to Never, selected or not.
-      {"All, Yes", false, MsgAnswer::kYes, {daily, never, weekly_unselected}, all,
+      {"All, Yes",
+       false,
+       MsgAnswer::kYes,
+       {daily, never, weekly_unselected},
+       all,
        {true, false, true}},
       // Every selected entry, Never included; the others stay as they are.
-      {"Selected, Yes", true, MsgAnswer::kYes, {daily, never, weekly_unselected}, selected,
+      {"Selected, Yes",
+       true,
+       MsgAnswer::kYes,
+       {daily, never, weekly_unselected},
+       selected,
        {true, true, false}},
       {"All, No", false, MsgAnswer::kNo, {daily, never}, all, {false, false}},
   };

@@ -72,8 +72,8 @@ class CGuiTestApp : public CGuiTestDir, public CNetTestAppOf<AppCore> {
     CGuiTestApp& test_;
   };
 
-  static TestSettings Configured(const CTempDir& dir,
-                                 std::initializer_list<std::pair<std::string, std::string>> settings) {
+  static TestSettings Configured(
+      const CTempDir& dir, std::initializer_list<std::pair<std::string, std::string>> settings) {
     TestSettings all = {
         {"LogDir", dir.Path()}, {"ReportDir", dir.Path()}, {"OrgName", "Example Patent Group"}};
     all.insert(all.end(), settings.begin(), settings.end());
