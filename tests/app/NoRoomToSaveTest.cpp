@@ -105,9 +105,9 @@ TEST_P(NoRoomToSaveTest, AnEditThatCannotBeSavedIsToldWithItsReasonAndTheNextSta
       GetParam() == NoRoom::kFull ? "No space left on device" : "Read-only file system";
   ASSERT_FALSE(net_.Ui().messages.empty());
   EXPECT_EQ(net_.Ui().Shown().back(), std::string(kCaption) +
-                                           " - Save Failed: The application data file " +
-                                           LogFile(kDataFileName) + " could not be saved (" +
-                                           reason + "); it keeps what it held before.");
+                                          " - Save Failed: The application data file " +
+                                          LogFile(kDataFileName) + " could not be saved (" +
+                                          reason + "); it keeps what it held before.");
   EXPECT_TRUE(app().Status().had_failures);
   EXPECT_EQ(Read(LogFile(kDataFileName)), old);
   EXPECT_EQ(Names(), names);
