@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "platform/SettingsBackend.h"
 #include "retrieval/EntryFetch.h"

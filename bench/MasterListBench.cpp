@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
+#include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
 #include "retrieval/MasterListCommand.h"
 #include "rules/RulesFile.h"

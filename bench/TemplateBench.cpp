@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
 #include "rules/RulesFile.h"
 

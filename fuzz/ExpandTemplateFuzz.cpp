@@ -1,11 +1,11 @@
 // Template expansion of arbitrary template text with both entry slots filled.
 #include "FuzzInput.h"
+#include "entries/Identifier.h"
+#include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
-#include "run/Run.h"
-#include "notify/Templates.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
+#include "run/Run.h"
 
 using namespace larkspire;
 

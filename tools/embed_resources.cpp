@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
   }
   out << "}  // namespace\n\nconst EmbeddedResource kEmbeddedResources[] = {\n";
   for (size_t i = 0; i < items.size(); ++i) {
-    out << "  {\"" << items[i].type << "\", \"" << items[i].name << "\", kData" << i << ", kSize" << i
-        << "},\n";
+    out << "  {\"" << items[i].type << "\", \"" << items[i].name << "\", kData" << i << ", kSize"
+        << i << "},\n";
   }
   out << "  {nullptr, nullptr, nullptr, 0}};\n\n}  // namespace larkspire\n";
 

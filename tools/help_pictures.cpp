@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <string>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
 #include "app/Configuration.h"
 #include "app/ConfigureFlow.h"
 #include "entries/Entry.h"
 #include "net/PasswordScramble.h"
+#include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
 #include "rules/RulesFile.h"
 #include "ui/AboutBox.h"
@@ -99,8 +99,8 @@ int MakePictures(const QString& out) {
 
   CEntry entry;
   CAddReferenceDialog add_reference(nullptr, app, entry);
-  add_reference.ReferenceField().setText("HM-1042-US");
-  add_reference.NumberField().setText("10/123,456");
+  add_reference.findChild<QLineEdit*>("reference")->setText("HM-1042-US");
+  add_reference.findChild<QLineEdit*>("number")->setText("10/123,456");
   ok = Save(add_reference, out + "/fig8.jpg") && ok;
 
   CPromptDialog change(nullptr, "Change", std::string(kFields[kReference].column_caption) + ":",

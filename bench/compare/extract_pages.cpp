@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "notify/Variables.h"
 #include "app/AppCore.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "platform/SettingsBackend.h"
 #include "rules/PageText.h"

@@ -1,12 +1,15 @@
 #include "app/AppCore.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <system_error>
 
 #include "app/CommandLine.h"
+#include "app/Upgrade.h"
+#include "entries/Entry.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
-#include "entries/Entry.h"
 #include "rules/Dates.h"
 
 namespace larkspire {
@@ -33,11 +36,11 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
                  const std::string& command_line)
     : CRun(backend, std::move(program_path)) {
   Log().Write("**Larkspire start, local date-time %s**\n",
-             FormatDateTime(NowUtcAutomation(), false, false).c_str());
+              FormatDateTime(NowUtcAutomation(), false, false).c_str());
   std::string installed;
   if (std::optional<int64_t> t = LastWriteTime(DirectoryOf(ProgramPath()))) {
-    installed = FormatDateTime(static_cast<double>(*t) / 86400.0 + kUnixEpochAutomation, false,
-                               false);
+    installed =
+        FormatDateTime(static_cast<double>(*t) / 86400.0 + kUnixEpochAutomation, false, false);
   }
   Log().Write("**installed date-time %s**\n", installed.c_str());
   Settings().CountExec.Increment();
@@ -47,8 +50,8 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
   Entries().SetSort(sort_field < 0 ? 0 : sort_field, Settings().SortReversed.Int(0) != 0);
 
   const std::string running_name = ProgramPath().substr(ProgramPath().rfind('/') + 1);
-  if (running_name.find("_temp") == std::string::npos && !Settings().LogDir.Text().empty()) {
-    RemoveFile(JoinPath(Settings().LogDir.Text(), UpgradeFileName()));
+  if (running_name.find("_temp") == std::string::npos) {
+    RemoveUpgradeLeftovers(Settings().LogDir.Text());
   }
   Log().Write("**version %s**\n", VersionText().c_str());
 
@@ -57,8 +60,9 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
     Settings().ShortcutFolder.Set(JoinPath(XdgDataHome(), "applications/Grantwell"));
   }
   if (Settings().Install.Text().empty()) {
-    Settings().Install.Set(!Settings().LogDir.Text().empty() ? DirectoryOf(ProgramPath())
-                                                           : JoinPath(XdgDataHome(), "Grantwell"));
+    Settings().Install.Set(!Settings().LogDir.Text().empty()
+                               ? DirectoryOf(ProgramPath())
+                               : JoinPath(XdgDataHome(), "Grantwell"));
   }
   ReleaseTimeout();
   Status().auto_run = HasAutoFlag(command_line);
@@ -69,12 +73,26 @@ AppCore::~AppCore() {
   SetStatusUrlBuilder({});
   FlowLog().SetEnabled(false);
   Log().Write("**Larkspire stop, local date-time %s**\n",
-             FormatDateTime(NowUtcAutomation(), false, false).c_str());
+              FormatDateTime(NowUtcAutomation(), false, false).c_str());
 }
 
-bool AppCore::AcquireInstanceLock() {
-  if (Settings().LogDir.Text().empty()) return true;
-  return lock_.Acquire(JoinPath(Settings().LogDir.Text(), kLockFileName));
+std::string AppCore::AcquireInstanceLock() {
+  const std::string& dir = Settings().LogDir.Text();
+  if (dir.empty()) return std::string();
+  const std::string path = JoinPath(dir, kLockFileName);
+  switch (lock_.Acquire(path)) {
+    case LockOutcome::kHeld:
+      return std::string();
+    case LockOutcome::kHeldElsewhere:
+      return std::string("Only one instance of ") + kProgramFileName + " may be run at a time.";
+    case LockOutcome::kUnavailable:
+      break;
+  }
+  if (lock_.Error() == ENOENT && !IsDirectory(dir)) return std::string();
+  return "The logging directory cannot be locked, so another copy of " +
+         std::string(kProgramFileName) + " could use it at the same time:\n\n" + path + ": " +
+         std::system_category().message(lock_.Error()) +
+         "\n\nThe lock file must be a plain file that every user of the directory can open.";
 }
 
 }  // namespace larkspire

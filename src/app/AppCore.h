@@ -22,13 +22,19 @@ class AppCore : public CRun {
   // Logs the stop line; the settings then write themselves back.
   ~AppCore();
 
-  // The single-instance lock in the logging directory; false when another instance holds it.
-  // With no logging directory there is no lock.
-  bool AcquireInstanceLock();
+  // The single-instance lock in the logging directory. Returns the message that ends the run
+  // when the lock is not this run's: another instance holds it, or no lock can be had (the run
+  // never goes on unlocked then). "" when the run may go on: it holds the lock, or there is no
+  // logging directory (not configured yet, or missing) and so nothing shared to guard.
+  std::string AcquireInstanceLock();
   void ReleaseInstanceLock() { lock_.Release(); }
+
+  // The private help folder made for a run without a logging directory; "" until made.
+  std::string& TemporaryHelpFolder() { return temporary_help_folder_; }
 
  private:
   CInstanceLock lock_;
+  std::string temporary_help_folder_;
 };
 
 }  // namespace larkspire

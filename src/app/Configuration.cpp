@@ -63,7 +63,7 @@ std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration
 }
 
 void StoreConfiguration(AppCore& app, const CConfiguration& config) {
-  ::mkdir(JoinPath(config.log_dir, "Larkspire").c_str(), 0755);
+  ::mkdir(JoinPath(config.log_dir, "Larkspire").c_str(), 0777);
   CSettings& s = app.Settings();
   s.NotifyAddress.Items() = config.notify_addresses;
   s.ProxyServer.Set(config.proxy_server);

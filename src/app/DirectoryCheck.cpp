@@ -1,8 +1,9 @@
 #include "app/DirectoryCheck.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "app/AppCore.h"
@@ -18,27 +19,26 @@ constexpr char kProbeBytes[] = "ABCD";
 
 bool ProbeDirectory(const std::string& dir) {
   const std::string path = JoinPath(dir, kProbeName);
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) return false;
-  bool ok = std::fwrite(kProbeBytes, 1, 4, out) == 4;
-  ok = std::fclose(out) == 0 && ok;
+  // A probe left by a crash, or a name planted by another user of the directory, goes first:
+  // unlinking removes a link itself, never its target, and the probe is then created new.
+  ::unlink(path.c_str());
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, kProbeBytes, 4) == 4;
   char back[4] = {};
-  if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
-    ok = std::fread(back, 1, 4, in) == 4 && ok;
-    std::fclose(in);
-  } else {
-    ok = false;
-  }
-  RemoveFile(path);
-  return ok && std::memcmp(back, kProbeBytes, 4) == 0;
+  ok = ::pread(fd, back, 4, 0) == 4 && ok && std::memcmp(back, kProbeBytes, 4) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ::unlink(path.c_str());
+  return ok;
 }
 
 void CreateDirectoryPath(const std::string& dir) {
+  // 0777 less the umask, as for any directory the user makes.
   for (std::size_t slash = dir.find('/', 1); slash != std::string::npos;
        slash = dir.find('/', slash + 1)) {
-    ::mkdir(dir.substr(0, slash).c_str(), 0755);
+    ::mkdir(dir.substr(0, slash).c_str(), 0777);
   }
-  ::mkdir(dir.c_str(), 0755);
+  ::mkdir(dir.c_str(), 0777);
 }
 
 bool CheckDirectory(AppCore& app, const std::string& dir, const std::string& purpose,

@@ -8,8 +8,8 @@ namespace larkspire {
 
 class AppCore;
 
-// Writes "ABCD" to dir/xxyyzzww.tmp, reads it back and deletes it: true when the directory
-// exists and takes files.
+// Writes "ABCD" to dir/xxyyzzww.tmp (created new, never through a name planted there), reads
+// it back and deletes it: true when the directory exists and takes files.
 bool ProbeDirectory(const std::string& dir);
 // Creates every missing directory of the path, ignoring errors (the probe tells the outcome).
 void CreateDirectoryPath(const std::string& dir);

@@ -1,14 +1,13 @@
 #include "app/Help.h"
 
-#include <unistd.h>
-
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/AppCore.h"
-#include "platform/Resources.h"
 #include "app/Sites.h"
 #include "platform/Files.h"
+#include "platform/Resources.h"
 
 namespace larkspire {
 namespace {
@@ -33,17 +32,27 @@ void Open(AppCore& app, const std::string& address) {
 
 }  // namespace
 
-std::string HelpFolder(const AppCore& app) {
+std::string HelpFolder(AppCore& app) {
   const std::string& log_dir = app.Settings().LogDir.Text();
   if (!log_dir.empty()) return JoinPath(log_dir, "Larkspire");
-  std::error_code ec;
-  const std::string temp = std::filesystem::temp_directory_path(ec).string();
-  return JoinPath(ec ? "/tmp" : temp, "Larkspire-help-" + std::to_string(::getuid()));
+  // Never a fixed name in the shared temporary directory, where another user could have made
+  // it first: the user's own runtime directory, else a new private directory for this run.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime == '/' && IsDirectory(runtime)) {
+    return JoinPath(runtime, "Larkspire-help");
+  }
+  std::string& folder = app.TemporaryHelpFolder();
+  if (folder.empty()) {
+    std::error_code ec;
+    const std::string temp = std::filesystem::temp_directory_path(ec).string();
+    folder = MakePrivateDirectory(ec ? "/tmp" : temp, "Larkspire-help-");
+  }
+  return folder;
 }
 
-std::string WriteHelpFiles(const AppCore& app) {
+std::string WriteHelpFiles(AppCore& app) {
   const std::string folder = HelpFolder(app);
-  MakeDirectories(folder);
+  if (folder.empty() || !MakeDirectories(folder)) return std::string();
   bool page_written = false;
   for (const EmbeddedResource* r = kEmbeddedResources; r->type != nullptr; ++r) {
     if (!IsHelpResource(*r)) continue;

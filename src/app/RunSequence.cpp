@@ -1,14 +1,14 @@
 #include "app/RunSequence.h"
 
 #include "app/AppCore.h"
-#include "notify/EntryCommands.h"
 #include "notify/EmailQueue.h"
+#include "notify/EntryCommands.h"
 #include "notify/Reports.h"
-#include "retrieval/UpdateDriver.h"
-#include "retrieval/RulesUpdate.h"
 #include "notify/Variables.h"
-#include "rules/RulesFile.h"
+#include "retrieval/RulesUpdate.h"
 #include "retrieval/StatusUrl.h"
+#include "retrieval/UpdateDriver.h"
+#include "rules/RulesFile.h"
 
 namespace larkspire {
 

@@ -1,10 +1,14 @@
 #include "app/Upgrade.h"
-#include "notify/Variables.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/AppCore.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "platform/LzExpand.h"
 #include "platform/ProgramFiles.h"
@@ -16,23 +20,47 @@
 namespace larkspire {
 namespace {
 
-// The unpacked program in the logging directory, or "" when the download is not a program
-// of this platform or cannot be written; nothing is left behind then.
+// The unpacked program, or "" when the download is not a program of this platform or cannot be
+// written; nothing is left behind then. The program is written as a new file into a new
+// directory of the logging directory that only this user may enter, and started from there:
+// no other user of a shared logging directory can swap it between the writing and the start.
 std::string UnpackProgram(AppCore& app, const std::string& body) {
   const std::string dir = app.Settings().LogDir.Text();
   if (dir.empty()) return std::string();
-  const std::string program = JoinPath(dir, UpgradeFileName());
-  RemoveFile(program);
   std::optional<std::string> expanded = LzExpand(body);
   if (!expanded || !LooksLikeProgram(*expanded)) return std::string();
-  if (!SaveFileAtomically(program, *expanded) || !MarkExecutable(program)) {
-    RemoveFile(program);
+  const std::string folder = MakePrivateDirectory(dir, kUpgradeFolderPrefix);
+  if (folder.empty()) return std::string();
+  const std::string program = JoinPath(folder, UpgradeFileName());
+  if (!CreateNewFile(program, *expanded, 0700)) {
+    ::rmdir(folder.c_str());
     return std::string();
   }
   return program;
 }
 
 }  // namespace
+
+void RemoveUpgradeLeftovers(const std::string& log_dir) {
+  if (log_dir.empty()) return;
+  // Where versions before the private directory unpacked the program.
+  RemoveFile(JoinPath(log_dir, UpgradeFileName()));
+  DIR* listing = ::opendir(log_dir.c_str());
+  if (listing == nullptr) return;
+  const std::string prefix = kUpgradeFolderPrefix;
+  while (const dirent* item = ::readdir(listing)) {
+    const std::string name = item->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string folder = JoinPath(log_dir, name);
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+      continue;
+    }
+    RemoveFile(JoinPath(folder, UpgradeFileName()));
+    ::rmdir(folder.c_str());
+  }
+  ::closedir(listing);
+}
 
 std::string NewestVersion(const AppCore& app) { return app.Rules().version.substr(0, 6); }
 

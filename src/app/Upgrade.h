@@ -10,6 +10,13 @@ namespace larkspire {
 class AppCore;
 
 inline constexpr unsigned kProgramDownloadTimeoutMs = 500000;
+// The private directories in the logging directory that an upgrade unpacks the program into:
+// this prefix and six letters or digits.
+inline constexpr const char* kUpgradeFolderPrefix = "Larkspire_upgrade.";
+
+// At a start that is not an upgrade run: removes the unpacked programs of earlier upgrades
+// (this user's private directories, and the file older versions left in the directory itself).
+void RemoveUpgradeLeftovers(const std::string& log_dir);
 
 // The first six characters of the rules version.
 std::string NewestVersion(const AppCore& app);
@@ -22,9 +29,10 @@ std::string TitleVersionSuffix(const AppCore& app);
 enum class UpgradeResult { kCurrent, kDeclined, kDownloadFailed, kCopyFailed, kHandedOver };
 
 // Options > Upgrade: rules brought up to date, the user asked, the program downloaded (direct
-// first, then through the proxy), unpacked into LogDir and checked to be a program of this
-// platform, the upgrade reported, and the unpacked copy handed to hand_over before the window
-// is asked to close. hand_over must start it only after this run has saved everything.
+// first, then through the proxy), unpacked into a private directory of LogDir and checked to
+// be a program of this platform, the upgrade reported, and the unpacked copy handed to hand_over
+// before the window is asked to close. hand_over must start it only after this run has saved
+// everything.
 UpgradeResult UpgradeProgram(AppCore& app,
                              const std::function<void(const std::string& program)>& hand_over);
 

@@ -1,4 +1,3 @@
-#include "entries/Identifier.h"
 #include "entries/CsvImport.h"
 
 #include <algorithm>
@@ -6,6 +5,7 @@
 #include <optional>
 
 #include "entries/Csv.h"
+#include "entries/Identifier.h"
 #include "entries/ListedNumbers.h"
 #include "entries/TextOrder.h"
 #include "rules/Dates.h"

@@ -20,9 +20,8 @@ inline constexpr const char* kInternalProblemMessage =
 // the main window's timer (abort reason 2) gives timed_out_text; workers that would not stop
 // are reported to the user as an internal problem and leave the abort reason at 1.
 template <typename Task, typename Result>
-std::string WaitForGroup(INetWaiter& app, GroupKind kind,
-                         const std::vector<Task>& tasks, const unsigned& timeout_ms,
-                         int range_seconds, const char* timed_out_text,
+std::string WaitForGroup(INetWaiter& app, GroupKind kind, const std::vector<Task>& tasks,
+                         const unsigned& timeout_ms, int range_seconds, const char* timed_out_text,
                          std::vector<Result>& results) {
   std::string error;
   try {

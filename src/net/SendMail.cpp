@@ -1,6 +1,5 @@
 #include "net/SendMail.h"
 
-#include <fstream>
 #include <vector>
 
 #include "net/Base64.h"
@@ -9,24 +8,25 @@
 #include "net/NetworkWait.h"
 #include "net/TextChecks.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 
 namespace larkspire {
 namespace {
 
 constexpr std::size_t kReadPieceBytes = 4096;
 
-// The file in pieces of 4096 bytes, each piece taken up to its first zero byte; a file that
-// cannot be opened reads as empty.
+// The file in pieces of 4096 bytes, each piece taken up to its first zero byte, with every line
+// end made CR LF (a reader accepts a lone LF; the wire takes CR LF only). A file that cannot be
+// opened, or that is a link or no regular file, reads as empty.
 std::string ReadMessageFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return std::string();
   std::string text;
-  char piece[kReadPieceBytes];
-  while (file) {
-    file.read(piece, sizeof piece);
-    const std::string_view got(piece, static_cast<std::size_t>(file.gcount()));
-    text.append(got.substr(0, got.find('\0')));
+  for (std::size_t at = 0; at < bytes.size(); at += kReadPieceBytes) {
+    const std::string_view piece = std::string_view(bytes).substr(at, kReadPieceBytes);
+    text.append(piece.substr(0, piece.find('\0')));
   }
-  return text;
+  return ToTextMode(FromTextMode(text));
 }
 
 // Takes a leading "To: " or "Cc: " line (any case) off the text into value. False when the
@@ -101,8 +101,8 @@ char SendMail(CSendMailTask& task) {
 }
 
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
-                      const CMailAddresses& addresses, const std::string& path,
-                      const std::string& description, MailRecipient recipient) {
+                                     const CMailAddresses& addresses, const std::string& path,
+                                     const std::string& description, MailRecipient recipient) {
   waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
   if (text.empty()) return std::nullopt;
@@ -146,9 +146,9 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
   // The group's own 30 s decides, whatever the window's time-out says.
   const unsigned timeout_ms = kSendEmailTimeoutMs;
   std::vector<char> results;
-  const std::string error = WaitForGroup(
-      waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task}, timeout_ms,
-      static_cast<int>(kSendEmailTimeoutMs / 1000), "SendEmail: Operation timed out.", results);
+  const std::string error = WaitForGroup(waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task},
+                                         timeout_ms, static_cast<int>(kSendEmailTimeoutMs / 1000),
+                                         "SendEmail: Operation timed out.", results);
   if (!error.empty()) waiter.LogRecord("Send E-Mail error '" + error + "'\n");
   return error;
 }

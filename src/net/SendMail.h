@@ -77,11 +77,12 @@ char SendMail(CSendMailTask& task);
 inline char RunTask(CSendMailTask& task) { return SendMail(task); }
 
 // Sends the message file at path. The file may start with a "To: " line (which selects
-// kFileLine) and then a "Cc: " line, each ended by CR LF; the rest, from its "Subject:" line
-// on, is the message. Logs "Send E-Mail '<description>'" and returns the error text, or
-// nothing when the file holds nothing to send (missing, empty, or a header line unfinished).
+// kFileLine) and then a "Cc: " line, each ended by CR LF or a lone LF; the rest, from its
+// "Subject:" line on, is the message, sent with CR LF line ends. Logs "Send E-Mail
+// '<description>'" and returns the error text, or nothing when the file holds nothing to send
+// (missing, unreadable, empty, or a header line unfinished).
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
-                      const CMailAddresses& addresses, const std::string& path,
-                      const std::string& description, MailRecipient recipient);
+                                     const CMailAddresses& addresses, const std::string& path,
+                                     const std::string& description, MailRecipient recipient);
 
 }  // namespace larkspire

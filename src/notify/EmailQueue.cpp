@@ -1,25 +1,26 @@
 #include "notify/EmailQueue.h"
 
-#include <strings.h>
-
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
 #include <vector>
 
-#include "run/Run.h"
-#include "net/SendMail.h"
+#include "entries/Identifier.h"
 #include "net/PasswordScramble.h"
+#include "net/SendMail.h"
+#include "notify/MessageNames.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
 
 constexpr const char* kActivityFileName = "Larkspire_activity.tmp";
 constexpr const char* kTestFileName = "Larkspire_emailtest.txt";
-constexpr const char* kWelcomeSuffix = "welcome.tmp";
 
 // The part of a message file name after its first "_", which the busy display shows.
 std::string ShortName(const std::string& name) {
@@ -27,18 +28,44 @@ std::string ShortName(const std::string& name) {
   return underscore == std::string::npos ? name : name.substr(underscore + 1);
 }
 
-bool IsWelcomeReport(const std::string& name) {
-  return strcasecmp(ShortName(name).c_str(), kWelcomeSuffix) == 0;
+bool IsWelcomeReport(const std::string& name) { return MessageKind(name) == kWelcomeKind; }
+
+// The names of the list that are of the queue's own form; any other line is logged and
+// dropped, never used as a path.
+std::vector<std::string> AcceptedNames(CRun& app, const std::vector<std::string>& names) {
+  std::vector<std::string> accepted;
+  for (const std::string& name : names) {
+    if (MessageKind(name)) {
+      accepted.push_back(name);
+    } else {
+      app.Log().Write("Pending e-mail name refused '%s'\n", name.c_str());
+    }
+  }
+  return accepted;
 }
 
-// A notification must never replace one still waiting: the same kind for the same entry
-// queued twice before a send gets "~2", "~3", ... before ".tmp".
-std::string UnusedMessageName(CRun& app, const std::string& base) {
-  std::string name = base + ".tmp";
-  for (int n = 2; PendingNameTaken(app, name); ++n) {
-    name = base + "~" + std::to_string(n) + ".tmp";
+// Why SendEmail found nothing to send in the file.
+std::string NothingToSendError(const std::string& path, const std::string& description) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    return "SendEmail: Can't read the e-mail file " + description + " (" +
+           std::system_category().message(errno) + ").";
   }
-  return name;
+  return "SendEmail: The e-mail file " + description + " holds no message.";
+}
+
+// After a failed try of the welcome report: true when that was the last try and the report is
+// gone. A report to the publisher never matters more than the office's own mail, and one that
+// can never be sent must not keep the queue (and the question at every close) for ever.
+bool DropWelcomeReportAfterTries(CRun& app, const std::string& path, const std::string& error) {
+  CSetting& tries = app.Settings().WelcomeReportTries;
+  tries.Increment();
+  if (tries.Int(0) < kWelcomeReportTries) return false;
+  RemoveFile(path);
+  app.Log().Write("Welcome report dropped after %lld failed tries '%s'\n", tries.Int(0),
+                  error.c_str());
+  tries.SetInt(0);
+  return true;
 }
 
 std::string ExpandTemplateText(CRun& app, int template_number, bool& found) {
@@ -59,10 +86,9 @@ CMailServer MailServerOf(CRun& app) {
 
 CMailAddresses MailAddressesOf(CRun& app) {
   CExpansionScope no_entry(app, nullptr);
-  CMailAddresses addresses{app.Settings().ReturnAddress.Text(),
-                           app.Settings().NotifyAddress.Joined(),
-                           LookupRule(app, "location", "activity"),
-                           LookupRule(app, "location", "support")};
+  CMailAddresses addresses{
+      app.Settings().ReturnAddress.Text(), app.Settings().NotifyAddress.Joined(),
+      LookupRule(app, "location", "activity"), LookupRule(app, "location", "support")};
   if (addresses.activity.empty()) addresses.activity = kDefaultActivityAddress;
   if (addresses.support.empty()) addresses.support = kDefaultSupportAddress;
   return addresses;
@@ -75,8 +101,9 @@ std::string SendEmailFile(CRun& app, const std::string& path, const std::string&
   const std::optional<std::string> result =
       SendEmail(app, MailServerOf(app), MailAddressesOf(app), path, description, recipient);
   app.SetTimeoutFixed(was_fixed);
-  if (!result) return std::string();
-  const std::string& error = *result;
+  // A file with nothing to send is not sent: it stays where it is, with its error.
+  const std::string error = result ? *result : NothingToSendError(path, description);
+  if (!result) app.Log().Write("Send E-Mail error '%s'\n", error.c_str());
   if (!error.empty()) {
     app.Settings().CountEmailBatchFailed.Increment();
   } else {
@@ -97,8 +124,14 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
   if (!text) {
     error = "PostEmail: Can't find e-mail template file.";
   } else {
-    const std::string name =
-        UnusedMessageName(app, "Larkspire_" + kind + FileSafeIdentifier(entry));
+    // One welcome report at most: a newer one replaces the one still waiting.
+    const std::optional<std::string> waiting_welcome =
+        kind == kWelcomeKind ? FirstWaitingName(app, IsWelcomeReport) : std::nullopt;
+    const auto taken = [&app](const std::string& name) { return PendingNameTaken(app, name); };
+    const std::string name = waiting_welcome
+                                 ? *waiting_welcome
+                                 : UnusedMessageName(kind, FileSafeIdentifier(entry), taken);
+    if (kind == kWelcomeKind) app.Settings().WelcomeReportTries.SetInt(0);
     app.Log().Write("Post E-Mail '%s'\n", name.c_str());
     std::string message;
     {
@@ -106,9 +139,14 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
       ExpandTemplate(app, *text, message);
     }
     const std::string path = JoinPath(dir, name);
-    // The name is not queued, so nothing waiting is overwritten: the file is written as it is
-    // and joins the list when committed.
-    if (dir.empty() || !WriteFreshFile(path, message)) {
+    if (waiting_welcome) {
+      // The waiting report is replaced whole: a crash leaves its old text or the new.
+      if (dir.empty() || !SaveFileAtomically(path, message)) {
+        error = "PostEmail: Can't create the pending e-mail file.";
+      }
+    } else if (dir.empty() || !WriteFreshFile(path, message)) {
+      // The name is not queued, so nothing waiting is overwritten: the file is written as it
+      // is and joins the list when committed.
       error = "PostEmail: Can't create the pending e-mail file.";
     } else {
       AddUncommittedMessage(app, name);
@@ -145,9 +183,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
     if (answer == MsgAnswer::kNo) return true;
   }
 
-  const std::vector<std::string> names = ReadPendingNames(list_bytes);
-  const bool activity_due =
-      !delete_mode && app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
+  const std::vector<std::string> names = AcceptedNames(app, ReadPendingNames(list_bytes));
+  const bool activity_due = !delete_mode && app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
   const int first = activity_due ? 0 : 1;
   const int item_count = static_cast<int>(names.size()) + (activity_due ? 1 : 0);
   if (!delete_mode) app.BeginBusy("Sending E-Mail", item_count);
@@ -178,16 +215,26 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       RemoveFile(path);
       continue;
     }
+    // A name whose file is gone has nothing left to send: a run ended between sending a
+    // message (and deleting its file) and rewriting the list. Kept, it would stop every later
+    // batch; it leaves the list without counting as sent.
+    if (!FileExists(path)) {
+      app.Log().Write("Pending e-mail file missing '%s'\n", name.c_str());
+      continue;
+    }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
     std::string result = SendEmailFile(
-        app, path, name,
-        to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
+        app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
     if (result.empty()) {
       RemoveFile(path);
+      if (k != 0 && to_publisher) app.Settings().WelcomeReportTries.SetInt(0);
     } else if (to_publisher) {
       // A mail server that will not relay outside the office must not hold back the office's
-      // own notifications: the report is passed over (the welcome report stays queued).
-      if (k != 0) publisher_reports_kept.push_back(name);
+      // own notifications: the report is passed over (the welcome report stays queued for its
+      // next tries).
+      if (k != 0 && !DropWelcomeReportAfterTries(app, path, result)) {
+        publisher_reports_kept.push_back(name);
+      }
     } else {
       error = result;
       remainder.push_back(name);
@@ -228,10 +275,10 @@ std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipi
   if (dir.empty() || !SaveFileAtomically(path, message)) {
     error = "Can't create the temporary e-mail file.";
   } else {
-    const char* title =
-        recipient == MailRecipient::kReturnAddress     ? "Send E-Mail to Return Address"
-        : recipient == MailRecipient::kNotifyAddresses ? "Send E-Mail to Notify Addresses"
-                                                       : "Send E-Mail";
+    const char* title = recipient == MailRecipient::kReturnAddress ? "Send E-Mail to Return Address"
+                        : recipient == MailRecipient::kNotifyAddresses
+                            ? "Send E-Mail to Notify Addresses"
+                            : "Send E-Mail";
     app.BeginBusy(title, 1);
     if (app.Ui()) app.Ui()->SetStatusText("");
     error = SendEmailFile(app, path, kTestFileName, recipient);

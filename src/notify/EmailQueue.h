@@ -13,11 +13,18 @@ namespace larkspire {
 class CRun;
 class CEntry;
 
+// Batches that may fail to send the welcome report before it is dropped.
+inline constexpr int kWelcomeReportTries = 3;
+
 // Queues one notification expanded from a template for the entry (the previous-entry slot is
 // whatever the caller set), committed at once or with its batch (CEmailBatch). Returns the
 // error text, shown under "E-Mail Creation Failed".
 std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const std::string& kind);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
+// A message that cannot be sent (the server refused it, or its file cannot be read or holds
+// nothing to send) ends the batch and stays queued with what follows it. A name whose file no
+// longer exists, and a line that is not a name of the queue's own form, are logged and leave
+// the list.
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode);
 // Expands a template into a work file and sends it at once to the recipient.
 std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipient,
@@ -27,7 +34,8 @@ std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipi
 CMailServer MailServerOf(CRun& app);
 CMailAddresses MailAddressesOf(CRun& app);
 // Sends one message file with the configured server and counts the batch as succeeded or
-// failed; the window's time-out choice does not move the wait's time-out meanwhile.
+// failed; the window's time-out choice does not move the wait's time-out meanwhile. A file
+// that cannot be read or holds nothing to send is an error, never a success.
 std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
                           MailRecipient recipient);
 // Whether a queue exists (the logging directory is set and the pending list can be read).

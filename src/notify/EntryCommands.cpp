@@ -1,10 +1,14 @@
 #include "notify/EntryCommands.h"
 
-#include "run/Run.h"
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
 #include "entries/DataFile.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -69,6 +73,53 @@ void DeleteSelectedEntries(CRun& app) {
   SaveEntries(app);
 }
 
+std::string AddNewEntry(CRun& app, CEntry entry, std::size_t* added_row) {
+  const std::size_t before = app.Entries().Size();
+  const std::string error =
+      AddEntry(app, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, added_row);
+  if (app.Entries().Size() != before) SaveEntries(app);
+  return error;
+}
+
+void SetSelectedFrequency(CRun& app, int frequency) {
+  CEntryList& entries = app.Entries();
+  if (entries.SelectedCount() == 0) return;
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).frequency = frequency;
+  entries.Sort();
+  SaveEntries(app);
+}
+
+void ClearSelectedErrors(CRun& app) {
+  CEntryList& entries = app.Entries();
+  if (entries.SelectedCount() == 0) return;
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).SetText(kError, "");
+  SaveEntries(app);
+}
+
+bool ClearSelectedLastUpdates(CRun& app) {
+  const MsgAnswer answer = app.MessageBox(
+      "Clearing the last update time will allow you to update the selected entries today.\n\n"
+      "Do you want to clear the last update time?",
+      MsgButtons::kYesNo, MsgAnswer::kNo, "Clear Last Update");
+  if (answer != MsgAnswer::kYes) return false;
+  CEntryList& entries = app.Entries();
+  for (std::size_t row : entries.SelectedRows()) entries.At(row).ClearLastUpdate();
+  SaveEntries(app);
+  return true;
+}
+
+void ChangeSelectedReferences(CRun& app, const std::string& reference) {
+  CEntryList& entries = app.Entries();
+  const std::vector<std::size_t> selected = entries.SelectedRows();
+  if (selected.empty()) return;
+  for (std::size_t row : selected) {
+    CEntry changed = entries.At(row);
+    changed.SetText(kReference, reference);
+    ReplaceEntry(app, row, std::move(changed), ReplaceNotice::kReferenceChange);
+  }
+  SaveEntries(app);
+}
+
 void LoadEntries(CRun& app) {
   std::string error;
   app.Status().loaded = true;
@@ -85,7 +136,13 @@ bool SaveEntries(CRun& app) {
   // A change is saved only once its notification is safely queued: a crash or a power cut
   // before that leaves the old file, and the next run finds the change and mails it again.
   if (!CommitEmailQueue(app)) return false;
-  return SaveDataFile(DataFilePath(app), app.Entries());
+  const std::string path = DataFilePath(app);
+  if (SaveDataFile(path, app.Entries())) return true;
+  const std::string reason = std::system_category().message(errno);
+  app.Status().had_failures = true;
+  app.ShowError("Save Failed", "The application data file " + path + " could not be saved (" +
+                                   reason + "); it keeps what it held before.");
+  return false;
 }
 
 }  // namespace larkspire

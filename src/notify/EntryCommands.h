@@ -46,10 +46,27 @@ std::string ReplaceEntry(CRun& app, std::size_t row, CEntry entry, ReplaceNotice
 // notification for each while none has failed.
 void DeleteSelectedEntries(CRun& app);
 
+// The window's edits. Each one saves the data file at once: its notification (if any) is
+// already queued, and a kill before the exit's save would otherwise lose the edit and keep
+// the notice.
+// Edit > Add: the entry the dialog filled, refused when listed already, noticed and saved.
+std::string AddNewEntry(CRun& app, CEntry entry, std::size_t* added_row = nullptr);
+// The frequency commands: the selected rows take the frequency and the list is sorted again.
+void SetSelectedFrequency(CRun& app, int frequency);
+// Edit > Clear Error.
+void ClearSelectedErrors(CRun& app);
+// The Last Update column's edit: asks first; false when the user declined.
+bool ClearSelectedLastUpdates(CRun& app);
+// The Reference column's edit: every selected row takes the reference, each changed one with
+// its "entry changed" notification.
+void ChangeSelectedReferences(CRun& app, const std::string& reference);
+
 // Loads patent.dat into the list (showing the file's message when it is rejected) and sets the
-// loaded flag; saves it only when the flag is set, after committing the e-mail queue. Save
-// returns false when the file could not be written, or not yet because the queue could not
-// take the notifications of its changes.
+// loaded flag; saves it only when the flag is set, after committing the e-mail queue (a queue
+// that cannot take the notifications of the changes holds the save back: the failure is shown
+// under "E-Mail Creation Failed"). A save that fails is shown and logged with its reason and
+// counts as a failure of the run (a headless run exits non-zero); the file keeps its earlier
+// complete contents. Save returns false then.
 void LoadEntries(CRun& app);
 bool SaveEntries(CRun& app);
 

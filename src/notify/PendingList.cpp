@@ -75,6 +75,16 @@ bool PendingNameTaken(CRun& app, const std::string& name) {
   return app.EmailQueue().taken.contains(name);
 }
 
+std::optional<std::string> FirstWaitingName(CRun& app,
+                                            const std::function<bool(const std::string&)>& match) {
+  RefreshFromList(app);
+  std::optional<std::string> first;
+  for (const std::string& name : app.EmailQueue().taken) {
+    if (match(name) && (!first || name < *first)) first = name;
+  }
+  return first;
+}
+
 void AddUncommittedMessage(CRun& app, const std::string& name) {
   RefreshFromList(app);
   app.EmailQueue().uncommitted.push_back(name);

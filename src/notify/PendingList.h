@@ -4,6 +4,8 @@
 // EmailQueue.h.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,10 @@ std::string FormatPendingNames(const std::vector<std::string>& names);
 // read again only when it is not the file this run last read or wrote, so the cost does not
 // grow with the queue.
 bool PendingNameTaken(CRun& app, const std::string& name);
+// The first by name of the waiting messages (queued, or written since the last commit) that
+// match, if any.
+std::optional<std::string> FirstWaitingName(CRun& app,
+                                            const std::function<bool(const std::string&)>& match);
 // A message file just written under the name: the name joins the list at the next commit.
 void AddUncommittedMessage(CRun& app, const std::string& name);
 // Forgets a message written since the last commit that will not be queued; false when the list

@@ -1,9 +1,9 @@
 #include "notify/Reports.h"
 
-#include "run/Run.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "rules/PageText.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {

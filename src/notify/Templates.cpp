@@ -1,18 +1,16 @@
 #include "notify/Templates.h"
 
-#include "run/Run.h"
-
 #include <algorithm>
 
-#include "platform/Resources.h"
 #include "notify/Variables.h"
+#include "platform/Resources.h"
 #include "rules/PageText.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
 
 constexpr const char* kTemplateResourceType = "TemplateFile";
-
 
 // The text from begin up to end, or to the end of the text when end is npos.
 std::string_view Between(std::string_view text, std::size_t begin, std::size_t end) {

@@ -2,14 +2,14 @@
 
 #include <optional>
 
-#include "run/Run.h"
-#include "rules/Pattern.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "rules/Dates.h"
+#include "rules/Pattern.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -76,8 +76,7 @@ const ApplicationVariable kApplicationVariables[] = {
     {"TCPIPFlow", [](CRun& app) { return app.Transcript().text; }},
     {"CountExec", [](CRun& app) { return app.Settings().CountExec.Text(); }},
     {"CountStatusChange", [](CRun& app) { return app.Settings().CountStatusChange.Text(); }},
-    {"CountUpdateSucceeded",
-     [](CRun& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
+    {"CountUpdateSucceeded", [](CRun& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
     {"CountUpdateFailed", [](CRun& app) { return app.Settings().CountUpdateFailed.Text(); }},
     {"CountEmailPost", [](CRun& app) { return app.Settings().CountEmailPost.Text(); }},
     {"CountEmailBatchSucceeded",

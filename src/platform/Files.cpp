@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 
 namespace larkspire {
 
@@ -38,23 +39,36 @@ std::string FromTextMode(std::string_view bytes) {
   return out;
 }
 
+int OpenRegularFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  // O_NONBLOCK only kept the open itself from waiting; a regular file never blocks anyway.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      const int error = errno;
       ::close(fd);
       out.clear();
+      errno = error;
       return false;
     }
     if (n == 0) break;
@@ -71,43 +85,118 @@ bool WriteAll(int fd, std::string_view bytes) {
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
   return true;
 }
 
+// Writes, flushes to disk and closes; false with errno from the first step that failed.
+bool WriteAndClose(int fd, std::string_view bytes) {
+  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const int error = errno;
+  if (::close(fd) != 0 && ok) return false;
+  errno = error;
+  return ok;
+}
+
+// Six letters or digits, different at every call.
+std::string UniqueSuffix() {
+  static constexpr char kCharacters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kCharacters[random() % (sizeof kCharacters - 1)];
+  return suffix;
+}
+
+// Creates the temporary beside path; its name is left in temp. The mode 0666 lets the kernel
+// apply the user's umask (and a default ACL of the directory).
+int CreateTemporaryBeside(const std::string& path, std::string& temp) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = path + "." + UniqueSuffix();
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+void SyncDirectoryOf(const std::string& path) {
+  const std::string dir = std::filesystem::path(path).parent_path().string();
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 bool SaveFileAtomically(const std::string& path, std::string_view bytes) {
-  std::string temp = path + ".XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  const int fd = CreateTemporaryBeside(path, temp);
   if (fd < 0) return false;
-  // Keep the permissions the file already has (the settings file is 0600, say).
+  // The owner may have widened or narrowed an existing file's permissions; they stay.
   struct stat st {};
-  mode_t mode = 0644;
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && std::rename(temp.c_str(), path.c_str()) == 0) {
-    // Make the rename itself durable.
-    std::string dir = std::filesystem::path(path).parent_path().string();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-      ::fsync(dfd);
-      ::close(dfd);
-    }
+  bool ok = true;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+  }
+  if (!ok) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  } else {
+    ok = WriteAndClose(fd, bytes) && std::rename(temp.c_str(), path.c_str()) == 0;
+  }
+  if (ok) {
+    // Makes the rename itself durable.
+    SyncDirectoryOf(path);
     return true;
   }
+  const int error = errno;
   ::unlink(temp.c_str());
+  errno = error;
   return false;
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int fd = OpenRegularFile(path, O_WRONLY | O_APPEND);
+  if (fd < 0 && errno == ENOENT) {
+    fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Another writer created it first: append to theirs.
+    if (fd < 0 && errno == EEXIST) fd = OpenRegularFile(path, O_WRONLY | O_APPEND);
+  }
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
-  return (::close(fd) == 0) && ok;
+  const int error = errno;
+  if (::close(fd) != 0 && ok) return false;
+  errno = error;
+  return ok;
+}
+
+bool CreateNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, mode) == 0;
+  if (!ok) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  } else {
+    ok = WriteAndClose(fd, bytes);
+  }
+  if (ok) return true;
+  const int error = errno;
+  ::unlink(path.c_str());
+  errno = error;
+  return false;
+}
+
+std::string MakePrivateDirectory(const std::string& parent, const std::string& prefix) {
+  std::string pattern = JoinPath(parent, prefix + "XXXXXX");
+  return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
 bool WriteFreshFile(const std::string& path, std::string_view bytes) {
@@ -128,10 +217,17 @@ std::string DirectoryOf(const std::string& path) {
   return dir.empty() ? "." : dir;
 }
 
-bool FlushFile(const std::string& path, bool data_only) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool FlushFile(const std::string& path) {
+  const int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) return false;
-  const bool ok = (data_only ? ::fdatasync(fd) : ::fsync(fd)) == 0;
+  const bool ok = ::fdatasync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
+bool FlushDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
   return (::close(fd) == 0) && ok;
 }
 
@@ -155,32 +251,30 @@ bool FlushToDisk(const std::vector<std::string>& paths) {
   }
 #endif
   bool ok = true;
-  for (const std::string& path : paths) ok = FlushFile(path, true) && ok;
+  for (const std::string& path : paths) ok = FlushFile(path) && ok;
   // New names are durable once their directory is.
-  for (const std::string& dir : dirs) ok = FlushFile(dir, false) && ok;
+  for (const std::string& dir : dirs) ok = FlushDirectory(dir) && ok;
   return ok;
 }
 
 std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
                       static_cast<int64_t>(st.st_size),
                       static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 bool CanReadFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) return false;
-  struct stat st {};
-  const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
   ::close(fd);
-  return ok;
+  return true;
 }
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -198,7 +292,7 @@ bool MakeDirectories(const std::string& path) {
 
 std::optional<int64_t> FileSize(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   return static_cast<int64_t>(st.st_size);
 }
 

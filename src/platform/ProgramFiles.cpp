@@ -13,13 +13,11 @@ bool CopyProgramFile(const std::string& from, const std::string& to) {
   return SaveFileAtomically(to, bytes) && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
 }
 
-bool MarkExecutable(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  const mode_t read_bits = st.st_mode & 0444;
-  return ::chmod(path.c_str(), (st.st_mode & 07777) | (read_bits >> 2)) == 0;
+bool LooksLikeProgram(const std::string& bytes) {
+  return bytes.rfind(
+             "\x7F"
+             "ELF",
+             0) == 0;
 }
-
-bool LooksLikeProgram(const std::string& bytes) { return bytes.rfind("\x7F" "ELF", 0) == 0; }
 
 }  // namespace larkspire

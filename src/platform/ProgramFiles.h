@@ -8,8 +8,6 @@ namespace larkspire {
 
 // Copies from over to with from's permission bits; false when either side fails.
 bool CopyProgramFile(const std::string& from, const std::string& to);
-// Adds the execute bits wherever read bits are set.
-bool MarkExecutable(const std::string& path);
 // Whether the bytes look like a program of this platform (an ELF image here).
 bool LooksLikeProgram(const std::string& bytes);
 

@@ -30,8 +30,7 @@ class CMemorySettingsBackend : public ISettingsBackend {
     if (it == values_.end()) return std::nullopt;
     return it->second;
   }
-  void Write(const std::string& group, const std::string& name,
-             const std::string& value) override {
+  void Write(const std::string& group, const std::string& name, const std::string& value) override {
     values_[{group, name}] = value;
   }
   bool Remove(const std::string& group, const std::string& name) override {

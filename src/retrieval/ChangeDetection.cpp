@@ -1,10 +1,10 @@
 #include "retrieval/ChangeDetection.h"
 
-#include "run/Run.h"
-#include "notify/EntryCommands.h"
 #include "notify/EmailQueue.h"
+#include "notify/EntryCommands.h"
 #include "notify/Templates.h"
 #include "rules/Dates.h"
+#include "run/Run.h"
 
 namespace larkspire {
 

@@ -1,10 +1,10 @@
 #include "retrieval/EntryFetch.h"
-#include "notify/Variables.h"
 
 #include <array>
 #include <cstddef>
 
 #include "entries/Entry.h"
+#include "notify/Variables.h"
 #include "rules/PageText.h"
 #include "rules/Pattern.h"
 #include "rules/RulesFile.h"
@@ -90,8 +90,8 @@ CFailure ValidatePage(CRun& app, const std::string& page, bool skip_search_metho
 }
 
 CFailure ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& /*urls*/,
-                            const std::vector<std::string>& raw_pages,
-                            const std::vector<std::string>& normalized_pages) {
+                         const std::vector<std::string>& raw_pages,
+                         const std::vector<std::string>& normalized_pages) {
   const std::string& page1 = PageAt(normalized_pages, 0);
   if (page1.empty()) return {kNoDataMessage};
   for (std::size_t i = 0; i < raw_pages.size(); ++i) {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "retrieval/Failure.h"
-
 #include "retrieval/StatusUrl.h"
 
 namespace larkspire {
@@ -34,7 +33,7 @@ std::string EntryPageUrls(CRun& app, const CEntry& entry, std::vector<std::strin
 CFailure ValidatePage(CRun& app, const std::string& page, bool skip_search_method);
 // Fills the working entry from the pages (raw as fetched, and normalised); nothing on success.
 CFailure ParseEntryPages(CRun& app, CEntry& entry, const std::vector<std::string>& urls,
-                            const std::vector<std::string>& raw_pages,
-                            const std::vector<std::string>& normalized_pages);
+                         const std::vector<std::string>& raw_pages,
+                         const std::vector<std::string>& normalized_pages);
 
 }  // namespace larkspire

@@ -1,18 +1,18 @@
 #include "retrieval/MasterList.h"
-#include "notify/Variables.h"
 
 #include <cstdint>
 
-#include "run/Run.h"
 #include "entries/Entry.h"
+#include "entries/Identifier.h"
 #include "entries/LeadingNumber.h"
 #include "net/TextChecks.h"
+#include "notify/Variables.h"
 #include "retrieval/EntryFetch.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/Pattern.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {

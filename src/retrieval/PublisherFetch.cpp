@@ -1,7 +1,7 @@
 #include "retrieval/PublisherFetch.h"
 
-#include "run/Run.h"
 #include "retrieval/Fetch.h"
+#include "run/Run.h"
 
 namespace larkspire {
 

@@ -1,10 +1,10 @@
 #include "retrieval/RulesUpdate.h"
-#include "notify/Variables.h"
 
-#include "run/Run.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "retrieval/PublisherFetch.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {

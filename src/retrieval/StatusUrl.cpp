@@ -1,8 +1,8 @@
 #include "retrieval/StatusUrl.h"
-#include "notify/Variables.h"
 
 #include "entries/Entry.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 

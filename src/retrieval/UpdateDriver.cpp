@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "run/Run.h"
 #include "notify/EntryCommands.h"
 #include "notify/PendingList.h"
-#include "retrieval/Fetch.h"
 #include "notify/Templates.h"
 #include "retrieval/ChangeDetection.h"
 #include "retrieval/EntryFetch.h"
+#include "retrieval/Fetch.h"
 #include "retrieval/MasterListCommand.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -94,7 +94,8 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
   if (app.AbortReason() == kAbortCanceled) {
     error = kCanceledMessage;
   } else {
-    if (app.Ui()) app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
+    if (app.Ui())
+      app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
     list.SetUpdating(row, true);
     Redraw(app, row);
     const CEntry stored = list.At(row);
@@ -169,11 +170,11 @@ void UpdateStatus(CRun& app, bool selected_only) {
   SaveEntries(app);
   if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
     const bool failed = app.Status().failure_count != 0;
-    const char* summary =
-        selected_only ? (failed ? "Some selected entries were not updated."
-                                : "All selected entries have been successfully updated.")
-                      : (failed ? "Some entries were not updated."
-                                : "All entries have been successfully updated.");
+    const char* summary = selected_only
+                              ? (failed ? "Some selected entries were not updated."
+                                        : "All selected entries have been successfully updated.")
+                              : (failed ? "Some entries were not updated."
+                                        : "All entries have been successfully updated.");
     app.MessageBox(summary);
   }
   app.EndBusy();

@@ -9,7 +9,6 @@
 
 namespace larkspire {
 
-
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;

@@ -9,7 +9,6 @@
 
 namespace larkspire {
 
-
 inline constexpr const char* kUnknownDate = "????-??-??";
 inline constexpr int32_t kUnknownDayNumber = 268435456;
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "run/Settings.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "run/Settings.h"
 
 namespace larkspire {
 namespace {

@@ -39,7 +39,8 @@ class CSetting {
 // A list stored as Base1, Base2, ... up to the first missing number.
 class CListSetting {
  public:
-  CListSetting(ISettingsBackend& backend, std::string base_name, std::string group = kSettingsGroup);
+  CListSetting(ISettingsBackend& backend, std::string base_name,
+               std::string group = kSettingsGroup);
   ~CListSetting();
   CListSetting(const CListSetting&) = delete;
   CListSetting& operator=(const CListSetting&) = delete;
@@ -123,6 +124,8 @@ class CSettings {
   CSetting TCPIPRight;
   CSetting TCPIPBottom;
   CSetting TCPIPVisible;
+  // Failed tries of the queued welcome report; after a few it is dropped.
+  CSetting WelcomeReportTries;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

@@ -30,8 +30,7 @@ class UiHost {
   virtual void ShowTimeoutChoice(bool /*visible*/) {}
 
   // The prompt dialog: false on Cancel; the text starts with what it is given.
-  virtual bool Prompt(const std::string& caption, const std::string& prompt,
-                      std::string& text) = 0;
+  virtual bool Prompt(const std::string& caption, const std::string& prompt, std::string& text) = 0;
 
   virtual void RedrawRow(int /*row*/) {}
   virtual void RefreshList() {}

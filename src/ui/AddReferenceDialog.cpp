@@ -21,6 +21,8 @@ CAddReferenceDialog::CAddReferenceDialog(QWidget* parent, AppCore& core, CEntry&
       reference_(new QLineEdit(this)),
       number_(new QLineEdit(this)) {
   setWindowTitle(ToQt(std::string(kCaption) + " - Add Reference"));
+  reference_->setObjectName("reference");
+  number_->setObjectName("number");
   reference_->setText(ToQt(entry.Text(kReference)));
   auto* form = new QFormLayout;
   auto* reference_label = new QLabel(tr("&Reference"), this);

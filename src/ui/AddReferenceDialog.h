@@ -21,9 +21,6 @@ class CAddReferenceDialog : public QDialog {
  public:
   CAddReferenceDialog(QWidget* parent, AppCore& core, CEntry& entry);
 
-  QLineEdit& ReferenceField() { return *reference_; }
-  QLineEdit& NumberField() { return *number_; }
-
   void accept() override;
   void reject() override;
 

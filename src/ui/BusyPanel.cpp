@@ -56,6 +56,12 @@ CBusyPanel::CBusyPanel(QWidget* parent)
       email_(new QLabel(this)),
       send_light_(new QLabel(this)),
       receive_light_(new QLabel(this)) {
+  status_->setObjectName("status");
+  progress_->setObjectName("progress");
+  timeout_bar_->setObjectName("timeoutBar");
+  cancel_->setObjectName("cancel");
+  timeout_choice_->setObjectName("timeoutChoice");
+  email_->setObjectName("emailSign");
   status_->setMinimumWidth(180);
   status_->setTextFormat(Qt::PlainText);
   progress_->setTextVisible(false);
@@ -145,8 +151,6 @@ void CBusyPanel::SetEmailPending(bool pending) {
   email_pending_ = pending;
   UpdateVisibility();
 }
-
-bool CBusyPanel::EmailSignShown() const { return !email_->isHidden(); }
 
 void CBusyPanel::LightSend(uint64_t now_ms) {
   if (send_lit_at_ == 0) send_light_->setPixmap(Light(kSendOn));

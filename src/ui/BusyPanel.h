@@ -39,11 +39,6 @@ class CBusyPanel : public QWidget {
   void DimLights(uint64_t now_ms);
 
   QPushButton& CancelButton() { return *cancel_; }
-  QComboBox& TimeoutChoice() { return *timeout_choice_; }
-  QLabel& StatusLabel() { return *status_; }
-  QProgressBar& Progress() { return *progress_; }
-  QProgressBar& TimeoutBar() { return *timeout_bar_; }
-  bool EmailSignShown() const;
 
  signals:
   void TimeoutChosen(unsigned ms);

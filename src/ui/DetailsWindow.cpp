@@ -17,6 +17,7 @@ CDetailsWindow::CDetailsWindow(QWidget* main_window, CSettings& settings, const 
                   settings.DetailsVisible),
       entries_(entries),
       text_(new QPlainTextEdit(this)) {
+  text_->setObjectName("text");
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   // A tab stop at 60 dialog units: a dialog unit is a quarter of the average character width.
@@ -45,8 +46,7 @@ void CDetailsWindow::PostRefresh() {
 
 void CDetailsWindow::Refresh() {
   refresh_pending_ = false;
-  summary_ = BuildChangeSummary(entries_);
-  text_->setPlainText(ToQtLines(summary_));
+  text_->setPlainText(ToQtLines(BuildChangeSummary(entries_)));
 }
 
 }  // namespace larkspire

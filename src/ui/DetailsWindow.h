@@ -2,8 +2,6 @@
 // rebuilt lazily: requests while one is pending, or while the window is hidden, cost nothing.
 #pragma once
 
-#include <string>
-
 #include "ui/ToolWindow.h"
 
 class QPlainTextEdit;
@@ -20,8 +18,7 @@ class CDetailsWindow : public CToolWindow {
   CDetailsWindow(QWidget* main_window, CSettings& settings, const CEntryList& entries);
 
   void RequestDetailsRefresh();
-  // The summary shown now, with CR LF line ends.
-  const std::string& SummaryText() const { return summary_; }
+  // A rebuild has been asked for and not yet run.
   bool RefreshPending() const { return refresh_pending_; }
 
  protected:
@@ -33,7 +30,6 @@ class CDetailsWindow : public CToolWindow {
 
   const CEntryList& entries_;
   QPlainTextEdit* text_;
-  std::string summary_;
   bool refresh_pending_ = false;
 };
 

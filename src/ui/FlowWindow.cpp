@@ -21,6 +21,8 @@ CFlowWindow::CFlowWindow(QWidget* main_window, AppCore& core)
       core_(core),
       text_(new QPlainTextEdit(this)),
       clear_(new QPushButton(tr("&Clear"), this)) {
+  text_->setObjectName("text");
+  clear_->setObjectName("clear");
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   QFont fixed = text_->font();
@@ -68,8 +70,6 @@ void CFlowWindow::AppendFlowLines(const std::vector<std::string>& texts) {
   text_->moveCursor(QTextCursor::End);
   text_->ensureCursorVisible();
 }
-
-const std::string& CFlowWindow::FlowText() const { return core_.Transcript().text; }
 
 void CFlowWindow::Clear() {
   core_.Transcript().text.clear();

@@ -1,5 +1,5 @@
 // "Larkspire® - TCP/IP Communications": the tail of the TCP/IP flow log. The text itself lives
-// in AppCore (flow_text), so its length rule and the [TCPIPFlow] variable count characters the
+// in the run's transcript, so its length rule and the [TCPIPFlow] variable count characters the
 // way the log writes them, CR LF included; the widget only shows it.
 #pragma once
 
@@ -24,10 +24,8 @@ class CFlowWindow : public CToolWindow {
   void AppendFlow(const std::string& text);
   // The same for many lines in a row, with one update of the widget.
   void AppendFlowLines(const std::vector<std::string>& texts);
-  const std::string& FlowText() const;
   // "&Clear": empties the text; whether anything was ever appended stays known.
   void Clear();
-  QPlainTextEdit& TextField() { return *text_; }
 
  protected:
   void showEvent(QShowEvent* event) override;

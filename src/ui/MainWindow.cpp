@@ -51,6 +51,9 @@ CMainWindow::CMainWindow(AppCore& core)
       list_(new CEntryListView(core.Entries(), this)) {
   core_.SetUi(this);
   core_.FlowLog().SetEnabled(true);
+  actions_->setObjectName("actions");
+  busy_->setObjectName("busy");
+  list_->setObjectName("entryList");
   // Nobody can see a window without a display: it is never shown, so nothing is laid out,
   // painted or rasterised for it, and its tool windows stay hidden as well.
   if (headless_) setAttribute(Qt::WA_DontShowOnScreen);
@@ -82,6 +85,8 @@ CMainWindow::CMainWindow(AppCore& core)
   // The tool windows exist before the load, which already asks the window to show the list.
   details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
   flow_ = new CFlowWindow(this, core_);
+  details_->setObjectName("details");
+  flow_->setObjectName("tcpIpFlow");
   InitializeRun(core_);
   RestorePlacement(*this, MainPlacement(core_.Settings()));
   list_->RestoreColumnWidths(core_.Settings());

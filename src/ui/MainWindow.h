@@ -57,12 +57,6 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   // has passed.
   void CheckTimeout();
 
-  CEntryListView& List() { return *list_; }
-  CMainActions& Actions() { return *actions_; }
-  CBusyPanel& Busy() { return *busy_; }
-  CDetailsWindow& Details() { return *details_; }
-  CFlowWindow& Flow() { return *flow_; }
-
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

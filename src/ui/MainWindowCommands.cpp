@@ -4,10 +4,10 @@
 #include <QMenu>
 
 #include "app/AppCore.h"
-#include "notify/EntryCommands.h"
 #include "app/Help.h"
-#include "notify/EmailQueue.h"
 #include "app/ProblemReport.h"
+#include "notify/EmailQueue.h"
+#include "notify/EntryCommands.h"
 #include "notify/Reports.h"
 #include "retrieval/UpdateDriver.h"
 #include "ui/AboutBox.h"
@@ -72,7 +72,7 @@ void CMainWindow::AddEntryCommand() {
   dialog.exec();
   if (!entry.Text(kError).empty()) return;
   std::size_t row = 0;
-  if (!AddEntry(core_, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, &row).empty()) return;
+  if (!AddNewEntry(core_, std::move(entry), &row).empty()) return;
   // The new row alone is selected; the sort keeps the selection with it.
   CEntryList& entries = core_.Entries();
   entries.SelectAll(false);
@@ -95,18 +95,13 @@ void CMainWindow::DeleteCommand() {
 }
 
 void CMainWindow::SetFrequencyCommand(int frequency) {
-  CEntryList& entries = core_.Entries();
-  for (std::size_t row : entries.SelectedRows()) entries.At(row).frequency = frequency;
-  entries.Sort();
+  SetSelectedFrequency(core_, frequency);
   RefreshList();
 }
 
 void CMainWindow::ClearErrorCommand() {
-  CEntryList& entries = core_.Entries();
-  for (std::size_t row : entries.SelectedRows()) {
-    entries.At(row).SetText(kError, "");
-    RedrawRow(static_cast<int>(row));
-  }
+  ClearSelectedErrors(core_);
+  for (std::size_t row : core_.Entries().SelectedRows()) RedrawRow(static_cast<int>(row));
 }
 
 void CMainWindow::SelectAllCommand() {
@@ -115,16 +110,8 @@ void CMainWindow::SelectAllCommand() {
 }
 
 void CMainWindow::ClearLastUpdateEdit() {
-  const MsgAnswer answer = core_.MessageBox(
-      "Clearing the last update time will allow you to update the selected entries today.\n\n"
-      "Do you want to clear the last update time?",
-      MsgButtons::kYesNo, MsgAnswer::kNo, "Clear Last Update");
-  if (answer != MsgAnswer::kYes) return;
-  CEntryList& entries = core_.Entries();
-  for (std::size_t row : entries.SelectedRows()) {
-    entries.At(row).ClearLastUpdate();
-    RedrawRow(static_cast<int>(row));
-  }
+  if (!ClearSelectedLastUpdates(core_)) return;
+  for (std::size_t row : core_.Entries().SelectedRows()) RedrawRow(static_cast<int>(row));
 }
 
 void CMainWindow::ChangeReferenceEdit() {
@@ -133,12 +120,8 @@ void CMainWindow::ChangeReferenceEdit() {
   if (selected.empty()) return;
   std::string value = entries.At(selected.front()).Text(kReference);
   if (!Prompt("Change", std::string(kFields[kReference].column_caption) + ":", value)) return;
-  for (std::size_t row : selected) {
-    CEntry changed = entries.At(row);
-    changed.SetText(kReference, value);
-    ReplaceEntry(core_, row, std::move(changed), ReplaceNotice::kReferenceChange);
-    RedrawRow(static_cast<int>(row));
-  }
+  ChangeSelectedReferences(core_, value);
+  for (std::size_t row : selected) RedrawRow(static_cast<int>(row));
 }
 
 void CMainWindow::OpenWebpageCommand() {

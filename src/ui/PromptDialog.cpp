@@ -29,6 +29,7 @@ void CPromptDialog::Build(const std::string& caption, const PromptRows& rows, bo
   const std::size_t shown = std::min(rows.size(), kPromptListMaxRows);
   for (std::size_t i = 0; i < shown; ++i) {
     auto* field = new QLineEdit(ToQt(rows[i].second), this);
+    field->setObjectName(QString("value%1").arg(i));
     field->setMinimumWidth(280);
     fields_.push_back(field);
     auto* label = new QLabel(ToQt(rows[i].first), this);

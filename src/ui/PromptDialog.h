@@ -25,7 +25,6 @@ class CPromptDialog : public QDialog {
   // List mode: label and value per row; rows past the twelfth are not shown.
   CPromptDialog(QWidget* parent, const std::string& caption, const PromptRows& rows);
 
-  std::vector<QLineEdit*>& Fields() { return fields_; }
   // The fields' texts, one per shown row.
   std::vector<std::string> Values() const;
 

@@ -7,8 +7,8 @@
 #include "platform/ProgramInfo.h"
 #include "platform/qt/QtSettingsBackend.h"
 #include "ui/Application.h"
-#include "ui/MainWindow.h"
 #include "ui/HandOver.h"
+#include "ui/MainWindow.h"
 #include "ui/QtUiHost.h"
 #include "ui/TerminationSignals.h"
 
@@ -25,11 +25,10 @@ int main(int argc, char** argv) {
   {
     AppCore core(backend, RunningProgramPath(), command_line);
     core.Status().headless = IsHeadless();
-    if (!core.AcquireInstanceLock()) {
+    if (const std::string refusal = core.AcquireInstanceLock(); !refusal.empty()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
-      core.MessageBox(std::string("Only one instance of ") + kProgramFileName +
-                      " may be run at a time.");
+      core.MessageBox(refusal);
       core.SetUi(nullptr);
       exit_code = 1;
     } else {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -6,7 +7,6 @@
 #include "app/DirectoryCheck.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -15,9 +15,6 @@ namespace {
 
 class ConfigurationTest : public ::testing::Test {
  protected:
-  ConfigurationTest() { app_->SetUi(&ui_); }
-  ~ConfigurationTest() override { app_->SetUi(nullptr); }
-
   // Every field filled, every directory in place.
   CConfiguration Complete() {
     CConfiguration c;
@@ -37,7 +34,7 @@ class ConfigurationTest : public ::testing::Test {
 
   CTempDir dir_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
 };
 
 TEST_F(ConfigurationTest, ChecksRunInOrderAndStopAtTheFirstFailure) {
@@ -119,6 +116,23 @@ TEST_F(ConfigurationTest, ProbeNeedsAnExistingDirectory) {
   EXPECT_FALSE(ProbeDirectory(dir_.File("none")));
   CreateDirectoryPath(dir_.File("a/b/c"));
   EXPECT_TRUE(ProbeDirectory(dir_.File("a/b/c")));
+}
+
+TEST_F(ConfigurationTest, ProbeNeverWritesThroughANamePlantedInTheDirectory) {
+  const std::string probe = dir_.File("xxyyzzww.tmp");
+  for (const bool leftover_file : {false, true}) {
+    ASSERT_TRUE(SaveFileAtomically(dir_.File("target"), "someone else's file"));
+    if (leftover_file) {
+      ASSERT_TRUE(SaveFileAtomically(probe, "left by a crash"));
+    } else {
+      ASSERT_EQ(::symlink(dir_.File("target").c_str(), probe.c_str()), 0);
+    }
+    EXPECT_TRUE(ProbeDirectory(dir_.Path())) << leftover_file;
+    std::string target;
+    ASSERT_TRUE(ReadWholeFile(dir_.File("target"), target));
+    EXPECT_EQ(target, "someone else's file") << leftover_file;
+    EXPECT_FALSE(FileExists(probe)) << leftover_file;
+  }
 }
 
 TEST_F(ConfigurationTest, EmptyDirectoriesAreShownBelowTheApplicationDirectory) {

@@ -1,15 +1,13 @@
-#include "app/ConfigureFlow.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "app/AppCore.h"
 #include "app/Configuration.h"
+#include "app/ConfigureFlow.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
-#include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -23,7 +21,6 @@ class ConfigureFlowTest : public ::testing::Test {
     MakeDirectories(dir_.File("download"));
     EXPECT_TRUE(SaveFileAtomically(program_, "\177ELF program"));
     app_ = std::make_unique<CTestAppCore>(program_);
-    App().SetUi(&ui_);
     App().FixTimeout(5000);
     hooks_.run_dialog = [this] {
       ++dialogs_;
@@ -31,9 +28,9 @@ class ConfigureFlowTest : public ::testing::Test {
     };
     hooks_.install.hand_over = [](const std::string&) {};
   }
-  ~ConfigureFlowTest() override { App().SetUi(nullptr); }
 
   AppCore& App() { return **app_; }
+  CScriptedUi& Ui() { return app_->Ui(); }
 
   // What the dialog stores when the user fills it in completely.
   CConfiguration Complete() {
@@ -61,7 +58,6 @@ class ConfigureFlowTest : public ::testing::Test {
   std::string program_ = dir_.File("download/") + kProgramFileName;
   CSmtpTestServer smtp_;
   std::unique_ptr<CTestAppCore> app_;
-  CScriptedUi ui_;
   CConfigureHooks hooks_;
   std::function<void()> on_dialog_;
   int dialogs_ = 0;
@@ -69,30 +65,30 @@ class ConfigureFlowTest : public ::testing::Test {
 
 TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQueued) {
   on_dialog_ = [this] { StoreConfiguration(App(), Complete()); };
-  ui_.answers = {MsgAnswer::kYes, MsgAnswer::kYes};  // the disclaimer, the test e-mail
+  Ui().answers = {MsgAnswer::kYes, MsgAnswer::kYes};  // the disclaimer, the test e-mail
   EXPECT_TRUE(ConfigureProgram(App(), hooks_));
 
-  ASSERT_EQ(ui_.messages.size(), 4u);
-  EXPECT_EQ(ui_.messages[0].caption, std::string(kCaption) + " - Disclaimer");
-  EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kYesNo);
-  EXPECT_EQ(ui_.messages[0].default_answer, MsgAnswer::kNo);
-  EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kWarning);
-  EXPECT_EQ(ui_.messages[1].icon, MsgIcon::kDefault);
-  EXPECT_NE(ui_.messages[0].text.find("While we have tried to make the program convenient and "
-                                      "reliable, we cannot promise that the program will be "
-                                      "perfectly reliable."),
+  ASSERT_EQ(Ui().messages.size(), 4u);
+  EXPECT_EQ(Ui().messages[0].caption, std::string(kCaption) + " - Disclaimer");
+  EXPECT_EQ(Ui().messages[0].buttons, MsgButtons::kYesNo);
+  EXPECT_EQ(Ui().messages[0].default_answer, MsgAnswer::kNo);
+  EXPECT_EQ(Ui().messages[0].icon, MsgIcon::kWarning);
+  EXPECT_EQ(Ui().messages[1].icon, MsgIcon::kDefault);
+  EXPECT_NE(Ui().messages[0].text.find("While we have tried to make the program convenient and "
+                                       "reliable, we cannot promise that the program will be "
+                                       "perfectly reliable."),
             std::string::npos);
-  EXPECT_EQ(ui_.messages[0].text.substr(ui_.messages[0].text.size() - 28),
+  EXPECT_EQ(Ui().messages[0].text.substr(Ui().messages[0].text.size() - 28),
             "Do you agree to these terms?");
-  EXPECT_EQ(ui_.messages[1].text,
+  EXPECT_EQ(Ui().messages[1].text,
             "It is a good idea to test your e-mail connection by sending a test message to the "
             "return address you gave in the configuration step.\n\nIn order to send e-mail you "
             "must be able to access your SMTP server. If you use a remote SMTP server at an ISP "
             "that you access via a modem, you must connect to your ISP now.\n\nDo you want to do "
             "test your e-mail connection right now?");
-  EXPECT_EQ(ui_.messages[2].text, "E-mail was sent successfully.");
-  EXPECT_EQ(ui_.messages[3].text, std::string("A shortcut to ") + kProgramFileName +
-                                      " has been added to the Start Menu under \"Grantwell\".");
+  EXPECT_EQ(Ui().messages[2].text, "E-mail was sent successfully.");
+  EXPECT_EQ(Ui().messages[3].text, std::string("A shortcut to ") + kProgramFileName +
+                                       " has been added to the Start Menu under \"Grantwell\".");
   // The test message went to the return address at once.
   ASSERT_TRUE(smtp_.WaitForSessions(1));
   EXPECT_TRUE(SentTo("docket@hollis.example"));
@@ -114,7 +110,7 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
 TEST_F(ConfigureFlowTest, ARefusedDisclaimerClosesTheWindowWithoutTheDialog) {
   EXPECT_FALSE(ConfigureProgram(App(), hooks_));
   EXPECT_EQ(dialogs_, 0);
-  EXPECT_EQ(ui_.close_requests, 1);
+  EXPECT_EQ(Ui().close_requests, 1);
 }
 
 TEST_F(ConfigureFlowTest, ReconfiguringInstallsOnlyWhenTheShortcutFolderMoves) {
@@ -122,13 +118,13 @@ TEST_F(ConfigureFlowTest, ReconfiguringInstallsOnlyWhenTheShortcutFolderMoves) {
   App().Settings().Install.Set(dir_.File("download"));
   // Nothing changed: no disclaimer, no welcome, no installation.
   EXPECT_TRUE(ConfigureProgram(App(), hooks_));
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_FALSE(FileExists(dir_.File("menu/Grantwell/Larkspire.desktop")));
   EXPECT_FALSE(FileExists(dir_.File("log/Larkspire_pending.tmp")));
 
   on_dialog_ = [this] { App().Settings().ShortcutFolder.Set(dir_.File("menu/Patents")); };
   EXPECT_TRUE(ConfigureProgram(App(), hooks_));
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_TRUE(FileExists(dir_.File("menu/Patents/Larkspire (auto).desktop")));
   EXPECT_EQ(smtp_.Accepted(), 0);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -8,7 +12,6 @@
 #include "app/Help.h"
 #include "app/Sites.h"
 #include "platform/Files.h"
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -17,15 +20,11 @@ namespace {
 
 class HelpTest : public ::testing::Test {
  protected:
-  HelpTest() {
-    app_->Settings().LogDir.Set(dir_.Path());
-    app_->SetUi(&ui_);
-  }
-  ~HelpTest() override { app_->SetUi(nullptr); }
+  HelpTest() { app_->Settings().LogDir.Set(dir_.Path()); }
 
   CTempDir dir_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
 };
 
 TEST_F(HelpTest, ThePageAndEveryPictureItShowsAreWrittenOut) {
@@ -52,10 +51,10 @@ TEST_F(HelpTest, ThePageAndEveryPictureItShowsAreWrittenOut) {
     shown.insert(name);
   }
   // Every picture the program carries is shown, and nothing else.
-  EXPECT_EQ(shown, (std::set<std::string>{"fig1.jpg", "fig1a.jpg", "fig2.jpg", "fig2a.jpg",
-                                          "fig3.jpg", "fig3a.jpg", "fig4.jpg", "fig4a.jpg",
-                                          "fig5.jpg", "fig7.jpg", "fig7a.jpg", "fig8.jpg",
-                                          "fig10.jpg"}));
+  EXPECT_EQ(shown,
+            (std::set<std::string>{"fig1.jpg", "fig1a.jpg", "fig2.jpg", "fig2a.jpg", "fig3.jpg",
+                                   "fig3a.jpg", "fig4.jpg", "fig4a.jpg", "fig5.jpg", "fig7.jpg",
+                                   "fig7a.jpg", "fig8.jpg", "fig10.jpg"}));
 }
 
 TEST_F(HelpTest, HelpOpensThePageAtTheSectionAsked) {
@@ -66,23 +65,66 @@ TEST_F(HelpTest, HelpOpensThePageAtTheSectionAsked) {
   EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(HelpTest, BeforeALoggingDirectoryIsSetTheHelpGoesToTheTemporaryDirectory) {
-  app_->Settings().LogDir.Set("");
-  // The temporary directory of this test, so nothing is left behind.
-  const char* old_tmpdir = std::getenv("TMPDIR");
-  const std::string saved = old_tmpdir ? old_tmpdir : "";
-  ::setenv("TMPDIR", dir_.Path().c_str(), 1);
-  EXPECT_EQ(HelpFolder(*app_).rfind(dir_.Path() + "/", 0), 0u);
-  ShowHelp(*app_, "config");
-  ASSERT_EQ(ui_.opened.size(), 1u);
-  const std::string page = JoinPath(HelpFolder(*app_), "help.html");
-  EXPECT_EQ(ui_.opened[0], "file://" + page + "#config");
-  EXPECT_TRUE(FileExists(page));
-  if (old_tmpdir) {
-    ::setenv("TMPDIR", saved.c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
+// Sets an environment variable (or removes it, for nullptr) for the object's lifetime.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
   }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(HelpTest, BeforeALoggingDirectoryIsSetTheHelpGoesToTheUsersRuntimeDirectory) {
+  app_->Settings().LogDir.Set("");
+  ASSERT_TRUE(MakeDirectories(dir_.File("runtime")));
+  ScopedEnvironment runtime("XDG_RUNTIME_DIR", dir_.File("runtime").c_str());
+  ShowHelp(*app_, "config");
+  const std::string page = dir_.File("runtime/Larkspire-help/help.html");
+  EXPECT_EQ(ui_.opened, std::vector<std::string>{"file://" + page + "#config"});
+  EXPECT_TRUE(FileExists(page));
+}
+
+TEST_F(HelpTest, WithoutARuntimeDirectoryTheHelpGoesToAPrivateFolderOfItsOwn) {
+  app_->Settings().LogDir.Set("");
+  ScopedEnvironment no_runtime("XDG_RUNTIME_DIR", nullptr);
+  // The temporary directory of this test, so nothing is left behind.
+  ScopedEnvironment temp("TMPDIR", dir_.Path().c_str());
+  // The name the help folder used to have, made first by another user of the directory.
+  const std::string predictable = dir_.File("Larkspire-help-" + std::to_string(::getuid()));
+  ASSERT_TRUE(MakeDirectories(dir_.File("theirs")));
+  ASSERT_EQ(::symlink(dir_.File("theirs").c_str(), predictable.c_str()), 0);
+
+  ShowHelp(*app_, "config");
+  ShowHelp(*app_);
+  const std::string folder = HelpFolder(*app_);
+  EXPECT_EQ(folder.rfind(dir_.File("Larkspire-help-"), 0), 0u) << folder;
+  EXPECT_NE(folder, predictable);
+  struct stat st {};
+  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  // One folder for the run.
+  const std::string page = JoinPath(folder, "help.html");
+  EXPECT_EQ(ui_.opened, (std::vector<std::string>{"file://" + page + "#config", page}));
+  EXPECT_TRUE(FileExists(page));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("theirs")));
 }
 
 TEST_F(HelpTest, AHelpFolderThatCannotBeWrittenIsReported) {

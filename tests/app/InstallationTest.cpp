@@ -6,7 +6,6 @@
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shortcuts.h"
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -25,7 +24,6 @@ class InstallationTest : public ::testing::Test {
     EXPECT_TRUE(SaveFileAtomically(running_, kNewProgram));
     ::chmod(running_.c_str(), 0755);
     app_ = std::make_unique<CTestAppCore>(running_);
-    App().SetUi(&ui_);
     App().Settings().Install.Set(dir_.File("apps"));
     App().Settings().ShortcutFolder.Set(dir_.File("menu/Grantwell"));
     App().Settings().OrgName.Set("Hollis & Marsh");
@@ -36,9 +34,9 @@ class InstallationTest : public ::testing::Test {
     };
     hooks_.wait = [this](int ms) { waits_.push_back(ms); };
   }
-  ~InstallationTest() override { App().SetUi(nullptr); }
 
   AppCore& App() { return **app_; }
+  CScriptedUi& Ui() { return app_->Ui(); }
   std::string Target() { return dir_.File("apps/") + kProgramFileName; }
   std::string Read(const std::string& path) {
     std::string bytes;
@@ -55,7 +53,6 @@ class InstallationTest : public ::testing::Test {
   CTempDir dir_;
   std::string running_;
   std::unique_ptr<CTestAppCore> app_;
-  CScriptedUi ui_;
   CInstallHooks hooks_;
   std::vector<std::string> handed_over_;
   std::vector<int> waits_;
@@ -66,16 +63,16 @@ TEST_F(InstallationTest, YesReplacesTheOlderCopyAndWritesSettingsAndShortcuts) {
   ASSERT_TRUE(SaveFileAtomically(Target(), "old program, longer than the new one"));
   MakeDirectories(dir_.File("menu/Grantwell"));
   ASSERT_TRUE(SaveFileAtomically(dir_.File("menu/Grantwell/help.desktop"), "old help link"));
-  ui_.answers = {MsgAnswer::kYes};
+  Ui().answers = {MsgAnswer::kYes};
 
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text,
+  ASSERT_EQ(Ui().messages.size(), 1u);
+  EXPECT_EQ(Ui().messages[0].text,
             "You are running " + running_ + "\nPreviously you ran " + Target() +
                 "\n\nDo you want to overwrite the previous copy of " + kProgramFileName +
                 "?\n\nIf you choose NO the Application Directory will be changed to " +
                 dir_.File("download") + ".");
-  EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kYesNoCancel);
+  EXPECT_EQ(Ui().messages[0].buttons, MsgButtons::kYesNoCancel);
   EXPECT_EQ(Read(Target()), kNewProgram);
   struct stat st {};
   ASSERT_EQ(::stat(Target().c_str(), &st), 0);
@@ -91,11 +88,11 @@ TEST_F(InstallationTest, YesReplacesTheOlderCopyAndWritesSettingsAndShortcuts) {
   EXPECT_NE(Shortcut("Calverin Web Site").find("Type=Link"), std::string::npos);
   EXPECT_FALSE(FileExists(dir_.File("menu/Grantwell/help.desktop")));
   EXPECT_TRUE(handed_over_.empty());
-  EXPECT_EQ(ui_.close_requests, 0);
+  EXPECT_EQ(Ui().close_requests, 0);
 }
 
 TEST_F(InstallationTest, NoMovesTheApplicationDirectoryWithoutCopying) {
-  ui_.answers = {MsgAnswer::kNo};
+  Ui().answers = {MsgAnswer::kNo};
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
   EXPECT_FALSE(FileExists(Target()));
   EXPECT_EQ(App().Settings().Install.Text(), dir_.File("download"));
@@ -104,9 +101,9 @@ TEST_F(InstallationTest, NoMovesTheApplicationDirectoryWithoutCopying) {
 }
 
 TEST_F(InstallationTest, CancelClosesTheWindowAndChangesNothing) {
-  ui_.answers = {MsgAnswer::kCancel};
+  Ui().answers = {MsgAnswer::kCancel};
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kWindowClosing);
-  EXPECT_EQ(ui_.close_requests, 1);
+  EXPECT_EQ(Ui().close_requests, 1);
   EXPECT_FALSE(FileExists(Target()));
   EXPECT_EQ(StoredInstall(), "<none>");
   EXPECT_FALSE(IsDirectory(dir_.File("menu/Grantwell")));
@@ -114,23 +111,23 @@ TEST_F(InstallationTest, CancelClosesTheWindowAndChangesNothing) {
 
 TEST_F(InstallationTest, AForcedRunCopiesWithoutAsking) {
   EXPECT_EQ(RunInstallation(App(), true, hooks_), InstallResult::kInstalled);
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ(Read(Target()), kNewProgram);
 }
 
 TEST_F(InstallationTest, TheInstalledCopyOnlyRefreshesSettingsAndShortcuts) {
   App().Settings().Install.Set(dir_.File("download"));
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ(StoredInstall(), dir_.File("download"));
   EXPECT_FALSE(Shortcut("Larkspire").empty());
 }
 
 TEST_F(InstallationTest, AFailedCopyIsReportedAndSendsTheUserToConfigure) {
   App().Settings().Install.Set(dir_.File("not-there"));
-  ui_.answers = {MsgAnswer::kYes};
+  Ui().answers = {MsgAnswer::kYes};
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
-  EXPECT_EQ(ui_.Texts().back(),
+  EXPECT_EQ(Ui().Texts().back(),
             "Couldn't copy the application exe file to the new application directory.");
   EXPECT_EQ(configure_runs_, 1);
   EXPECT_EQ(App().Settings().Install.Text(), dir_.File("download"));
@@ -159,19 +156,19 @@ TEST_F(UpgradeRunTest, RetriesTheCopyUntilItWorksThenHandsOver) {
     if (waits_.size() == 3) MakeDirectories(dir_.File("busy"));
   };
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kHandedOver);
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ(waits_, (std::vector<int>{1000, 1000, 1000}));
   const std::string target = dir_.File("busy/") + kProgramFileName;
   EXPECT_EQ(Read(target), kNewProgram);
   EXPECT_EQ(handed_over_, std::vector<std::string>{target});
-  EXPECT_EQ(ui_.close_requests, 1);
+  EXPECT_EQ(Ui().close_requests, 1);
 }
 
 TEST_F(UpgradeRunTest, GivesUpSilentlyAfterTenAttempts) {
   App().Settings().Install.Set(dir_.File("never"));
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kHandedOver);
   EXPECT_EQ(waits_.size(), 9u);
-  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ(configure_runs_, 0);
   EXPECT_EQ(handed_over_, std::vector<std::string>{dir_.File("never/") + kProgramFileName});
 }

@@ -6,7 +6,6 @@
 #include "platform/Files.h"
 #include "support/HttpTestServer.h"
 #include "support/RulesText.h"
-#include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -24,11 +23,9 @@ class ProblemReportTest : public ::testing::Test {
     s.ReturnAddress.Set("docket@hollis.example");
     s.NotifyAddress.Items() = {"ann@hollis.example"};
     s.ProxyServer.Set("");
-    app_->SetUi(&ui_);
     app_->FixTimeout(5000);
     app_->Rules().update_due = false;
   }
-  ~ProblemReportTest() override { app_->SetUi(nullptr); }
 
   // What an update leaves behind: flow-log text, log lines, the last fetch.
   void HaveWorked() {
@@ -49,7 +46,7 @@ class ProblemReportTest : public ::testing::Test {
   CTempDir dir_;
   CSmtpTestServer smtp_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
 };
 
 TEST_F(ProblemReportTest, IsRefusedBeforeAnyNetworkWork) {

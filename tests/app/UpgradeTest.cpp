@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <map>
 
 #include "app/AppCore.h"
+#include "app/Installation.h"
 #include "app/Upgrade.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "support/HttpTestServer.h"
 #include "support/RulesText.h"
-#include "support/ScriptedUi.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -49,10 +51,8 @@ class UpgradeTest : public ::testing::Test {
     s.ReturnAddress.Set("docket@hollis.example");
     s.ProxyServer.Set("");
     s.Timeout.Set("1m");
-    app_->SetUi(&ui_);
     app_->Rules().update_due = false;
   }
-  ~UpgradeTest() override { app_->SetUi(nullptr); }
 
   // Rules naming a newer program at the given addresses.
   void UseRules(const std::string& version, const std::map<std::string, std::string>& location) {
@@ -68,12 +68,22 @@ class UpgradeTest : public ::testing::Test {
       smtp_sessions_at_hand_over_ = smtp_.Accepted();
     });
   }
-  std::string Unpacked() { return JoinPath(dir_.Path(), UpgradeFileName()); }
+  // The private directories upgrades have unpacked into.
+  std::vector<std::string> UpgradeFolders() {
+    std::vector<std::string> folders;
+    for (const auto& item : std::filesystem::directory_iterator(dir_.Path())) {
+      const std::string name = item.path().filename().string();
+      if (name.rfind(kUpgradeFolderPrefix, 0) == 0) folders.push_back(item.path().string());
+    }
+    return folders;
+  }
+  // Where older versions unpacked the program, in the logging directory itself.
+  std::string SharedPlace() { return JoinPath(dir_.Path(), UpgradeFileName()); }
 
   CTempDir dir_;
   CSmtpTestServer smtp_;
   CTestAppCore app_;
-  CScriptedUi ui_;
+  CScriptedUi& ui_ = app_.Ui();
   std::vector<std::string> handed_over_;
   int smtp_sessions_at_hand_over_ = -1;
 };
@@ -137,8 +147,11 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
                                                    {"appc", ""}};
     if (c.with_appc) location["appc"] = Url(publisher, "/larkspire.ex_");
     UseRules(kNewerRules, location);
-    // A leftover from an earlier attempt is replaced.
-    ASSERT_TRUE(SaveFileAtomically(Unpacked(), "stale"));
+    // A name another user of the directory planted where the program used to be unpacked is
+    // neither written through nor started.
+    RemoveFile(SharedPlace());
+    ASSERT_EQ(::symlink(dir_.File("planted").c_str(), SharedPlace().c_str()), 0);
+    ASSERT_TRUE(SaveFileAtomically(dir_.File("planted"), "planted"));
 
     EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
     ASSERT_EQ(publisher.Requests().size(), 1u);
@@ -146,17 +159,30 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     EXPECT_EQ(ui_.busy_captions,
               (std::vector<std::string>{"from " + publisher.HostPort(), "Send E-Mail"}));
     EXPECT_EQ(ui_.status_texts.at(0), std::string("Download ") + kProgramFileName + " v9.9.99");
+    // The program is handed over from a new directory only this user may enter, as a file
+    // only this user may run.
+    ASSERT_EQ(handed_over_.size(), 1u);
+    const std::string program = handed_over_[0];
+    const std::string folder = DirectoryOf(program);
+    EXPECT_EQ(UpgradeFolders().size(), static_cast<std::size_t>(++sessions));
+    EXPECT_EQ(folder.rfind(dir_.File(kUpgradeFolderPrefix), 0), 0u) << folder;
+    EXPECT_EQ(program, JoinPath(folder, UpgradeFileName()));
+    EXPECT_TRUE(IsUpgradeRun(program));
     std::string unpacked;
-    ASSERT_TRUE(ReadWholeFile(Unpacked(), unpacked));
+    ASSERT_TRUE(ReadWholeFile(program, unpacked));
     EXPECT_EQ(unpacked, ReadData("program"));
     struct stat st {};
-    ASSERT_EQ(::stat(Unpacked().c_str(), &st), 0);
-    EXPECT_NE(st.st_mode & 0100, 0u);
-    EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    ASSERT_EQ(::lstat(program.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    std::string planted;
+    ASSERT_TRUE(ReadWholeFile(dir_.File("planted"), planted));
+    EXPECT_EQ(planted, "planted");
     EXPECT_EQ(ui_.close_requests, 1);
     // The upgrade report went out before the hand-over; it went to the publisher's activity
     // address, and nothing was shown.
-    ASSERT_TRUE(smtp_.WaitForSessions(++sessions));
+    ASSERT_TRUE(smtp_.WaitForSessions(sessions));
     EXPECT_EQ(smtp_sessions_at_hand_over_, sessions);
     EXPECT_NE(smtp_.Data().find("Upgrade for Hollis & Marsh"), std::string::npos);
     const std::vector<std::string> lines = smtp_.Lines();
@@ -182,7 +208,7 @@ TEST_F(UpgradeTest, ADownloadThatIsNotAProgramChangesNothing) {
     EXPECT_EQ(Upgrade(), UpgradeResult::kCopyFailed);
     EXPECT_EQ(ui_.Texts().back(), "Couldn't properly copy downloaded file.");
     EXPECT_EQ(ui_.messages.back().caption, std::string(kCaption) + " - Copy failed.");
-    EXPECT_FALSE(FileExists(Unpacked()));
+    EXPECT_TRUE(UpgradeFolders().empty());
   }
   EXPECT_TRUE(handed_over_.empty());
   EXPECT_EQ(smtp_.Accepted(), 0);
@@ -195,7 +221,7 @@ TEST_F(UpgradeTest, AFailedDownloadIsShownAndTheProgramStays) {
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[1].caption, std::string(kCaption) + " - Download Failed");
   EXPECT_NE(ui_.messages[1].text.find("404"), std::string::npos) << ui_.messages[1].text;
-  EXPECT_FALSE(FileExists(Unpacked()));
+  EXPECT_TRUE(UpgradeFolders().empty());
   EXPECT_TRUE(handed_over_.empty());
   EXPECT_EQ(ui_.close_requests, 0);
 }
@@ -214,7 +240,9 @@ TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
             "GET //" + origin.HostPort() + "/larkspire.ex_ HTTP/1.0");
   // The proxy is the way to the publisher for the rest of the run.
   EXPECT_FALSE(app_->Rules().publisher_direct);
-  EXPECT_EQ(handed_over_, std::vector<std::string>{Unpacked()});
+  ASSERT_EQ(UpgradeFolders().size(), 1u);
+  EXPECT_EQ(handed_over_,
+            std::vector<std::string>{JoinPath(UpgradeFolders()[0], UpgradeFileName())});
 }
 
 TEST_F(UpgradeTest, WhenBothWaysFailTheProxysAnswerIsShown) {
@@ -246,6 +274,29 @@ TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
   EXPECT_EQ(rules_site.Requests().size(), 1u);
   EXPECT_EQ(app_->Rules().version, kNewerRules);
   EXPECT_GE(ui_.title_refreshes, 1);
+}
+
+TEST_F(UpgradeTest, TheNextStartRemovesTheUnpackedProgramsButAnUpgradeRunKeepsItsOwn) {
+  const std::string folder = MakePrivateDirectory(dir_.Path(), kUpgradeFolderPrefix);
+  ASSERT_NE(folder, "");
+  const std::string program = JoinPath(folder, UpgradeFileName());
+  ASSERT_TRUE(CreateNewFile(program, "\177ELF newer", 0700));
+  ASSERT_TRUE(SaveFileAtomically(SharedPlace(), "\177ELF left by an older version"));
+  // Another user's directory of the same name form is not this run's to remove.
+  const std::string others = dir_.File(std::string(kUpgradeFolderPrefix) + "others");
+  ASSERT_TRUE(MakeDirectories(others));
+  const bool others_given_away = ::getuid() == 0 && ::chown(others.c_str(), 65534, 65534) == 0;
+
+  CMemorySettingsBackend backend;
+  backend.Write(kSettingsGroup, "LogDir", dir_.Path());
+  // The upgrade run itself starts from the unpacked copy and must not delete it.
+  { AppCore upgrade_run(backend, program); }
+  EXPECT_TRUE(FileExists(program));
+  { AppCore installed_run(backend, JoinPath(dir_.File("app"), kProgramFileName)); }
+  EXPECT_FALSE(FileExists(program));
+  EXPECT_FALSE(FileExists(folder));
+  EXPECT_FALSE(FileExists(SharedPlace()));
+  EXPECT_EQ(IsDirectory(others), others_given_away);
 }
 
 }  // namespace

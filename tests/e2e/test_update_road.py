@@ -74,6 +74,7 @@ class UpdateRoadTest(unittest.TestCase):
             self.assertEqual(recipients, NOTIFY)
             self.assertTrue(subject(message).startswith("Patent status update for"), message)
         first_count = len(messages)
+        before = self.data()
 
         self.sim.control("date?set=2009-01-15")
         second = self.run_auto(day_offset=1)
@@ -89,11 +90,30 @@ class UpdateRoadTest(unittest.TestCase):
                           "Last History Description", "Last History Description"])
         self.assertIn("Status (now): Final Rejection Mailed", final)
         self.assertIn("Status (was): Non Final Action Mailed", final)
-        unchanged = [a for a, e in self.data().items() if a in ("10/123,456",)]
-        self.assertEqual(unchanged, ["10/123,456"])
-        self.assertNotIn("Patent status update for 7,091,234 x", by_subject)
-
         data = self.data()
+        # 10/123,456 (patent 7,091,234) gained only its child's patent: its mail shows that one
+        # change and its stored record changed in nothing else.
+        def changed_fields(number):
+            return sorted(k for k in data[number] if data[number][k] != before[number][k])
+        self.assertEqual(change_lines(by_subject["Patent status update for 7,091,234"]), [
+            "Child Continuity (now): Continuation of this application , 10/987,654 , "
+            "11-15-2004 , Patented , 7,460,123",
+            "Child Continuity (was): Continuation of this application , 10/987,654 , "
+            "11-15-2004 , Pending ,"])
+        self.assertEqual(changed_fields("10/123,456"),
+                         ["ChildContinuity", "LastChange", "LastUpdate"])
+        # The applications with nothing new on the later day are read again and stored
+        # unchanged but for their update day; the mail names exactly the others.
+        for number in ("10/345,678", "11/234,567"):
+            self.assertEqual(changed_fields(number), ["LastUpdate"], number)
+        self.assertEqual(sorted(by_subject), [
+            "Patent entry added, application 12/345,001",
+            "Patent status update for 7,091,234", "Patent status update for 7,460,123",
+            "Patent status update for application 11/456,789",
+            "Patent status update for application 11/678,901",
+            "Patent status update for application 12/050,321",
+            "Patent status update for application 12/345,001"])
+
         self.assertEqual(len(data), 8)
         self.assertEqual(data["11/456,789"]["Status"], "Final Rejection Mailed")
         with open(os.path.join(self.setup.root, "Larkspire.xml"), "rb") as f:

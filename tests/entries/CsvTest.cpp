@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "entries/Identifier.h"
 #include "entries/Csv.h"
 #include "entries/CsvExport.h"
 #include "entries/CsvImport.h"
 #include "entries/EntryList.h"
+#include "entries/Identifier.h"
 #include "platform/Files.h"
 #include "rules/Dates.h"
 #include "support/TempDir.h"

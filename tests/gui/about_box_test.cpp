@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "GuiTestSupport.h"
 #include "app/Sites.h"
+#include "support/GuiTestApp.h"
 #include "ui/AboutBox.h"
 #include "ui/QtText.h"
 
@@ -15,7 +15,7 @@ class AboutBoxTest : public QObject {
 
  private slots:
   void showsBothVersionsAndOffersTheUpgradeOnlyWhenNotCurrent() {
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     const std::string own = test.App().VersionText();
     const struct {
       std::string rules_version;
@@ -32,7 +32,7 @@ class AboutBoxTest : public QObject {
   }
 
   void theSiteButtonsOpenTheSitesAndUpgradeClosesTheBox() {
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     test.App().Rules().version = "9.9.99.000";
     CAboutBox box(test.App(), nullptr);
     box.show();

@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "GuiTestSupport.h"
 #include "app/AppCore.h"
 #include "net/PasswordScramble.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
+#include "support/GuiTestApp.h"
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureCommand.h"
@@ -58,7 +58,7 @@ class ConfigureDialogTest : public QObject {
  private slots:
   void okChecksEachFieldInOrderAndFocusesIt() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     test.App().Settings().Install.Set(Dir(dir, "app"));
     test.App().Settings().ShortcutFolder.Set("");
     MakeDirectories(Dir(dir, "app"));
@@ -67,9 +67,9 @@ class ConfigureDialogTest : public QObject {
     QPushButton* ok = Button(&dialog, "ok");
     // Each step fixes the field the last OK complained about.
     auto press = [&](const char* expected_message, const char* expected_focus) {
-      test.messages.clear();
+      test.Ui().messages.clear();
       ok->click();
-      QCOMPARE(Joined(test.messages), std::string(expected_message));
+      QCOMPARE(Joined(test.Ui().Texts()), std::string(expected_message));
       QCOMPARE(dialog.focusWidget()->objectName(), QString(expected_focus));
       QVERIFY(dialog.isVisible());
     };
@@ -103,15 +103,15 @@ class ConfigureDialogTest : public QObject {
     Set(&dialog, "appDir", Dir(dir, "app"));
     // The logging directory shown for an empty setting is AppDir/Log; it does not exist yet.
     QCOMPARE(Field(&dialog, "logDir")->text().toStdString(), Dir(dir, "app/Log"));
-    test.answers = {{"does not exist", MsgAnswer::kNo}};
-    test.messages.clear();
+    test.Ui().answer_when = {{"does not exist", MsgAnswer::kNo}};
+    test.Ui().messages.clear();
     ok->click();
-    QCOMPARE(test.messages,
+    QCOMPARE(test.Ui().Texts(),
              (std::vector<std::string>{"Logging directory does not exist. Do you want it created?",
                                        "Logging directory was not created."}));
     QCOMPARE(dialog.focusWidget()->objectName(), QString("logDir"));
     Set(&dialog, "reportDir", "");
-    test.answers = {{"does not exist", MsgAnswer::kYes}};
+    test.Ui().answer_when = {{"does not exist", MsgAnswer::kYes}};
     press(
         "Logging directory does not exist. Do you want it created?\n"
         "Please enter a directory for storing the report.",
@@ -119,9 +119,9 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(IsDirectory(Dir(dir, "app/Log")));
 
     Set(&dialog, "reportDir", Dir(dir, "reports"));
-    test.messages.clear();
+    test.Ui().messages.clear();
     ok->click();
-    QCOMPARE(test.messages,
+    QCOMPARE(test.Ui().Texts(),
              std::vector<std::string>{"Report directory does not exist. Do you want it created?"});
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(test.App().Settings().OrgName.Text(), std::string("Hollis & Marsh"));
@@ -133,14 +133,14 @@ class ConfigureDialogTest : public QObject {
 
   void theProbeCreatesAMissingNestedDirectoryAfterYes() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     Fill(test, dir);
     CConfigureDialog dialog(test.App(), nullptr);
     const std::string nested = Dir(dir, "srv/larkspire/html/reports");
     Set(&dialog, "reportDir", nested);
-    test.answers = {{"does not exist", MsgAnswer::kYes}};
+    test.Ui().answer_when = {{"does not exist", MsgAnswer::kYes}};
     Button(&dialog, "ok")->click();
-    QCOMPARE(test.messages,
+    QCOMPARE(test.Ui().Texts(),
              std::vector<std::string>{"Report directory does not exist. Do you want it created?"});
     QVERIFY(IsDirectory(nested));
     QCOMPARE(test.App().Settings().ReportDir.Text(), nested);
@@ -148,7 +148,7 @@ class ConfigureDialogTest : public QObject {
 
   void cancelStoresNothing() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     Fill(test, dir);
     CConfigureDialog dialog(test.App(), nullptr);
     Set(&dialog, "orgName", "Changed");
@@ -158,7 +158,7 @@ class ConfigureDialogTest : public QObject {
 
   void advancedDialogKeepsThePasswordScrambled() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     Fill(test, dir);
     test.App().Settings().Password.Set(ScramblePassword("abc"));
     test.App().Settings().ProxyServer.Set("127.0.0.1:8080");
@@ -198,19 +198,19 @@ class ConfigureDialogTest : public QObject {
 
   void deleteAsksAndSelectsTheItemThatTakesThePlace() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     Fill(test, dir);
     test.App().Settings().NotifyAddress.Items() = {"a@x.example", "b@x.example", "c@x.example"};
     CConfigureDialog dialog(test.App(), nullptr);
     auto* addresses = dialog.findChild<QComboBox*>("notifyAddresses");
     QCOMPARE(addresses->currentIndex(), 0);
     addresses->setCurrentIndex(1);
-    test.answers = {{"delete", MsgAnswer::kNo}};
+    test.Ui().answer_when = {{"delete", MsgAnswer::kNo}};
     Button(&dialog, "deleteAddress")->click();
     QCOMPARE(addresses->count(), 3);
-    QCOMPARE(test.messages,
+    QCOMPARE(test.Ui().Texts(),
              std::vector<std::string>{"Are you sure that you want to delete this entry?"});
-    test.answers = {{"delete", MsgAnswer::kYes}};
+    test.Ui().answer_when = {{"delete", MsgAnswer::kYes}};
     Button(&dialog, "deleteAddress")->click();
     QCOMPARE(addresses->count(), 2);
     QCOMPARE(addresses->currentText(), QString("c@x.example"));
@@ -220,13 +220,13 @@ class ConfigureDialogTest : public QObject {
 
   void theLoggingDirectoryIsLockedWhileEmailIsPending() {
     QTemporaryDir dir;
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     Fill(test, dir);
     QVERIFY(SaveFileAtomically(JoinPath(test.App().Settings().LogDir.Text(), kPendingListName),
                                "Larkspire_s1234567.tmp\r\n"));
     QVERIFY(EmailPending(test.App()));
     CConfigureDialog dialog(test.App(), nullptr);
-    QCOMPARE(test.messages,
+    QCOMPARE(test.Ui().Texts(),
              std::vector<std::string>{"There is pending e-mail to send. You will not be able to "
                                       "change the logging directory until you send or delete the "
                                       "e-mail."});
@@ -234,9 +234,9 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(Field(&dialog, "reportDir")->isEnabled());
 
     RemoveFile(JoinPath(test.App().Settings().LogDir.Text(), kPendingListName));
-    test.messages.clear();
+    test.Ui().messages.clear();
     CConfigureDialog unlocked(test.App(), nullptr);
-    QVERIFY(test.messages.empty());
+    QVERIFY(test.Ui().messages.empty());
     QVERIFY(Field(&unlocked, "logDir")->isEnabled());
   }
 
@@ -248,11 +248,11 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(SaveFileAtomically(program, "\177ELF program"));
     ::chmod(program.c_str(), 0755);
 
-    CGuiTestApp test(program);
+    CGuiTestApp test(CGuiTestApp::Unconfigured{}, program);
     QVERIFY(test.App().Settings().OrgName.Text().empty());
-    test.answers = {{"Do you agree to these terms?", MsgAnswer::kYes},
-                    {"does not exist", MsgAnswer::kYes},
-                    {"test your e-mail connection", MsgAnswer::kNo}};
+    test.Ui().answer_when = {{"Do you agree to these terms?", MsgAnswer::kYes},
+                             {"does not exist", MsgAnswer::kYes},
+                             {"test your e-mail connection", MsgAnswer::kNo}};
     WhenModal<CConfigureDialog>([](CConfigureDialog* dialog) {
       Set(dialog, "orgName", "Hollis & Marsh");
       Set(dialog, "smtpServer", "mail.hollis.example");
@@ -269,18 +269,18 @@ class ConfigureDialogTest : public QObject {
     const std::string app_dir = Dir(dir, "data/Grantwell");
     const std::string log_dir = app_dir + "/Log";
     const std::string shortcuts = Dir(dir, "data/applications/Grantwell");
-    QCOMPARE(test.captions.at(0), std::string(kCaption) + " - Disclaimer");
+    QCOMPARE(test.Ui().messages.at(0).caption, std::string(kCaption) + " - Disclaimer");
     const std::vector<std::string> expected = {
-        test.messages.at(0),
+        test.Ui().Texts().at(0),
         "Shortcuts folder does not exist. Do you want it created?",
         "Application directory does not exist. Do you want it created?",
         "Logging directory does not exist. Do you want it created?",
         "Report directory does not exist. Do you want it created?",
-        test.messages.at(5),
+        test.Ui().Texts().at(5),
         std::string("A shortcut to ") + kProgramFileName +
             " has been added to the Start Menu under \"Grantwell\"."};
-    QCOMPARE(test.messages, expected);
-    QVERIFY(test.messages[5].find("test your e-mail connection") != std::string::npos);
+    QCOMPARE(test.Ui().Texts(), expected);
+    QVERIFY(test.Ui().Texts()[5].find("test your e-mail connection") != std::string::npos);
 
     // Configured and stored.
     QCOMPARE(test.App().Settings().OrgName.Text(), std::string("Hollis & Marsh"));
@@ -303,24 +303,25 @@ class ConfigureDialogTest : public QObject {
   }
 
   void refusingTheDisclaimerClosesTheWindow() {
-    CGuiTestApp test;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
     QVERIFY(!RunConfigure(test.App(), nullptr));
     QCOMPARE(test.Ui().close_requests, 1);
-    QCOMPARE(test.messages.size(), size_t{1});
+    QCOMPARE(test.Ui().messages.size(), size_t{1});
   }
 
   void quittingAnUnfinishedConfigurationClosesTheWindow() {
-    CGuiTestApp test;
-    test.answers = {{"Do you agree", MsgAnswer::kYes}, {"Do you want to quit?", MsgAnswer::kNo}};
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    test.Ui().answer_when = {{"Do you agree", MsgAnswer::kYes},
+                             {"Do you want to quit?", MsgAnswer::kNo}};
     int dialogs = 0;
     // Both dialogs are cancelled; after the first the user goes round again, after the second
     // they quit.
     std::function<void(CConfigureDialog*)> cancel = [&](CConfigureDialog* dialog) {
       if (++dialogs == 1) {
-        test.answers[1].second = MsgAnswer::kNo;
+        test.Ui().answer_when[1].second = MsgAnswer::kNo;
         WhenModal<CConfigureDialog>(cancel);
       } else {
-        test.answers[1].second = MsgAnswer::kYes;
+        test.Ui().answer_when[1].second = MsgAnswer::kYes;
       }
       dialog->reject();
     };
@@ -335,7 +336,7 @@ class ConfigureDialogTest : public QObject {
     MakeDirectories(Dir(dir, "log"));
     const std::string unpacked = JoinPath(Dir(dir, "log"), UpgradeFileName());
     QVERIFY(SaveFileAtomically(unpacked, "\177ELF newer program"));
-    CGuiTestApp test(unpacked);
+    CGuiTestApp test(CGuiTestApp::Unconfigured{}, unpacked);
     Fill(test, dir);
     ScheduleProgramStart("");
     QVERIFY(!RunInstallationStep(test.App(), nullptr, false));
@@ -344,7 +345,7 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(ReadWholeFile(installed, copied));
     QCOMPARE(copied, std::string("\177ELF newer program"));
     // No question in an upgrade run; the installed copy starts once this run has closed.
-    QVERIFY(test.messages.empty());
+    QVERIFY(test.Ui().messages.empty());
     QCOMPARE(ScheduledProgram(), installed);
     QCOMPARE(test.Ui().close_requests, 1);
     ScheduleProgramStart("");

@@ -7,8 +7,9 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/EntryListModel.h"
 #include "ui/EntryListView.h"
 #include "ui/MainActions.h"
@@ -230,7 +231,7 @@ class EntryListTest : public QObject {
         auto* dialog = qobject_cast<CPromptDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog != nullptr);
         QCOMPARE(dialog->windowTitle(), QString::fromLatin1("Larkspire\xAE - Values"));
-        dialog->Fields()[1]->setText("changed");
+        Child<QLineEdit>(*dialog, "value1").setText("changed");
         ok ? dialog->accept() : dialog->reject();
       });
       QCOMPARE(RunPromptList(nullptr, "Values", rows), ok);
@@ -243,7 +244,8 @@ class EntryListTest : public QObject {
     PromptRows rows;
     for (int i = 0; i < 14; ++i) rows.push_back({"Row " + std::to_string(i), ""});
     CPromptDialog dialog(nullptr, "Many", rows);
-    QCOMPARE(dialog.Fields().size(), kPromptListMaxRows);
+    QCOMPARE(static_cast<std::size_t>(dialog.findChildren<QLineEdit*>().size()),
+             kPromptListMaxRows);
   }
 };
 

@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
+#include "entries/DataFile.h"
 #include "platform/Files.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
 #include "ui/DetailsWindow.h"
@@ -36,7 +38,7 @@ std::vector<std::string> References(AppCore& core) {
 }
 
 void Select(CMainWindow& window, std::initializer_list<int> rows) {
-  CEntryListView& list = window.List();
+  CEntryListView& list = List(window);
   list.clearSelection();
   for (int row : rows) {
     list.selectionModel()->select(list.model()->index(row, 0),
@@ -52,7 +54,7 @@ void ListSelected(CMainWindow& window, AppCore& core, const CEntry& entry) {
 }
 
 void ClickHeader(CMainWindow& window, int column) {
-  QHeaderView* header = window.List().horizontalHeader();
+  QHeaderView* header = List(window).horizontalHeader();
   const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
                   header->height() / 2);
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
@@ -83,7 +85,7 @@ class CRecordingWindow : public CMainWindow {
 };
 
 bool Enabled(CMainWindow& window, int command) {
-  return window.Actions().Action(command)->isEnabled();
+  return Actions(window).Action(command)->isEnabled();
 }
 
 }  // namespace
@@ -93,171 +95,209 @@ class MainWindowTest : public QObject {
 
  private slots:
   void addThroughTheDialogWithAnInvalidNumberFirst() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
-    WithDialog<CAddReferenceDialog>(window.Actions().Action(kCmdAdd), [&](auto& dialog) {
-      dialog.ReferenceField().setText("ACME-7");
-      dialog.NumberField().setText("12/34");
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [&](auto& dialog) {
+      Child<QLineEdit>(dialog, "reference").setText("ACME-7");
+      Child<QLineEdit>(dialog, "number").setText("12/34");
       dialog.accept();
       // The parser's message, and the dialog stays open with the typed text.
-      QCOMPARE(fixture.boxes.size(), std::size_t{1});
-      QVERIFY(fixture.boxes[0].text.starts_with("Invalid Patent/Application/Publication Number."));
-      QCOMPARE(fixture.boxes[0].caption, std::string(kCaption));
+      QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+      QVERIFY(fixture.Ui().messages[0].text.starts_with(
+          "Invalid Patent/Application/Publication Number."));
+      QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
       QVERIFY(dialog.isVisible());
-      QCOMPARE(dialog.NumberField().text(), QString("12/34"));
-      dialog.NumberField().setText("10/123,456");
+      QCOMPARE(Child<QLineEdit>(dialog, "number").text(), QString("12/34"));
+      Child<QLineEdit>(dialog, "number").setText("10/123,456");
       dialog.accept();
     });
-    QCOMPARE(fixture.core->Entries().Size(), std::size_t{1});
-    const CEntry& added = fixture.core->Entries().At(0);
+    QCOMPARE(fixture->Entries().Size(), std::size_t{1});
+    const CEntry& added = fixture->Entries().At(0);
     QCOMPARE(added.Text(kReference), std::string("ACME-7"));
     QCOMPARE(added.Text(kAppNum), std::string("10/123,456"));
-    QVERIFY(fixture.core->Entries().IsSelected(0));
+    QVERIFY(fixture->Entries().IsSelected(0));
     const std::vector<std::string> pending = fixture.PendingList();
     QCOMPARE(pending.size(), std::size_t{1});
     QVERIFY(pending[0].starts_with("Larkspire_a"));
     // The queue now shows: the sign in the busy strip and the File menu's two items.
-    QVERIFY(window.Busy().EmailSignShown());
+    QVERIFY(!Child<QLabel>(Busy(window), "emailSign").isHidden());
     QVERIFY(Enabled(window, kCmdSendEmail));
     QVERIFY(Enabled(window, kCmdDeleteEmail));
   }
 
   void changingTheReferenceGoesThroughThePrompt() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    ListSelected(window, *fixture.core, MakeEntry("OLD-1", "10/000,001"));
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    ListSelected(window, *fixture, MakeEntry("OLD-1", "10/000,001"));
     WithDialog<CPromptDialog>(
-        window.Actions().Action(kCmdChangeField + kReference), [](auto& dialog) {
+        Actions(window).Action(kCmdChangeField + kReference), [](auto& dialog) {
           QCOMPARE(dialog.windowTitle(), QString::fromLatin1("Larkspire\xAE - Change"));
-          QCOMPARE(dialog.Fields().size(), std::size_t{1});
-          QCOMPARE(dialog.Fields()[0]->text(), QString("OLD-1"));
-          dialog.Fields()[0]->setText("NEW-2");
+          QCOMPARE(dialog.template findChildren<QLineEdit*>().size(), std::size_t{1});
+          QCOMPARE(Child<QLineEdit>(dialog, "value0").text(), QString("OLD-1"));
+          Child<QLineEdit>(dialog, "value0").setText("NEW-2");
           dialog.accept();
         });
-    QCOMPARE(fixture.core->Entries().At(0).Text(kReference), std::string("NEW-2"));
+    QCOMPARE(fixture->Entries().At(0).Text(kReference), std::string("NEW-2"));
     const std::vector<std::string> pending = fixture.PendingList();
     QCOMPARE(pending.size(), std::size_t{1});
     QVERIFY(pending[0].starts_with("Larkspire_c"));
     // Cancel leaves the reference alone.
-    WithDialog<CPromptDialog>(window.Actions().Action(kCmdChangeField + kReference),
+    WithDialog<CPromptDialog>(Actions(window).Action(kCmdChangeField + kReference),
                               [](auto& dialog) {
-                                dialog.Fields()[0]->setText("OTHER");
+                                Child<QLineEdit>(dialog, "value0").setText("OTHER");
                                 dialog.reject();
                               });
-    QCOMPARE(fixture.core->Entries().At(0).Text(kReference), std::string("NEW-2"));
+    QCOMPARE(fixture->Entries().At(0).Text(kReference), std::string("NEW-2"));
+  }
+
+  // Each edit is in patent.dat as soon as the command returns, before the window closes.
+  void everyEditIsSavedAtOnce() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    window.show();
+    const auto stored = [&] {
+      CEntryList list;
+      std::string error;
+      if (!LoadDataFile(fixture.dir.File(kDataFileName), list, error)) list = CEntryList();
+      return list.Size() == 1 ? list.At(0) : CEntry();
+    };
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [](auto& dialog) {
+      Child<QLineEdit>(dialog, "reference").setText("ACME-7");
+      Child<QLineEdit>(dialog, "number").setText("10/123,456");
+      dialog.accept();
+    });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-7"));
+
+    Actions(window).Action(kCmdMonthly)->trigger();
+    QCOMPARE(stored().frequency, int32_t{kMonthly});
+
+    fixture->Entries().At(0).SetText(kError, "Old error.");
+    Actions(window).Action(kCmdClearError)->trigger();
+    QCOMPARE(stored().Text(kError), std::string());
+
+    fixture->Entries().At(0).last_update = TodayDayNumber();
+    fixture.Ui().answers.push_back(MsgAnswer::kYes);
+    window.EditColumn(kLastUpdate);
+    QCOMPARE(stored().last_update, int32_t{0});
+
+    WithDialog<CPromptDialog>(Actions(window).Action(kCmdChangeField + kReference),
+                              [](auto& dialog) {
+                                Child<QLineEdit>(dialog, "value0").setText("ACME-8");
+                                dialog.accept();
+                              });
+    QCOMPARE(stored().Text(kReference), std::string("ACME-8"));
   }
 
   void viewCommandsOpenTheirDocuments() {
-    CGuiFixture fixture;
-    CRecordingWindow window(*fixture.core);
-    ListSelected(window, *fixture.core, MakeEntry("A", "10/123,456"));
-    const std::string status_url = fixture.core->Entries().At(0).StatusUrl();
+    CGuiTestApp fixture;
+    CRecordingWindow window(*fixture);
+    ListSelected(window, *fixture, MakeEntry("A", "10/123,456"));
+    const std::string status_url = fixture->Entries().At(0).StatusUrl();
     QVERIFY(!status_url.empty());
-    window.Actions().Action(kCmdWebpage)->trigger();
-    window.Actions().Action(kCmdLogFile)->trigger();
-    window.Actions().Action(kCmdReport)->trigger();
+    Actions(window).Action(kCmdWebpage)->trigger();
+    Actions(window).Action(kCmdLogFile)->trigger();
+    Actions(window).Action(kCmdReport)->trigger();
     QCOMPARE(window.opened, (std::vector<std::string>{status_url, fixture.dir.File("Larkspire.log"),
                                                       fixture.dir.File("Larkspire.html")}));
     QVERIFY(QFile::exists(QString::fromStdString(fixture.dir.File("Larkspire.html"))));
   }
 
   void enterShowsTheDetailsOfTheSelection() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
-    window.List().setFocus();
-    QVERIFY(!window.Details().isVisible());
-    QTest::keyClick(&window.List(), Qt::Key_Return);
-    QVERIFY(window.Details().isVisible());
-    QTRY_VERIFY(window.Details().SummaryText().find("Reference:\tA\r\n") != std::string::npos);
+    ListSelected(window, *fixture, MakeEntry("A", "10/000,001"));
+    List(window).setFocus();
+    QVERIFY(!Details(window).isVisible());
+    QTest::keyClick(&List(window), Qt::Key_Return);
+    QVERIFY(Details(window).isVisible());
+    QTRY_VERIFY(ShownText(Details(window)).find("Reference:\tA\r\n") != std::string::npos);
     // A new selection refreshes the open window.
-    fixture.core->Entries().Insert(MakeEntry("B", "10/000,002"));
+    fixture->Entries().Insert(MakeEntry("B", "10/000,002"));
     window.RefreshList();
     Select(window, {1});
-    QTRY_VERIFY(window.Details().SummaryText().find("Reference:\tB\r\n") != std::string::npos);
+    QTRY_VERIFY(ShownText(Details(window)).find("Reference:\tB\r\n") != std::string::npos);
   }
 
   void flowLinesReachTheTcpIpWindow() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    fixture.core->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
-    fixture.core->FlowLog().Write("HttpGet(0): HTTP/1.0 200 OK", kFlowReceived);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    fixture->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
+    fixture->FlowLog().Write("HttpGet(0): HTTP/1.0 200 OK", kFlowReceived);
     window.DrainFlowLog();
-    QVERIFY(fixture.core->Transcript().has_content);
-    QVERIFY(window.Flow().FlowText().find("HttpGet(0): GET / HTTP/1.0\r\n") != std::string::npos);
-    QVERIFY(window.Flow().FlowText().ends_with("HttpGet(0): HTTP/1.0 200 OK\r\n"));
+    QVERIFY(fixture->Transcript().has_content);
+    QVERIFY(fixture->Transcript().text.find("HttpGet(0): GET / HTTP/1.0\r\n") != std::string::npos);
+    QVERIFY(fixture->Transcript().text.ends_with("HttpGet(0): HTTP/1.0 200 OK\r\n"));
   }
 
   void theStoredTopRowComesBackAtTheTop() {
-    CGuiFixture fixture({{"TopIndex", "40"}});
+    CGuiTestApp fixture({{"TopIndex", "40"}});
     for (int i = 0; i < 100; ++i) {
       char number[16];
       std::snprintf(number, sizeof number, "10/000,%03d", i);
-      fixture.core->Entries().Insert(MakeEntry(number, number));
+      fixture->Entries().Insert(MakeEntry(number, number));
     }
-    CMainWindow window(*fixture.core);
+    CMainWindow window(*fixture);
     window.Start();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_COMPARE(window.List().TopIndex(), 40);
-    window.List().ScrollToTopIndex(55);
+    QTRY_COMPARE(List(window).TopIndex(), 40);
+    List(window).ScrollToTopIndex(55);
     QVERIFY(window.close());
-    QCOMPARE(fixture.core->Settings().TopIndex.Int(), 55LL);
+    QCOMPARE(fixture->Settings().TopIndex.Int(), 55LL);
   }
 
   void addedEntryIsSelectedAloneInItsSortedPlace() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.SortBy(SortTrigger::kByField, kReference);
     for (const char* reference : {"B", "D"}) {
-      fixture.core->Entries().Insert(MakeEntry(reference, std::string("10/000,00") + reference[0]));
+      fixture->Entries().Insert(MakeEntry(reference, std::string("10/000,00") + reference[0]));
     }
     window.RefreshList();
     Select(window, {0, 1});
-    WithDialog<CAddReferenceDialog>(window.Actions().Action(kCmdAdd), [](auto& dialog) {
-      dialog.ReferenceField().setText("C");
-      dialog.NumberField().setText("10/111,111");
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [](auto& dialog) {
+      Child<QLineEdit>(dialog, "reference").setText("C");
+      Child<QLineEdit>(dialog, "number").setText("10/111,111");
       dialog.accept();
     });
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"B", "C", "D"}));
-    QCOMPARE(fixture.core->Entries().SelectedRows(), std::vector<std::size_t>{1});
-    QCOMPARE(window.List().selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(window.List().selectionModel()->selectedRows()[0].row(), 1);
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"B", "C", "D"}));
+    QCOMPARE(fixture->Entries().SelectedRows(), std::vector<std::size_t>{1});
+    QCOMPARE(List(window).selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(List(window).selectionModel()->selectedRows()[0].row(), 1);
   }
 
   void cancelInTheDialogAddsAndQueuesNothing() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    WithDialog<CAddReferenceDialog>(window.Actions().Action(kCmdAdd), [](auto& dialog) {
-      dialog.ReferenceField().setText("ACME-8");
-      dialog.NumberField().setText("10/123,457");
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [](auto& dialog) {
+      Child<QLineEdit>(dialog, "reference").setText("ACME-8");
+      Child<QLineEdit>(dialog, "number").setText("10/123,457");
       dialog.reject();
     });
-    QVERIFY(fixture.core->Entries().Empty());
+    QVERIFY(fixture->Entries().Empty());
     QVERIFY(fixture.PendingList().empty());
-    QVERIFY(fixture.boxes.empty());
+    QVERIFY(fixture.Ui().messages.empty());
   }
 
   void deletingThreeQueuesThreeNoticesBottomRowFirst() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.SortBy(SortTrigger::kByField, kReference);
     const char* numbers[] = {"10/000,001", "10/000,002", "10/000,003", "10/000,004", "10/000,005"};
     for (int i = 0; i < 5; ++i) {
-      fixture.core->Entries().Insert(
-          MakeEntry(std::string(1, static_cast<char>('A' + i)), numbers[i]));
+      fixture->Entries().Insert(MakeEntry(std::string(1, static_cast<char>('A' + i)), numbers[i]));
     }
     window.RefreshList();
     Select(window, {1, 2, 4});
-    fixture.answers.push_back(MsgAnswer::kYes);
-    window.Actions().Action(kCmdDelete)->trigger();
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text,
+    fixture.Ui().answers.push_back(MsgAnswer::kYes);
+    Actions(window).Action(kCmdDelete)->trigger();
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text,
              std::string("Are you sure that you want to delete these entries?"));
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"A", "D"}));
-    QCOMPARE(window.List().model()->rowCount(), 2);
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"A", "D"}));
+    QCOMPARE(List(window).model()->rowCount(), 2);
     const std::vector<std::string> pending = fixture.PendingList();
     QCOMPARE(pending.size(), std::size_t{3});
     const char* expected[] = {"10_000005", "10_000003", "10_000002"};
@@ -268,81 +308,81 @@ class MainWindowTest : public QObject {
   }
 
   void deleteAnsweredNoKeepsEverything() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
-    fixture.answers.push_back(MsgAnswer::kNo);
-    window.Actions().Action(kCmdDelete)->trigger();
-    QCOMPARE(fixture.core->Entries().Size(), std::size_t{1});
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    ListSelected(window, *fixture, MakeEntry("A", "10/000,001"));
+    fixture.Ui().answers.push_back(MsgAnswer::kNo);
+    Actions(window).Action(kCmdDelete)->trigger();
+    QCOMPARE(fixture->Entries().Size(), std::size_t{1});
     QVERIFY(fixture.PendingList().empty());
   }
 
   void headerClicksSortReferenceBothWaysAndFiledNewestFirst() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    fixture.core->Entries().Insert(MakeEntry("b-2", "10/000,001", "2004-05-06"));
-    fixture.core->Entries().Insert(MakeEntry("A-3", "10/000,002", "2006-01-02"));
-    fixture.core->Entries().Insert(MakeEntry("c1", "10/000,003", "2001-12-31"));
+    fixture->Entries().Insert(MakeEntry("b-2", "10/000,001", "2004-05-06"));
+    fixture->Entries().Insert(MakeEntry("A-3", "10/000,002", "2006-01-02"));
+    fixture->Entries().Insert(MakeEntry("c1", "10/000,003", "2001-12-31"));
     window.RefreshList();
 
     ClickHeader(window, kReference);
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"A-3", "b-2", "c1"}));
-    QVERIFY(window.Actions().Action(kCmdAscending)->isChecked());
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"A-3", "b-2", "c1"}));
+    QVERIFY(Actions(window).Action(kCmdAscending)->isChecked());
     ClickHeader(window, kReference);
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"c1", "b-2", "A-3"}));
-    QVERIFY(window.Actions().Action(kCmdDescending)->isChecked());
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"c1", "b-2", "A-3"}));
+    QVERIFY(Actions(window).Action(kCmdDescending)->isChecked());
     ClickHeader(window, kFilingDate);
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"A-3", "b-2", "c1"}));
-    QCOMPARE(window.List().model()->data(window.List().model()->index(0, kFilingDate)).toString(),
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"A-3", "b-2", "c1"}));
+    QCOMPARE(List(window).model()->data(List(window).model()->index(0, kFilingDate)).toString(),
              QString("2006-01-02"));
     // Newest first is the natural order of a date: the Descending item carries the mark.
-    QVERIFY(window.Actions().Action(kCmdDescending)->isChecked());
-    QVERIFY(window.Actions().Action(kCmdSortByField + kFilingDate)->isChecked());
-    window.Actions().Action(kCmdAscending)->trigger();
-    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"c1", "b-2", "A-3"}));
+    QVERIFY(Actions(window).Action(kCmdDescending)->isChecked());
+    QVERIFY(Actions(window).Action(kCmdSortByField + kFilingDate)->isChecked());
+    Actions(window).Action(kCmdAscending)->trigger();
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"c1", "b-2", "A-3"}));
   }
 
   void doubleClickOnExaminerCannotBeEdited() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001", "", "SMITH, JOHN"));
+    fixture->Entries().Insert(MakeEntry("A", "10/000,001", "", "SMITH, JOHN"));
     window.RefreshList();
-    CEntryListView& list = window.List();
+    CEntryListView& list = List(window);
     list.scrollTo(list.model()->index(0, kExaminer));
     const QRect cell = list.visualRect(list.model()->index(0, kExaminer));
     QVERIFY(list.viewport()->rect().contains(cell.center()));
     // An item view takes a double click on the cell that the click before it pressed.
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text, std::string("This column cannot be edited."));
-    QCOMPARE(fixture.boxes[0].caption, std::string(kCaption));
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text, std::string("This column cannot be edited."));
+    QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
   }
 
   void clearingLastUpdateAsksFirst() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     CEntry entry = MakeEntry("A", "10/000,001");
     entry.last_update = TodayDayNumber();
-    ListSelected(window, *fixture.core, entry);
-    fixture.answers = {MsgAnswer::kNo, MsgAnswer::kYes};
+    ListSelected(window, *fixture, entry);
+    fixture.Ui().answers = {MsgAnswer::kNo, MsgAnswer::kYes};
     window.EditColumn(kLastUpdate);
-    QCOMPARE(fixture.core->Entries().At(0).last_update, TodayDayNumber());
+    QCOMPARE(fixture->Entries().At(0).last_update, TodayDayNumber());
     window.EditColumn(kLastUpdate);
-    QCOMPARE(fixture.core->Entries().At(0).last_update, 0);
-    QCOMPARE(fixture.boxes[0].caption, std::string(kCaption) + " - Clear Last Update");
-    QCOMPARE(fixture.boxes[0].buttons, MsgButtons::kYesNo);
+    QCOMPARE(fixture->Entries().At(0).last_update, 0);
+    QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption) + " - Clear Last Update");
+    QCOMPARE(fixture.Ui().messages[0].buttons, MsgButtons::kYesNo);
   }
 
   void enabledStatesFollowSelectionAndBusy() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     for (const char* number : {"10/000,001", "10/000,002", "10/000,003"}) {
-      fixture.core->Entries().Insert(MakeEntry(number, number));
+      fixture->Entries().Insert(MakeEntry(number, number));
     }
     window.RefreshList();
     const int need_selection[] = {kCmdDaily,
@@ -367,7 +407,7 @@ class MainWindowTest : public QObject {
     for (const Case& c : {Case{{}, false}, Case{{1}, false}, Case{{0, 2}, false}, Case{{1}, true},
                           Case{{0, 2}, true}}) {
       Select(window, c.rows);
-      if (c.busy) fixture.core->BeginBusy("Update Status", 3);
+      if (c.busy) fixture->BeginBusy("Update Status", 3);
       const std::size_t n = c.rows.size();
       for (int command : need_selection) QCOMPARE(Enabled(window, command), !c.busy && n > 0);
       for (int command : need_one) QCOMPARE(Enabled(window, command), !c.busy && n == 1);
@@ -376,134 +416,134 @@ class MainWindowTest : public QObject {
       QCOMPARE(Enabled(window, kCmdCancel), c.busy);
       QVERIFY(!Enabled(window, kCmdSendEmail));
       QVERIFY(!Enabled(window, kCmdDeleteEmail));
-      if (c.busy) fixture.core->EndBusy();
+      if (c.busy) fixture->EndBusy();
     }
   }
 
   void frequencyMarkFollowsTheFocusedRowAndTheCommandSetsTheSelection() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     CEntry weekly = MakeEntry("A", "10/000,001");
     weekly.frequency = kWeekly;
     CEntry yearly = MakeEntry("B", "10/000,002");
     yearly.frequency = kYearly;
-    fixture.core->Entries().Insert(weekly);
-    fixture.core->Entries().Insert(yearly);
+    fixture->Entries().Insert(weekly);
+    fixture->Entries().Insert(yearly);
     window.RefreshList();
-    CEntryListView& list = window.List();
+    CEntryListView& list = List(window);
     list.setCurrentIndex(list.model()->index(0, 0));
-    QVERIFY(window.Actions().Action(kCmdWeekly)->isChecked());
-    QVERIFY(!window.Actions().Action(kCmdYearly)->isChecked());
+    QVERIFY(Actions(window).Action(kCmdWeekly)->isChecked());
+    QVERIFY(!Actions(window).Action(kCmdYearly)->isChecked());
     list.setCurrentIndex(list.model()->index(1, 0));
-    QVERIFY(window.Actions().Action(kCmdYearly)->isChecked());
-    QVERIFY(!window.Actions().Action(kCmdWeekly)->isChecked());
+    QVERIFY(Actions(window).Action(kCmdYearly)->isChecked());
+    QVERIFY(!Actions(window).Action(kCmdWeekly)->isChecked());
     Select(window, {0, 1});
-    window.Actions().Action(kCmdNever)->trigger();
-    QCOMPARE(fixture.core->Entries().At(0).frequency, int32_t{kNever});
-    QCOMPARE(fixture.core->Entries().At(1).frequency, int32_t{kNever});
+    Actions(window).Action(kCmdNever)->trigger();
+    QCOMPARE(fixture->Entries().At(0).frequency, int32_t{kNever});
+    QCOMPARE(fixture->Entries().At(1).frequency, int32_t{kNever});
     QCOMPARE(list.model()->data(list.model()->index(0, kFrequency)).toString(), QString("Never"));
   }
 
   void shortcutsOfDisabledCommandsDoNothingWhileBusy() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    ListSelected(window, *fixture.core, MakeEntry("A", "10/000,001"));
-    fixture.core->BeginBusy("Update Status", 1);
+    ListSelected(window, *fixture, MakeEntry("A", "10/000,001"));
+    fixture->BeginBusy("Update Status", 1);
     QTest::keyClick(&window, Qt::Key_Delete);
     QTest::keyClick(&window, Qt::Key_Insert);
-    QVERIFY(fixture.boxes.empty());
-    QCOMPARE(fixture.core->Entries().Size(), std::size_t{1});
+    QVERIFY(fixture.Ui().messages.empty());
+    QCOMPARE(fixture->Entries().Size(), std::size_t{1});
     QTest::keyClick(&window, Qt::Key_Escape);
-    QCOMPARE(fixture.core->AbortReason(), kAbortCanceled);
-    fixture.core->EndBusy();
+    QCOMPARE(fixture->AbortReason(), kAbortCanceled);
+    fixture->EndBusy();
     QVERIFY(!Enabled(window, kCmdCancel));
   }
 
   void busyDisplayShowsCancelAndTimesOut() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
-    CBusyPanel& busy = window.Busy();
-    QVERIFY(busy.CancelButton().isHidden());
-    fixture.core->BeginBusy("Update Status", 5);
-    QVERIFY(!busy.CancelButton().isHidden());
-    QVERIFY(!busy.TimeoutBar().isHidden());
-    QVERIFY(!window.List().isEnabled());
-    QCOMPARE(busy.StatusLabel().text(), QString("Update Status"));
-    QCOMPARE(busy.Progress().maximum(), 5);
-    fixture.core->SetTimeoutMs(60000);
-    fixture.core->BeginNetworkWait(60);
+    CBusyPanel& busy = Busy(window);
+    QVERIFY(Child<QPushButton>(busy, "cancel").isHidden());
+    fixture->BeginBusy("Update Status", 5);
+    QVERIFY(!Child<QPushButton>(busy, "cancel").isHidden());
+    QVERIFY(!Child<QProgressBar>(busy, "timeoutBar").isHidden());
+    QVERIFY(!List(window).isEnabled());
+    QCOMPARE(Child<QLabel>(busy, "status").text(), QString("Update Status"));
+    QCOMPARE(Child<QProgressBar>(busy, "progress").maximum(), 5);
+    fixture->SetTimeoutMs(60000);
+    fixture->BeginNetworkWait(60);
     window.CheckTimeout();
-    QCOMPARE(busy.TimeoutBar().maximum(), 60);
-    QCOMPARE(fixture.core->AbortReason(), kAbortNone);
-    fixture.core->SetTimeoutMs(0);
+    QCOMPARE(Child<QProgressBar>(busy, "timeoutBar").maximum(), 60);
+    QCOMPARE(fixture->AbortReason(), kAbortNone);
+    fixture->SetTimeoutMs(0);
     window.CheckTimeout();
-    QCOMPARE(fixture.core->AbortReason(), kAbortTimedOut);
-    fixture.core->EndNetworkWait();
-    busy.CancelButton().click();
-    QCOMPARE(fixture.core->AbortReason(), kAbortCanceled);
-    fixture.core->EndBusy();
-    QVERIFY(busy.CancelButton().isHidden());
-    QVERIFY(busy.TimeoutBar().isHidden());
-    QVERIFY(window.List().isEnabled());
+    QCOMPARE(fixture->AbortReason(), kAbortTimedOut);
+    fixture->EndNetworkWait();
+    Child<QPushButton>(busy, "cancel").click();
+    QCOMPARE(fixture->AbortReason(), kAbortCanceled);
+    fixture->EndBusy();
+    QVERIFY(Child<QPushButton>(busy, "cancel").isHidden());
+    QVERIFY(Child<QProgressBar>(busy, "timeoutBar").isHidden());
+    QVERIFY(List(window).isEnabled());
   }
 
   void timeoutChoiceIsStoredInTheSetting() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    CBusyPanel& busy = window.Busy();
-    QComboBox& choice = busy.TimeoutChoice();
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    CBusyPanel& busy = Busy(window);
+    QComboBox& choice = Child<QComboBox>(busy, "timeoutChoice");
     const int index = choice.findData(300000u);
     QVERIFY(index >= 0);
     QCOMPARE(choice.itemText(index).toStdString(), TimeoutChoiceText(300000));
     emit choice.activated(index);
-    QCOMPARE(fixture.core->Settings().Timeout.Text(), TimeoutChoiceText(300000));
-    QCOMPARE(fixture.core->TimeoutMs(), 300000u);
+    QCOMPARE(fixture->Settings().Timeout.Text(), TimeoutChoiceText(300000));
+    QCOMPARE(fixture->TimeoutMs(), 300000u);
   }
 
   void closingWhileBusyWaitsForTheWorkToEnd() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.show();
-    fixture.core->BeginBusy("Update Status", 1);
+    fixture->BeginBusy("Update Status", 1);
     QVERIFY(!window.close());
-    QCOMPARE(fixture.core->AbortReason(), kAbortClosing);
+    QCOMPARE(fixture->AbortReason(), kAbortClosing);
     QVERIFY(window.isVisible());
-    fixture.core->EndBusy();
+    fixture->EndBusy();
     QTRY_VERIFY(!window.isVisible());
   }
 
   void closingSavesPlacementWidthsAndSort() {
-    CGuiFixture fixture({{"ColWidthError", "0"}, {"ColWidthReference", "123"}});
+    CGuiTestApp fixture({{"ColWidthError", "0"}, {"ColWidthReference", "123"}});
     {
-      CMainWindow window(*fixture.core);
-      QVERIFY(window.List().isColumnHidden(kError));
-      QCOMPARE(window.List().columnWidth(kReference), 123);
-      QVERIFY(!window.List().isColumnHidden(kExaminer));
-      QCOMPARE(window.List().columnWidth(kExaminer), window.List().DefaultColumnWidth(kExaminer));
+      CMainWindow window(*fixture);
+      QVERIFY(List(window).isColumnHidden(kError));
+      QCOMPARE(List(window).columnWidth(kReference), 123);
+      QVERIFY(!List(window).isColumnHidden(kExaminer));
+      QCOMPARE(List(window).columnWidth(kExaminer), List(window).DefaultColumnWidth(kExaminer));
       window.show();
       window.SortBy(SortTrigger::kByField, kFilingDate);
       window.SortBy(SortTrigger::kAscending, 0);
       window.setGeometry(40, 50, 700, 400);
-      window.List().setColumnWidth(kExaminer, 77);
+      List(window).setColumnWidth(kExaminer, 77);
       QVERIFY(window.close());
     }
-    CSettings& settings = fixture.core->Settings();
+    CSettings& settings = fixture->Settings();
     QCOMPARE(settings.SortBy.Text(), std::string("FilingDate"));
     QCOMPARE(settings.SortReversed.Int(), 1LL);
     QCOMPARE(settings.ColumnWidth(kExaminer)->Int(), 77LL);
     QCOMPARE(settings.ColumnWidth(kError)->Int(), 0LL);
     QCOMPARE(settings.ColumnWidth(kReference)->Int(), 123LL);
-    CMainWindow again(*fixture.core);
+    CMainWindow again(*fixture);
     QCOMPARE(again.geometry(), QRect(40, 50, 700, 400));
-    QCOMPARE(again.List().columnWidth(kExaminer), 77);
-    QVERIFY(again.List().isColumnHidden(kError));
+    QCOMPARE(List(again).columnWidth(kExaminer), 77);
+    QVERIFY(List(again).isColumnHidden(kError));
   }
 
   void withoutADisplayNothingIsShownAndTheBusyDisplayIsText() {
-    CGuiFixture fixture({{"Left", "40"},
+    CGuiTestApp fixture({{"Left", "40"},
                          {"Top", "50"},
                          {"Right", "740"},
                          {"Bottom", "450"},
@@ -513,43 +553,41 @@ class MainWindowTest : public QObject {
                          {"TCPIPVisible", "1"},
                          {"TCPIPLeft", "30"},
                          {"TCPIPRight", "530"}});
-    fixture.core->Status().headless = true;
-    for (int i = 0; i < 10; ++i)
-      fixture.core->Entries().Insert(MakeEntry("R" + std::to_string(i), ""));
+    fixture->Status().headless = true;
+    for (int i = 0; i < 10; ++i) fixture->Entries().Insert(MakeEntry("R" + std::to_string(i), ""));
     {
-      CMainWindow window(*fixture.core);
+      CMainWindow window(*fixture);
       window.Start();
       QVERIFY(!window.isVisible());
-      QVERIFY(!window.Details().isVisible());
-      QVERIFY(!window.Flow().isVisible());
+      QVERIFY(!Details(window).isVisible());
+      QVERIFY(!Flow(window).isVisible());
       // The busy display goes to the log; the panel nobody sees is left alone.
-      fixture.core->BeginBusy("Update Status (All)", 2);
+      fixture->BeginBusy("Update Status (All)", 2);
       window.SetStatusText("Updating R1");
       window.SetProgress(1);
       window.RedrawRow(1);
-      fixture.core->EndBusy();
-      QVERIFY(window.Busy().StatusLabel().text().isEmpty());
-      QCOMPARE(window.Busy().Progress().maximum(), 100);
+      fixture->EndBusy();
+      QVERIFY(Child<QLabel>(Busy(window), "status").text().isEmpty());
+      QCOMPARE(Child<QProgressBar>(Busy(window), "progress").maximum(), 100);
       // Flow lines still reach the text problem reports quote, not the hidden widget.
-      fixture.core->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
+      fixture->FlowLog().Write("HttpGet(0): GET / HTTP/1.0", kFlowSent);
       window.DrainFlowLog();
-      QVERIFY(window.Flow().FlowText().ends_with("HttpGet(0): GET / HTTP/1.0\r\n"));
-      QVERIFY(window.Flow().TextField().toPlainText().isEmpty());
+      QVERIFY(fixture->Transcript().text.ends_with("HttpGet(0): GET / HTTP/1.0\r\n"));
+      QVERIFY(ShownText(Flow(window)).empty());
       // Message boxes are answered for nobody, logged, and keep the run unattended.
-      fixture.core->Status().auto_run = true;
-      QCOMPARE(fixture.core->MessageBox("Really?", MsgButtons::kYesNo, MsgAnswer::kNo),
-               MsgAnswer::kNo);
-      QVERIFY(fixture.core->Status().auto_run);
-      QVERIFY(fixture.boxes.empty());
+      fixture->Status().auto_run = true;
+      QCOMPARE(fixture->MessageBox("Really?", MsgButtons::kYesNo, MsgAnswer::kNo), MsgAnswer::kNo);
+      QVERIFY(fixture->Status().auto_run);
+      QVERIFY(fixture.Ui().messages.empty());
       QVERIFY(window.close());
     }
     std::string log;
-    QVERIFY(ReadWholeFile(fixture.core->Log().Path(), log));
+    QVERIFY(ReadWholeFile(fixture->Log().Path(), log));
     QVERIFY(log.find("Progress 'Update Status (All)' 0 of 2\r\n") != std::string::npos);
     QVERIFY(log.find("Progress 'Update Status (All)' 1 of 2 in ") != std::string::npos);
     QVERIFY(log.find("Message 'Larkspire\xAE' 'Really?'\r\n") != std::string::npos);
     // What only the user could have changed stays as the user left it.
-    CSettings& settings = fixture.core->Settings();
+    CSettings& settings = fixture->Settings();
     const std::vector<std::pair<CSetting*, std::string>> kept = {
         {&settings.Left, "40"},          {&settings.Top, "50"},
         {&settings.Right, "740"},        {&settings.Bottom, "450"},
@@ -560,14 +598,14 @@ class MainWindowTest : public QObject {
   }
 
   void titleAdvertisesANewerVersionNamedByTheRules() {
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->Rules().version = fixture.core->VersionText() + ".000";
+    fixture->Rules().version = fixture->VersionText() + ".000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Example Patent Group"));
-    fixture.core->Rules().version = "4.3.01.000";
+    fixture->Rules().version = "4.3.01.000";
     window.RefreshTitle();
     QCOMPARE(window.windowTitle(),
              QString::fromLatin1("Larkspire\xAE - Example Patent Group (v4.3.01 available - use "

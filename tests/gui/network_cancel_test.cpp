@@ -4,8 +4,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
 #include "retrieval/Fetch.h"
+#include "support/GuiTestApp.h"
 #include "support/HttpTestServer.h"
 #include "ui/BusyPanel.h"
 #include "ui/FlowWindow.h"
@@ -22,26 +23,26 @@ class NetworkCancelTest : public QObject {
     CHttpTestServer server([](const std::string&, CTestConnection& connection) {
       connection.WaitForPeerClose(60000);
     });
-    CGuiFixture fixture({{"Timeout", "10 minutes"}});
-    CMainWindow window(*fixture.core);
+    CGuiTestApp fixture({{"Timeout", "10 minutes"}});
+    CMainWindow window(*fixture);
     window.show();
     bool busy_seen = false;
     QTimer::singleShot(300, &window, [&] {
-      busy_seen = !window.Busy().CancelButton().isHidden() && fixture.core->Busy();
-      window.Busy().CancelButton().click();
+      busy_seen = !Child<QPushButton>(Busy(window), "cancel").isHidden() && fixture->Busy();
+      Child<QPushButton>(Busy(window), "cancel").click();
     });
     std::string page = "untouched";
     const std::string error =
-        FetchPage(*fixture.core, "http://" + server.HostPort() + "/stall", true, false, page);
+        FetchPage(*fixture, "http://" + server.HostPort() + "/stall", true, false, page);
     QVERIFY(busy_seen);
     QCOMPARE(error, std::string("Operation canceled."));
     QCOMPARE(page, std::string("untouched"));
-    QCOMPARE(fixture.core->AbortReason(), kAbortCanceled);
-    QVERIFY(!fixture.core->Busy());
-    QVERIFY(window.Busy().CancelButton().isHidden());
+    QCOMPARE(fixture->AbortReason(), kAbortCanceled);
+    QVERIFY(!fixture->Busy());
+    QVERIFY(Child<QPushButton>(Busy(window), "cancel").isHidden());
     // The flow log told the TCP/IP window about the cancel.
     window.DrainFlowLog();
-    QVERIFY(window.Flow().FlowText().find("Cancelling...") != std::string::npos);
+    QVERIFY(fixture->Transcript().text.find("Cancelling...") != std::string::npos);
   }
 };
 

@@ -5,8 +5,9 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/BusyPanel.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
@@ -107,40 +108,40 @@ class ScreenshotsTest : public QObject {
  private slots:
   void windows() {
     QVERIFY2(!QFontDatabase::families().isEmpty(), "no fonts: install fonts-dejavu-core");
-    CGuiFixture fixture;
-    CMainWindow window(*fixture.core);
-    for (const Sample& sample : kSamples) fixture.core->Entries().Insert(SampleEntry(sample));
-    fixture.core->Entries().SetSort(kReference, false);
-    fixture.core->Entries().SetSelected(1, true);
-    fixture.core->Entries().SetSelected(6, true);
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    for (const Sample& sample : kSamples) fixture->Entries().Insert(SampleEntry(sample));
+    fixture->Entries().SetSort(kReference, false);
+    fixture->Entries().SetSelected(1, true);
+    fixture->Entries().SetSelected(6, true);
     window.RefreshList();
     window.RefreshTitle();
     window.setGeometry(20, 20, 1180, 420);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
-    const QRect first_row = window.List().visualRect(window.List().model()->index(0, kReference));
-    QVERIFY(HasInk(window.List(), first_row.translated(window.List().viewport()->pos())));
+    const QRect first_row = List(window).visualRect(List(window).model()->index(0, kReference));
+    QVERIFY(HasInk(List(window), first_row.translated(List(window).viewport()->pos())));
     Save(window, "main-window.png");
 
-    fixture.core->BeginBusy("Update Status (All)", 12);
+    fixture->BeginBusy("Update Status (All)", 12);
     window.SetStatusText("CAL-0107US (3 of 12)");
     window.SetProgress(3);
-    fixture.core->Entries().SetUpdating(2, true);
+    fixture->Entries().SetUpdating(2, true);
     window.RedrawRow(2);
     QCoreApplication::processEvents();
     Save(window, "main-window-busy.png");
-    fixture.core->Entries().SetUpdating(2, false);
-    fixture.core->EndBusy();
+    fixture->Entries().SetUpdating(2, false);
+    fixture->EndBusy();
 
-    CDetailsWindow& details = window.Details();
+    CDetailsWindow& details = Details(window);
     details.setGeometry(40, 40, 460, 560);
     details.Present();
     QTRY_VERIFY(!details.RefreshPending());
-    QVERIFY(details.SummaryText().find("CAL-0102US") != std::string::npos);
+    QVERIFY(ShownText(details).find("CAL-0102US") != std::string::npos);
     Save(details, "details-window.png");
 
-    CFlowWindow& flow = window.Flow();
+    CFlowWindow& flow = Flow(window);
     const char* lines[] = {
         "012.31 HttpGet(0): Connecting to 127.0.0.1:8080",
         "012.32 HttpGet(0): Connected",
@@ -157,7 +158,7 @@ class ScreenshotsTest : public QObject {
     flow.setGeometry(60, 60, 640, 300);
     flow.Present();
     QCoreApplication::processEvents();
-    QVERIFY(HasInk(flow, flow.TextField().geometry()));
+    QVERIFY(HasInk(flow, Child<QPlainTextEdit>(flow, "text").geometry()));
     Save(flow, "tcpip-window.png");
   }
 };

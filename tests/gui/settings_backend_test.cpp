@@ -1,7 +1,8 @@
 // The INI settings backend keeps every value as one string, whatever it holds.
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 #include "platform/qt/QtSettingsBackend.h"
 
@@ -14,12 +15,14 @@ class SettingsBackendTest : public QObject {
   void valuesComeBackUnchanged() {
     QTemporaryDir dir;
     const QString path = dir.filePath("conf/Larkspire.ini");
-    const std::string tricky[] = {"a@b.example, c@d.example", "/srv/a,b/log", "Org \xAE \"x\" ; #",
-                                  "", " leading and trailing ", "100%"};
+    const std::string tricky[] = {"a@b.example, c@d.example", "/srv/a,b/log",
+                                  "Org \xAE \"x\" ; #",       "",
+                                  " leading and trailing ",   "100%"};
     {
       CQtSettingsBackend backend(path);
       int n = 0;
-      for (const std::string& value : tricky) backend.Write("Settings", "V" + std::to_string(n++), value);
+      for (const std::string& value : tricky)
+        backend.Write("Settings", "V" + std::to_string(n++), value);
       backend.Write("", "Install", "/opt/x");
     }
     struct stat st {};

@@ -3,8 +3,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "GuiFixture.h"
+#include "WidgetFinder.h"
 #include "rules/Dates.h"
+#include "support/GuiTestApp.h"
 #include "ui/ChangeSummary.h"
 #include "ui/DetailsWindow.h"
 #include "ui/FlowTail.h"
@@ -49,22 +50,22 @@ class ToolWindowsTest : public QObject {
   }
 
   void flowWindowShowsTheCoreTextAndClearKeepsTheFlag() {
-    CGuiFixture fixture;
+    CGuiTestApp fixture;
     QWidget main;
-    CFlowWindow window(&main, *fixture.core);
-    QVERIFY(!fixture.core->Transcript().has_content);
+    CFlowWindow window(&main, *fixture);
+    QVERIFY(!fixture->Transcript().has_content);
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - TCP/IP Communications"));
     const std::string line = "000.01 HttpGet(0): Connecting to 127.0.0.1:8080\r\n";
     for (int i = 0; i < 500; ++i) window.AppendFlow(line);
-    QVERIFY(fixture.core->Transcript().has_content);
-    const std::string& text = window.FlowText();
+    QVERIFY(fixture->Transcript().has_content);
+    const std::string& text = fixture->Transcript().text;
     QVERIFY(text.size() < kFlowTextLimit);
     QVERIFY(text.size() >= kFlowTextKeep);
     QVERIFY(text.ends_with(line));
     // A hidden window's widget is left alone; shown, it holds the same lines with LF alone.
-    QVERIFY(window.TextField().toPlainText().isEmpty());
+    QVERIFY(Child<QPlainTextEdit>(window, "text").toPlainText().isEmpty());
     window.Present();
-    QCOMPARE(window.TextField().toPlainText(), ToQtLines(text));
+    QCOMPARE(Child<QPlainTextEdit>(window, "text").toPlainText(), ToQtLines(text));
     // Many lines at once come out as they would one by one, in the shown widget too.
     std::string one_by_one = text;
     std::vector<std::string> batch;
@@ -73,44 +74,44 @@ class ToolWindowsTest : public QObject {
       AppendFlowText(one_by_one, batch.back());
     }
     window.AppendFlowLines(batch);
-    QCOMPARE(window.FlowText(), one_by_one);
-    QCOMPARE(window.TextField().toPlainText(), ToQtLines(one_by_one));
+    QCOMPARE(fixture->Transcript().text, one_by_one);
+    QCOMPARE(Child<QPlainTextEdit>(window, "text").toPlainText(), ToQtLines(one_by_one));
     // Lines that come while the window is hidden are there when it shows again.
     window.hide();
     window.AppendFlow(line);
     AppendFlowText(one_by_one, line);
     window.Present();
-    QCOMPARE(window.TextField().toPlainText(), ToQtLines(one_by_one));
-    window.findChild<QPushButton*>()->click();
-    QVERIFY(window.FlowText().empty());
-    QVERIFY(window.TextField().toPlainText().isEmpty());
-    QVERIFY(fixture.core->Transcript().has_content);
+    QCOMPARE(Child<QPlainTextEdit>(window, "text").toPlainText(), ToQtLines(one_by_one));
+    Child<QPushButton>(window, "clear").click();
+    QVERIFY(fixture->Transcript().text.empty());
+    QVERIFY(Child<QPlainTextEdit>(window, "text").toPlainText().isEmpty());
+    QVERIFY(fixture->Transcript().has_content);
     window.hide();
     window.Present();
-    QVERIFY(window.TextField().toPlainText().isEmpty());
+    QVERIFY(Child<QPlainTextEdit>(window, "text").toPlainText().isEmpty());
   }
 
   void flowWindowRemembersPlaceAndVisibility() {
-    CGuiFixture fixture({{"TCPIPLeft", "30"},
+    CGuiTestApp fixture({{"TCPIPLeft", "30"},
                          {"TCPIPTop", "40"},
                          {"TCPIPRight", "530"},
                          {"TCPIPBottom", "340"},
                          {"TCPIPVisible", "1"}});
     QWidget main;
     {
-      CFlowWindow window(&main, *fixture.core);
+      CFlowWindow window(&main, *fixture);
       QVERIFY(window.isVisible());
       QCOMPARE(window.geometry(), QRect(30, 40, 500, 300));
       window.close();
       QVERIFY(!window.isVisible());
-      QCOMPARE(fixture.core->Settings().TCPIPVisible.Int(), 0LL);
+      QCOMPARE(fixture->Settings().TCPIPVisible.Int(), 0LL);
       window.Present();
-      QCOMPARE(fixture.core->Settings().TCPIPVisible.Int(), 1LL);
+      QCOMPARE(fixture->Settings().TCPIPVisible.Int(), 1LL);
       window.setGeometry(60, 70, 400, 200);
       window.Retire();
       window.hide();
     }
-    CSettings& settings = fixture.core->Settings();
+    CSettings& settings = fixture->Settings();
     QCOMPARE(settings.TCPIPVisible.Int(), 1LL);
     QCOMPARE(settings.TCPIPLeft.Int(), 60LL);
     QCOMPARE(settings.TCPIPRight.Int(), 460LL);
@@ -171,24 +172,24 @@ class ToolWindowsTest : public QObject {
   }
 
   void detailsWindowRefreshesOnlyWhenShown() {
-    CGuiFixture fixture;
+    CGuiTestApp fixture;
     QWidget main;
-    CDetailsWindow window(&main, fixture.core->Settings(), fixture.core->Entries());
+    CDetailsWindow window(&main, fixture->Settings(), fixture->Entries());
     QCOMPARE(window.windowTitle(), QString::fromLatin1("Larkspire\xAE - Details"));
-    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
-    fixture.core->Entries().SelectAll(true);
+    fixture->Entries().Insert(MakeEntry("A", "10/000,001"));
+    fixture->Entries().SelectAll(true);
     window.RequestDetailsRefresh();
     QVERIFY(!window.RefreshPending());
     window.show();
     QVERIFY(window.RefreshPending());
     QTRY_VERIFY(!window.RefreshPending());
-    QVERIFY(window.SummaryText().starts_with("Changed within the last week: "));
-    QCOMPARE(fixture.core->Settings().DetailsVisible.Int(), 1LL);
-    fixture.core->Entries().SelectAll(false);
+    QVERIFY(ShownText(window).starts_with("Changed within the last week: "));
+    QCOMPARE(fixture->Settings().DetailsVisible.Int(), 1LL);
+    fixture->Entries().SelectAll(false);
     window.RequestDetailsRefresh();
     window.RequestDetailsRefresh();
     QTRY_VERIFY(!window.RefreshPending());
-    QVERIFY(window.SummaryText().empty());
+    QVERIFY(ShownText(window).empty());
   }
 };
 

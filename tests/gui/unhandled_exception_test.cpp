@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "GuiFixture.h"
+#include "support/GuiTestApp.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
 #include "ui/UnhandledException.h"
@@ -76,8 +76,8 @@ class UnhandledExceptionTest : public QObject {
 
   void escapingAWindowHandlerEndsTheRun() {
     const ChildResult result = RunInChild([](MessageHook hook) {
-      CGuiFixture fixture;
-      CMainWindow window(*fixture.core);
+      CGuiTestApp fixture;
+      CMainWindow window(*fixture);
       SetMessageHookForTesting(hook);
       QMetaObject::invokeMethod(
           &window, [] { throw std::runtime_error(""); }, Qt::QueuedConnection);

@@ -3,16 +3,17 @@
 // program (made by Debian's compressor, or by hand with an overlapping back-reference or one
 // that wraps the window) or the plain one is downloaded and unpacked, the upgrade report is
 // mailed, and the unpacked copy is the program that starts when the run ends.
+#include "app/Upgrade.h"
+
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QtTest>
 #include <optional>
 
-#include "GuiFixture.h"
-#include "app/Upgrade.h"
+#include "WidgetFinder.h"
 #include "platform/Files.h"
-#include "platform/ProgramInfo.h"
+#include "support/GuiTestApp.h"
 #include "support/LzFile.h"
 #include "support/RulesText.h"
 #include "support/SmtpTestServer.h"
@@ -66,7 +67,9 @@ std::vector<PackedItem> Literals(const std::string& text) {
   return items;
 }
 
-const std::string kElf = "\x7F" "ELF";
+const std::string kElf =
+    "\x7F"
+    "ELF";
 
 // The first byte goes to window position 4080: "ab" sits at 4084, and ten bytes copied from
 // there read the bytes the copy itself writes.
@@ -122,7 +125,7 @@ class UpgradeTest : public QObject {
  private:
   // Writes the rules the simulator serves: this version, the publisher's default addresses,
   // and "appc" only when compressed is true.
-  std::string WriteRules(const CGuiFixture& fixture, const std::string& version, bool compressed) {
+  std::string WriteRules(const CGuiTestApp& fixture, const std::string& version, bool compressed) {
     std::map<std::string, std::string> location;
     if (!compressed) location["appc"] = "";
     const std::string path = fixture.dir.File("served-rules.txt");
@@ -130,7 +133,7 @@ class UpgradeTest : public QObject {
     return path;
   }
 
-  std::string WriteServed(const CGuiFixture& fixture, const std::string& name,
+  std::string WriteServed(const CGuiTestApp& fixture, const std::string& name,
                           const std::string& bytes) {
     const std::string path = fixture.dir.File(name);
     SaveFileAtomically(path, bytes);
@@ -149,8 +152,8 @@ class UpgradeTest : public QObject {
     const auto bytes = [](const std::string& s) { return QByteArray(s.data(), s.size()); };
     QTest::newRow("made by mscompress") << bytes(ReadData("program_")) << true << bytes(program);
     const auto [overlapping, overlapping_program] = OverlappingVector();
-    QTest::newRow("overlapping reference") << bytes(overlapping) << true
-                                           << bytes(overlapping_program);
+    QTest::newRow("overlapping reference")
+        << bytes(overlapping) << true << bytes(overlapping_program);
     const auto [wrapping, wrapping_program] = WrappingVector();
     QTest::newRow("wrapping reference") << bytes(wrapping) << true << bytes(wrapping_program);
     QTest::newRow("uncompressed") << bytes(program) << false << bytes(program);
@@ -161,39 +164,40 @@ class UpgradeTest : public QObject {
     QFETCH(bool, compressed);
     QFETCH(QByteArray, program);
     CSmtpTestServer smtp;
-    CGuiFixture fixture({{"SmtpServer", smtp.HostPort()},
+    CGuiTestApp fixture({{"SmtpServer", smtp.HostPort()},
                          {"ReturnAddress", "docket@example.com"},
                          {"Timeout", "1m"}});
     const std::string file = WriteServed(fixture, "served-program", served.toStdString());
-    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
-                    compressed ? "--program-compressed" : "--program",
-                    QString::fromStdString(file)});
+    CSimulator sim(
+        {"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
+         compressed ? "--program-compressed" : "--program", QString::fromStdString(file)});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    fixture.answers = {MsgAnswer::kYes};  // download and install
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    fixture.Ui().answers = {MsgAnswer::kYes};  // download and install
+    CMainWindow window(*fixture);
     window.show();
     QVERIFY(!window.windowTitle().contains("available"));
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
     // The rules came first, and the title advertised the version they name.
     const QString requests =
         sim.RequestsThrough(compressed ? "/support/larkspire.ex_" : "/support/larkspire.exe");
     const qsizetype rules_at = requests.indexOf("/support/larkspire.txt");
-    const qsizetype program_at = requests.indexOf(compressed ? "/support/larkspire.ex_"
-                                                             : "/support/larkspire.exe");
+    const qsizetype program_at =
+        requests.indexOf(compressed ? "/support/larkspire.ex_" : "/support/larkspire.exe");
     QVERIFY2(rules_at >= 0 && program_at > rules_at, qPrintable(requests));
     QVERIFY(window.windowTitle().contains("(v9.9.99 available - use Options|Upgrade)"));
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text,
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text,
              std::string("Do you want to download and install the latest version?"));
 
-    const std::string unpacked = JoinPath(fixture.dir.Path(), UpgradeFileName());
+    // Started from a private directory of the logging directory.
+    const std::string unpacked = ScheduledProgram();
+    QCOMPARE(unpacked.rfind(JoinPath(fixture.dir.Path(), kUpgradeFolderPrefix), 0), std::size_t{0});
     std::string bytes;
     QVERIFY(ReadWholeFile(unpacked, bytes));
     QCOMPARE(QByteArray(bytes.data(), bytes.size()), program);
-    QCOMPARE(ScheduledProgram(), unpacked);
     QVERIFY(smtp.WaitForSessions(1));
     QVERIFY(smtp.Data().find("Upgrade for Example Patent Group") != std::string::npos);
     // The window closes so that this run saves everything before the new copy starts.
@@ -201,41 +205,42 @@ class UpgradeTest : public QObject {
   }
 
   void aFailedDownloadIsShownAndTheWindowStays() {
-    CGuiFixture fixture({{"Timeout", "1m"}});
+    CGuiTestApp fixture({{"Timeout", "1m"}});
     // The rules name a newer program, but the simulator has no program file to give.
     CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    fixture.answers = {MsgAnswer::kYes};
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    fixture.Ui().answers = {MsgAnswer::kYes};
+    CMainWindow window(*fixture);
     window.show();
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
-    QCOMPARE(fixture.boxes.size(), std::size_t{2});
-    QCOMPARE(fixture.boxes[1].caption, std::string(kCaption) + " - Download Failed");
-    QVERIFY2(fixture.boxes[1].text.find("404") != std::string::npos, fixture.boxes[1].text.c_str());
-    QVERIFY(!FileExists(JoinPath(fixture.dir.Path(), UpgradeFileName())));
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
+    QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Download Failed");
+    QVERIFY2(fixture.Ui().messages[1].text.find("404") != std::string::npos,
+             fixture.Ui().messages[1].text.c_str());
     QCOMPARE(ScheduledProgram(), std::string());
     QTest::qWait(50);
     QVERIFY(window.isVisible());
   }
 
   void aCurrentProgramSaysSoAndDownloadsNothing() {
-    CGuiFixture fixture;
-    const std::string current = fixture.core->VersionText() + ".000";
+    CGuiTestApp fixture;
+    const std::string current = fixture->VersionText() + ".000";
     CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, current, true)),
                     "--program-compressed", QString::fromStdString(kData + "/lz/program_")});
     QVERIFY(!sim.Address().empty());
-    fixture.core->Settings().ProxyServer.Set(sim.Address());
-    CMainWindow window(*fixture.core);
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    CMainWindow window(*fixture);
     window.show();
 
-    window.Actions().Action(kCmdUpgrade)->trigger();
+    Actions(window).Action(kCmdUpgrade)->trigger();
 
-    QCOMPARE(fixture.boxes.size(), std::size_t{1});
-    QCOMPARE(fixture.boxes[0].text, std::string("You are using the latest version available."));
-    QCOMPARE(fixture.boxes[0].caption, std::string(kCaption));
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].text,
+             std::string("You are using the latest version available."));
+    QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption));
     const QString requests = sim.RequestsThrough("/support/larkspire.txt");
     QVERIFY2(requests.contains("/support/larkspire.txt"), qPrintable(requests));
     QVERIFY2(!requests.contains("/support/larkspire.ex"), qPrintable(requests));

@@ -9,8 +9,8 @@
 #include "net/AsyncGroup.h"
 #include "net/CancelFlag.h"
 #include "net/LiveConnection.h"
-#include "support/TestWaiter.h"
 #include "net/NetworkWait.h"
+#include "support/TestWaiter.h"
 
 namespace larkspire {
 namespace {
@@ -178,10 +178,10 @@ TEST(AsyncGroup, WindowTimerTimeOutGivesTheCallersTextAndClearsTheAbort) {
   std::vector<int> results;
   // The group itself would wait much longer; the window's timer ends the wait.
   const unsigned group_timeout_ms = 60000;
-  EXPECT_EQ(WaitForGroup(test.App(), GroupKind::kSmtp,
-                         std::vector<CFakeTask>{Task(UntilCancelled(seen))}, group_timeout_ms, 1,
-                         "Test: Operation timed out.", results),
-            "Test: Operation timed out.");
+  EXPECT_EQ(
+      WaitForGroup(test.App(), GroupKind::kSmtp, std::vector<CFakeTask>{Task(UntilCancelled(seen))},
+                   group_timeout_ms, 1, "Test: Operation timed out.", results),
+      "Test: Operation timed out.");
   EXPECT_EQ(test.App().AbortReason(), kAbortNone);
   EXPECT_FALSE(test.App().AbortFlag());
   EXPECT_EQ(seen->load(), 1);

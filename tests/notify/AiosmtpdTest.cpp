@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <optional>
 
-#include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "platform/Files.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -136,9 +136,9 @@ TEST(Aiosmtpd, QueuedMessageArrivesWithEnvelopeHeadersAndRestoredDots) {
                          "To: Ann Smith <ann@client.example>, bob@client.example (Bob Jones)\r\n"
                          "Cc: carl@office.example\r\n" +
                              body));
-  EXPECT_EQ(SendEmailFile(test.App(), path, "Larkspire_s10_123456.tmp",
-                          MailRecipient::kNotifyAddresses),
-            "");
+  EXPECT_EQ(
+      SendEmailFile(test.App(), path, "Larkspire_s10_123456.tmp", MailRecipient::kNotifyAddresses),
+      "");
 
   EXPECT_EQ(Contents(received.File("login.txt")), "larkspire-user");
   EXPECT_EQ(Contents(received.File("mail_from.txt")), "docketing@office.example");

@@ -150,7 +150,9 @@ TEST_F(PendingListTest, AListThatCannotTakeTheNamesHoldsBackTheDataFile) {
     EXPECT_FALSE(SaveEntries(App()));
     EXPECT_FALSE(FileExists(dir_.File("patent.dat")));
     EXPECT_TRUE(App().Status().had_failures);
-    EXPECT_EQ(net_.Ui().messages.back(), "Larkspire\xAE - E-Mail Creation Failed: " + failed);
+    ASSERT_FALSE(net_.Ui().messages.empty());
+    EXPECT_EQ(net_.Ui().messages.back().caption, "Larkspire\xAE - E-Mail Creation Failed");
+    EXPECT_EQ(net_.Ui().messages.back().text, failed);
     // Once the list can be written, the waiting notice goes in before the save.
     ASSERT_EQ(::rmdir(ListPath().c_str()), 0);
     EXPECT_TRUE(SaveEntries(App()));

@@ -4,13 +4,13 @@
 #include <optional>
 
 #include "net/Connection.h"
-#include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
-#include "run/Run.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "run/Run.h"
+#include "support/NetTestApp.h"
 #include "support/ScopedTimeZone.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
@@ -43,8 +43,7 @@ class SendMailTest : public ::testing::Test {
     test_.App().Settings().SmtpServer.Set(server.HostPort());
     const std::string path = dir_.File("message.tmp");
     EXPECT_TRUE(SaveFileAtomically(path, file_text));
-    return SendEmailFile(test_.App(), path, "the test message",
-                         static_cast<MailRecipient>(kind));
+    return SendEmailFile(test_.App(), path, "the test message", static_cast<MailRecipient>(kind));
   }
   std::string Log() {
     std::string log;
@@ -165,7 +164,7 @@ TEST_F(SendMailTest, RecipientKindChoosesTheToList) {
   }
 }
 
-TEST_F(SendMailTest, NothingIsSentForEmptyFilesUnfinishedLinesOrUnknownKinds) {
+TEST_F(SendMailTest, AFileWithNothingToSendIsAFailureNeverASuccess) {
   CSmtpTestServer server;
   const struct {
     std::string text;
@@ -177,11 +176,40 @@ TEST_F(SendMailTest, NothingIsSentForEmptyFilesUnfinishedLinesOrUnknownKinds) {
       {"To: a@x.example\r\nCc: c@x.example", 0},
       {"cc: c@x.example", 1},
   };
-  for (const auto& c : cases) EXPECT_EQ(Send(server, c.text, c.kind), "") << c.text;
-  EXPECT_EQ(SendEmailFile(test_.App(), dir_.File("missing.tmp"), "missing", MailRecipient::kReturnAddress), "");
+  const std::string nothing = "SendEmail: The e-mail file the test message holds no message.";
+  for (const auto& c : cases) EXPECT_EQ(Send(server, c.text, c.kind), nothing) << c.text;
+  const std::string path = dir_.File("missing.tmp");
+  EXPECT_EQ(SendEmailFile(test_.App(), path, "missing.tmp", MailRecipient::kReturnAddress),
+            "SendEmail: Can't read the e-mail file missing.tmp (No such file or directory).");
+  // Nor is a link planted in the logging directory followed to a file of another's choosing.
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("secret"), kMessage));
+  ASSERT_EQ(::symlink(dir_.File("secret").c_str(), dir_.File("planted.tmp").c_str()), 0);
+  EXPECT_EQ(
+      SendEmailFile(test_.App(), dir_.File("planted.tmp"), "planted.tmp",
+                    MailRecipient::kReturnAddress),
+      "SendEmail: Can't read the e-mail file planted.tmp (Too many levels of symbolic links).");
   EXPECT_EQ(server.Accepted(), 0);
   EXPECT_EQ(Succeeded(), 0);
-  EXPECT_EQ(Failed(), 0);
+  EXPECT_EQ(Failed(), 7);
+  EXPECT_NE(Log().find("Send E-Mail error '" + nothing + "'"), std::string::npos);
+}
+
+TEST_F(SendMailTest, LoneLineFeedsEndTheHeaderLinesAndGoOutAsCrLf) {
+  CSmtpTestServer server;
+  EXPECT_EQ(
+      Send(server, "To: t@x.example\nCc: c@x.example\nSubject: LF only\n\nLine one.\nLine two.\n"),
+      "");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  std::vector<std::string> rcpts;
+  for (const std::string& line : server.Lines()) {
+    if (line.rfind("RCPT", 0) == 0) rcpts.push_back(line);
+  }
+  EXPECT_EQ(rcpts, (std::vector<std::string>{"RCPT To: <t@x.example>", "RCPT To: <c@x.example>"}));
+  const std::string data = server.Data();
+  EXPECT_NE(data.find("To: t@x.example\r\nCc: c@x.example\r\n"), std::string::npos) << data;
+  EXPECT_NE(data.find("Subject: LF only\r\n\r\nLine one.\r\nLine two.\r\n"), std::string::npos)
+      << data;
+  EXPECT_EQ(Succeeded(), 1);
 }
 
 TEST_F(SendMailTest, ZeroBytesCutEachReadPiece) {
@@ -201,7 +229,8 @@ TEST_F(SendMailTest, LinesStartingWithADotAreDoubledOnTheWire) {
       Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
       "");
   ASSERT_TRUE(server.WaitForSessions(1));
-  EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\n..lf"
+  // The lone LF after "bare" goes out as CR LF.
+  EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\r\n..lf"
                                "\r\r\n..cr\r\n"),
             std::string::npos)
       << server.Data();
@@ -353,7 +382,8 @@ TEST_F(SendMailTest, RefusedConnectionHasNoProxyHint) {
   test_.App().Settings().SmtpServer.Set("127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
   const std::string path = dir_.File("message.tmp");
   ASSERT_TRUE(SaveFileAtomically(path, kMessage));
-  EXPECT_EQ(SendEmailFile(test_.App(), path, "refused", MailRecipient::kReturnAddress), kRefusedMessage);
+  EXPECT_EQ(SendEmailFile(test_.App(), path, "refused", MailRecipient::kReturnAddress),
+            kRefusedMessage);
   EXPECT_EQ(Failed(), 1);
 }
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Resources.h"
 #include "platform/Files.h"
+#include "platform/Resources.h"
 #include "platform/Shortcuts.h"
 
 namespace larkspire {

@@ -44,7 +44,8 @@ TEST(LzExpandTest, ReferencesWrapTheWindowAndUnwrittenBytesAreBlanks) {
   // window's end, and one at 100 reads blanks nobody wrote.
   const std::string data = Bytes({0xFF}) + "ABCDEFGH" + Bytes({0xFF}) + "IJKLMNOP" + Bytes({0x0F}) +
                            "QRST" + Bytes({0xFA, 0xF7}) + Bytes({0x64, 0x00});
-  EXPECT_EQ(LzExpand(LzFileAround(33, data)), "ABCDEFGHIJKLMNOPQRST" + std::string("KLMNOPQRST   "));
+  EXPECT_EQ(LzExpand(LzFileAround(33, data)),
+            "ABCDEFGHIJKLMNOPQRST" + std::string("KLMNOPQRST   "));
 }
 
 TEST(LzExpandTest, DataWithoutTheSignatureComesThroughUnchanged) {

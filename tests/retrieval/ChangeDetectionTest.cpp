@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "notify/Variables.h"
-#include "support/NetTestApp.h"
 #include "notify/EmailQueue.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "retrieval/ChangeDetection.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
@@ -76,14 +76,14 @@ TEST_F(ChangeDetectionTest, ThreeRevertedFieldsAskWhileWarningIsOn) {
   EXPECT_TRUE(net_.Ui().messages.empty());  // two fields only
   fresh.Text(kArtUnit).clear();
   app().Status().warn_reverted = true;
-  net_.Ui().default_answers_yes = true;
+  net_.Ui().answer_when = {{"reverted to nothing", MsgAnswer::kYes}};
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
   ASSERT_EQ(net_.Ui().messages.size(), 1u);
-  EXPECT_NE(net_.Ui().messages[0].find("Three or more fields for application 10/123,456 "
-                                       "reverted to nothing."),
+  EXPECT_NE(net_.Ui().Shown()[0].find("Three or more fields for application 10/123,456 "
+                                      "reverted to nothing."),
             std::string::npos);
-  EXPECT_NE(net_.Ui().messages[0].find("\nExaminer (was): SMITH, JOHN\nArt (was): 1634\n"
-                                       "Status (was): Pending"),
+  EXPECT_NE(net_.Ui().Shown()[0].find("\nExaminer (was): SMITH, JOHN\nArt (was): 1634\n"
+                                      "Status (was): Pending"),
             std::string::npos);
   EXPECT_FALSE(app().Status().warn_reverted);  // Yes: don't warn again
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));

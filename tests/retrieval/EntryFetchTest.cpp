@@ -131,12 +131,13 @@ TEST_F(EntryFetchTest, ValidatePageReadsFurtherErrorsUpToTheFirstMissingNumber) 
   const std::string explain4 =
       " explain4: !Unable to connect to the PAIR database. Please try again later.\r\n";
   app_->Rules().text = ReplaceOnce(app_->Rules().text, explain4,
-                                 explain4 +
-                                     " error5: Service Unavailable\r\n"
-                                     " explain5: The status site is down.\r\n"
-                                     " error7: Scheduled maintenance\r\n"
-                                     " explain7: !Maintenance.\r\n");
-  EXPECT_EQ(Marked(ValidatePage(*app_, "503 SERVICE UNAVAILABLE", false)), "The status site is down.");
+                                   explain4 +
+                                       " error5: Service Unavailable\r\n"
+                                       " explain5: The status site is down.\r\n"
+                                       " error7: Scheduled maintenance\r\n"
+                                       " explain7: !Maintenance.\r\n");
+  EXPECT_EQ(Marked(ValidatePage(*app_, "503 SERVICE UNAVAILABLE", false)),
+            "The status site is down.");
   // error6 is missing, so error7 is never read.
   EXPECT_EQ(Marked(ValidatePage(*app_, "Scheduled maintenance tonight", false)), "");
 }

@@ -4,14 +4,14 @@
 #include <chrono>
 #include <thread>
 
-#include "retrieval/Fetch.h"
-#include "run/Run.h"
 #include "net/Connection.h"
 #include "net/FlowText.h"
 #include "net/HttpGet.h"
-#include "support/NetTestApp.h"
 #include "platform/Files.h"
+#include "retrieval/Fetch.h"
+#include "run/Run.h"
 #include "support/HttpTestServer.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
@@ -256,9 +256,9 @@ TEST_F(HttpGetTest, LogsTheFirstUrlWithoutItsQuery) {
   test_.App().Settings().LogDir.Set(dir.Path());
   CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("")));
   std::vector<std::string> pages;
-  ASSERT_EQ(
-      FetchPages(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0, pages),
-      "");
+  ASSERT_EQ(FetchPages(test_.App(), {Direct(origin, "/page?secret=1"), Direct(origin, "/b")}, 3, 0,
+                       pages),
+            "");
   std::string log;
   ASSERT_TRUE(ReadWholeFile(JoinPath(dir.Path(), kLogFileName), log));
   EXPECT_NE(log.find("> Update '" + Direct(origin, "/page") + "'\r\n"), std::string::npos) << log;

@@ -10,13 +10,13 @@
 
 #include "entries/Entry.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/OdpAnswer.h"
 #include "retrieval/OdpMapping.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 #include "support/SimExpected.h"
-#include "notify/Variables.h"
 #include "support/TestApp.h"
 
 namespace larkspire {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "notify/Variables.h"
-#include "support/NetTestApp.h"
 #include "notify/Reports.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
-#include "rules/RulesFile.h"
 #include "retrieval/StatusUrl.h"
+#include "rules/RulesFile.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 
 namespace larkspire {

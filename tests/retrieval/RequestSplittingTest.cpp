@@ -5,16 +5,16 @@
 
 #include <string>
 
-#include "notify/Variables.h"
 #include "entries/Entry.h"
+#include "entries/Identifier.h"
 #include "net/HttpGet.h"
-#include "support/NetTestApp.h"
+#include "notify/Variables.h"
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/UpdateDriver.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
 #include "support/HttpTestServer.h"
+#include "support/NetTestApp.h"
 
 namespace larkspire {
 namespace {
@@ -62,8 +62,8 @@ CEntry Application(const char* number) {
 TEST_F(RequestSplittingTest, LineBreakWrittenIntoARulesAddressIsABadUrl) {
   // "\r\n" is the rules file's own escape for a line break.
   app().Rules().text = ReplaceOnce(app().Rules().text, kAppPage,
-                                 " page[AppNum]: http://pair.uspto.gov/x?a=[AppNum2]\\r\\n"
-                                 "X-Injected: 1\r\n");
+                                   " page[AppNum]: http://pair.uspto.gov/x?a=[AppNum2]\\r\\n"
+                                   "X-Injected: 1\r\n");
   EXPECT_EQ(UpdateOnly(Application("10/123,456")), kBadUrlMessage);
   ExpectNothingInjected();
 }

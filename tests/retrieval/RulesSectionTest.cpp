@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "notify/Variables.h"
-#include "run/Run.h"
 #include "retrieval/RulesSection.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 #include "support/TestApp.h"
 
 namespace larkspire {

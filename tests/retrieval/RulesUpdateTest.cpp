@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "notify/Variables.h"
-#include "support/NetTestApp.h"
 #include "platform/Files.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 #include "support/HttpTestServer.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
@@ -25,8 +25,8 @@ class RulesUpdateTest : public ::testing::Test {
 
   // The rules in use point their publisher address at host:port.
   void PublishAt(const std::string& host_port) {
-    app().Rules().text = ReplaceAll(built_in_, kPublisherRules,
-                                  "http://" + host_port + "/support/larkspire.txt");
+    app().Rules().text =
+        ReplaceAll(built_in_, kPublisherRules, "http://" + host_port + "/support/larkspire.txt");
   }
   static std::string WithVersion(const std::string& rules, const std::string& version) {
     return ReplaceAll(rules, "version: 4.2.04.000", "version: " + version);

@@ -12,8 +12,8 @@
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/MasterList.h"
 #include "rules/PageText.h"
-#include "support/TempDir.h"
 #include "support/MarkedFailure.h"
+#include "support/TempDir.h"
 #include "support/TestApp.h"
 
 namespace larkspire {

@@ -6,9 +6,9 @@
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
+#include "retrieval/StatusUrl.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
-#include "retrieval/StatusUrl.h"
 #include "support/RandomText.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
@@ -161,7 +161,7 @@ class TemplateFilesTest : public ::testing::Test {
     app.Transcript().text = "000.00 Connecting to 127.0.0.1:8080\r\n001.25 Connected\r\n";
     app.Status().problem_desc = "The update stops at the second entry.";
     app.LastFetch().urls = {"http://pair.uspto.gov/a", "http://pair.uspto.gov/b",
-                           "http://pair.uspto.gov/c"};
+                            "http://pair.uspto.gov/c"};
     app.LastFetch().pages = {"<html>one</html>", "<html>two</html>"};
 
     added_.Text(kAppNum) = "10/987,654";

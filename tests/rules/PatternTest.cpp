@@ -198,7 +198,8 @@ TEST_F(BuiltInRulesTest, MasterListCountAndTable) {
 TEST_F(BuiltInRulesTest, RawValueKeepsTheMarkup) {
   const std::string page = ReadPage("status-page.html");
   EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[Examiner]", true), "SMITH, JOHN");
-  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[Location]", true), "ELECTRONIC   ABANDONMENT");
+  EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[Location]", true),
+            "ELECTRONIC   ABANDONMENT");
   EXPECT_EQ(ExtractField(rules_.View(), page, "fetch1", "[CustNum]", true), "-");
 }
 

@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "platform/Files.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 #include "support/RandomText.h"
-#include "platform/Files.h"
 #include "support/TestRules.h"
 
 namespace larkspire {
@@ -59,7 +59,8 @@ TEST_F(LookupRuleTest, BuiltInKeysStayInTheirSections) {
             "Sorry, the entered Application Number \"");
   EXPECT_EQ(LookupRule(rules_.View(), "masterlist", "missing"),
             "Sorry, there are no applications associated with customer number ");
-  EXPECT_EQ(LookupRule(rules_.View(), "fetch1", "[AppNum]"), "<td>Application Number:[-]<td>[*]</td>");
+  EXPECT_EQ(LookupRule(rules_.View(), "fetch1", "[AppNum]"),
+            "<td>Application Number:[-]<td>[*]</td>");
   EXPECT_EQ(LookupRule(rules_.View(), "fetch1", "none[LastHistory]"),
             " - ==????-??-?? - Not found in the PAIR database.");
   EXPECT_EQ(LookupRule(rules_.View(), "masterlist", "table"),
@@ -100,7 +101,9 @@ TEST_F(LookupRuleTest, SectionBodiesKeysEscapesAndReferences) {
       " trailing:  spaced  \r\n"
       "third:\r\n"
       " last: cut";
-  rules_.variables = {{"AppNum2", "10200301"}, {"PatNum", "-"}, {"AppName", "Larkspire"},
+  rules_.variables = {{"AppNum2", "10200301"},
+                      {"PatNum", "-"},
+                      {"AppName", "Larkspire"},
                       {"Reference", "[AppName]"}};
 
   const struct {

@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
 #include "run/Log.h"
 #include "run/Settings.h"
-#include "platform/Files.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
@@ -68,6 +68,22 @@ TEST_F(LogTest, CutsOnlyAboveOneHundredThousandBytes) {
       EXPECT_NE(bytes.find("%\r\n"), std::string::npos);
     }
   }
+}
+
+TEST_F(LogTest, APlantedLinkIsNeitherAppendedToNorCut) {
+  log_dir_.Set(dir_.Path());
+  // A large target, so a cut would read and rewrite it if the link were followed.
+  const std::string target = dir_.File("target");
+  const std::string big(150000, 't');
+  ASSERT_TRUE(SaveFileAtomically(target, big));
+  ASSERT_EQ(::symlink(target.c_str(), log_.Path().c_str()), 0);
+  log_.Write("planted\n");
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_EQ(bytes, big);
+  struct stat st {};
+  ASSERT_EQ(::lstat(log_.Path().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 }  // namespace

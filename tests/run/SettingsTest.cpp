@@ -51,13 +51,34 @@ TEST(ListSetting, ShrinkingLeavesOnlyTheRemainingValues) {
 TEST(Settings, EveryValueExistsAfterARunInItsGroup) {
   CMemorySettingsBackend backend;
   { CSettings settings(backend); }
-  for (const char* name : {"ProxyServer", "UserName", "Password", "OrgName", "SmtpServer",
-                           "ReturnAddress", "LogDir", "ReportDir", "Left", "Top", "Right",
-                           "Bottom", "SortBy", "SortReversed", "TopIndex", "CountExec",
-                           "CountStatusChange", "CountUpdateSucceeded", "CountUpdateFailed",
-                           "CountEmailPost", "CountEmailBatchSucceeded", "CountEmailBatchFailed",
-                           "GUID", "Timeout", "ColWidthFrequency", "ColWidthError",
-                           "DetailsVisible", "TCPIPBottom"}) {
+  for (const char* name : {"ProxyServer",
+                           "UserName",
+                           "Password",
+                           "OrgName",
+                           "SmtpServer",
+                           "ReturnAddress",
+                           "LogDir",
+                           "ReportDir",
+                           "Left",
+                           "Top",
+                           "Right",
+                           "Bottom",
+                           "SortBy",
+                           "SortReversed",
+                           "TopIndex",
+                           "CountExec",
+                           "CountStatusChange",
+                           "CountUpdateSucceeded",
+                           "CountUpdateFailed",
+                           "CountEmailPost",
+                           "CountEmailBatchSucceeded",
+                           "CountEmailBatchFailed",
+                           "GUID",
+                           "Timeout",
+                           "ColWidthFrequency",
+                           "ColWidthError",
+                           "DetailsVisible",
+                           "TCPIPBottom"}) {
     EXPECT_TRUE(backend.Read("Settings", name)) << name;
   }
   EXPECT_TRUE(backend.Read("", "ShortcutFolder"));

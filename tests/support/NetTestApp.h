@@ -1,68 +1,31 @@
-// An application object for network tests: in-memory settings, a recording user interface
-// whose event pump can run a test's hook, the flow log switched on, and a short fixed
-// time-out.
+// The second link of the fixture chain: a test run that talks to loopback servers. On top of
+// the core test run it has the flow log switched on, a short fixed time-out (unless none is
+// given, as the client's tests do), the flow lines at hand, and the window's timer.
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "run/Run.h"
 #include "net/FlowLog.h"
-#include "platform/SettingsBackend.h"
+#include "support/TestApp.h"
 
 namespace larkspire {
 
-class CRecordingUi : public UiHost {
+template <typename AppType>
+class CNetTestAppOf : public CTestAppOf<AppType> {
  public:
-  MsgAnswer ShowMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                        MsgAnswer default_answer, MsgIcon) override {
-    messages.push_back(caption + ": " + text);
-    if (default_answers_yes && buttons != MsgButtons::kOk) return MsgAnswer::kYes;
-    return default_answer;
+  explicit CNetTestAppOf(std::optional<unsigned> timeout_ms = 5000,
+                         std::string program_path = "/nonexistent/larkspire",
+                         const TestSettings& settings = {})
+      : CTestAppOf<AppType>(std::move(program_path), settings) {
+    this->App().FlowLog().SetEnabled(true);
+    if (timeout_ms) this->App().FixTimeout(*timeout_ms);
   }
-  void BeginBusy(const std::string&, int range) override { busy_ranges.push_back(range); }
-  void SetProgress(int) override {}
-  void SetStatusText(const std::string&) override {}
-  void EndBusy() override { ++busy_ends; }
-  bool Prompt(const std::string&, const std::string&, std::string&) override { return false; }
-  void OpenDocument(const std::string&) override {}
-  // Waits like the window's pump, then lets the test act as the window would (its timer,
-  // the Cancel button).
-  void PumpEvents(int max_wait_ms) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(max_wait_ms));
-    ++pumps;
-    if (on_pump) on_pump();
-  }
-
-  std::vector<std::string> messages;
-  // Answers Yes to every question instead of taking its default.
-  bool default_answers_yes = false;
-  std::vector<int> busy_ranges;
-  int busy_ends = 0;
-  int pumps = 0;
-  std::function<void()> on_pump;
-};
-
-class CNetTestApp {
- public:
-  explicit CNetTestApp(unsigned timeout_ms = 5000)
-      : app_(std::make_unique<CRun>(backend_, "/nonexistent/larkspire")) {
-    app_->SetUi(&ui_);
-    app_->FlowLog().SetEnabled(true);
-    app_->FixTimeout(timeout_ms);
-  }
-  ~CNetTestApp() { app_->SetUi(nullptr); }
-
-  CRun& App() { return *app_; }
-  CRecordingUi& Ui() { return ui_; }
 
   // Drains the flow log into the lines seen so far and returns them all.
   const std::vector<FlowLine>& Flow() {
-    for (FlowLine& line : app_->FlowLog().Drain()) flow_.push_back(std::move(line));
+    for (FlowLine& line : this->App().FlowLog().Drain()) flow_.push_back(std::move(line));
     return flow_;
   }
   // The flow-log texts without their timestamps and line ends.
@@ -86,16 +49,15 @@ class CNetTestApp {
 
   // The window's timer: abort reason 2 once the network wait has lasted the time-out.
   void UseWindowTimer() {
-    ui_.on_pump = [this] {
-      if (app_->TimeoutElapsed()) app_->SetAbort(kAbortTimedOut);
+    this->Ui().on_pump = [this] {
+      if (this->App().TimeoutElapsed()) this->App().SetAbort(kAbortTimedOut);
     };
   }
 
  private:
-  CMemorySettingsBackend backend_;
-  CRecordingUi ui_;
-  std::unique_ptr<CRun> app_;
   std::vector<FlowLine> flow_;
 };
+
+using CNetTestApp = CNetTestAppOf<CRun>;
 
 }  // namespace larkspire

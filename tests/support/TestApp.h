@@ -1,35 +1,61 @@
-// A run for tests: in-memory settings, no window, the built-in rules loaded, and the
-// process-wide hooks it installs removed again afterwards. CTestApp is the run that the
-// notification and retrieval layers take; CTestAppOf<AppCore> (tests/app) adds the process.
+// The fixture chain every test run starts from. This is its first link: a run for tests with
+// its settings in memory (any given here are in place before the run reads them), the built-in
+// rules loaded, the scripted user interface as its door, and the process-wide hooks it installs
+// removed again afterwards. CTestApp is the run that the notification and retrieval layers take;
+// CTestAppOf<AppCore> (TestAppCore.h) adds the process. NetTestApp.h adds what network tests
+// need, GuiTestApp.h the Qt client.
 #pragma once
 
 #include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "entries/Entry.h"
+#include "notify/Variables.h"
 #include "platform/Clock.h"
 #include "platform/SettingsBackend.h"
-#include "notify/Variables.h"
 #include "run/Run.h"
+#include "support/ScriptedUi.h"
 
 namespace larkspire {
 
-template <typename App>
+// Settings of the main group, by name.
+using TestSettings = std::vector<std::pair<std::string, std::string>>;
+
+template <typename AppType>
 class CTestAppOf {
  public:
-  explicit CTestAppOf(std::string program_path = "") : app_(backend_, std::move(program_path)) {
+  explicit CTestAppOf(std::string program_path = "", const TestSettings& settings = {})
+      : app_(Seeded(backend_, settings), std::move(program_path)) {
     LoadRules(app_);
+    app_.SetUi(&ui_);
   }
-  ~CTestAppOf() { SetStatusUrlBuilder({}); }
+  ~CTestAppOf() {
+    app_.SetUi(nullptr);
+    SetStatusUrlBuilder({});
+  }
+  CTestAppOf(const CTestAppOf&) = delete;
+  CTestAppOf& operator=(const CTestAppOf&) = delete;
 
-  App& operator*() { return app_; }
-  App* operator->() { return &app_; }
+  AppType& operator*() { return app_; }
+  AppType* operator->() { return &app_; }
+  AppType& App() { return app_; }
+  CScriptedUi& Ui() { return ui_; }
+  CMemorySettingsBackend& Backend() { return backend_; }
 
  private:
+  static CMemorySettingsBackend& Seeded(CMemorySettingsBackend& backend,
+                                        const TestSettings& settings) {
+    for (const auto& [name, value] : settings) backend.Write(kSettingsGroup, name, value);
+    return backend;
+  }
+
   CMemorySettingsBackend backend_;
-  App app_;
+  CScriptedUi ui_;
+  AppType app_;
 };
 
 using CTestApp = CTestAppOf<CRun>;

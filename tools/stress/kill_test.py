@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Kill test: SIGKILL the unattended program at random points of an update and of a save.
+"""Kill test: SIGKILL the unattended program at random points of an update, of a save and of
+the mail queue's work.
 
 Run by hand (not by ctest), against a GUI build:
 
@@ -7,12 +8,19 @@ Run by hand (not by ctest), against a GUI build:
 
 A generated status site of --entries applications changes every application between its two
 days; each run moves the simulator to the day patent.dat does not hold, so every run updates,
-saves and mails every entry. The runs take turns: one is killed after a random time within a
-clean run's length (anywhere in the update, the sending or the saves); the next the moment a
-temporary of a file being rewritten whole appears (patent.dat, the pending list after a send,
-the reports); the next inside the queue's work: amid the posts (after a random number of the
-run's message files have appeared), inside the commit (once the last message is written and
-before the list names them, while they are flushed to disk) or the moment the list grows.
+saves and mails every entry. The runs take turns. The first of three is killed after a random
+time within a clean run's length (anywhere in the update, the sending or the saves). The second
+is killed inside a save: the clean run before them records every rewrite of a whole file
+(patent.dat, the pending list after a send, the reports), and the run picks one kind of file and
+one of its rewrites at random and is killed the moment that rewrite's temporary appears. A kill
+that leaves patent.dat's temporary behind landed inside the rewrite of patent.dat; the test
+reports how many did. The third is killed inside the queue's work: amid the posts (once a random
+number of the run's message files are written), inside the commit (once the last one is written,
+while the messages are flushed to disk and before the list names them) or the moment the pending
+list grows.
+
+The clean run that starts the test must change every entry and mail it (so the clock shift
+and the simulator's day really work), and every run keeps its shortcuts in the test's folder.
 
 After every kill:
   - patent.dat loads, holds every entry, and is either the file from before the run or the
@@ -34,8 +42,9 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import stress_support as support  # noqa: E402
 
-MESSAGE = re.compile(r"^Larkspire_[acds].*\.tmp$")
 TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
+MESSAGE = re.compile(r"^Larkspire_[acds].*\.tmp$")
+DATA_FILE_TEMPORARY = re.compile(r"^patent\.dat\.[A-Za-z0-9]{6}$")
 POSTED = re.compile(r"Post E-Mail '([^']*)'")
 SUBJECT_IDENTIFIER = re.compile(r"status update for (?:.* )?(\S+)$")
 
@@ -58,6 +67,19 @@ def file_safe(identifier):
     return identifier.replace("/", "_").replace(",", "")
 
 
+def save_kind(temporary):
+    """The kind of file a temporary rewrites: patent.dat, the pending list, a message file or
+    a report."""
+    target = temporary[:-7]
+    if target == "patent.dat":
+        return "patent.dat"
+    if target == "Larkspire_pending.tmp":
+        return "pending list"
+    if target.startswith("Larkspire_"):
+        return "message"
+    return "report"
+
+
 class KillTest:
     def __init__(self, args):
         from larkspire_run import Setup, Simulator, SmtpSink
@@ -76,7 +98,11 @@ class KillTest:
         self.counts = {"update": 0, "save": 0, "save-missed": 0, "queue-post": 0,
                        "queue-commit": 0, "queue-list": 0, "queue-missed": 0, "old-file": 0,
                        "new-file": 0, "finished": 0, "temporaries-left": 0, "posted": 0,
-                       "queued-after": 0}
+                       "queued-after": 0, "inside-patent.dat-rewrite": 0}
+        # Per kind of file: how many rewrites a clean run makes, and how many save kills aimed
+        # at each kind.
+        self.saves_per_run = {}
+        self.aimed = {}
 
     def close(self):
         self.sink.stop()
@@ -98,11 +124,32 @@ class KillTest:
         self.sim.control("date?set=" + other)
         return other
 
-    def clean_run(self):
+    def clean_run(self, record_saves=False):
         started = time.monotonic()
         process = self.start()
+        if record_saves:
+            seen = self.watch_temporaries(process, lambda name: False)
+            counts = {}
+            for name in seen:
+                counts[save_kind(name)] = counts.get(save_kind(name), 0) + 1
+            self.saves_per_run = counts
         code = process.wait(timeout=600)
         return code, time.monotonic() - started
+
+    def watch_temporaries(self, process, stop_at):
+        """Every temporary seen while the process runs, in order of appearance; stops as soon
+        as stop_at(name) is true for a new one."""
+        seen = []
+        known = set()
+        while process.poll() is None:
+            for name in os.listdir(self.setup.log_dir):
+                if TEMPORARY.match(name) and name not in known:
+                    known.add(name)
+                    seen.append(name)
+                    if stop_at(name):
+                        return seen
+            time.sleep(0.0001)
+        return seen
 
     def statuses(self):
         from larkspire_run import read_data_file
@@ -154,20 +201,27 @@ class KillTest:
             os.remove(os.path.join(self.setup.log_dir, name))
 
     def kill_at_save(self, process):
-        """Kills the moment a temporary of a whole-file rewrite shows; False when none did."""
-        skip = random.randint(0, 1)
-        seen = set()
-        while process.poll() is None:
-            for name in os.listdir(self.setup.log_dir):
-                if TEMPORARY.match(name) and name not in seen:
-                    seen.add(name)
-                    if skip == 0:
-                        time.sleep(random.uniform(0, 0.002))
-                        process.kill()
-                        return True
-                    skip -= 1
-            time.sleep(0.0002)
-        return False
+        """Kills at one rewrite chosen at random from every save a clean run makes: a kind of
+        file first (so patent.dat's few rewrites are aimed at as often as the many message
+        files), then one of that kind's rewrites. False when the run ended before it."""
+        kind = random.choice(sorted(self.saves_per_run))
+        self.aimed[kind] = self.aimed.get(kind, 0) + 1
+        skip = random.randrange(self.saves_per_run[kind])
+        killed = False
+
+        def aimed_at(name):
+            nonlocal skip, killed
+            if save_kind(name) != kind:
+                return False
+            if skip > 0:
+                skip -= 1
+                return False
+            process.kill()
+            killed = True
+            return True
+
+        self.watch_temporaries(process, aimed_at)
+        return killed
 
     def messages_written_since(self, started_ns):
         """Message files written since then (a name may be written anew over an orphan that a
@@ -185,8 +239,7 @@ class KillTest:
     def kill_in_queue(self, process):
         """Kills amid the posts, inside the commit or as the list grows; returns which, or
         None when the run ended first."""
-        log_dir = self.setup.log_dir
-        list_path = os.path.join(log_dir, "Larkspire_pending.tmp")
+        list_path = os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")
         started_ns = time.time_ns()
         list_size = os.path.getsize(list_path) if os.path.exists(list_path) else -1
         where = random.choice(("queue-post", "queue-commit", "queue-list"))
@@ -198,23 +251,51 @@ class KillTest:
                 if size != list_size:
                     process.kill()
                     return where
-            else:
-                if self.messages_written_since(started_ns) >= wanted:
-                    if where == "queue-commit":
-                        time.sleep(random.uniform(0, 0.05))
-                    process.kill()
-                    return where
+            elif self.messages_written_since(started_ns) >= wanted:
+                if where == "queue-commit":
+                    time.sleep(random.uniform(0, 0.05))
+                process.kill()
+                return where
             time.sleep(0.0002)
         return None
+
+    def landed_inside_data_file_rewrite(self):
+        """A kill between creating patent.dat's temporary and renaming it leaves it behind."""
+        return any(DATA_FILE_TEMPORARY.match(n) for n in os.listdir(self.setup.log_dir))
+
+    def check_baseline(self, received_before):
+        """The clean run on the other day must have changed and mailed every entry; without
+        that, every later check would pass on runs that change nothing."""
+        from larkspire_run import subject
+        statuses = self.statuses()
+        changed = [a for a, s in statuses.items() if s == support.STATUS_AFTER]
+        mailed = set()
+        for _, message in self.sink.messages()[received_before:]:
+            found = SUBJECT_IDENTIFIER.search(subject(message))
+            if found:
+                mailed.add(found.group(1))
+        if len(changed) != self.args.entries or mailed != set(statuses):
+            sys.exit("the clean run on the other day changed %d and mailed %d of %d entries: "
+                     "the clock shift or the simulator's day did not work"
+                     % (len(changed), len(mailed), self.args.entries))
 
     def run(self):
         code, _ = self.clean_run()  # imports the list and reads every entry once
         if code != 0:
             sys.exit("the first clean run failed with %d" % code)
-        self.toggle_day()
-        code, length = self.clean_run()  # a whole run that changes and mails every entry
-        print("a clean run that updates and mails %d entries takes %.2f s"
-              % (self.args.entries, length), flush=True)
+        if self.toggle_day() != support.DAY_AFTER:
+            sys.exit("the first clean run did not store the site's first day")
+        received_before = len(self.sink.messages())
+        # A whole run that changes and mails every entry; its rewrites are where the save
+        # kills aim.
+        code, length = self.clean_run(record_saves=True)
+        if code != 0:
+            sys.exit("the second clean run failed with %d" % code)
+        self.check_baseline(received_before)
+        print("a clean run that updates and mails %d entries takes %.2f s and rewrites %s"
+              % (self.args.entries, length, self.saves_per_run), flush=True)
+        if "patent.dat" not in self.saves_per_run:
+            sys.exit("the clean run's rewrite of patent.dat was not seen")
         for run in range(1, self.args.runs + 1):
             new_day = self.toggle_day()
             new_status = (support.STATUS_AFTER if new_day == support.DAY_AFTER
@@ -240,6 +321,8 @@ class KillTest:
                 self.counts[self.kill_in_queue(process) or "queue-missed"] += 1
             if process.wait(timeout=600) == 0:
                 self.counts["finished"] += 1
+            if self.landed_inside_data_file_rewrite():
+                self.counts["inside-patent.dat-rewrite"] += 1
             self.check(run, old_bytes, new_status, queued_before, received_before,
                        self.setup.log())
             if run % 20 == 0:
@@ -253,7 +336,11 @@ class KillTest:
         if code != 0 or left:
             self.failures.append("final clean run: exit %d, %d of %d still queued"
                                  % (code, len(left), len(left_before)))
+        self.failures += support.shortcut_problems(self.setup)
         print("counts:", self.counts)
+        print("save kills aimed at:", self.aimed)
+        print("kills inside the rewrite of patent.dat: %d of %d"
+              % (self.counts["inside-patent.dat-rewrite"], self.args.runs))
         for failure in self.failures:
             print("FAIL", failure)
         print("%d runs: %s" % (self.args.runs, "PASS" if not self.failures else

@@ -12,12 +12,15 @@ truncated pages, and a few stalls and one-byte-per-40-ms trickles that outlast t
 and a second unattended run updates every entry and mails the changes.
 
 Passes when the second run ends by itself without a crash, every faulted entry and no other
-holds an error in patent.dat, each error is one its fault can cause, and the peak resident size
-at the end is within 10% of the peak after the first 200 entries.
+holds an error in patent.dat, each error is one its fault can cause, every entry without a
+fault holds the new day's status and was mailed exactly once (and no faulted one was), the
+shortcuts stayed in the test's folder, and the peak resident size at the end is within 10% of
+the peak after the first 200 entries.
 """
 import argparse
 import os
 import random
+import re
 import subprocess
 import sys
 import tempfile
@@ -27,6 +30,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import stress_support as support  # noqa: E402
 
 TIMED_OUT = {"HttpGet: Operation timed out.", "Operation timed out."}
+STATUS_SUBJECT = re.compile(r"status update for (?:.* )?(\S+)$")
 # The errors each fault may leave in its entry's Error field.
 EXPECTED_ERRORS = {
     "close": {"WinSock: Disconnected by server.",
@@ -94,7 +98,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
     support.use_build(args.build)
-    from larkspire_run import Setup, Simulator, SmtpSink, read_data_file
+    from larkspire_run import Setup, Simulator, SmtpSink, read_data_file, subject
 
     rng = random.Random(args.seed)
     work = tempfile.TemporaryDirectory(prefix="larkspire-soak-")
@@ -122,6 +126,7 @@ def main():
             digits = number.replace("/", "").replace(",", "")
             sim.control("fault?mode=%s&app=%s&page=status" % (mode, digits))
         before = status_requests()
+        mails_before = len(sink.messages())
         code, seconds, at_first, at_end = run_watched(
             setup, 2, lambda: status_requests() - before, 200)
         print("fault run: exit %d, %.0f s, %d faults" % (code, seconds, len(faults)), flush=True)
@@ -133,6 +138,12 @@ def main():
 
         entries = {e["AppNum"]: e for e in read_data_file(os.path.join(setup.log_dir,
                                                                        "patent.dat"))}
+        # The status-change mails of the fault run, by application number.
+        mailed = {}
+        for _, message in sink.messages()[mails_before:]:
+            found = STATUS_SUBJECT.search(subject(message))
+            if found:
+                mailed[found.group(1)] = mailed.get(found.group(1), 0) + 1
         seen_errors = {}
         for number, entry in sorted(entries.items()):
             error = entry["Error"]
@@ -140,7 +151,15 @@ def main():
             if mode is None:
                 if error:
                     failures.append("%s has no fault but the error '%s'" % (number, error))
+                if entry["Status"] != support.STATUS_AFTER:
+                    failures.append("%s has no fault but kept the status '%s'"
+                                    % (number, entry["Status"]))
+                if mailed.get(number, 0) != 1:
+                    failures.append("%s has no fault but was mailed %d times"
+                                    % (number, mailed.get(number, 0)))
                 continue
+            if number in mailed:
+                failures.append("%s (%s) failed but was mailed" % (number, mode))
             seen_errors.setdefault(mode, {}).setdefault(error, 0)
             seen_errors[mode][error] += 1
             if error not in EXPECTED_ERRORS[mode]:
@@ -159,8 +178,9 @@ def main():
                                             100.0 * (at_end[1] - at_first[1]) / at_first[1]))
             if at_end[1] > at_first[1] * 1.10:
                 failures.append("peak memory grew by more than 10%")
-        mails = len(sink.messages())
-        print("messages received by the SMTP server: %d" % mails)
+        print("status mails of the fault run: %d for %d entries without a fault"
+              % (sum(mailed.values()), args.entries - len(faults)))
+        failures += support.shortcut_problems(setup)
     finally:
         sink.stop()
         sim.stop()

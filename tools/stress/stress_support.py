@@ -79,11 +79,30 @@ def settings(setup, sim_port, smtp_port):
     }
 
 
+def shortcut_folder(setup):
+    return os.path.join(setup.root, "shortcuts")
+
+
 def write_settings(setup, values):
+    """The settings file, with the shortcut folder inside the test's own folder: the runs
+    must never write .desktop files into the user's applications menu."""
     with open(setup.settings_path, "w") as f:
+        f.write("[General]\nShortcutFolder=%s\n" % shortcut_folder(setup))
         f.write("[Settings]\n")
         for key, value in values.items():
             f.write("%s=%s\n" % (key, value))
+
+
+def shortcut_problems(setup):
+    """What shows that the runs did not keep their shortcuts in the test's folder: [] when
+    they wrote them there."""
+    parser = setup.settings()
+    folder = parser["General"].get("ShortcutFolder", "") if "General" in parser else ""
+    if folder != shortcut_folder(setup):
+        return ["the shortcut folder moved out of the test's folder: %r" % folder]
+    if not os.path.isdir(folder) or not any(n.endswith(".desktop") for n in os.listdir(folder)):
+        return ["no shortcut was written to %s" % folder]
+    return []
 
 
 def faketime_env(env, days):

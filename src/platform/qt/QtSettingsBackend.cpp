@@ -49,8 +49,8 @@ std::optional<std::string> CQtSettingsBackend::Read(const std::string& group,
   QVariant value = settings_->value(KeyOf(group, name));
   if (!value.isValid()) return std::nullopt;
   // An unquoted value with commas, as a hand edit may leave it, arrives as a list.
-  QString text = value.typeId() == QMetaType::QStringList ? value.toStringList().join(", ")
-                                                          : value.toString();
+  QString text =
+      value.typeId() == QMetaType::QStringList ? value.toStringList().join(", ") : value.toString();
   QByteArray bytes = text.toLatin1();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }

@@ -20,8 +20,7 @@ class CQtSettingsBackend : public ISettingsBackend {
   ~CQtSettingsBackend() override;
 
   std::optional<std::string> Read(const std::string& group, const std::string& name) override;
-  void Write(const std::string& group, const std::string& name,
-             const std::string& value) override;
+  void Write(const std::string& group, const std::string& name, const std::string& value) override;
   bool Remove(const std::string& group, const std::string& name) override;
   void Flush() override;
 
