@@ -4,13 +4,14 @@
 #include <optional>
 
 #include "net/Connection.h"
-#include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
+#include "net/ReplyReader.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
-#include "run/Run.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "run/Run.h"
+#include "support/NetTestApp.h"
 #include "support/ScopedTimeZone.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
@@ -43,8 +44,7 @@ class SendMailTest : public ::testing::Test {
     test_.App().Settings().SmtpServer.Set(server.HostPort());
     const std::string path = dir_.File("message.tmp");
     EXPECT_TRUE(SaveFileAtomically(path, file_text));
-    return SendEmailFile(test_.App(), path, "the test message",
-                         static_cast<MailRecipient>(kind));
+    return SendEmailFile(test_.App(), path, "the test message", static_cast<MailRecipient>(kind));
   }
   std::string Log() {
     std::string log;
@@ -178,7 +178,9 @@ TEST_F(SendMailTest, NothingIsSentForEmptyFilesUnfinishedLinesOrUnknownKinds) {
       {"cc: c@x.example", 1},
   };
   for (const auto& c : cases) EXPECT_EQ(Send(server, c.text, c.kind), "") << c.text;
-  EXPECT_EQ(SendEmailFile(test_.App(), dir_.File("missing.tmp"), "missing", MailRecipient::kReturnAddress), "");
+  EXPECT_EQ(SendEmailFile(test_.App(), dir_.File("missing.tmp"), "missing",
+                          MailRecipient::kReturnAddress),
+            "");
   EXPECT_EQ(server.Accepted(), 0);
   EXPECT_EQ(Succeeded(), 0);
   EXPECT_EQ(Failed(), 0);
@@ -195,16 +197,20 @@ TEST_F(SendMailTest, ZeroBytesCutEachReadPiece) {
   EXPECT_NE(server.Data().find("The status has changed.\r\ntail\r\n"), std::string::npos);
 }
 
+// Page bytes reach mails (the problem report carries the last pages fetched): whatever their
+// line ends, every line goes out ended by CR LF and no line can end the data early.
 TEST_F(SendMailTest, LinesStartingWithADotAreDoubledOnTheWire) {
   CSmtpTestServer server;
-  EXPECT_EQ(
-      Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
-      "");
+  EXPECT_EQ(Send(server,
+                 "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"
+                 "page\r.\rafter\n.\nend\r\n"),
+            "");
   ASSERT_TRUE(server.WaitForSessions(1));
-  EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\n..lf"
-                               "\r\r\n..cr\r\n"),
+  EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\r\n..lf"
+                               "\r\n\r\n..cr\r\npage\r\n..\r\nafter\r\n..\r\nend\r\n"),
             std::string::npos)
       << server.Data();
+  EXPECT_TRUE(server.Data().ends_with("end\r\n"));
 }
 
 TEST_F(SendMailTest, DateLineCarriesTheLocalZone) {
@@ -349,11 +355,35 @@ TEST_F(SendMailTest, ServerClosingMidDialogueIsADisconnection) {
   EXPECT_EQ(Send(server, kMessage), kDisconnectedMessage);
 }
 
+// A server that answers HELO with "250-" lines that never end (the greeting too, or one line
+// that never ends): the mail fails with its own text once the reply passes 64 KB.
+TEST_F(SendMailTest, ReplyThatNeverEndsFailsPastSixtyFourKilobytes) {
+  const std::string continuation = "250-" + std::string(1000, 'x') + "\r\n";
+  const std::string endless_line(1000, '2');
+  const struct {
+    const char* at;  // the line the server answers without end ("" the greeting)
+    const std::string* piece;
+  } cases[] = {{"", &continuation}, {"HELO", &continuation}, {"HELO", &endless_line}};
+  for (const auto& c : cases) {
+    CSmtpTestServer server([&](const std::string& line, CTestConnection& s) {
+      const bool here = *c.at == '\0' ? line.empty() : line.rfind(c.at, 0) == 0;
+      if (!here) return false;
+      while (!s.Stopping() && s.Write(*c.piece)) {
+      }
+      return true;
+    });
+    EXPECT_EQ(Send(server, kMessage), kReplyTooLongMessage) << c.at;
+    EXPECT_TRUE(test_.FlowHas(std::string("SendMail: ") + kReplyTooLongMessage));
+  }
+  EXPECT_EQ(Failed(), 3);
+}
+
 TEST_F(SendMailTest, RefusedConnectionHasNoProxyHint) {
   test_.App().Settings().SmtpServer.Set("127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
   const std::string path = dir_.File("message.tmp");
   ASSERT_TRUE(SaveFileAtomically(path, kMessage));
-  EXPECT_EQ(SendEmailFile(test_.App(), path, "refused", MailRecipient::kReturnAddress), kRefusedMessage);
+  EXPECT_EQ(SendEmailFile(test_.App(), path, "refused", MailRecipient::kReturnAddress),
+            kRefusedMessage);
   EXPECT_EQ(Failed(), 1);
 }
 
