@@ -1,10 +1,10 @@
 #include "app/Upgrade.h"
-#include "notify/Variables.h"
 
 #include "app/AppCore.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "platform/Files.h"
 #include "platform/LzExpand.h"
 #include "platform/ProgramFiles.h"
@@ -64,7 +64,8 @@ UpgradeResult UpgradeProgram(AppCore& app,
                             NewestVersion(app));
   }
   std::string body;
-  const std::string error = FetchFromPublisher(app, url, true, body);
+  // A program is larger than any page; it has a cap of its own.
+  const std::string error = FetchFromPublisher(app, url, true, body, kDownloadCap);
   app.EndBusy();
   // Later transfers use the configured time-out again.
   app.ReleaseTimeout();
