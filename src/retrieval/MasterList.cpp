@@ -1,18 +1,18 @@
 #include "retrieval/MasterList.h"
-#include "notify/Variables.h"
 
 #include <cstdint>
 
-#include "run/Run.h"
 #include "entries/Entry.h"
+#include "entries/Identifier.h"
 #include "entries/LeadingNumber.h"
 #include "net/TextChecks.h"
+#include "notify/Variables.h"
 #include "retrieval/EntryFetch.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/Pattern.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -57,6 +57,7 @@ std::string ReadMasterListCount(CRun& app, const std::string& page,
   }
   int32_t value = 0;
   ReadLeadingNumber(ExtractField(app, page, kMasterList, "count"), value);
+  if (value > kMaxResultSets) return kDamagedCountMessage;
   // The table is there, so there is at least the one result set being read.
   count = value < 1 ? 1 : value;
   return "";
