@@ -1,15 +1,16 @@
 #include "notify/Variables.h"
 
 #include <optional>
+#include <utility>
 
-#include "run/Run.h"
-#include "rules/Pattern.h"
 #include "entries/Entry.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "rules/Dates.h"
+#include "rules/Pattern.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -76,8 +77,7 @@ const ApplicationVariable kApplicationVariables[] = {
     {"TCPIPFlow", [](CRun& app) { return app.Transcript().text; }},
     {"CountExec", [](CRun& app) { return app.Settings().CountExec.Text(); }},
     {"CountStatusChange", [](CRun& app) { return app.Settings().CountStatusChange.Text(); }},
-    {"CountUpdateSucceeded",
-     [](CRun& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
+    {"CountUpdateSucceeded", [](CRun& app) { return app.Settings().CountUpdateSucceeded.Text(); }},
     {"CountUpdateFailed", [](CRun& app) { return app.Settings().CountUpdateFailed.Text(); }},
     {"CountEmailPost", [](CRun& app) { return app.Settings().CountEmailPost.Text(); }},
     {"CountEmailBatchSucceeded",
@@ -166,8 +166,16 @@ std::string LastFetch(const CRun& app) {
 }
 
 CRules RulesOf(CRun& app) {
-  return {app.Rules().text, [&app](std::string_view name) { return LookupVariable(app, name); }};
+  return {app.Rules().text, [&app](std::string_view name) { return LookupVariable(app, name); },
+          [&app](const std::string& message) {
+            // Once until it is taken: a value used for every entry would fill the log.
+            if (!app.Rules().value_error.empty()) return;
+            app.Rules().value_error = message;
+            app.Log().Write("%s\n", message.c_str());
+          }};
 }
+
+std::string TakeRulesError(CRun& app) { return std::exchange(app.Rules().value_error, {}); }
 
 std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key) {
   return LookupRule(RulesOf(app), section, key);

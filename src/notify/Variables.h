@@ -32,8 +32,11 @@ std::string AllChanges(const CEntry& current, const CEntry& previous);
 std::string LastFetch(const CRun& app);
 
 // The rules in use, with their references resolved through this run's variables (and so through
-// the entry slots of the current expansion scope).
+// the entry slots of the current expansion scope). A value that cannot be given (it would pass
+// the rules' cap) is logged and kept for TakeRulesError.
 CRules RulesOf(CRun& app);
+// Why a value looked up since the last call could not be given, or ""; clears it.
+std::string TakeRulesError(CRun& app);
 std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key);
 std::string ExtractField(CRun& app, std::string_view page, std::string_view section,
                          std::string_view key, bool raw = false);

@@ -71,10 +71,19 @@ void SetProgress(CRun& app, std::size_t position) {
   if (app.Ui()) app.Ui()->SetProgress(static_cast<int>(position));
 }
 
+// A rules value that could not be given explains whatever a page then seemed to say, so its
+// error wins over the reader's.
+std::string WithRulesError(CRun& app, std::string error) {
+  std::string rules_error = TakeRulesError(app);
+  return rules_error.empty() ? error : rules_error;
+}
+
 // Fetches one master-list page (customer numbers set on the app beforehand) and normalises it.
 std::string FetchPage(CRun& app, int page_index, std::string& page) {
+  const std::string url = MasterListUrl(app, page_index);
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
   std::string raw;
-  std::string error = FetchPage(app, MasterListUrl(app, page_index), false, false, raw);
+  std::string error = FetchPage(app, url, false, false, raw);
   if (error.empty()) page = NormalizePage(raw);
   return error;
 }
@@ -87,7 +96,7 @@ std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
   if (app.Ui()) app.Ui()->SetStatusText("Reading Cookies");
   std::string page;
   std::string error = FetchPage(app, -1, page);
-  if (error.empty()) error = ReadCustomerNumbers(app, page, numbers);
+  if (error.empty()) error = WithRulesError(app, ReadCustomerNumbers(app, page, numbers));
   for (std::size_t k = 0; error.empty() && k < numbers.size(); ++k) {
     if (app.AbortReason() == kAbortClosing) break;
     const std::string& number = numbers[k];
@@ -97,7 +106,7 @@ std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
     app.MasterList().index = 0;
     int count = 0;
     error = FetchPage(app, 0, page);
-    if (error.empty()) error = ReadMasterListCount(app, page, number, count);
+    if (error.empty()) error = WithRulesError(app, ReadMasterListCount(app, page, number, count));
     if (!error.empty()) break;
     sets.push_back({number, count});
     app.Log().Write("Urls: %d...\n", count);
@@ -143,11 +152,11 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
       std::string page;
       error = FetchPage(app, index, page);
       if (error.empty()) {
-        error = ReadMasterListTable(app, page, [&](CEntry entry) {
-          if (listed.Contains(entry)) return std::string();
-          listed.Add(entry);
-          return AddEntry(app, std::move(entry), add_flags);
-        });
+        error = WithRulesError(app, ReadMasterListTable(app, page, [&](CEntry entry) {
+                                 if (listed.Contains(entry)) return std::string();
+                                 listed.Add(entry);
+                                 return AddEntry(app, std::move(entry), add_flags);
+                               }));
         if (app.Ui()) app.Ui()->RefreshList();
       }
       if (error.empty()) SetProgress(app, cookie_steps + ++done);
@@ -164,6 +173,7 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
 
 bool RunMasterListStep(CRun& app) {
   UpdateRules(app);
+  TakeRulesError(app);  // an earlier lookup's, not this import's
   const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
   if (cookie_page.empty()) return true;
 

@@ -3,16 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "run/Run.h"
 #include "notify/EntryCommands.h"
-#include "retrieval/Fetch.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "retrieval/ChangeDetection.h"
 #include "retrieval/EntryFetch.h"
+#include "retrieval/Fetch.h"
 #include "retrieval/MasterListCommand.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -58,14 +59,17 @@ int CountDueEntries(CRun& app, bool selected_only) {
   }
 }
 
-// Fetches the entry's pages and reads them into a copy; "" or the error text.
+// Fetches the entry's pages and reads them into a copy; "" or the error text. A rules value
+// that could not be given explains whatever the pages then seemed to say, so its error wins.
 std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
+  TakeRulesError(app);  // an earlier lookup's, not this entry's
   {
     CExpansionScope scope(app, &stored);
     EntryPageUrls(app, stored, urls);
   }
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
   std::string error = FetchPages(app, urls, 0, 0, pages);
   std::vector<std::string> normalized;
   if (error.empty()) {
@@ -78,7 +82,9 @@ std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   if (!error.empty()) return error;
   fresh = stored;
   CExpansionScope scope(app, &stored);
-  return ParseEntryPages(app, fresh, urls, pages, normalized);
+  error = ParseEntryPages(app, fresh, urls, pages, normalized);
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
+  return error;
 }
 
 std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
@@ -93,7 +99,8 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
   if (app.AbortReason() == kAbortCanceled) {
     error = kCanceledMessage;
   } else {
-    if (app.Ui()) app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
+    if (app.Ui())
+      app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
     list.SetUpdating(row, true);
     Redraw(app, row);
     const CEntry stored = list.At(row);
@@ -131,7 +138,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
     ++app.Status().failure_count;
     app.Status().had_failures = true;
   }
-  list.At(row).Text(kError) = error;
+  list.At(row).SetText(kError, error);
   Redraw(app, row);
   return true;
 }
@@ -165,11 +172,11 @@ void UpdateStatus(CRun& app, bool selected_only) {
   SaveEntries(app);
   if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
     const bool failed = app.Status().failure_count != 0;
-    const char* summary =
-        selected_only ? (failed ? "Some selected entries were not updated."
-                                : "All selected entries have been successfully updated.")
-                      : (failed ? "Some entries were not updated."
-                                : "All entries have been successfully updated.");
+    const char* summary = selected_only
+                              ? (failed ? "Some selected entries were not updated."
+                                        : "All selected entries have been successfully updated.")
+                              : (failed ? "Some entries were not updated."
+                                        : "All entries have been successfully updated.");
     app.MessageBox(summary);
   }
   app.EndBusy();
