@@ -43,8 +43,8 @@ enum FieldId : int {
 enum Frequency : int32_t { kDaily = 0, kWeekly = 1, kMonthly = 2, kYearly = 3, kNever = 4 };
 
 struct FieldInfo {
-  const char* key;             // "Fequency" for field 0, as stored files and templates spell it
-  const char* menu_caption;    // null for Error
+  const char* key;           // "Fequency" for field 0, as stored files and templates spell it
+  const char* menu_caption;  // null for Error
   const char* column_caption;
   int width_units;
   bool date_like;
@@ -54,9 +54,10 @@ extern const FieldInfo kFields[kFieldCount];
 
 // The fields whose change is a status change, in the order change lists show them.
 inline constexpr std::array<int, 20> kCompareList = {
-    kReference, kAppNum,  kFilingDate, kExaminer, kIssueDate, kArtUnit,         kPubNum,
-    kPubDate,   kConfirmNum, kPatNum,  kClass,    kLocation,  kStatus,          kCustNum,
-    kForeign,   kParentContinuity, kChildContinuity, kLastHistoryText, kPTA,   kPTE};
+    kReference, kAppNum,  kFilingDate, kExaminer,         kIssueDate,       kArtUnit,
+    kPubNum,    kPubDate, kConfirmNum, kPatNum,           kClass,           kLocation,
+    kStatus,    kCustNum, kForeign,    kParentContinuity, kChildContinuity, kLastHistoryText,
+    kPTA,       kPTE};
 
 // The fields whose change is reported: the compare list with LastHistoryDate just before
 // LastHistoryText, so a repeated history event (same text, new date) counts as a change.
@@ -81,12 +82,15 @@ class CEntry {
   // LastHistory, all ignoring case. False, and out untouched, for an unknown name.
   bool GetTextByName(std::string_view name, std::string& out) const;
   // Ids 0 to 2 take the leading decimal number (0 when none); others store the text with every
-  // TAB, CR and LF turned into a blank, since the data file cannot carry them.
+  // control byte (below 0x20, and 0x7F) turned into a blank: the data file cannot carry TAB, CR
+  // or LF, a NUL would cut a mail short, and none of them belongs in a report or a log.
   void SetText(int id, std::string_view text);
   void SetTextByName(std::string_view name, std::string_view text);
 
   // Direct access to a text field (ids 3 to 25).
-  const std::string& Text(int id) const { return texts_[static_cast<std::size_t>(id - kReference)]; }
+  const std::string& Text(int id) const {
+    return texts_[static_cast<std::size_t>(id - kReference)];
+  }
   std::string& Text(int id) { return texts_[static_cast<std::size_t>(id - kReference)]; }
 
   int32_t frequency = kDaily;

@@ -124,6 +124,8 @@ void AppendChange(const CEntry& current, const CEntry& previous, int id, std::st
 
 }  // namespace
 
+bool IsMarkupVariable(std::string_view name) { return EqualsIgnoreCase(name, "CourtesyHtml"); }
+
 std::string LookupVariable(CRun& app, std::string_view name) {
   for (const ApplicationVariable& variable : kApplicationVariables) {
     if (EqualsIgnoreCase(name, variable.name)) return OrDash(variable.value(app));

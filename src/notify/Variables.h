@@ -19,6 +19,10 @@ inline constexpr const char* kDefaultActivityAddress = "activity@larkspire.examp
 inline constexpr const char* kDefaultSupportAddress = "support@larkspire.example";
 inline constexpr const char* kProductPageAddress = "http://www.larkspire.example/Larkspire/";
 
+// Whether the variable's value is markup the program writes itself (CourtesyHtml), which an
+// HTML expansion takes as it is.
+bool IsMarkupVariable(std::string_view name);
+
 // Never fails: a name nothing knows comes back as "[" + name + "]"; a known name whose value is
 // empty gives "-". Names compare ignoring case. Entry names resolve through the slots of
 // CExpansionScope.
