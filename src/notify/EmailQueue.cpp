@@ -4,15 +4,15 @@
 
 #include <vector>
 
-#include "run/Run.h"
-#include "net/SendMail.h"
+#include "entries/Identifier.h"
 #include "net/PasswordScramble.h"
+#include "net/SendMail.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
-#include "entries/Identifier.h"
 #include "rules/Dates.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -25,7 +25,8 @@ std::string PendingListPath(const CRun& app) {
   return JoinPath(app.Settings().LogDir.Text(), kPendingListName);
 }
 
-// The list's names in order; a last line without a line end counts, empty lines do not.
+}  // namespace
+
 std::vector<std::string> ReadPendingNames(const std::string& bytes) {
   std::vector<std::string> names;
   std::string text = FromTextMode(bytes);
@@ -40,6 +41,8 @@ std::vector<std::string> ReadPendingNames(const std::string& bytes) {
   }
   return names;
 }
+
+namespace {
 
 std::string FormatPendingNames(const std::vector<std::string>& names) {
   std::string text;
@@ -89,10 +92,9 @@ CMailServer MailServerOf(CRun& app) {
 
 CMailAddresses MailAddressesOf(CRun& app) {
   CExpansionScope no_entry(app, nullptr);
-  CMailAddresses addresses{app.Settings().ReturnAddress.Text(),
-                           app.Settings().NotifyAddress.Joined(),
-                           LookupRule(app, "location", "activity"),
-                           LookupRule(app, "location", "support")};
+  CMailAddresses addresses{
+      app.Settings().ReturnAddress.Text(), app.Settings().NotifyAddress.Joined(),
+      LookupRule(app, "location", "activity"), LookupRule(app, "location", "support")};
   if (addresses.activity.empty()) addresses.activity = kDefaultActivityAddress;
   if (addresses.support.empty()) addresses.support = kDefaultSupportAddress;
   return addresses;
@@ -132,8 +134,8 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
     std::string list_bytes;
     ReadWholeFile(PendingListPath(app), list_bytes);
     std::vector<std::string> queued = ReadPendingNames(list_bytes);
-    const std::string name = UnusedMessageName("Larkspire_" + kind + FileSafeIdentifier(entry),
-                                               queued);
+    const std::string name =
+        UnusedMessageName("Larkspire_" + kind + FileSafeIdentifier(entry), queued);
     app.Log().Write("Post E-Mail '%s'\n", name.c_str());
     std::string message;
     {
@@ -180,8 +182,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   }
 
   const std::vector<std::string> names = ReadPendingNames(list_bytes);
-  const bool activity_due =
-      !delete_mode && app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
+  const bool activity_due = !delete_mode && app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
   const int first = activity_due ? 0 : 1;
   const int item_count = static_cast<int>(names.size()) + (activity_due ? 1 : 0);
   if (!delete_mode) app.BeginBusy("Sending E-Mail", item_count);
@@ -214,8 +215,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
     std::string result = SendEmailFile(
-        app, path, name,
-        to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
+        app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
     if (result.empty()) {
       RemoveFile(path);
     } else if (to_publisher) {
@@ -263,10 +263,10 @@ std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipi
   if (dir.empty() || !SaveFileAtomically(path, message)) {
     error = "Can't create the temporary e-mail file.";
   } else {
-    const char* title =
-        recipient == MailRecipient::kReturnAddress     ? "Send E-Mail to Return Address"
-        : recipient == MailRecipient::kNotifyAddresses ? "Send E-Mail to Notify Addresses"
-                                                       : "Send E-Mail";
+    const char* title = recipient == MailRecipient::kReturnAddress ? "Send E-Mail to Return Address"
+                        : recipient == MailRecipient::kNotifyAddresses
+                            ? "Send E-Mail to Notify Addresses"
+                            : "Send E-Mail";
     app.BeginBusy(title, 1);
     if (app.Ui()) app.Ui()->SetStatusText("");
     error = SendEmailFile(app, path, kTestFileName, recipient);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "net/SendMail.h"
 
@@ -15,8 +16,7 @@ inline constexpr const char* kPendingListName = "Larkspire_pending.tmp";
 
 // Queues one notification expanded from a template for the entry (the previous-entry slot is
 // whatever the caller set). Returns the error text, shown under "E-Mail Creation Failed".
-std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
-                      const std::string& kind);
+std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const std::string& kind);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode);
 // Expands a template into a work file and sends it at once to the recipient.
@@ -32,5 +32,8 @@ std::string SendEmailFile(CRun& app, const std::string& path, const std::string&
                           MailRecipient recipient);
 // Whether a queue exists (the logging directory is set and the pending list can be read).
 bool EmailPending(const CRun& app);
+// The pending list's names in order, from the file's bytes; a last line without a line end
+// counts, empty lines do not.
+std::vector<std::string> ReadPendingNames(const std::string& bytes);
 
 }  // namespace larkspire

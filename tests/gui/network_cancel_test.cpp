@@ -43,6 +43,35 @@ class NetworkCancelTest : public QObject {
     window.DrainFlowLog();
     QVERIFY(window.Flow().FlowText().find("Cancelling...") != std::string::npos);
   }
+
+  // A quit asked for while a fetch waits (the desktop's session ending, say) ends every nested
+  // event loop Qt starts from then on. The wait must still handle events: the Cancel button
+  // pressed after the quit ends the fetch at once, and the quit ends the main loop afterwards.
+  void quitDuringAWaitIsKeptAndTheWaitStillHandlesCancel() {
+    // Without events the wait would run until the server gives up and closes.
+    CHttpTestServer server(
+        [](const std::string&, CTestConnection& connection) { connection.WaitForPeerClose(5000); });
+    CGuiFixture fixture({{"Timeout", "10 minutes"}});
+    CMainWindow window(*fixture.core);
+    window.show();
+    std::string error = "not fetched";
+    std::string page = "untouched";
+    bool cancel_handled = false;
+    QTimer::singleShot(0, &window, [&] {
+      QTimer::singleShot(100, [] { QCoreApplication::exit(7); });
+      QTimer::singleShot(400, &window, [&] {
+        cancel_handled = true;
+        window.Busy().CancelButton().click();
+      });
+      error = FetchPage(*fixture.core, "http://" + server.HostPort() + "/stall", true, false, page);
+    });
+    const int exit_code = QCoreApplication::exec();
+    QVERIFY(cancel_handled);
+    QCOMPARE(error, std::string("Operation canceled."));
+    QCOMPARE(page, std::string("untouched"));
+    QCOMPARE(exit_code, 7);
+    QVERIFY(!fixture.core->Busy());
+  }
 };
 
 QTEST_MAIN(NetworkCancelTest)

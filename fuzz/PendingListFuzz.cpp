@@ -1,0 +1,20 @@
+// The pending e-mail list reader: names are never empty and never hold a line end, and a list
+// written back from them reads the same.
+#include <cstdlib>
+
+#include "FuzzInput.h"
+#include "notify/EmailQueue.h"
+
+using namespace larkspire;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string bytes(fuzz::AsText(data, size));
+  const std::vector<std::string> names = ReadPendingNames(bytes);
+  std::string written;
+  for (const std::string& name : names) {
+    if (name.empty() || name.find('\n') != std::string::npos || name.back() == '\r') std::abort();
+    written += name + "\r\n";
+  }
+  if (ReadPendingNames(written) != names) std::abort();
+  return 0;
+}
