@@ -23,6 +23,43 @@ constexpr int kPollSliceMs = 50;
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
+// What ReceiveAll has received, kept in blocks of a fixed size and joined once at the end.
+// Growing one string would copy it at every doubling, hold the old and the new buffer at once,
+// and leave the freed buffers scattered over the worker threads' allocator arenas: with several
+// large responses in parallel, memory grew far past the bytes actually held.
+class CBlockBuffer {
+ public:
+  void Append(std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (blocks_.empty() || blocks_.back().size() == kBlockBytes) {
+        blocks_.emplace_back().reserve(kBlockBytes);
+      }
+      const std::size_t take = std::min(bytes.size(), kBlockBytes - blocks_.back().size());
+      blocks_.back().append(bytes.substr(0, take));
+      bytes.remove_prefix(take);
+      size_ += take;
+    }
+  }
+  std::size_t Size() const { return size_; }
+  // Each block is let go as soon as it is copied.
+  std::string Join() {
+    std::string all;
+    all.reserve(size_);
+    for (std::string& block : blocks_) {
+      all += block;
+      std::string().swap(block);
+    }
+    blocks_.clear();
+    size_ = 0;
+    return all;
+  }
+
+ private:
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
+  std::vector<std::string> blocks_;
+  std::size_t size_ = 0;
+};
+
 }  // namespace
 
 void RaiseLogged(CFlowLog* flow_log, const std::string& label, const std::string& message) {
@@ -169,7 +206,7 @@ void CConnection::Send(std::string_view text, const char* log_text) {
 
 std::string CConnection::ReceiveAll(bool size_only, const CReceiveCap& cap) {
   WriteFlow("Receiving ...", kFlowStatus);
-  std::string data;
+  CBlockBuffer data;
   char buffer[kChunkBytes];
   for (;;) {
     const int fd = UsableSocket();
@@ -182,13 +219,13 @@ std::string CConnection::ReceiveAll(bool size_only, const CReceiveCap& cap) {
     CheckStep(n < 0);
     if (n == 0) break;  // the peer has closed: the data is complete
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
-    if (chunk.size() > cap.bytes - std::min(cap.bytes, data.size())) Raise(cap.message);
-    data.append(chunk);
+    if (chunk.size() > cap.bytes - data.Size()) Raise(cap.message);
+    data.Append(chunk);
     WriteFlow("Received part '" + (size_only ? std::to_string(n) : EscapeFlowText(chunk)) + "'",
               kFlowReceived);
   }
-  WriteFlow("Received " + std::to_string(data.size()) + " bytes", kFlowStatus);
-  return data;
+  WriteFlow("Received " + std::to_string(data.Size()) + " bytes", kFlowStatus);
+  return data.Join();
 }
 
 bool CConnection::Expect(int code) {

@@ -71,18 +71,19 @@ std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   }
   if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
   std::string error = FetchPages(app, urls, 0, 0, pages);
-  std::vector<std::string> normalized;
   if (error.empty()) {
+    // Read from where [LastFetch] keeps them: pages can be megabytes, so no second copy.
+    std::vector<std::string> normalized;
     normalized.reserve(pages.size());
     for (const std::string& page : pages) normalized.push_back(NormalizePage(page));
     app.LastFetch().urls = urls;
-    app.LastFetch().pages = normalized;
+    app.LastFetch().pages = std::move(normalized);
   }
   if (app.AbortReason() == kAbortClosing) return kCanceledMessage;
   if (!error.empty()) return error;
   fresh = stored;
   CExpansionScope scope(app, &stored);
-  error = ParseEntryPages(app, fresh, urls, pages, normalized);
+  error = ParseEntryPages(app, fresh, urls, pages, app.LastFetch().pages);
   if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
   return error;
 }
