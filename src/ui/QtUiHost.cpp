@@ -132,12 +132,16 @@ void CQtUiHost::PumpEvents(int max_wait_ms) {
   slice.setSingleShot(true);
   QObject::connect(&slice, &QTimer::timeout, [&done] { done = true; });
   slice.start(max_wait_ms);
-  bool* const outer = pump_done_;
+  // The outer wait's flag comes back however this one ends.
+  struct CRestore {
+    bool*& slot;
+    bool* saved;
+    ~CRestore() { slot = saved; }
+  } restore{pump_done_, pump_done_};
   pump_done_ = &done;
   while (!done) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
-  pump_done_ = outer;
 }
 
 void CQtUiHost::WakeUp() {
