@@ -92,7 +92,8 @@ UpgradeResult UpgradeProgram(AppCore& app,
                             NewestVersion(app));
   }
   std::string body;
-  const std::string error = FetchFromPublisher(app, url, true, body);
+  // A program is larger than any page; it has a cap of its own.
+  const std::string error = FetchFromPublisher(app, url, true, body, kDownloadCap);
   app.EndBusy();
   // Later transfers use the configured time-out again.
   app.ReleaseTimeout();

@@ -150,7 +150,8 @@ void CEntry::SetText(int id, std::string_view text) {
   std::string& field = Text(id);
   field.assign(text);
   for (char& c : field) {
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
   }
 }
 

@@ -82,7 +82,8 @@ class CEntry {
   // LastHistory, all ignoring case. False, and out untouched, for an unknown name.
   bool GetTextByName(std::string_view name, std::string& out) const;
   // Ids 0 to 2 take the leading decimal number (0 when none); others store the text with every
-  // TAB, CR and LF turned into a blank, since the data file cannot carry them.
+  // control byte (below 0x20, and 0x7F) turned into a blank: the data file cannot carry TAB, CR
+  // or LF, a NUL would cut a mail short, and none of them belongs in a report or a log.
   void SetText(int id, std::string_view text);
   void SetTextByName(std::string_view name, std::string_view text);
 

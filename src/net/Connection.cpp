@@ -1,18 +1,17 @@
 #include "net/Connection.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "net/AppError.h"
 #include "net/FlowText.h"
 #include "net/TlsChannel.h"
+#include "net/HostPort.h"
+#include "net/ReplyReader.h"
 
 namespace larkspire {
 namespace {
@@ -25,16 +24,42 @@ constexpr int kPollSliceMs = 50;
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
-// The decimal number at the start of the text; -1 when there is none.
-long LeadingNumber(std::string_view text) {
-  long value = -1;
-  for (char c : text) {
-    if (c < '0' || c > '9') break;
-    if (value < 0) value = 0;
-    if (value < 100000000) value = value * 10 + (c - '0');
+// What ReceiveAll has received, kept in blocks of a fixed size and joined once at the end.
+// Growing one string would copy it at every doubling, hold the old and the new buffer at once,
+// and leave the freed buffers scattered over the worker threads' allocator arenas: with several
+// large responses in parallel, memory grew far past the bytes actually held.
+class CBlockBuffer {
+ public:
+  void Append(std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (blocks_.empty() || blocks_.back().size() == kBlockBytes) {
+        blocks_.emplace_back().reserve(kBlockBytes);
+      }
+      const std::size_t take = std::min(bytes.size(), kBlockBytes - blocks_.back().size());
+      blocks_.back().append(bytes.substr(0, take));
+      bytes.remove_prefix(take);
+      size_ += take;
+    }
   }
-  return value;
-}
+  std::size_t Size() const { return size_; }
+  // Each block is let go as soon as it is copied.
+  std::string Join() {
+    std::string all;
+    all.reserve(size_);
+    for (std::string& block : blocks_) {
+      all += block;
+      std::string().swap(block);
+    }
+    blocks_.clear();
+    size_ = 0;
+    return all;
+  }
+
+ private:
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
+  std::vector<std::string> blocks_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -47,6 +72,7 @@ CConnection::CConnection(const CCancelFlag* cancel, CFlowLog* flow_log, std::str
     : cancel_(cancel), flow_log_(flow_log), label_(std::move(label)) {
   socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (socket_ < 0) Raise(kNoSocketMessage);
+  socket_family_ = AF_INET;
 }
 
 CConnection::~CConnection() { Close(); }
@@ -85,44 +111,40 @@ bool CConnection::PollReady(int fd, short events, bool& failed) {
   return rc > 0 && (entry.revents & (events | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-void CConnection::Connect(const std::string& host_text, int default_port) {
-  std::string host = host_text;
-  long port = default_port;
-  const std::size_t colon = host_text.find(':');
-  if (colon != std::string::npos) {
-    host = host_text.substr(0, colon);
-    port = LeadingNumber(std::string_view(host_text).substr(colon + 1));
-    if (port < 0 || port > 65535) port = 0;
-  }
+bool CConnection::Stopped() { return Cancelled() || (cancel_ != nullptr && cancel_->IsSet()); }
 
-  in_addr address{};
-  if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
-    WriteFlow("Resolving '" + host + "' ...", kFlowSent);
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 ||
-        found == nullptr) {
-      Raise(kNoResolveMessage);
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    if (cancel_ != nullptr && cancel_->IsSet()) Raise(kCanceledMessage);
-  }
-  char dotted[INET_ADDRSTRLEN] = "";
-  ::inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-  WriteFlow(std::string("Connecting to ") + dotted + " on port #" + std::to_string(port) + " ...",
-            kFlowSent);
+std::vector<CSocketAddress> CConnection::AddressesOf(const std::string& host) {
+  if (std::optional<CSocketAddress> literal = LiteralAddress(host)) return {*literal};
+  WriteFlow("Resolving '" + host + "' ...", kFlowSent);
+  if (host.empty()) Raise(kNoResolveMessage);
+  std::optional<std::vector<CSocketAddress>> found =
+      ResolveUnlessStopped(host, [this] { return Stopped(); });
+  if (!found) Raise(kCanceledMessage);
+  if (found->empty()) Raise(kNoResolveMessage);
+  if (cancel_ != nullptr && cancel_->IsSet()) Raise(kCanceledMessage);
+  return std::move(*found);
+}
 
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(static_cast<uint16_t>(port));
-  target.sin_addr = address;
-  const int fd = UsableSocket();
-  if (fd < 0) Raise(kCantConnectMessage);
+int CConnection::FreshSocket(int family) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (cancelled_) Raise(kCantConnectMessage);
+  if (!attempted_ && family == socket_family_) {
+    attempted_ = true;
+    return socket_;
+  }
+  const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) Raise(kNoSocketMessage);
+  if (socket_ >= 0) ::close(socket_);
+  socket_ = fd;
+  socket_family_ = family;
+  attempted_ = true;
+  return fd;
+}
+
+int CConnection::TryConnect(const CSocketAddress& address) {
+  const int fd = FreshSocket(address.Family());
   int error = 0;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0) {
     error = errno;
   }
   if (error == EINPROGRESS || error == EINTR) {
@@ -138,9 +160,25 @@ void CConnection::Connect(const std::string& host_text, int default_port) {
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   }
-  if (error == ECONNREFUSED) Raise(kRefusedMessage);
-  if (error != 0) Raise(kCantConnectMessage);
-  WriteFlow("Connected", kFlowReceived);
+  return error;
+}
+
+void CConnection::Connect(const std::string& host_text, int default_port) {
+  const CHostPort target = SplitHostPort(host_text, default_port);
+  int error = 0;
+  for (CSocketAddress address : AddressesOf(target.host)) {
+    address.SetPort(static_cast<int>(target.port));
+    WriteFlow(
+        "Connecting to " + address.Text() + " on port #" + std::to_string(target.port) + " ...",
+        kFlowSent);
+    error = TryConnect(address);
+    if (error == 0) {
+      WriteFlow("Connected", kFlowReceived);
+      return;
+    }
+    if (cancel_ != nullptr && cancel_->IsSet()) Raise(kCanceledMessage);
+  }
+  Raise(error == ECONNREFUSED ? kRefusedMessage : kCantConnectMessage);
 }
 
 void CConnection::Send(std::string_view text, const char* log_text) {
@@ -162,9 +200,9 @@ void CConnection::Send(std::string_view text, const char* log_text) {
   WriteFlow("Sent", kFlowStatus);
 }
 
-std::string CConnection::ReceiveAll(bool size_only) {
+std::string CConnection::ReceiveAll(bool size_only, const CReceiveCap& cap) {
   WriteFlow("Receiving ...", kFlowStatus);
-  std::string data;
+  CBlockBuffer data;
   char buffer[kChunkBytes];
   for (;;) {
     const int fd = ReadySocket(POLLIN);
@@ -173,33 +211,33 @@ std::string CConnection::ReceiveAll(bool size_only) {
     if (n < 0) continue;
     if (n == 0) break;  // the peer has closed: the data is complete
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
-    data.append(chunk);
+    if (chunk.size() > cap.bytes - data.Size()) Raise(cap.message);
+    data.Append(chunk);
     WriteFlow("Received part '" + (size_only ? std::to_string(n) : EscapeFlowText(chunk)) + "'",
               kFlowReceived);
   }
-  WriteFlow("Received " + std::to_string(data.size()) + " bytes", kFlowStatus);
-  return data;
+  WriteFlow("Received " + std::to_string(data.Size()) + " bytes", kFlowStatus);
+  return data.Join();
 }
 
 bool CConnection::Expect(int code) {
   WriteFlow("Expecting '" + std::to_string(code) + "' ...", kFlowStatus);
-  std::string reply;
-  std::size_t scan = 0;
+  CReplyReader reader;
   char buffer[kReplyChunkBytes];
-  bool complete = false;
-  while (!complete) {
+  for (CReplyReader::Progress progress = CReplyReader::Progress::kMore;
+       progress != CReplyReader::Progress::kComplete;) {
     const int fd = ReadySocket(POLLIN);
     if (fd < 0) continue;
     const long n = ReadSome(fd, buffer, sizeof buffer);
     if (n < 0) continue;
     CheckStep(n == 0);  // a close in the middle of a reply is a disconnection
     const std::string_view chunk(buffer, static_cast<std::size_t>(n));
-    reply.append(chunk);
     WriteFlow("Received '" + EscapeFlowText(chunk) + "'", kFlowReceived);
-    complete = ScanReply(reply, scan);
+    progress = reader.Add(chunk);
+    if (progress == CReplyReader::Progress::kTooLong) Raise(kReplyTooLongMessage);
   }
-  WriteFlow("Received " + std::to_string(reply.size()) + " bytes", kFlowStatus);
-  return ReplyCode(reply) == code;
+  WriteFlow("Received " + std::to_string(reader.Text().size()) + " bytes", kFlowStatus);
+  return reader.Code() == code;
 }
 
 void CConnection::StartTls(const std::string& host, const std::string& ca_file) {
@@ -259,20 +297,6 @@ bool CConnection::TlsStepDone(TlsStep step) {
   if (step == TlsStep::kFailed) Raise(tls_->FailureText());
   return true;
 }
-
-bool ScanReply(std::string_view reply, std::size_t& scan) {
-  // A line with '-' as its fourth character announces another line of the same reply.
-  for (std::size_t end; (end = reply.find('\n', scan)) != std::string_view::npos;) {
-    if (end - scan >= 4 && reply[scan + 3] == '-') {
-      scan = end + 1;
-      continue;
-    }
-    return true;
-  }
-  return false;
-}
-
-long ReplyCode(std::string_view reply) { return LeadingNumber(reply); }
 
 std::string CConnection::LocalHostName() {
   char name[256] = "";

@@ -9,9 +9,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/CancelFlag.h"
 #include "net/FlowLog.h"
+#include "net/NameLookup.h"
 
 namespace larkspire {
 
@@ -33,11 +35,12 @@ inline constexpr const char* kUnknownErrorMessage = "WinSock: Unknown error.";
 [[noreturn]] void RaiseLogged(CFlowLog* flow_log, const std::string& label,
                               const std::string& message);
 
-// Expect's reading of a numbered reply as it arrives. Moves scan past every finished line that
-// announces another ('-' as its fourth character) and tells whether a final line has arrived.
-bool ScanReply(std::string_view reply, std::size_t& scan);
-// The decimal number at the start of the reply (saturating); -1 when there is none.
-long ReplyCode(std::string_view reply);
+// The most ReceiveAll keeps, and the error it raises when the peer sends more: a server that
+// streams without end must not take all memory.
+struct CReceiveCap {
+  std::size_t bytes;
+  const char* message;
+};
 
 class CConnection {
  public:
@@ -49,14 +52,18 @@ class CConnection {
   CConnection(const CConnection&) = delete;
   CConnection& operator=(const CConnection&) = delete;
 
-  // "host" or "host:port"; a dotted IPv4 address is used as it is, a name is resolved.
+  // "host", "host:port", "[IPv6]" or "[IPv6]:port"; a literal address is used as it is, a
+  // name is resolved (on a thread the connection leaves behind when cancelled) and every
+  // address it has is tried in turn.
   void Connect(const std::string& host_text, int default_port);
   // Sends all of the text. With a log text, the flow log shows "Sending " + log text in place
   // of the text itself (the SMTP password line).
   void Send(std::string_view text, const char* log_text = nullptr);
   // Everything up to the peer's close. With size_only the flow log shows chunk lengths only.
-  std::string ReceiveAll(bool size_only);
-  // Reads one (possibly multi-line) numbered reply; true when its code is the expected one.
+  // More than the cap's bytes raises its message.
+  std::string ReceiveAll(bool size_only, const CReceiveCap& cap);
+  // Reads one (possibly multi-line) numbered reply; true when its code is the expected one. A
+  // reply longer than kMaxReplyBytes raises kReplyTooLongMessage.
   bool Expect(int code);
   std::string LocalHostName();
 
@@ -95,6 +102,14 @@ class CConnection {
   // Acts on what a TLS step ended with: true when it is done, false when it waits for the
   // socket; raises when it failed.
   bool TlsStepDone(TlsStep step);
+  bool Stopped();
+  std::vector<CSocketAddress> AddressesOf(const std::string& host);
+  // One connect attempt: 0, or the error that ended it. A cancel raises.
+  int TryConnect(const CSocketAddress& address);
+  // The socket for the next attempt: the first attempt uses the one made at construction when
+  // the family fits; any other gets a new one, since a socket whose connect failed cannot be
+  // used again.
+  int FreshSocket(int family);
   void Close();
 
   const CCancelFlag* cancel_;
@@ -102,6 +117,8 @@ class CConnection {
   std::string label_;
   std::mutex mutex_;
   int socket_ = -1;
+  int socket_family_ = 0;
+  bool attempted_ = false;
   bool cancelled_ = false;
   // Worker thread only.
   std::unique_ptr<CTlsChannel> tls_;

@@ -4,14 +4,7 @@
 
 namespace larkspire {
 
-std::string EscapeFlowText(std::string_view text) {
-  std::string shortened;
-  if (text.size() > 80) {
-    shortened.append(text.substr(0, 40));
-    shortened += "...";
-    shortened.append(text.substr(text.size() - 40));
-    text = shortened;
-  }
+std::string EscapeControlBytes(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
   for (char c : text) {
@@ -31,6 +24,14 @@ std::string EscapeFlowText(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string EscapeFlowText(std::string_view text) {
+  if (text.size() <= 80) return EscapeControlBytes(text);
+  std::string shortened(text.substr(0, 40));
+  shortened += "...";
+  shortened.append(text.substr(text.size() - 40));
+  return EscapeControlBytes(shortened);
 }
 
 }  // namespace larkspire

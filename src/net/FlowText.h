@@ -7,8 +7,11 @@
 
 namespace larkspire {
 
-// Over 80 characters: the first 40, "...", the last 40. Then LF as \n, CR as \r, a backslash
-// doubled, other bytes below 0x20 as \0x and two lowercase hex digits; the rest unchanged.
+// LF as \n, CR as \r, a backslash doubled, other bytes below 0x20 as \0x and two lowercase hex
+// digits; the rest unchanged. Text from outside can then never start a line of its own.
+std::string EscapeControlBytes(std::string_view text);
+
+// Over 80 characters: the first 40, "...", the last 40; then EscapeControlBytes.
 std::string EscapeFlowText(std::string_view text);
 
 }  // namespace larkspire

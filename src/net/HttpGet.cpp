@@ -14,11 +14,8 @@ constexpr std::size_t kDetailMessageMax = 254;
 
 bool IsBitSet(uint32_t mask, std::size_t bit) { return bit < 32 && ((mask >> bit) & 1u) != 0; }
 
-void ReplaceBlanks(std::string& path) {
-  for (std::size_t at = 0; (at = path.find(' ', at)) != std::string::npos; at += 3) {
-    path.replace(at, 1, "%20");
-  }
-}
+// What a response may carry before its body, beyond the body's own cap.
+constexpr std::size_t kHeaderAllowanceBytes = 64 * 1024;
 
 std::string BuildRequest(const CHttpGetTask& task, const std::string& host, const std::string& path,
                          const std::string& form_data) {
@@ -61,24 +58,43 @@ std::string RunTask(CHttpGetTask& task) {
     form_data = path.substr(marks + 2);
     path.erase(marks);
   }
-  ReplaceBlanks(path);
+  path = EncodeRequestPath(path);
 
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);
   connection.Connect(host, 80);
   connection.Send(BuildRequest(task, host, path, form_data));
-  const std::string response = connection.ReceiveAll(task.size_only);
+  std::string response = connection.ReceiveAll(
+      task.size_only, {task.cap.bytes + kHeaderAllowanceBytes, task.cap.message});
 
-  std::string body;
-  const std::string error = ReadHttpResponse(response, body);
+  const std::string error = ReadHttpResponse(response);
   if (!error.empty()) fail(error);
-  return body;
+  if (response.size() > task.cap.bytes) fail(task.cap.message);
+  return response;
 }
 
-std::string ReadHttpResponse(std::string_view response, std::string& body) {
+std::string EncodeRequestPath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(path.size());
+  for (char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F) {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 0xF];
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
+std::string ReadHttpResponse(std::string& response) {
   const std::size_t line_end = response.find_first_of("\r\n");
-  if (line_end == std::string_view::npos) return kGetFailedMessage;
-  const std::string_view status = response.substr(0, std::min(line_end, kStatusExamined));
+  if (line_end == std::string::npos) return kGetFailedMessage;
+  const std::string_view status =
+      std::string_view(response).substr(0, std::min(line_end, kStatusExamined));
   if (!StartsWithIgnoringCase(status, "HTTP") || status.find("200 ", 5) == std::string_view::npos) {
     std::string message = kGetFailedMessage;
     if (const std::size_t blank = status.find(' '); blank != std::string_view::npos) {
@@ -90,8 +106,8 @@ std::string ReadHttpResponse(std::string_view response, std::string& body) {
     return message;
   }
   const std::size_t header_end = response.find("\r\n\r\n");
-  if (header_end == std::string_view::npos) return kGetFailedMessage;
-  body.assign(response.substr(header_end + 4));
+  if (header_end == std::string::npos) return kGetFailedMessage;
+  response.erase(0, header_end + 4);
   return "";
 }
 
@@ -111,6 +127,7 @@ std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
     task.url = urls[i];
     task.label = "HttpGet(" + std::to_string(i) + "): ";
     task.size_only = IsBitSet(size_only_mask, i);
+    task.cap = route.cap;
     task.flow_log = waiter.SharedFlowLog();
     // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
     if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {

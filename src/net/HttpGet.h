@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/CancelFlag.h"
+#include "net/Connection.h"
 #include "net/FlowLog.h"
 #include "net/LiveConnection.h"
 
@@ -20,6 +21,12 @@ class INetWaiter;
 inline constexpr const char* kBadUrlMessage = "HttpGet: Bad URL.";
 inline constexpr const char* kGetFailedMessage = "HttpGet: HTTP Get Failed.";
 
+// The largest body a request keeps: far beyond any status page (tens of kilobytes) or program
+// (a few megabytes), and small enough that a server streaming without end cannot exhaust
+// memory. Past it the request fails with the cap's message.
+inline constexpr CReceiveCap kPageCap{16u << 20, "HttpGet: The page is larger than 16 MB."};
+inline constexpr CReceiveCap kDownloadCap{64u << 20, "HttpGet: The download is larger than 64 MB."};
+
 // One request, copied into its worker.
 struct CHttpGetTask {
   CCancelFlag cancel;
@@ -27,16 +34,21 @@ struct CHttpGetTask {
   std::string url;
   std::string credentials;  // "user:password" for basic authentication; empty for none
   bool size_only = false;   // the flow log shows received lengths instead of the text
+  CReceiveCap cap = kPageCap;
   // Shared, so the sink outlives a worker that is abandoned after a time-out.
   std::shared_ptr<CFlowLog> flow_log;
   std::string label;
   CLiveConnection live;
 };
 
-// The body of a whole response as it arrived (status line, headers, body up to the close):
-// returns the error text, empty when the status line says 200 and the header block ends, and
-// only then assigns the body.
-std::string ReadHttpResponse(std::string_view response, std::string& body);
+// A whole response as it arrived (status line, headers, body up to the close): returns the
+// error text, empty when the status line says 200 and the header block ends, and only then
+// cuts the response down to its body (in place: a large body is not copied).
+std::string ReadHttpResponse(std::string& response);
+
+// The path and query as sent on the request line: every byte at or below the blank, and DEL,
+// percent-encoded ("%20", "%09", "%7F"), so no control byte reaches the request line.
+std::string EncodeRequestPath(std::string_view path);
 
 // The task run on the worker thread: the body of the page, or a CAppError.
 std::string RunTask(CHttpGetTask& task);
@@ -45,6 +57,7 @@ std::string RunTask(CHttpGetTask& task);
 struct CHttpRoute {
   std::string proxy;  // "host:port"; empty sends every request direct
   std::string user_agent = "Larkspire";
+  CReceiveCap cap = kPageCap;
 };
 
 // Bit i of direct_mask sends URL i direct instead of through the route's proxy; bit i of

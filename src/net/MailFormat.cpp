@@ -63,9 +63,19 @@ std::string FormatDateLine(int64_t unix_seconds) {
 std::string DotStuff(std::string_view message) {
   std::string out;
   out.reserve(message.size() + 16);
+  bool line_start = true;
   for (std::size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == '.' && (i == 0 || message[i - 1] == '\n')) out += '.';
-    out += message[i];
+    const char c = message[i];
+    if (c == '\r' || c == '\n') {
+      // CR LF, a bare CR and a bare LF each end one line.
+      out += "\r\n";
+      if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') ++i;
+      line_start = true;
+      continue;
+    }
+    if (c == '.' && line_start) out += '.';
+    out += c;
+    line_start = false;
   }
   return out;
 }

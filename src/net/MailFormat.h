@@ -22,8 +22,9 @@ std::string BracketAddress(std::string_view address);
 // belongs to the whole offset, so half an hour west of UTC is "-0030".
 std::string FormatDateLine(int64_t unix_seconds);
 
-// Doubles a '.' at the start of the text and after every line feed, so that no line of the
-// message can end the DATA phase early.
+// Every line end made CR LF (a bare CR and a bare LF each become one), then a '.' that starts
+// a line doubled, so that no line of the message can end the DATA phase early however a server
+// reads line ends.
 std::string DotStuff(std::string_view message);
 
 }  // namespace larkspire

@@ -9,7 +9,20 @@ namespace larkspire {
 namespace {
 
 void AppendTemplate(CRun& app, int number, std::string& out) {
-  if (std::optional<std::string> text = LoadTemplate(number)) ExpandTemplate(app, *text, out);
+  if (std::optional<std::string> text = LoadTemplate(number)) {
+    ExpandTemplate(app, *text, out, ValueEscaping::kHtml);
+  }
+}
+
+// The five entities escaped, and every byte XML 1.0 forbids (the controls below 0x20 other than
+// TAB, LF and CR) as a blank: one such byte would make the whole file unreadable.
+std::string XmlText(std::string_view text) {
+  std::string out = EncodeEntities(text);
+  for (char& c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') c = ' ';
+  }
+  return out;
 }
 
 }  // namespace
@@ -32,7 +45,7 @@ void WriteReports(CRun& app) {
   std::optional<std::string> row = LoadTemplate(kTemplateReportRow);
   for (std::size_t i = 0; row && i < entries.Size(); ++i) {
     CExpansionScope scope(app, &entries.At(i));
-    ExpandTemplate(app, *row, html);
+    ExpandTemplate(app, *row, html, ValueEscaping::kHtml);
   }
   {
     CExpansionScope no_entry(app, nullptr);
@@ -49,7 +62,7 @@ void WriteReports(CRun& app) {
       xml += "  <";
       xml += key;
       xml += '>';
-      xml += EncodeEntities(entry.GetText(id));
+      xml += XmlText(entry.GetText(id));
       xml += "</";
       xml += key;
       xml += ">\n";

@@ -42,7 +42,7 @@ void AppendFilled(std::string_view selected, std::string_view current, std::stri
 }
 
 // A reference's text between its brackets, with markers, written to out.
-void ExpandReference(CRun& app, std::string_view ref, std::string& out) {
+void ExpandReference(CRun& app, std::string_view ref, std::string& out, ValueEscaping escaping) {
   const std::size_t npos = std::string_view::npos;
   const std::size_t equals = ref.find('=');
   const std::size_t question = ref.find('?', equals == npos ? 0 : equals + 1);
@@ -55,9 +55,12 @@ void ExpandReference(CRun& app, std::string_view ref, std::string& out) {
   const std::size_t bar = ref.find('|', bar_from);
 
   const std::size_t name_end = std::min({equals, question, bar});
-  const std::string value = LookupVariable(app, ref.substr(0, name_end));
+  const std::string_view name = ref.substr(0, name_end);
+  const std::string value = LookupVariable(app, name);
+  const bool escape = escaping == ValueEscaping::kHtml && !IsMarkupVariable(name);
+  auto shown = [escape](const std::string& text) { return escape ? EscapeHtml(text) : text; };
   if (name_end == npos) {
-    out.append(value);
+    out.append(shown(value));
     return;
   }
   const std::string_view then_text =
@@ -67,13 +70,13 @@ void ExpandReference(CRun& app, std::string_view ref, std::string& out) {
   if (equals != npos) {
     const std::string_view compare = Between(ref, equals + 1, std::min(question, bar));
     const bool same = UpperAnsi(value) == UpperAnsi(compare);
-    AppendFilled(same ? then_text : else_text, value, {}, false, out);
+    AppendFilled(same ? then_text : else_text, shown(value), {}, false, out);
     return;
   }
-  std::string old_name(ref.substr(0, name_end));
+  std::string old_name(name);
   old_name += "Old";
   const std::string old = LookupVariable(app, old_name);
-  AppendFilled(value == old ? then_text : else_text, value, old, true, out);
+  AppendFilled(value == old ? then_text : else_text, shown(value), shown(old), true, out);
 }
 
 }  // namespace
@@ -84,7 +87,7 @@ std::optional<std::string> LoadTemplate(int number) {
   return std::string(*data);
 }
 
-void ExpandTemplate(CRun& app, std::string_view text, std::string& out) {
+void ExpandTemplate(CRun& app, std::string_view text, std::string& out, ValueEscaping escaping) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     const std::size_t open = text.find('[', pos);
@@ -106,11 +109,38 @@ void ExpandTemplate(CRun& app, std::string_view text, std::string& out) {
       // "[]" writes "]", "[[]" writes "[".
       out.push_back(text[open + 1]);
     } else {
-      ExpandReference(app, ref, out);
+      ExpandReference(app, ref, out, escaping);
     }
     pos = close + 1;
   }
   if (pos < text.size()) out.append(text.substr(pos));
+}
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
 }
 
 CExpansionScope::CExpansionScope(CRun& run, const CEntry* current, const CEntry* previous)

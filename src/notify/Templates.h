@@ -31,9 +31,22 @@ enum TemplateId : int {
 // The template's text (CR LF line ends), or nothing when the resource is missing or empty.
 std::optional<std::string> LoadTemplate(int number);
 
-// Appends the expansion of a template to out, byte for byte. References resolve through
-// LookupVariable, so the entry slots below decide what entry names mean.
-void ExpandTemplate(CRun& app, std::string_view text, std::string& out);
+// How looked-up values go into the expansion.
+enum class ValueEscaping {
+  kNone,  // as they are (e-mails: plain text)
+  // & < > " ' as character references, so no value (page text, a setting) becomes markup or
+  // leaves an attribute; the program's own markup variables (IsMarkupVariable) stay as they are.
+  kHtml,
+};
+
+// Appends the expansion of a template to out, byte for byte apart from the values' escaping.
+// References resolve through LookupVariable, so the entry slots below decide what entry names
+// mean; conditions compare the values as looked up.
+void ExpandTemplate(CRun& app, std::string_view text, std::string& out,
+                    ValueEscaping escaping = ValueEscaping::kNone);
+
+// & < > " and ' as the character references HTML reads in text and in quoted attributes.
+std::string EscapeHtml(std::string_view text);
 
 // Fills the run's two entry slots (the entry being reported on and, for the "Old" names and
 // [AllChanges], a copy of it as it was before) for its lifetime and puts back what was there

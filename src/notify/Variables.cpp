@@ -1,6 +1,7 @@
 #include "notify/Variables.h"
 
 #include <optional>
+#include <utility>
 
 #include "entries/Entry.h"
 #include "notify/Templates.h"
@@ -123,6 +124,8 @@ void AppendChange(const CEntry& current, const CEntry& previous, int id, std::st
 
 }  // namespace
 
+bool IsMarkupVariable(std::string_view name) { return EqualsIgnoreCase(name, "CourtesyHtml"); }
+
 std::string LookupVariable(CRun& app, std::string_view name) {
   for (const ApplicationVariable& variable : kApplicationVariables) {
     if (EqualsIgnoreCase(name, variable.name)) return OrDash(variable.value(app));
@@ -165,8 +168,16 @@ std::string LastFetch(const CRun& app) {
 }
 
 CRules RulesOf(CRun& app) {
-  return {app.Rules().text, [&app](std::string_view name) { return LookupVariable(app, name); }};
+  return {app.Rules().text, [&app](std::string_view name) { return LookupVariable(app, name); },
+          [&app](const std::string& message) {
+            // Once until it is taken: a value used for every entry would fill the log.
+            if (!app.Rules().value_error.empty()) return;
+            app.Rules().value_error = message;
+            app.Log().Write("%s\n", message.c_str());
+          }};
 }
+
+std::string TakeRulesError(CRun& app) { return std::exchange(app.Rules().value_error, {}); }
 
 std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key) {
   return LookupRule(RulesOf(app), section, key);

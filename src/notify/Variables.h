@@ -19,6 +19,10 @@ inline constexpr const char* kDefaultActivityAddress = "activity@larkspire.examp
 inline constexpr const char* kDefaultSupportAddress = "support@larkspire.example";
 inline constexpr const char* kProductPageAddress = "http://www.larkspire.example/Larkspire/";
 
+// Whether the variable's value is markup the program writes itself (CourtesyHtml), which an
+// HTML expansion takes as it is.
+bool IsMarkupVariable(std::string_view name);
+
 // Never fails: a name nothing knows comes back as "[" + name + "]"; a known name whose value is
 // empty gives "-". Names compare ignoring case. Entry names resolve through the slots of
 // CExpansionScope.
@@ -32,8 +36,11 @@ std::string AllChanges(const CEntry& current, const CEntry& previous);
 std::string LastFetch(const CRun& app);
 
 // The rules in use, with their references resolved through this run's variables (and so through
-// the entry slots of the current expansion scope).
+// the entry slots of the current expansion scope). A value that cannot be given (it would pass
+// the rules' cap) is logged and kept for TakeRulesError.
 CRules RulesOf(CRun& app);
+// Why a value looked up since the last call could not be given, or ""; clears it.
+std::string TakeRulesError(CRun& app);
 std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key);
 std::string ExtractField(CRun& app, std::string_view page, std::string_view section,
                          std::string_view key, bool raw = false);

@@ -6,9 +6,9 @@
 namespace larkspire {
 namespace {
 
-CHttpRoute RouteOf(CRun& app) {
+CHttpRoute RouteOf(CRun& app, const CReceiveCap& cap = kPageCap) {
   app.ReloadTimeoutUnlessFixed();
-  return {app.Settings().ProxyServer.Text(), kAppName};
+  return {app.Settings().ProxyServer.Text(), kAppName, cap};
 }
 
 }  // namespace
@@ -19,8 +19,8 @@ std::string FetchPages(CRun& app, const std::vector<std::string>& urls, uint32_t
 }
 
 std::string FetchPage(CRun& app, const std::string& url, bool direct, bool size_only,
-                      std::string& page) {
-  return HttpGet(app, RouteOf(app), url, direct, size_only, page);
+                      std::string& page, const CReceiveCap& cap) {
+  return HttpGet(app, RouteOf(app, cap), url, direct, size_only, page);
 }
 
 }  // namespace larkspire

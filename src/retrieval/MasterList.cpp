@@ -57,6 +57,7 @@ std::string ReadMasterListCount(CRun& app, const std::string& page,
   }
   int32_t value = 0;
   ReadLeadingNumber(ExtractField(app, page, kMasterList, "count"), value);
+  if (value > kMaxResultSets) return kDamagedCountMessage;
   // The table is there, so there is at least the one result set being read.
   count = value < 1 ? 1 : value;
   return "";

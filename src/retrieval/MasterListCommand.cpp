@@ -1,5 +1,7 @@
 #include "retrieval/MasterListCommand.h"
 
+#include <algorithm>
+#include <limits>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -21,9 +23,10 @@
 namespace larkspire {
 namespace {
 
-struct ResultPage {
+// A customer number and how many result sets it has. The pages are addressed one at a time
+// as they are read, never listed up front: a count is a figure read from a page.
+struct ResultSets {
   std::string customer_number;
-  int index;
   int count;
 };
 
@@ -69,23 +72,32 @@ void SetProgress(CRun& app, std::size_t position) {
   if (app.Ui()) app.Ui()->SetProgress(static_cast<int>(position));
 }
 
+// A rules value that could not be given explains whatever a page then seemed to say, so its
+// error wins over the reader's.
+std::string WithRulesError(CRun& app, std::string error) {
+  std::string rules_error = TakeRulesError(app);
+  return rules_error.empty() ? error : rules_error;
+}
+
 // Fetches one master-list page (customer numbers set on the app beforehand) and normalises it.
 std::string FetchPage(CRun& app, int page_index, std::string& page) {
+  const std::string url = MasterListUrl(app, page_index);
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
   std::string raw;
-  std::string error = FetchPage(app, MasterListUrl(app, page_index), false, false, raw);
+  std::string error = FetchPage(app, url, false, false, raw);
   if (error.empty()) page = NormalizePage(raw);
   return error;
 }
 
 // The cookie phase: the customer numbers and, for each, how many result sets it has.
 std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
-                             std::vector<ResultPage>& pages) {
+                             std::vector<ResultSets>& sets) {
   app.BeginBusy("Update Master List", 100);
   app.Log().Write("Update Master List...\n");
   if (app.Ui()) app.Ui()->SetStatusText("Reading Cookies");
   std::string page;
   std::string error = FetchPage(app, -1, page);
-  if (error.empty()) error = ReadCustomerNumbers(app, page, numbers);
+  if (error.empty()) error = WithRulesError(app, ReadCustomerNumbers(app, page, numbers));
   for (std::size_t k = 0; error.empty() && k < numbers.size(); ++k) {
     if (app.AbortReason() == kAbortClosing) break;
     const std::string& number = numbers[k];
@@ -95,9 +107,9 @@ std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
     app.MasterList().index = 0;
     int count = 0;
     error = FetchPage(app, 0, page);
-    if (error.empty()) error = ReadMasterListCount(app, page, number, count);
+    if (error.empty()) error = WithRulesError(app, ReadMasterListCount(app, page, number, count));
     if (!error.empty()) break;
-    for (int index = 1; index <= count; ++index) pages.push_back({number, index, count});
+    sets.push_back({number, count});
     app.Log().Write("Urls: %d...\n", count);
     SetProgress(app, k + 1);
   }
@@ -105,10 +117,19 @@ std::string CountResultPages(CRun& app, std::vector<std::string>& numbers,
   return error;
 }
 
+// Every result page counted, for the progress display.
+std::size_t TotalPages(const std::vector<ResultSets>& sets) {
+  std::size_t total = 0;
+  for (const ResultSets& set : sets) total += static_cast<std::size_t>(set.count);
+  return total;
+}
+
 // The page phase: each result set's table, its rows added as entries.
 std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
-                            const std::vector<ResultPage>& pages, bool notify_new, bool& closed) {
-  app.BeginBusy("Update Master List", static_cast<int>(pages.size() + cookie_steps));
+                            const std::vector<ResultSets>& sets, bool notify_new, bool& closed) {
+  const std::size_t range = TotalPages(sets) + cookie_steps;
+  app.BeginBusy("Update Master List",
+                static_cast<int>(std::min<std::size_t>(range, std::numeric_limits<int>::max())));
   SetProgress(app, cookie_steps);
   // Duplicates are skipped quietly through the listed numbers; the view is refreshed once per
   // result page, not once per row.
@@ -116,30 +137,32 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
       AddFlags::kNoRefresh | (notify_new ? AddFlags::kNotify : AddFlags::kNone);
   CListedNumbers listed(app.Entries());
   std::string error;
-  for (std::size_t p = 0; p < pages.size(); ++p) {
-    if (app.AbortReason() == kAbortClosing) {
-      ++app.Status().failure_count;
-      closed = true;
-      break;
+  std::size_t done = 0;
+  for (const ResultSets& set : sets) {
+    for (int index = 1; index <= set.count && error.empty() && !closed; ++index) {
+      if (app.AbortReason() == kAbortClosing) {
+        ++app.Status().failure_count;
+        closed = true;
+        break;
+      }
+      // Both variables name this page: every result page has its own customer number.
+      app.MasterList().cookie = set.customer_number;
+      app.MasterList().index = index;
+      ShowProgress(app, "Reading " + set.customer_number + " (" + std::to_string(index) + " of " +
+                            std::to_string(set.count) + ")");
+      std::string page;
+      error = FetchPage(app, index, page);
+      if (error.empty()) {
+        error = WithRulesError(app, ReadMasterListTable(app, page, [&](CEntry entry) {
+                                 if (listed.Contains(entry)) return std::string();
+                                 listed.Add(entry);
+                                 return AddEntry(app, std::move(entry), add_flags);
+                               }));
+        if (app.Ui()) app.Ui()->RefreshList();
+      }
+      if (error.empty()) SetProgress(app, cookie_steps + ++done);
     }
-    // Both variables name this page: every result page has its own customer number.
-    app.MasterList().cookie = pages[p].customer_number;
-    app.MasterList().index = pages[p].index;
-    ShowProgress(app, "Reading " + pages[p].customer_number + " (" +
-                          std::to_string(pages[p].index) + " of " + std::to_string(pages[p].count) +
-                          ")");
-    std::string page;
-    error = FetchPage(app, pages[p].index, page);
-    if (error.empty()) {
-      error = ReadMasterListTable(app, page, [&](CEntry entry) {
-        if (listed.Contains(entry)) return std::string();
-        listed.Add(entry);
-        return AddEntry(app, std::move(entry), add_flags);
-      });
-      if (app.Ui()) app.Ui()->RefreshList();
-    }
-    if (!error.empty()) break;
-    SetProgress(app, cookie_steps + p + 1);
+    if (!error.empty() || closed) break;
   }
   app.EndBusy();
   app.Entries().Sort();
@@ -151,6 +174,7 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
 
 bool RunMasterListStep(CRun& app) {
   UpdateRules(app);
+  TakeRulesError(app);  // an earlier lookup's, not this import's
   const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
   if (cookie_page.empty()) return true;
 
@@ -165,20 +189,20 @@ bool RunMasterListStep(CRun& app) {
   }
 
   std::vector<std::string> numbers;
-  std::vector<ResultPage> pages;
+  std::vector<ResultSets> sets;
   std::string error;
   // The notices of added entries are committed together, before the data file is saved.
   CEmailBatch notices(app);
   if (cookie_page == "*none*") {
     // No customer-number page: one pass over the result sets with no customer number.
     numbers.push_back(std::string());
-    pages.push_back({std::string(), 1, 1});
+    sets.push_back({std::string(), 1});
   } else {
-    error = CountResultPages(app, numbers, pages);
+    error = CountResultPages(app, numbers, sets);
   }
   bool closed = app.AbortReason() == kAbortClosing;
   if (error.empty() && !closed) {
-    error = ReadResultPages(app, numbers.size(), pages, !was_empty, closed);
+    error = ReadResultPages(app, numbers.size(), sets, !was_empty, closed);
     if (error.empty() && !closed) {
       app.MasterList().last_day = TodayDayNumber();
       app.Log().Write("Update Master List Succeeded\n");

@@ -5,14 +5,14 @@
 
 namespace larkspire {
 
-std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only,
-                               std::string& body) {
+std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only, std::string& body,
+                               const CReceiveCap& cap) {
   const bool can_retry = !app.Settings().ProxyServer.Text().empty();
   const bool direct_first = app.Rules().publisher_direct;
-  std::string error = FetchPage(app, url, direct_first, size_only, body);
+  std::string error = FetchPage(app, url, direct_first, size_only, body, cap);
   if (error.empty() || !can_retry) return error;
   if (app.Ui()) app.Ui()->SetProgress(1);
-  std::string retry_error = FetchPage(app, url, !direct_first, size_only, body);
+  std::string retry_error = FetchPage(app, url, !direct_first, size_only, body, cap);
   if (retry_error.empty()) {
     app.Rules().publisher_direct = !direct_first;
     return retry_error;

@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "net/HttpGet.h"
+
 namespace larkspire {
 
 class CRun;
 
-std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only,
-                               std::string& body);
+std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only, std::string& body,
+                               const CReceiveCap& cap = kPageCap);
 // "from " and the host of an http:// address, for the busy display.
 std::string PublisherCaption(const std::string& url);
 

@@ -6,6 +6,7 @@
 #include "notify/EntryCommands.h"
 #include "notify/PendingList.h"
 #include "notify/Templates.h"
+#include "notify/Variables.h"
 #include "retrieval/ChangeDetection.h"
 #include "retrieval/EntryFetch.h"
 #include "retrieval/Fetch.h"
@@ -59,27 +60,33 @@ int CountDueEntries(CRun& app, bool selected_only) {
   }
 }
 
-// Fetches the entry's pages and reads them into a copy; nothing or the failure.
+// Fetches the entry's pages and reads them into a copy; nothing or the failure. A rules value
+// that could not be given explains whatever the pages then seemed to say, so its error wins.
 CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
+  TakeRulesError(app);  // an earlier lookup's, not this entry's
   {
     CExpansionScope scope(app, &stored);
     EntryPageUrls(app, stored, urls);
   }
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return {rules_error};
   std::string error = FetchPages(app, urls, 0, 0, pages);
-  std::vector<std::string> normalized;
   if (error.empty()) {
+    // Read from where [LastFetch] keeps them: pages can be megabytes, so no second copy.
+    std::vector<std::string> normalized;
     normalized.reserve(pages.size());
     for (const std::string& page : pages) normalized.push_back(NormalizePage(page));
     app.LastFetch().urls = urls;
-    app.LastFetch().pages = normalized;
+    app.LastFetch().pages = std::move(normalized);
   }
   if (app.AbortReason() == kAbortClosing) return {kCanceledMessage};
   if (!error.empty()) return {error};
   fresh = stored;
   CExpansionScope scope(app, &stored);
-  return ParseEntryPages(app, fresh, urls, pages, normalized);
+  CFailure failure = ParseEntryPages(app, fresh, urls, pages, app.LastFetch().pages);
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return {rules_error};
+  return failure;
 }
 
 std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
@@ -134,7 +141,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
     ++app.Status().failure_count;
     app.Status().had_failures = true;
   }
-  list.At(row).Text(kError) = error;
+  list.At(row).SetText(kError, error);
   Redraw(app, row);
   return true;
 }

@@ -90,10 +90,11 @@ std::string SimplifyTags(std::string_view text) {
     const std::size_t close = text.find('>', open + 1);
     if (close == std::string_view::npos) break;
 
-    // The blank is looked for inside the tag only: searching on past it would rescan the
-    // rest of a page without blanks for every tag.
-    std::size_t name_end = text.substr(0, close).find(' ', open + 1);
-    if (name_end == std::string_view::npos) name_end = close;
+    // The name ends at the first blank or line break inside the tag (a tag broken across lines
+    // has its attributes on the next line); looking no further than the ">" keeps a page
+    // without blanks from being rescanned for every tag.
+    std::size_t name_end = open + 1;
+    while (name_end < close && text[name_end] != ' ' && !IsLineBreak(text[name_end])) ++name_end;
     for (std::size_t i = open; i < name_end; ++i) out += LowerAscii(text[i]);
     if (name_end < close && text[close - 1] == '/') out += '/';
     out += '>';

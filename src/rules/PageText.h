@@ -10,9 +10,9 @@
 namespace larkspire {
 
 // Brings a fetched page into the one shape the patterns are written for: CR LF line ends,
-// no comments, no entities for spaces, tags lower-case and without attributes, no white space
-// around tags or at line starts, and a line break before <p>, <form>, <input>, <table>, <td>
-// and after <br>, <br/>.
+// no comments, no entities for spaces, tags lower-case and without attributes (which start at
+// the first blank, CR or LF after the name), no white space around tags or at line starts, and
+// a line break before <p>, <form>, <input>, <table>, <td> and after <br>, <br/>.
 std::string NormalizePage(std::string_view page);
 std::string NormalizeTags(std::string_view text);
 // Each "<!--" through the first "-->" after it removed; an unterminated comment stays.

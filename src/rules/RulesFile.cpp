@@ -42,9 +42,33 @@ std::string_view SectionBody(std::string_view rules, std::size_t start, std::siz
   return rules.substr(start, line_end == npos ? npos : line_end - start);
 }
 
+// text with every find replaced, as ReplaceAll does, into out; false as soon as out would pass
+// max_bytes.
+bool ReplaceAllWithin(std::string_view text, std::string_view find, std::string_view replacement,
+                      std::size_t max_bytes, std::string& out) {
+  out.clear();
+  if (find.empty()) {
+    if (text.size() > max_bytes) return false;
+    out.assign(text);
+    return true;
+  }
+  std::size_t pos = 0;
+  for (std::size_t hit = text.find(find); hit != std::string_view::npos;
+       hit = text.find(find, pos)) {
+    if (out.size() + (hit - pos) + replacement.size() > max_bytes) return false;
+    out.append(text, pos, hit - pos);
+    out.append(replacement);
+    pos = hit + find.size();
+  }
+  if (out.size() + (text.size() - pos) > max_bytes) return false;
+  out.append(text, pos);
+  return true;
+}
+
 // "[Name#find=replace#...]" references replaced by variable values; the pattern escapes
-// "[[]" and "[]]" are left for the matcher. Inserted values are never rescanned.
-std::string SubstituteVariables(const VariableLookup& lookup, std::string value) {
+// "[[]" and "[]]" are left for the matcher. Inserted values are never rescanned. Nothing when
+// the value, or any step towards it, would pass kMaxRuleValueBytes.
+std::optional<std::string> SubstituteVariables(const VariableLookup& lookup, std::string value) {
   std::size_t pos = 0;
   while (true) {
     const std::size_t open = value.find('[', pos);
@@ -66,16 +90,25 @@ std::string SubstituteVariables(const VariableLookup& lookup, std::string value)
       }
     }
     std::string replacement = lookup(name);
+    std::string replaced;
     while (!pieces.empty()) {
       std::string piece = SplitHead(pieces, "#");
       const std::size_t equals = piece.find('=');
       if (equals == std::string::npos) continue;
-      replacement = ReplaceAll(replacement, std::string_view(piece).substr(0, equals),
-                               std::string_view(piece).substr(equals + 1));
+      if (!ReplaceAllWithin(replacement, std::string_view(piece).substr(0, equals),
+                            std::string_view(piece).substr(equals + 1), kMaxRuleValueBytes,
+                            replaced)) {
+        return std::nullopt;
+      }
+      replacement.swap(replaced);
+    }
+    if (value.size() - (close + 1 - open) + replacement.size() > kMaxRuleValueBytes) {
+      return std::nullopt;
     }
     value.replace(open, close + 1 - open, replacement);
     pos = open + replacement.size();
   }
+  if (value.size() > kMaxRuleValueBytes) return std::nullopt;
   return value;
 }
 
@@ -140,7 +173,21 @@ std::string LookupRule(const CRules& in_use, std::string_view section,
 
   value = ReplaceAll(value, "\\r\\n", "\r\n");
   value = ReplaceAll(value, "\\\\", "\\");
-  return SubstituteVariables(in_use.variables, std::move(value));
+  std::optional<std::string> substituted = SubstituteVariables(in_use.variables, std::move(value));
+  if (!substituted) {
+    if (in_use.report_error) in_use.report_error(RuleTooLongMessage(section, *key));
+    return std::string();
+  }
+  return std::move(*substituted);
+}
+
+std::string RuleTooLongMessage(std::string_view section, std::string_view key) {
+  std::string message = "Rules file: ";
+  message += section;
+  message += ' ';
+  message += key;
+  message += " is longer than 64 KB with its references filled in.";
+  return message;
 }
 
 }  // namespace larkspire

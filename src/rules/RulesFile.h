@@ -13,12 +13,24 @@ namespace larkspire {
 // Resolves a "[Name]" reference in a rules-file value; the layers above supply it, so the
 // rules know nothing of settings or entries.
 using VariableLookup = std::function<std::string(std::string_view name)>;
+// Told why a value could not be given.
+using RulesErrorSink = std::function<void(const std::string& message)>;
 
-// A rules text and how its references resolve.
+// The longest value a lookup gives. Values are addresses, markers and patterns of a few hundred
+// bytes; "#find=replace" pieces can double a value at each piece, so a few hundred bytes of
+// rules could otherwise ask for hundreds of megabytes.
+inline constexpr std::size_t kMaxRuleValueBytes = 64 * 1024;
+
+// A rules text, how its references resolve, and where a value past the cap is reported (null
+// for nowhere).
 struct CRules {
   std::string_view text;
   VariableLookup variables;
+  RulesErrorSink report_error = nullptr;
 };
+
+// "Rules file: <section> <key> is longer than 64 KB with its references filled in."
+std::string RuleTooLongMessage(std::string_view section, std::string_view key);
 
 inline constexpr std::string_view kVersionMarker = "version: ";
 inline constexpr std::string_view kEndOfRulesLine = "\r\nend-of-rules\r\n";
@@ -40,7 +52,8 @@ std::string ValueAfterMarker(std::string_view text, std::string_view marker);
 
 // The value of key in section with escapes undone and variable references substituted (so the
 // result depends on what the lookup resolves them to). Without a key, the section header
-// line's own text, untouched. "" when the section or key is missing.
+// line's own text, untouched. "" when the section or key is missing, and "" reported through
+// report_error when the substituted value would pass kMaxRuleValueBytes.
 std::string LookupRule(const CRules& rules, std::string_view section,
                        std::optional<std::string_view> key);
 

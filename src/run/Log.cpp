@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "net/FlowText.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "run/Settings.h"
@@ -58,7 +59,11 @@ void CLog::WriteText(const std::string& text) {
     // Rewritten whole, so a crash during the cut cannot leave half a log.
     if (!SaveFileAtomically(path, ToTextMode("--log discarded before here--\n" + kept))) return;
   }
-  AppendToFile(path, ToTextMode(UtcPrefix() + text));
+  const bool ends_line = !text.empty() && text.back() == '\n';
+  std::string record = UtcPrefix();
+  record += EscapeControlBytes(std::string_view(text).substr(0, text.size() - ends_line));
+  if (ends_line) record += '\n';
+  AppendToFile(path, ToTextMode(record));
 }
 
 }  // namespace larkspire

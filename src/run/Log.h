@@ -1,6 +1,8 @@
 // The running log, Larkspire.log in the logging directory: one UTC-stamped record per call,
 // opened and closed each time so it can be read while the program runs, cut back to its last
-// 10000 characters once it passes 100000 bytes. Logging never reports a failure.
+// 10000 characters once it passes 100000 bytes. Logging never reports a failure. Records carry
+// page and server text, so their control bytes are escaped as the flow log escapes them: a
+// record is always exactly one line, and no text can forge one.
 #pragma once
 
 #include <string>
@@ -18,7 +20,8 @@ class CLog {
   explicit CLog(const CSetting& log_dir) : log_dir_(log_dir) {}
 
   void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Appends the text as it is (for callers that already hold the formatted record).
+  // Appends an already formatted record: its one closing line feed ends the line, every other
+  // control byte is escaped.
   void WriteText(const std::string& text);
   // Empty when there is no logging directory.
   std::string Path() const;

@@ -42,6 +42,8 @@ struct CRulesInUse {
   bool update_due = true;
   // The publisher's site was reached directly (not through the proxy) the last time.
   bool publisher_direct = true;
+  // Why a value looked up since the last TakeRulesError could not be given ("" when none).
+  std::string value_error;
 };
 
 // The master-list import's place, read by the rules file's result-page addresses.

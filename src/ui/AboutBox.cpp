@@ -15,25 +15,36 @@
 #include "ui/UpgradeCommand.h"
 
 namespace larkspire {
+namespace {
+
+// The rules version comes from a downloaded file: no label of the box reads markup or offers a
+// link.
+QLabel* PlainLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+}  // namespace
 
 CAboutBox::CAboutBox(AppCore& app, QWidget* parent) : QDialog(parent) {
   setWindowTitle(ToQt(std::string("About ") + kCaption));
 
-  auto* name = new QLabel(ToQt(kCaption), this);
+  auto* name = PlainLabel(ToQt(kCaption), this);
   QFont big = name->font();
   big.setPointSizeF(big.pointSizeF() * 1.6);
   big.setBold(true);
   name->setFont(big);
-  auto* tagline = new QLabel(tr("Watches the status of US patent applications."), this);
+  auto* tagline = PlainLabel(tr("Watches the status of US patent applications."), this);
 
   auto* versions = new QGridLayout;
-  versions->addWidget(new QLabel(tr("Version"), this), 0, 0, 1, 2);
-  versions->addWidget(new QLabel(tr("Application:"), this), 1, 0);
-  auto* program_version = new QLabel(ToQt(app.VersionText()), this);
+  versions->addWidget(PlainLabel(tr("Version"), this), 0, 0, 1, 2);
+  versions->addWidget(PlainLabel(tr("Application:"), this), 1, 0);
+  auto* program_version = PlainLabel(ToQt(app.VersionText()), this);
   program_version->setObjectName("programVersion");
   versions->addWidget(program_version, 1, 1);
-  versions->addWidget(new QLabel(tr("Rules File:"), this), 2, 0);
-  auto* rules_version = new QLabel(ToQt(app.Rules().version), this);
+  versions->addWidget(PlainLabel(tr("Rules File:"), this), 2, 0);
+  auto* rules_version = PlainLabel(ToQt(app.Rules().version), this);
   rules_version->setObjectName("rulesVersion");
   versions->addWidget(rules_version, 2, 1);
   versions->setColumnStretch(1, 1);

@@ -1,5 +1,6 @@
 #include "ui/QtUiHost.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -90,10 +91,18 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return default_answer;
   }
-  QMessageBox box(IconOf(icon, buttons), larkspire::ToQt(caption), larkspire::ToQt(text),
-                  ButtonsOf(buttons), parent);
-  box.setDefaultButton(ToQt(default_answer));
-  return FromQtButton(box.exec());
+  return FromQtButton(
+      BuildMessageBox(parent, text, caption, buttons, default_answer, icon)->exec());
+}
+
+std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const std::string& text,
+                                             const std::string& caption, MsgButtons buttons,
+                                             MsgAnswer default_answer, MsgIcon icon) {
+  auto box = std::make_unique<QMessageBox>(IconOf(icon, buttons), larkspire::ToQt(caption),
+                                           larkspire::ToQt(text), ButtonsOf(buttons), parent);
+  box->setTextFormat(Qt::PlainText);
+  box->setDefaultButton(ToQt(default_answer));
+  return box;
 }
 
 MsgAnswer CQtUiHost::ShowMessage(const std::string& text, const std::string& caption,
@@ -113,23 +122,35 @@ void CQtUiHost::OpenDocument(const std::string& path_or_address) {
 }
 
 void CQtUiHost::PumpEvents(int max_wait_ms) {
-  // A nested loop bounded by a timer; a quit requested meanwhile ends the main loop as well,
-  // so it is not lost.
-  QEventLoop loop;
-  QTimer::singleShot(max_wait_ms, &loop, &QEventLoop::quit);
-  QEventLoop* const outer = pump_loop_;
-  pump_loop_ = &loop;
-  loop.exec();
-  pump_loop_ = outer;
+  // Events are dispatched here, not in a nested event loop: once a quit has been asked for, Qt
+  // ends every nested loop the moment it starts (the quit stays pending for the main loop), so
+  // a wait made of nested loops would spin without handling the Cancel button or its timers.
+  // Waiting for events with a timer that ends the slice keeps the quit for the main loop and
+  // the wait alive until then.
+  bool done = false;
+  QTimer slice;
+  slice.setSingleShot(true);
+  QObject::connect(&slice, &QTimer::timeout, [&done] { done = true; });
+  slice.start(max_wait_ms);
+  // The outer wait's flag comes back however this one ends.
+  struct CRestore {
+    bool*& slot;
+    bool* saved;
+    ~CRestore() { slot = saved; }
+  } restore{pump_done_, pump_done_};
+  pump_done_ = &done;
+  while (!done) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
 }
 
 void CQtUiHost::WakeUp() {
-  // Queued to the user-interface thread, where the loop lives; when the wake-up is handled
+  // Queued to the user-interface thread, where the wait runs; when the wake-up is handled
   // outside a pump (the wait has ended already) it does nothing.
   QMetaObject::invokeMethod(
       waker_.get(),
       [this] {
-        if (pump_loop_ != nullptr) pump_loop_->quit();
+        if (pump_done_ != nullptr) *pump_done_ = true;
       },
       Qt::QueuedConnection);
 }

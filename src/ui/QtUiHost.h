@@ -7,7 +7,7 @@
 
 #include "run/UiHost.h"
 
-class QEventLoop;
+class QMessageBox;
 class QObject;
 class QWidget;
 
@@ -22,6 +22,13 @@ void SetMessageHookForTesting(MessageHook hook);
 
 // True when no one can see or answer a window (the offscreen platform outside tests).
 bool IsHeadless();
+
+// The box ShowQtMessage shows. Its text is plain text: messages carry server and page text (a
+// status line, a proxy's bold text, a rules version), which must never be read as markup or
+// offer links.
+std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const std::string& text,
+                                             const std::string& caption, MsgButtons buttons,
+                                             MsgAnswer default_answer, MsgIcon icon);
 
 // A message box with exactly this caption, through the test hook when one is set; headless, the
 // box is logged (when a log is given) and written to stderr, and its default answer taken.
@@ -50,8 +57,8 @@ class CQtUiHost : public UiHost {
   CLog& log_;
   // Receives the wake-ups posted by workers; while it lives, a posted wake-up may still run.
   std::unique_ptr<QObject> waker_;
-  // The innermost PumpEvents loop (user-interface thread only).
-  QEventLoop* pump_loop_ = nullptr;
+  // Set to end the innermost PumpEvents wait (user-interface thread only); null outside one.
+  bool* pump_done_ = nullptr;
 };
 
 }  // namespace larkspire

@@ -226,6 +226,24 @@ TEST_F(UpgradeTest, AFailedDownloadIsShownAndTheProgramStays) {
   EXPECT_EQ(ui_.close_requests, 0);
 }
 
+// A publisher (or something posing as one) that streams without end: the download stops at
+// its cap and fails with the cap's text.
+TEST_F(UpgradeTest, ADownloadPastItsCapFailsAndNothingIsUnpacked) {
+  CHttpTestServer publisher([](const std::string&, CTestConnection& c) {
+    c.Write(CHttpTestServer::Ok(""));
+    const std::string chunk(65536, 'z');
+    while (!c.Stopping() && c.Write(chunk)) {
+    }
+  });
+  UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].caption, std::string(kCaption) + " - Download Failed");
+  EXPECT_EQ(ui_.messages[1].text, "HttpGet: The download is larger than 64 MB.");
+  EXPECT_TRUE(UpgradeFolders().empty());
+  EXPECT_TRUE(handed_over_.empty());
+}
+
 TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   CHttpTestServer origin(Publisher({}));
   CHttpTestServer proxy(Publisher({{"/larkspire.ex_", ReadData("program_")}}));

@@ -106,6 +106,22 @@ TEST(EntryText, SetTextReadsLeadingNumbersAndKeepsTextsExceptLineBreaks) {
   EXPECT_EQ(e.frequency, kYearly);
 }
 
+// A status cell with a NUL used to cut the e-mail short at it; a vertical tab or an escape
+// has no place in a report or a log either. Bytes from 0x80 on are text (Windows-1252).
+TEST(EntryText, SetTextTurnsEveryControlByteIntoABlank) {
+  for (int byte = 0; byte < 0x100; ++byte) {
+    CEntry e;
+    const std::string text = std::string("a") + static_cast<char>(byte) + "b";
+    e.SetText(kStatus, text);
+    const bool control = byte < 0x20 || byte == 0x7F;
+    EXPECT_EQ(e.Text(kStatus), control ? "a b" : text) << byte;
+  }
+  CEntry e;
+  const char kCell[] = "Patented\0Case\x01\x1b[2J";
+  e.SetTextByName("Status", std::string(kCell, sizeof kCell - 1));
+  EXPECT_EQ(e.Text(kStatus), "Patented Case  [2J");
+}
+
 TEST(EntryText, DerivedNames) {
   CFakeToday today("2007-01-10");
   CEntry e;

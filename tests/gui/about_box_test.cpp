@@ -31,6 +31,18 @@ class AboutBoxTest : public QObject {
     }
   }
 
+  // The rules version comes from a downloaded file: shown as it is, never read as markup.
+  void everyLabelIsPlainText() {
+    CGuiTestApp test;
+    const std::string version = "<a href=\"http://elsewhere.example/\">9.9.99</a> <b>x</b>";
+    test.App().Rules().version = version;
+    CAboutBox box(test.App(), nullptr);
+    const QList<QLabel*> labels = box.findChildren<QLabel*>();
+    QVERIFY(labels.size() >= 6);
+    for (const QLabel* label : labels) QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(box.findChild<QLabel*>("rulesVersion")->text(), ToQt(version));
+  }
+
   void theSiteButtonsOpenTheSitesAndUpgradeClosesTheBox() {
     CGuiTestApp test(CGuiTestApp::Unconfigured{});
     test.App().Rules().version = "9.9.99.000";

@@ -44,6 +44,35 @@ class NetworkCancelTest : public QObject {
     window.DrainFlowLog();
     QVERIFY(fixture->Transcript().text.find("Cancelling...") != std::string::npos);
   }
+
+  // A quit asked for while a fetch waits (the desktop's session ending, say) ends every nested
+  // event loop Qt starts from then on. The wait must still handle events: the Cancel button
+  // pressed after the quit ends the fetch at once, and the quit ends the main loop afterwards.
+  void quitDuringAWaitIsKeptAndTheWaitStillHandlesCancel() {
+    // Without events the wait would run until the server gives up and closes.
+    CHttpTestServer server(
+        [](const std::string&, CTestConnection& connection) { connection.WaitForPeerClose(5000); });
+    CGuiTestApp fixture({{"Timeout", "10 minutes"}});
+    CMainWindow window(*fixture);
+    window.show();
+    std::string error = "not fetched";
+    std::string page = "untouched";
+    bool cancel_handled = false;
+    QTimer::singleShot(0, &window, [&] {
+      QTimer::singleShot(100, [] { QCoreApplication::exit(7); });
+      QTimer::singleShot(400, &window, [&] {
+        cancel_handled = true;
+        Child<QPushButton>(Busy(window), "cancel").click();
+      });
+      error = FetchPage(*fixture, "http://" + server.HostPort() + "/stall", true, false, page);
+    });
+    const int exit_code = QCoreApplication::exec();
+    QVERIFY(cancel_handled);
+    QCOMPARE(error, std::string("Operation canceled."));
+    QCOMPARE(page, std::string("untouched"));
+    QCOMPARE(exit_code, 7);
+    QVERIFY(!fixture->Busy());
+  }
 };
 
 QTEST_MAIN(NetworkCancelTest)

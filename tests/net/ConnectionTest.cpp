@@ -6,6 +6,7 @@
 #include "net/AppError.h"
 #include "net/Connection.h"
 #include "net/ConnectionTestFixture.h"
+#include "net/ReplyReader.h"
 #include "support/TestServer.h"
 
 namespace larkspire {
@@ -20,7 +21,7 @@ TEST_F(ConnectionTest, DottedAddressWithPortConnectsWithoutResolvingAndLogsEvery
     auto connection = Open();
     connection->Connect(server.HostPort(), 1);
     connection->Send("ping\r\n");
-    EXPECT_EQ(connection->ReceiveAll(false), "hello\r\n");
+    EXPECT_EQ(connection->ReceiveAll(false, kRoomyCap), "hello\r\n");
   }
   const std::string port = std::to_string(server.Port());
   const std::vector<std::string> expected = {
@@ -104,7 +105,7 @@ TEST_F(ConnectionTest, SizeOnlyLogsTheLengthOfEachPart) {
   CTestServer server([](CTestConnection& c) { c.Write("12345"); });
   auto connection = Open();
   connection->Connect(server.HostPort(), 1);
-  EXPECT_EQ(connection->ReceiveAll(true), "12345");
+  EXPECT_EQ(connection->ReceiveAll(true, kRoomyCap), "12345");
   EXPECT_TRUE(Has("T: Received part '5'"));
   EXPECT_TRUE(Has("T: Received 5 bytes"));
 }
@@ -151,38 +152,54 @@ TEST_F(ConnectionTest, ExpectComparesTheFirstLinesCode) {
   }
 }
 
-TEST(ReplyScan, AReplyEndsWithItsFirstLineThatAnnouncesNoOther) {
+// Servers that send without end: what is kept stays bounded, and the request fails with the
+// cap's message instead.
+TEST_F(ConnectionTest, ReceiveAllKeepsUpToItsCapAndRaisesItsMessagePastIt) {
+  constexpr CReceiveCap kCap{100000, "T: larger than the cap."};
   const struct {
-    std::string reply;
-    bool complete;
-    std::size_t scan;  // where the next look starts: the first line not yet known finished
+    std::size_t sent;
+    bool endless;
+    std::string error;
   } cases[] = {
-      {"", false, 0},
-      {"250 ok", false, 0},
-      {"250 ok\r\n", true, 0},
-      {"250-a\r\n250-b\r\n", false, 14},
-      {"250-a\r\n250-b\r\n250 c\r\n", true, 14},
-      // Lines too short to carry a fourth character end the reply, as does garbage.
-      {"250-a\r\n-\n", true, 7},
-      {"\n", true, 0},
-      {std::string("25\0 x\n", 6), true, 0},
-      {std::string("25\0-x\n", 6), false, 6},
+      {kCap.bytes, false, ""},
+      {kCap.bytes + 1, false, kCap.message},
+      {0, true, kCap.message},
   };
   for (const auto& c : cases) {
-    std::size_t scan = 0;
-    EXPECT_EQ(ScanReply(c.reply, scan), c.complete) << c.reply;
-    EXPECT_EQ(scan, c.scan) << c.reply;
+    CTestServer server([&](CTestConnection& s) {
+      if (!c.endless) {
+        s.Write(std::string(c.sent, 'b'));
+        return;
+      }
+      const std::string chunk(65536, 's');
+      while (!s.Stopping() && s.Write(chunk)) {
+      }
+    });
+    auto connection = Open();
+    connection->Connect(server.HostPort(), 1);
+    std::string received;
+    EXPECT_EQ(ErrorOf([&] { received = connection->ReceiveAll(true, kCap); }), c.error) << c.sent;
+    if (c.error.empty()) {
+      EXPECT_EQ(received.size(), c.sent);
+    } else {
+      EXPECT_TRUE(Has(std::string("T: ") + c.error));
+    }
   }
-  // Arriving byte by byte it ends at the same place.
-  const std::string reply = "250-a\r\n250-b\r\n250 c\r\n";
-  std::size_t scan = 0;
-  std::size_t have = 0;
-  while (!ScanReply(std::string_view(reply).substr(0, ++have), scan)) {
+}
+
+TEST_F(ConnectionTest, ExpectRefusesAReplyThatRunsPastSixtyFourKilobytes) {
+  const std::string continuation = "250-" + std::string(200, 'x') + "\r\n";
+  const std::string endless_line(4096, '2');
+  for (const std::string* piece : {&continuation, &endless_line}) {
+    CTestServer server([&](CTestConnection& s) {
+      while (!s.Stopping() && s.Write(*piece)) {
+      }
+    });
+    auto connection = Open();
+    connection->Connect(server.HostPort(), 1);
+    EXPECT_EQ(ErrorOf([&] { connection->Expect(250); }), kReplyTooLongMessage);
+    EXPECT_TRUE(Has(std::string("T: ") + kReplyTooLongMessage));
   }
-  EXPECT_EQ(have, reply.size());
-  EXPECT_EQ(ReplyCode(reply), 250);
-  EXPECT_EQ(ReplyCode("x250"), -1);
-  EXPECT_EQ(ReplyCode("99999999999999999999 big"), 999999999);
 }
 
 TEST_F(ConnectionTest, PeerCloseEndsReceiveAllButBreaksExpect) {
@@ -195,7 +212,7 @@ TEST_F(ConnectionTest, PeerCloseEndsReceiveAllButBreaksExpect) {
   CTestServer quiet([](CTestConnection&) {});
   auto other = Open();
   other->Connect(quiet.HostPort(), 1);
-  EXPECT_EQ(other->ReceiveAll(false), "");
+  EXPECT_EQ(other->ReceiveAll(false, kRoomyCap), "");
 }
 
 TEST_F(ConnectionTest, ResetByPeerWhileSendingIsADisconnectionNotASignal) {
@@ -222,7 +239,7 @@ TEST_F(ConnectionTest, CancelFromAnotherThreadWakesAWaitingReceiveOnce) {
     connection->Cancel();
     connection->Cancel();  // already cancelled: writes nothing
   });
-  EXPECT_EQ(ErrorOf([&] { connection->ReceiveAll(false); }), kDisconnectedMessage);
+  EXPECT_EQ(ErrorOf([&] { connection->ReceiveAll(false, kRoomyCap); }), kDisconnectedMessage);
   canceller.join();
   connection.reset();
   const std::vector<std::string> texts = Texts();
@@ -238,7 +255,7 @@ TEST_F(ConnectionTest, CancelFlagStopsSendAndReceive) {
   connection->Connect(server.HostPort(), 1);
   cancel_.Set(1);
   EXPECT_EQ(ErrorOf([&] { connection->Send("x"); }), kCanceledMessage);
-  EXPECT_EQ(ErrorOf([&] { connection->ReceiveAll(false); }), kCanceledMessage);
+  EXPECT_EQ(ErrorOf([&] { connection->ReceiveAll(false, kRoomyCap); }), kCanceledMessage);
   EXPECT_EQ(ErrorOf([&] { connection->Expect(250); }), kCanceledMessage);
 }
 
@@ -252,7 +269,7 @@ TEST_F(ConnectionTest, WithoutFlowLogNothingIsWritten) {
   CTestServer server([](CTestConnection& c) { c.Write("x"); });
   CConnection connection(&cancel_, nullptr, "T: ");
   connection.Connect(server.HostPort(), 1);
-  EXPECT_EQ(connection.ReceiveAll(false), "x");
+  EXPECT_EQ(connection.ReceiveAll(false, kRoomyCap), "x");
   EXPECT_TRUE(Texts().empty());
 }
 

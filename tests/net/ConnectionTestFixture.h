@@ -1,5 +1,5 @@
-// The fixture of the connection tests: a connection factory with a flow log whose lines the
-// tests read back, and the message of the error a call raises.
+// The fixture of the connection and name look-up tests: a connection factory with a flow log
+// whose lines the tests read back, and the message of the error a call raises.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,9 @@
 #include "net/FlowLog.h"
 
 namespace larkspire {
+
+// Far more than any of these tests receives.
+constexpr CReceiveCap kRoomyCap{1 << 20, "too much"};
 
 class ConnectionTest : public ::testing::Test {
  protected:

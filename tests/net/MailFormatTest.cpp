@@ -33,18 +33,25 @@ TEST(BracketAddress, BracketsBareAddressesAndKeepsOnlyTheBracketedPart) {
   EXPECT_EQ(BracketAddress("Ann <a@x.example"), "<a@x.example");
 }
 
-TEST(DotStuff, DoublesALeadingDotOnEveryLineWhateverEndedTheLineBefore) {
+// A server may end a line at a bare CR or a bare LF as well as at CR LF; each becomes CR LF
+// before the dots are doubled, so no line of the message can pass for the end of the data.
+TEST(DotStuff, MakesEveryLineEndCrLfAndDoublesEachDotThatStartsALine) {
   const struct {
     std::string text;
     std::string sent;
   } cases[] = {
       {"Subject: s\r\n\r\n.hidden\r\n", "Subject: s\r\n\r\n..hidden\r\n"},
       {".first", "..first"},
-      {"a\n.bare", "a\n..bare"},
-      {"a\r\r\n.crcr", "a\r\r\n..crcr"},
+      {"a\n.bare", "a\r\n..bare"},
+      {"a\r\r\n.crcr", "a\r\n\r\n..crcr"},
       {"a\r\n..two\r\n.", "a\r\n...two\r\n.."},
       {"a.b\r\n x.", "a.b\r\n x."},
-      {"a\r.cr-only", "a\r.cr-only"},
+      {"a\r.cr-only", "a\r\n..cr-only"},
+      {"a\n\r.lf-cr", "a\r\n\r\n..lf-cr"},
+      {"\r\n.\r\n", "\r\n..\r\n"},
+      {"\r", "\r\n"},
+      {"\n\n", "\r\n\r\n"},
+      {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(DotStuff(c.text), c.sent) << c.text;
 }

@@ -120,7 +120,7 @@ TEST_F(TlsTest, LongTextsCrossTlsWholeBothWays) {
   connection->Send(text);
   EXPECT_TRUE(connection->Expect(250));
   connection->Send("QUIT\r\n");
-  EXPECT_EQ(connection->ReceiveAll(true), text);
+  EXPECT_EQ(connection->ReceiveAll(true, kRoomyCap), text);
   ASSERT_TRUE(server.WaitForFinished(1));
   EXPECT_EQ(received, text);
   EXPECT_TRUE(quit);
@@ -137,7 +137,7 @@ TEST_F(TlsTest, TheBodyEndsWhereTheServerClosesWithOrWithoutTheCloseNotice) {
     auto connection = Open();
     connection->Connect(server.HostPort(), 1);
     connection->StartTls("localhost", ca_file_);
-    EXPECT_EQ(connection->ReceiveAll(false), "HTTP/1.0 200 OK\r\n\r\nbody") << notice;
+    EXPECT_EQ(connection->ReceiveAll(false, kRoomyCap), "HTTP/1.0 200 OK\r\n\r\nbody") << notice;
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "net/Connection.h"
 #include "net/PasswordScramble.h"
+#include "net/ReplyReader.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
 #include "platform/Clock.h"
@@ -223,17 +224,20 @@ TEST_F(SendMailTest, ZeroBytesCutEachReadPiece) {
   EXPECT_NE(server.Data().find("The status has changed.\r\ntail\r\n"), std::string::npos);
 }
 
+// Page bytes reach mails (the problem report carries the last pages fetched): whatever their
+// line ends, every line goes out ended by CR LF and no line can end the data early.
 TEST_F(SendMailTest, LinesStartingWithADotAreDoubledOnTheWire) {
   CSmtpTestServer server;
-  EXPECT_EQ(
-      Send(server, "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"),
-      "");
+  EXPECT_EQ(Send(server,
+                 "Subject: dots\r\n\r\n.leading\r\nmiddle\r\n..two\r\nbare\n.lf\r\r\n.cr\r\n"
+                 "page\r.\rafter\n.\nend\r\n"),
+            "");
   ASSERT_TRUE(server.WaitForSessions(1));
-  // The lone LF after "bare" goes out as CR LF.
   EXPECT_NE(server.Data().find("Subject: dots\r\n\r\n..leading\r\nmiddle\r\n...two\r\nbare\r\n..lf"
-                               "\r\r\n..cr\r\n"),
+                               "\r\n\r\n..cr\r\npage\r\n..\r\nafter\r\n..\r\nend\r\n"),
             std::string::npos)
       << server.Data();
+  EXPECT_TRUE(server.Data().ends_with("end\r\n"));
 }
 
 TEST_F(SendMailTest, DateLineCarriesTheLocalZone) {
@@ -376,6 +380,29 @@ TEST_F(SendMailTest, ServerClosingMidDialogueIsADisconnection) {
     return true;
   });
   EXPECT_EQ(Send(server, kMessage), kDisconnectedMessage);
+}
+
+// A server that answers HELO with "250-" lines that never end (the greeting too, or one line
+// that never ends): the mail fails with its own text once the reply passes 64 KB.
+TEST_F(SendMailTest, ReplyThatNeverEndsFailsPastSixtyFourKilobytes) {
+  const std::string continuation = "250-" + std::string(1000, 'x') + "\r\n";
+  const std::string endless_line(1000, '2');
+  const struct {
+    const char* at;  // the line the server answers without end ("" the greeting)
+    const std::string* piece;
+  } cases[] = {{"", &continuation}, {"HELO", &continuation}, {"HELO", &endless_line}};
+  for (const auto& c : cases) {
+    CSmtpTestServer server([&](const std::string& line, CTestConnection& s) {
+      const bool here = *c.at == '\0' ? line.empty() : line.rfind(c.at, 0) == 0;
+      if (!here) return false;
+      while (!s.Stopping() && s.Write(*c.piece)) {
+      }
+      return true;
+    });
+    EXPECT_EQ(Send(server, kMessage), kReplyTooLongMessage) << c.at;
+    EXPECT_TRUE(test_.FlowHas(std::string("SendMail: ") + kReplyTooLongMessage));
+  }
+  EXPECT_EQ(Failed(), 3);
 }
 
 TEST_F(SendMailTest, RefusedConnectionHasNoProxyHint) {

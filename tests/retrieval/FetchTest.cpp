@@ -341,6 +341,74 @@ TEST_F(HttpGetTest, TenMegabyteBodyArrivesWhole) {
   EXPECT_TRUE(pages[0] == body);
 }
 
+// A server that sends without end must not take all memory: past its cap the fetch fails
+// with the cap's text. A program download has a larger cap than a page.
+TEST_F(HttpGetTest, BodiesPastTheirCapFailWithTheCapsText) {
+  constexpr std::size_t kMiB = 1024 * 1024;
+  const struct {
+    std::size_t body;  // 0: the server streams until the client goes
+    CReceiveCap cap;
+    std::string error;
+  } cases[] = {
+      {16 * kMiB, kPageCap, ""},
+      {16 * kMiB + 1, kPageCap, "HttpGet: The page is larger than 16 MB."},
+      {0, kPageCap, "HttpGet: The page is larger than 16 MB."},
+      {20 * kMiB, kDownloadCap, ""},
+      {0, kDownloadCap, "HttpGet: The download is larger than 64 MB."},
+  };
+  test_.App().SetTimeoutMs(60000);
+  for (const auto& c : cases) {
+    CHttpTestServer origin([&](const std::string&, CTestConnection& connection) {
+      if (c.body != 0) {
+        connection.Write(CHttpTestServer::Ok(std::string(c.body, 'p')));
+        return;
+      }
+      connection.Write(CHttpTestServer::Ok(""));
+      const std::string chunk(65536, 's');
+      while (!connection.Stopping() && connection.Write(chunk)) {
+      }
+    });
+    std::string page = "untouched";
+    EXPECT_EQ(FetchPage(test_.App(), Direct(origin, "/big"), true, true, page, c.cap), c.error)
+        << c.body;
+    if (c.error.empty()) {
+      EXPECT_EQ(page.size(), c.body);
+    } else {
+      EXPECT_EQ(page, "untouched");
+      EXPECT_TRUE(test_.FlowHas("HttpGet(0): " + c.error));
+    }
+  }
+}
+
+// Tabs and other control bytes in an address must not reach the request line as they are.
+TEST_F(HttpGetTest, ControlBytesInPathAndQueryArePercentEncoded) {
+  CHttpTestServer origin(CHttpTestServer::Reply(CHttpTestServer::Ok("")));
+  std::string page;
+  EXPECT_EQ(Get(Direct(origin, "/a\tb c?x=\x01\x7f\x1f&y=\x80%41"), true, page), "");
+  EXPECT_EQ(Get(Direct(origin, "/form??a=\tb c"), true, page), "");
+  const std::vector<std::string> requests = origin.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(CHttpTestServer::RequestLine(requests[0]),
+            "GET /a%09b%20c?x=%01%7F%1F&y=\x80%41 HTTP/1.0");
+  // Form data is the body, not the request line: it goes as it is.
+  EXPECT_EQ(CHttpTestServer::RequestLine(requests[1]), "POST /form HTTP/1.0");
+  EXPECT_TRUE(requests[1].ends_with("\r\n\r\na=\tb c"));
+}
+
+TEST_F(HttpGetTest, BracketedIpv6ProxyAndOriginAreReached) {
+  CHttpTestServer server(CHttpTestServer::Reply(CHttpTestServer::Ok("over six")), AF_INET6);
+  ASSERT_EQ(server.HostPort(), "[::1]:" + std::to_string(server.Port()));
+  test_.App().Settings().ProxyServer.Set(server.HostPort());
+  std::string page;
+  EXPECT_EQ(Get(std::string("http://") + kPairHost + "/x", false, page), "");
+  EXPECT_EQ(page, "over six");
+  EXPECT_EQ(Get(Direct(server, "/y"), true, page), "");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], ExpectedGet(std::string("//") + kPairHost + "/x", server.HostPort()));
+  EXPECT_EQ(requests[1], ExpectedGet("/y", server.HostPort()));
+}
+
 TEST_F(HttpGetTest, TrickledResponseArrivesWholeWithinTheTimeOut) {
   const std::string response = CHttpTestServer::Ok("slow body");
   CHttpTestServer origin([&](const std::string&, CTestConnection& c) {

@@ -11,6 +11,7 @@
 
 #include "entries/Entry.h"
 #include "retrieval/FetchTestSupport.h"
+#include "retrieval/MasterList.h"
 #include "retrieval/MasterListCommand.h"
 #include "support/HttpTestServer.h"
 #include "support/TempDir.h"
@@ -68,6 +69,43 @@ TEST(MasterListCommandTest, AddsEachListedApplicationOnceAndSkipsOneAlreadyMonit
   EXPECT_EQ(numbers,
             (std::vector<std::string>{"", "10/123,456", "10/345,678", "10/987,654", "11/234,567",
                                       "11/456,789", "11/678,901", "12/050,321"}));
+}
+
+// A result page that counts more result sets than any customer number has fails the import
+// as a damaged page, before any result set is asked for.
+TEST(MasterListCommandTest, ACountNoCustomerNumberCanHaveFailsTheImportAsADamagedPage) {
+  for (const char* count : {"10001:", "2147483647:"}) {
+    CTempDir dir;
+    CHttpTestServer server([&](const std::string& request, CTestConnection& connection) {
+      if (request.find("customernumber=23456") == std::string::npos) {
+        ServeSimPages(request, connection);
+        return;
+      }
+      if (request.find("ResultSet=1") == std::string::npos) {
+        connection.Write("HTTP/1.0 404 Not Found\r\n\r\n");
+        return;
+      }
+      connection.Write(CHttpTestServer::Ok(ReplaceOnce(
+          ReadFixture("sim/results-23456-1.html"), "2:</FONT>", std::string(count) + "</FONT>")));
+    });
+    CTestApp app;
+    app->Settings().LogDir.Set(dir.Path());
+    app->Settings().ProxyServer.Set(server.HostPort());
+    app->Status().headless = true;
+    app->Status().auto_run = true;
+    app->Rules().update_due = false;
+
+    EXPECT_TRUE(RunMasterListStep(*app));
+
+    EXPECT_EQ(app->Entries().Size(), 0u) << count;
+    std::string log;
+    ReadWholeFile(app->Log().Path(), log);
+    EXPECT_NE(log.find(std::string("Update Master List Failed '") + kDamagedCountMessage + "'"),
+              std::string::npos)
+        << log;
+    // The search page and the count page of the first customer number, nothing after them.
+    EXPECT_EQ(server.Requests().size(), 2u) << count;
+  }
 }
 
 }  // namespace

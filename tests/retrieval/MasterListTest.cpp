@@ -119,6 +119,30 @@ TEST_F(MasterListTest, CountIsTheNumberBeforeTheTablesLastColon) {
   EXPECT_EQ(LogText().find(kBadListLine), std::string::npos);
 }
 
+// A count is a figure read from a page: one that no customer number can have (up to the
+// largest number a count cell can spell) is a damaged page, not that many pages to fetch.
+TEST_F(MasterListTest, ACountBeyondTenThousandResultSetsIsADamagedPage) {
+  const struct {
+    const char* cell;
+    int count;  // -1: refused
+  } cases[] = {
+      {"10000:", 10000},
+      {"10001:", -1},
+      {"2147483647:", -1},
+      {"99999999999999999999:", -1},
+  };
+  for (const auto& c : cases) {
+    const std::string page =
+        ReplaceOnce(ResultPage(), "<TD COLSPAN=5>3:", std::string("<TD COLSPAN=5>") + c.cell);
+    int count = -5;
+    const std::string error = ReadMasterListCount(*app_, NormalizePage(page), "22879", count);
+    EXPECT_EQ(error, c.count < 0 ? kDamagedCountMessage : "") << c.cell;
+    if (c.count >= 0) {
+      EXPECT_EQ(count, c.count) << c.cell;
+    }
+  }
+}
+
 TEST_F(MasterListTest, ResultPageWithoutItsHeadingIsLoggedAndCountsNothing) {
   const std::string page =
       ReplaceOnce(ResultPage(), "Application No. Descending", "Application No. Ascending");

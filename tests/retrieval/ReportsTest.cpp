@@ -37,7 +37,7 @@ TEST_F(ReportsTest, EmptyListGivesHeaderAndFooterAndAThreeLineExport) {
   EXPECT_EQ(html.find("<nobr>"), std::string::npos);
 }
 
-TEST_F(ReportsTest, EntriesInDisplayOrderEscapedOnlyInTheExport) {
+TEST_F(ReportsTest, EntriesInDisplayOrderEscapedInBothReports) {
   CEntry entry;
   entry.Text(kReference) = "A&B <1>";
   entry.Text(kAppNum) = "10/123,456";
@@ -60,8 +60,64 @@ TEST_F(ReportsTest, EntriesInDisplayOrderEscapedOnlyInTheExport) {
   EXPECT_LT(xml.find("<PTE>"), xml.find("<Error>"));
 
   const std::string html = Read(kHtmlReportName);
-  EXPECT_NE(html.find("A&B <1>"), std::string::npos);
-  EXPECT_NE(html.find("cusnum.pl?USERCODE=123&ApplicationNumber=10123456"), std::string::npos);
+  EXPECT_NE(html.find("<td>A&amp;B &lt;1&gt;</td>"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"http://pair.uspto.gov/cgi-bin/final/"
+                      "cusnum.pl?USERCODE=123&amp;ApplicationNumber=10123456\">"),
+            std::string::npos);
+}
+
+// Page text passes through entity decoding, so a status page can carry markup into a value;
+// the report is opened in a browser. Every value stays text, in cells and inside href="...",
+// while the report's own markup (the templates, the courtesy link) stays markup.
+TEST_F(ReportsTest, MarkupInValuesStaysTextInTheHtmlReport) {
+  net_.App().Settings().OrgName.Set("<script>alert('org')</script>");
+  CEntry entry;
+  entry.SetText(kReference, "R\" onmouseover=\"alert(1)");
+  entry.SetText(kPubNum, "US\"><script>x</script>");
+  entry.SetText(kStatus, "<img src=x onerror=alert(1)>");
+  entry.SetText(kLastHistoryText, "It's <b>done</b> & dusted");
+  net_.App().Entries().Insert(entry);
+  WriteReports(net_.App());
+
+  const std::string html = Read(kHtmlReportName);
+  EXPECT_NE(html.find("<title>Patent status for &lt;script&gt;alert(&#39;org&#39;)&lt;/script&gt;"
+                      "</title>"),
+            std::string::npos)
+      << html;
+  EXPECT_NE(html.find("<td>R&quot; onmouseover=&quot;alert(1)</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>&lt;img src=x onerror=alert(1)&gt;</td>"), std::string::npos);
+  EXPECT_NE(html.find("It&#39;s &lt;b&gt;done&lt;/b&gt; &amp; dusted"), std::string::npos);
+  EXPECT_NE(html.find("publicationnumber=US&quot;&gt;&lt;script&gt;x&lt;/script&gt;\">"),
+            std::string::npos)
+      << html;
+  for (const char* live : {"<script", "<img", "onmouseover=\"", "<b>done"}) {
+    EXPECT_EQ(html.find(live), std::string::npos) << live;
+  }
+  EXPECT_NE(html.find("<a href=\"http://www.larkspire.example/Larkspire/\">"), std::string::npos);
+}
+
+// XML 1.0 has no way to write most control bytes, not even as references: one of them makes
+// the whole file ill-formed. A value that holds one (stored before values were cleaned, or
+// typed into the data file) gets a blank in its place.
+TEST_F(ReportsTest, TheExportNeverHoldsAByteXmlForbids) {
+  CEntry entry;
+  entry.Text(kReference) = "R-1";
+  const char kStatusBytes[] =
+      "a\x01"
+      "b\x0B"
+      "c\td\x1F"
+      "\0"
+      "e";
+  entry.Text(kStatus) = std::string(kStatusBytes, sizeof kStatusBytes - 1);
+  net_.App().Entries().Insert(entry);
+  WriteReports(net_.App());
+
+  const std::string xml = Read(kXmlReportName);
+  EXPECT_NE(xml.find("  <Status>a b c\td  e</Status>\r\n"), std::string::npos) << xml;
+  for (char c : xml) {
+    const auto byte = static_cast<unsigned char>(c);
+    EXPECT_TRUE(byte >= 0x20 || c == '\t' || c == '\r' || c == '\n') << static_cast<int>(byte);
+  }
 }
 
 TEST_F(ReportsTest, WithoutAReportDirectoryNothingIsWritten) {

@@ -105,6 +105,41 @@ TEST_F(ExpandTest, InsertedValuesAreNotExpandedAgain) {
   EXPECT_EQ(Expand("[Reference?|%Cur%/%Old%]"), "[AppName] %Old%/%Cur%");
 }
 
+// The HTML report's expansion: every value escaped wherever it lands (plain, %Cur% and %Old%),
+// conditions still compare the values themselves, the template's own text and the program's
+// own markup stay markup.
+TEST_F(ExpandTest, HtmlEscapingAppliesToValuesOnly) {
+  CEntry current;
+  current.Text(kStatus) = "<b>\"Won't\" & co</b>";
+  current.Text(kReference) = "A&B";
+  CEntry previous;
+  previous.Text(kStatus) = "<i>";
+  previous.Text(kReference) = "A&B";
+  CExpansionScope scope(*app_, &current, &previous);
+  const struct {
+    const char* text;
+    const char* out;
+  } cases[] = {
+      {"<td>[Status]</td>", "<td>&lt;b&gt;&quot;Won&#39;t&quot; &amp; co&lt;/b&gt;</td>"},
+      {"[Status?same|<u>%Old% to %Cur%</u>]",
+       "<u>&lt;i&gt; to &lt;b&gt;&quot;Won&#39;t&quot; &amp; co&lt;/b&gt;</u>"},
+      {"[Reference=a&b?<b>%Cur%</b>|no]", "<b>A&amp;B</b>"},
+      {"[Reference?<i>same</i>|changed]", "<i>same</i>"},
+      {"[Foo]", "[Foo]"},
+      {"[courtesyhtml]",
+       "<p><i>Courtesy of Harrowgate Patent Law Firm LLP, <a "
+       "href=\"http://www.larkspire.example/Larkspire/\">http://www.larkspire.example/"
+       "Larkspire/</a>.</i></p>"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    ExpandTemplate(*app_, c.text, out, ValueEscaping::kHtml);
+    EXPECT_EQ(out, c.out) << c.text;
+  }
+  // E-mails are plain text: values go in as they are.
+  EXPECT_EQ(Expand("[Status]"), "<b>\"Won't\" & co</b>");
+}
+
 TEST_F(ExpandTest, AppendsToTheOutput) {
   std::string out = "kept:";
   ExpandTemplate(*app_, "[AppName]", out);

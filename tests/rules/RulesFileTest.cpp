@@ -142,6 +142,40 @@ TEST_F(LookupRuleTest, SectionBodiesKeysEscapesAndReferences) {
   EXPECT_EQ(LookupRule(rules_.View(), "third", std::nullopt), "");
 }
 
+// "#find=replace" pieces can double a value at each piece: a few hundred bytes of rules would
+// ask for hundreds of megabytes. A value past 64 KB is not given; the lookup says why.
+TEST_F(LookupRuleTest, ValuesPastSixtyFourKilobytesAreRefusedAndReported) {
+  std::string doubling = "[AppNum2";
+  for (int i = 0; i < 22; ++i) doubling += "#1=11";
+  doubling += "]";
+  rules_.text = "version: 1\r\ns:\r\n big: " + doubling + "\r\n at-cap: x[Fill]\r\n" +
+                " literal: " + std::string(kMaxRuleValueBytes + 1, 'l') + "\r\n";
+  rules_.variables = {{"AppNum2", "10200301"}};
+  const struct {
+    const char* key;
+    std::size_t fill;
+    std::size_t size;  // 0: refused
+  } cases[] = {
+      {"big", 0, 0},
+      {"at-cap", kMaxRuleValueBytes - 1, kMaxRuleValueBytes},
+      {"at-cap", kMaxRuleValueBytes, 0},
+      {"literal", 0, 0},
+  };
+  for (const auto& c : cases) {
+    rules_.variables["Fill"] = std::string(c.fill, 'f');
+    rules_.reported.clear();
+    const std::string value = LookupRule(rules_.View(), "s", c.key);
+    EXPECT_EQ(value.size(), c.size) << c.key << " " << c.fill;
+    if (c.size == 0) {
+      EXPECT_EQ(rules_.reported, std::vector<std::string>{RuleTooLongMessage("s", c.key)});
+    } else {
+      EXPECT_TRUE(rules_.reported.empty());
+    }
+  }
+  EXPECT_EQ(RuleTooLongMessage("fetch1", "page[AppNum]"),
+            "Rules file: fetch1 page[AppNum] is longer than 64 KB with its references filled in.");
+}
+
 TEST_F(LookupRuleTest, EmptyLineBeforeAHeaderEndsTheSectionAboveIt) {
   // Without the empty-line rule the header of "b" would join section "a", and a key missing
   // from "a" would be found in "b".

@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/Files.h"
 #include "run/Log.h"
 #include "run/Settings.h"
@@ -33,6 +36,32 @@ TEST_F(LogTest, RecordsAreUtcStampedWithCrLf) {
   EXPECT_EQ(bytes.substr(21), "Update 'http://h/x'\r\n");
   EXPECT_EQ(bytes[4], '-');
   EXPECT_EQ(bytes[13], ':');
+}
+
+// Records carry page and server text (a proxy's bold text, a status line): a line break in it
+// must not start a line that looks like a record of its own, in the log or in the problem
+// report that carries the log.
+TEST_F(LogTest, ControlBytesInARecordAreEscapedSoEachRecordIsOneLine) {
+  log_dir_.Set(dir_.Path());
+  log_.Write("%s '%s'\n", "Webpage Read(s) Failed",
+             "Proxy timeout\r\n2026-01-01 00:00:00> Update Master List Succeeded");
+  const char kRecord[] = "Update error 'a\tb\\c\0d\x1b'\n";
+  log_.WriteText(std::string(kRecord, sizeof kRecord - 1));
+  log_.WriteText("no line end\n\n");
+  const std::string bytes = Contents();
+  const std::vector<std::string> expected = {
+      "Webpage Read(s) Failed 'Proxy timeout\\r\\n2026-01-01 00:00:00> Update Master List "
+      "Succeeded'",
+      "Update error 'a\\0x09b\\\\c\\0x00d\\0x1b'",
+      "no line end\\n",
+  };
+  std::vector<std::string> records;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    records.push_back(bytes.substr(start + 21, end - start - 21));
+  }
+  EXPECT_EQ(start, bytes.size());
+  EXPECT_EQ(records, expected);
 }
 
 TEST_F(LogTest, NoDirectoryOrUnwritableDirectoryLogsNothing) {

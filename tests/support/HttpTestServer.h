@@ -21,8 +21,9 @@ class CHttpTestServer {
   // it returns.
   using Responder = std::function<void(const std::string& request, CTestConnection&)>;
 
-  explicit CHttpTestServer(Responder responder)
-      : responder_(std::move(responder)), server_([this](CTestConnection& c) { Serve(c); }) {}
+  explicit CHttpTestServer(Responder responder, int family = AF_INET)
+      : responder_(std::move(responder)),
+        server_([this](CTestConnection& c) { Serve(c); }, family) {}
 
   // A responder that writes fixed bytes.
   static Responder Reply(std::string bytes) {

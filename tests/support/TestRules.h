@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rules/RulesFile.h"
 
@@ -14,12 +15,16 @@ namespace larkspire {
 struct CTestRules {
   std::string text = ChooseRulesText("");
   std::map<std::string, std::string, std::less<>> variables;
+  // What the lookups reported (values they could not give).
+  std::vector<std::string> reported;
 
-  CRules View() const {
-    return {text, [this](std::string_view name) {
+  CRules View() {
+    return {text,
+            [this](std::string_view name) {
               const auto found = variables.find(name);
               return found != variables.end() ? found->second : "[" + std::string(name) + "]";
-            }};
+            },
+            [this](const std::string& message) { reported.push_back(message); }};
   }
 };
 

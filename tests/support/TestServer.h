@@ -137,17 +137,28 @@ class CTestServer {
  public:
   using Handler = std::function<void(CTestConnection&)>;
 
-  explicit CTestServer(Handler handler) : handler_(std::move(handler)) {
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  // family AF_INET6 listens on ::1 instead of 127.0.0.1.
+  explicit CTestServer(Handler handler, int family = AF_INET)
+      : handler_(std::move(handler)), family_(family) {
+    listen_fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (family == AF_INET6) {
+      sockaddr_in6 address{};
+      address.sin6_family = AF_INET6;
+      address.sin6_addr = in6addr_loopback;
+      ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      socklen_t length = sizeof address;
+      ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+      port_ = ntohs(address.sin6_port);
+    } else {
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      socklen_t length = sizeof address;
+      ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+      port_ = ntohs(address.sin_port);
+    }
     ::listen(listen_fd_, 16);
-    socklen_t length = sizeof address;
-    ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
     acceptor_ = std::thread([this] { AcceptLoop(); });
   }
 
@@ -161,7 +172,9 @@ class CTestServer {
   CTestServer& operator=(const CTestServer&) = delete;
 
   int Port() const { return port_; }
-  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string HostPort() const {
+    return (family_ == AF_INET6 ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
+  }
   int Accepted() const { return accepted_.load(); }
 
   // Waits until the given number of handler runs have finished.
@@ -200,6 +213,7 @@ class CTestServer {
   }
 
   Handler handler_;
+  int family_;
   int listen_fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
