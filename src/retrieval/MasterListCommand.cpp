@@ -1,21 +1,21 @@
 #include "retrieval/MasterListCommand.h"
-#include "notify/Variables.h"
 
 #include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "run/Run.h"
-#include "notify/EntryCommands.h"
 #include "entries/Entry.h"
 #include "entries/EntryList.h"
 #include "entries/TextOrder.h"
+#include "notify/EntryCommands.h"
+#include "notify/Variables.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterList.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -173,9 +173,17 @@ bool RunMasterListStep(CRun& app) {
   } else {
     error = CountResultPages(app, numbers, pages);
   }
+  // A close cuts the fetch under way short with a cancel error: that ends the import quietly,
+  // as it ends an update run, and the page phase counts it as a failure.
   bool closed = app.AbortReason() == kAbortClosing;
+  if (closed) error.clear();
   if (error.empty() && !closed) {
     error = ReadResultPages(app, numbers.size(), pages, !was_empty, closed);
+    if (!closed && app.AbortReason() == kAbortClosing) {
+      ++app.Status().failure_count;
+      closed = true;
+    }
+    if (closed) error.clear();
     if (error.empty() && !closed) {
       app.MasterList().last_day = TodayDayNumber();
       app.Log().Write("Update Master List Succeeded\n");
@@ -190,7 +198,7 @@ bool RunMasterListStep(CRun& app) {
 
   const std::size_t added = app.Entries().Size() - before;
   const bool succeeded = error.empty() && !closed;
-  if ((succeeded && app.Status().auto_run) || added == 0 || was_empty) return true;
+  if (closed || (succeeded && app.Status().auto_run) || added == 0 || was_empty) return true;
   std::string question = succeeded ? "The master list was successfully processed."
                                    : "The master list was not completely processed.";
   question += "\n\n" + std::to_string(added) + " reference(s) added." +

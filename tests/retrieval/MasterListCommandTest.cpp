@@ -13,6 +13,7 @@
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/MasterListCommand.h"
 #include "support/HttpTestServer.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
 
@@ -68,6 +69,50 @@ TEST(MasterListCommandTest, AddsEachListedApplicationOnceAndSkipsOneAlreadyMonit
   EXPECT_EQ(numbers,
             (std::vector<std::string>{"", "10/123,456", "10/345,678", "10/987,654", "11/234,567",
                                       "11/456,789", "11/678,901", "12/050,321"}));
+}
+
+// Closing the window while a page of the import is being fetched ends the import as a close
+// ends an update run: no "Update Master List Failed" box and no closing question.
+TEST(MasterListCommandTest, ACloseDuringAFetchEndsTheImportQuietly) {
+  struct Case {
+    const char* stalled;  // the request that never gets its answer
+    int failures;         // the page phase counts the close as a failure
+  };
+  for (const Case& c : {Case{"/home.pl", 0}, Case{"ResultSet=2", 1}}) {
+    SCOPED_TRACE(c.stalled);
+    CTempDir dir;
+    CHttpTestServer server([&](const std::string& request, CTestConnection& connection) {
+      if (request.find(c.stalled) != std::string::npos) return connection.Stall();
+      ServeSimPages(request, connection);
+    });
+    CNetTestApp test;
+    CRun& app = test.App();
+    app.Settings().LogDir.Set(dir.Path());
+    app.Settings().ProxyServer.Set(server.HostPort());
+    LoadRules(app);
+    // Monitored already, so the import would otherwise ask its questions.
+    app.Entries().Insert(ListedEntry("10/345,678", ""));
+    test.Ui().default_answers_yes = true;
+    app.Rules().update_due = false;
+    test.Ui().on_pump = [&] {
+      for (const std::string& request : server.Requests()) {
+        if (request.find(c.stalled) != std::string::npos) app.SetAbort(kAbortClosing);
+      }
+    };
+
+    RunMasterListStep(app);
+
+    // The question before the import, and nothing after it.
+    EXPECT_EQ(test.Ui().messages, std::vector<std::string>{
+                                      "Larkspire\xAE: Do you want to update the master list before "
+                                      "updating the status of all the entries?"});
+    EXPECT_EQ(app.Status().failure_count, c.failures);
+    EXPECT_FALSE(app.Status().had_failures);
+    std::string log;
+    ReadWholeFile(dir.File("Larkspire.log"), log);
+    EXPECT_EQ(log.find("Update Master List Failed"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Update Master List Succeeded"), std::string::npos) << log;
+  }
 }
 
 }  // namespace
