@@ -12,7 +12,6 @@ sim="$root/$build/tools/larkspire-sim"
 rm -rf "$demo"
 mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$demo}"
 
 # Every server's pid is recorded here, in the script's own shell (never inside a command
 # substitution, whose subshell's array the cleanup would not see), and the cleanup stops them

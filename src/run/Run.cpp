@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Clock.h"
+#include "run/Terminal.h"
 
 #ifndef LARKSPIRE_VERSION_MAJOR
 #error "the build defines the program version"
@@ -31,7 +32,7 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
   if (!title.empty()) caption += " - " + title;
   if (status_.headless) {
     log_.Write("Message '%s' '%s'\n", caption.c_str(), text.c_str());
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    PrintLine(stderr, caption + ": " + text);
     return go_on_answer.value_or(default_answer);
   }
   status_.auto_run = false;

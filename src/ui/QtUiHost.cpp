@@ -7,9 +7,9 @@
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
-#include <cstdio>
 
 #include "run/Log.h"
+#include "run/Terminal.h"
 #include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
@@ -87,7 +87,7 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
   if (IsHeadless()) {
     // Nobody can answer: record the box and take its default, so the run goes on.
     if (log != nullptr) log->Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    PrintLine(stderr, caption + ": " + text);
     return default_answer;
   }
   QMessageBox box(IconOf(icon, buttons), larkspire::ToQt(caption), larkspire::ToQt(text),

@@ -1,5 +1,6 @@
-// Program entry: registration words end the run at once; otherwise AppCore is built, the
-// instance lock taken, and the main window runs until it is closed.
+// Program entry: registration words end the run at once, and so do the requests answered on the
+// terminal (usage, version, the list as CSV); otherwise AppCore is built, the instance lock
+// taken, and the main window runs until it is closed.
 #include <cstdio>
 
 #include "app/AppCore.h"
@@ -7,8 +8,10 @@
 #include "platform/ProgramInfo.h"
 #include "platform/qt/QtSettingsBackend.h"
 #include "ui/Application.h"
-#include "ui/MainWindow.h"
+#include "ui/ConsoleCommands.h"
 #include "ui/HandOver.h"
+#include "ui/HeadlessRun.h"
+#include "ui/MainWindow.h"
 #include "ui/QtUiHost.h"
 #include "ui/TerminationSignals.h"
 
@@ -18,7 +21,9 @@ int main(int argc, char** argv) {
   const std::string command_line = JoinArguments(args);
   // There is no COM server here: registering and unregistering succeed and do nothing.
   if (ParseRegistration(command_line) != RegistrationCommand::kNone) return 0;
+  if (std::optional<int> exit_code = RunConsoleCommand(args)) return *exit_code;
 
+  if (PrepareHeadlessPlatform()) DropQtRemarks();
   CApplication app(argc, argv);
   CQtSettingsBackend backend(DefaultSettingsPath());
   int exit_code = 0;
