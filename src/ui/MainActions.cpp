@@ -14,9 +14,18 @@ namespace {
 constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly", "&Never"};
 
 // Disabled while busy.
-constexpr int kIdleOnly[] = {
-    kCmdSelectAll,           kCmdAdd,       kCmdUpdateAll, kCmdReport, kCmdTestReturnAddress,
-    kCmdTestNotifyAddresses, kCmdConfigure, kCmdUpgrade,   kCmdAbout,  kCmdReportProblem};
+constexpr int kIdleOnly[] = {kCmdSelectAll,
+                             kCmdAdd,
+                             kCmdUpdateAll,
+                             kCmdReport,
+                             kCmdTestReturnAddress,
+                             kCmdTestNotifyAddresses,
+                             kCmdConfigure,
+                             kCmdUpgrade,
+                             kCmdAbout,
+                             kCmdReportProblem,
+                             kCmdImport,
+                             kCmdExport};
 // Disabled while busy or with no row selected.
 constexpr int kNeedSelection[] = {
     kCmdDaily,  kCmdWeekly,     kCmdMonthly,        kCmdYearly,  kCmdNever,
@@ -34,6 +43,9 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   QMenu* file = menu_bar->addMenu(tr("&File"));
   file->addAction(Add(kCmdSendEmail, tr("&Send E-Mail"), window));
   file->addAction(Add(kCmdDeleteEmail, tr("&Delete E-Mail"), window));
+  file->addSeparator();
+  file->addAction(Add(kCmdImport, tr("&Import..."), window));
+  file->addAction(Add(kCmdExport, tr("Ex&port..."), window));
   file->addSeparator();
   file->addAction(Add(kCmdExit, tr("E&xit"), window));
 

@@ -16,7 +16,8 @@ namespace larkspire {
 struct SortOrder;
 
 // Command identifiers: fixed commands from 32768 in menu order, field edits at 10000 + field
-// id, sorting by a field at 10100 + field id.
+// id, sorting by a field at 10100 + field id. Commands the Windows program did not have follow
+// its own, so its numbers stay as they were.
 enum Command : int {
   kCmdSendEmail = 32768,
   kCmdDeleteEmail,
@@ -48,6 +49,8 @@ enum Command : int {
   kCmdGoToPublisher,
   kCmdReportProblem,
   kCmdAbout,
+  kCmdImport,
+  kCmdExport,
 };
 inline constexpr int kCmdChangeField = 10000;
 inline constexpr int kCmdSortByField = 10100;

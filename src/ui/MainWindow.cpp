@@ -15,6 +15,7 @@
 #include "rules/Dates.h"
 #include "ui/BusyPanel.h"
 #include "ui/ConfigureCommand.h"
+#include "ui/CsvCommands.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
@@ -333,6 +334,12 @@ void CMainWindow::RunCommand(int command) {
         break;
       case kCmdTcpIpFlow:
         flow_->Present();
+        break;
+      case kCmdImport:
+        ImportListCommand(core_, this);
+        break;
+      case kCmdExport:
+        ExportListCommand(core_, this);
         break;
       default:
         RunCoreCommand(command);
