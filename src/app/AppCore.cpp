@@ -1,12 +1,11 @@
 #include "app/AppCore.h"
 
-#include <cstdlib>
-
 #include "app/CommandLine.h"
+#include "entries/Entry.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
-#include "entries/Entry.h"
+#include "platform/Shortcuts.h"
 #include "rules/Dates.h"
 
 namespace larkspire {
@@ -16,28 +15,17 @@ constexpr const char* kDefaultProxy = "127.0.0.1:8080";
 // 1970-01-01 as days since 1899-12-30.
 constexpr double kUnixEpochAutomation = 25569.0;
 
-std::string HomeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home ? home : "";
-}
-
-std::string XdgDataHome() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data) return data;
-  return JoinPath(HomeDirectory(), ".local/share");
-}
-
 }  // namespace
 
 AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
                  const std::string& command_line)
     : CRun(backend, std::move(program_path)) {
   Log().Write("**Larkspire start, local date-time %s**\n",
-             FormatDateTime(NowUtcAutomation(), false, false).c_str());
+              FormatDateTime(NowUtcAutomation(), false, false).c_str());
   std::string installed;
   if (std::optional<int64_t> t = LastWriteTime(DirectoryOf(ProgramPath()))) {
-    installed = FormatDateTime(static_cast<double>(*t) / 86400.0 + kUnixEpochAutomation, false,
-                               false);
+    installed =
+        FormatDateTime(static_cast<double>(*t) / 86400.0 + kUnixEpochAutomation, false, false);
   }
   Log().Write("**installed date-time %s**\n", installed.c_str());
   Settings().CountExec.Increment();
@@ -57,8 +45,9 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
     Settings().ShortcutFolder.Set(JoinPath(XdgDataHome(), "applications/Grantwell"));
   }
   if (Settings().Install.Text().empty()) {
-    Settings().Install.Set(!Settings().LogDir.Text().empty() ? DirectoryOf(ProgramPath())
-                                                           : JoinPath(XdgDataHome(), "Grantwell"));
+    Settings().Install.Set(!Settings().LogDir.Text().empty()
+                               ? DirectoryOf(ProgramPath())
+                               : JoinPath(XdgDataHome(), "Grantwell"));
   }
   ReleaseTimeout();
   Status().auto_run = HasAutoFlag(command_line);
@@ -69,7 +58,7 @@ AppCore::~AppCore() {
   SetStatusUrlBuilder({});
   FlowLog().SetEnabled(false);
   Log().Write("**Larkspire stop, local date-time %s**\n",
-             FormatDateTime(NowUtcAutomation(), false, false).c_str());
+              FormatDateTime(NowUtcAutomation(), false, false).c_str());
 }
 
 bool AppCore::AcquireInstanceLock() {

@@ -20,6 +20,7 @@
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
+#include "ui/ProgramIcon.h"
 #include "ui/QtText.h"
 #include "ui/UnhandledException.h"
 #include "ui/WindowPlacement.h"
@@ -50,6 +51,8 @@ CMainWindow::CMainWindow(AppCore& core)
       list_(new CEntryListView(core.Entries(), this)) {
   core_.SetUi(this);
   core_.FlowLog().SetEnabled(true);
+  // Its own, so the tool windows, which take the main window's, have it too.
+  setWindowIcon(ProgramIcon());
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -75,11 +78,12 @@ CMainWindow::CMainWindow(AppCore& core)
     connect(menu, &QMenu::aboutToShow, this, &CMainWindow::RefreshCommandStates);
   }
 
-  // The tool windows exist before the load, which already asks the window to show the list.
+  // Placed first, so the tool windows can go beside it; they exist before the load, which
+  // already asks the window to show the list.
+  RestorePlacement(*this, MainPlacement(core_.Settings()));
   details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
   flow_ = new CFlowWindow(this, core_);
   InitializeRun(core_);
-  RestorePlacement(*this, MainPlacement(core_.Settings()));
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
   busy_->SetDate(FormatDayNumber(TodayDayNumber()));

@@ -92,7 +92,7 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
             "test your e-mail connection right now?");
   EXPECT_EQ(ui_.messages[2].text, "E-mail was sent successfully.");
   EXPECT_EQ(ui_.messages[3].text, std::string("A shortcut to ") + kProgramFileName +
-                                      " has been added to the Start Menu under \"Grantwell\".");
+                                      " has been added to the applications menu under \"Grantwell\".");
   // The test message went to the return address at once.
   ASSERT_TRUE(smtp_.WaitForSessions(1));
   EXPECT_TRUE(SentTo("docket@hollis.example"));

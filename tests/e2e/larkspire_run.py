@@ -30,6 +30,8 @@ class Setup:
         env["LARKSPIRE_SETTINGS"] = self.settings_path
         env["QT_QPA_PLATFORM"] = "offscreen"
         env.setdefault("XDG_RUNTIME_DIR", self.root)
+        # The icons the installation step puts into the desktop's theme stay here too.
+        env["XDG_DATA_HOME"] = os.path.join(self.root, "data")
         return env
 
     def run(self, *args, timeout=60):

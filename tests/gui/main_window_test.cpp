@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "GuiFixture.h"
+#include "platform/Shortcuts.h"
 #include "rules/Dates.h"
 #include "ui/AddReferenceDialog.h"
 #include "ui/BusyPanel.h"
@@ -19,6 +20,7 @@
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgramIcon.h"
 #include "ui/PromptDialog.h"
 
 using namespace larkspire;
@@ -498,6 +500,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(again.geometry(), QRect(40, 50, 700, 400));
     QCOMPARE(again.List().columnWidth(kExaminer), 77);
     QVERIFY(again.List().isColumnHidden(kError));
+  }
+
+  void everyWindowCarriesTheProgramIcon() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
+    for (int size : kIconSizes)
+      QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    QCOMPARE(window.Details().windowIcon().cacheKey(), window.windowIcon().cacheKey());
+    QCOMPARE(window.Flow().windowIcon().cacheKey(), window.windowIcon().cacheKey());
+    QVERIFY(!ProgramIcon().pixmap(48).isNull());
   }
 
   void titleAdvertisesANewerVersionNamedByTheRules() {
