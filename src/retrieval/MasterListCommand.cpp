@@ -1,21 +1,21 @@
 #include "retrieval/MasterListCommand.h"
+#include "notify/Variables.h"
 
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "run/Run.h"
+#include "notify/EntryCommands.h"
 #include "entries/Entry.h"
 #include "entries/EntryList.h"
 #include "entries/TextOrder.h"
-#include "notify/EntryCommands.h"
-#include "notify/Variables.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterList.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
-#include "run/Run.h"
 
 namespace larkspire {
 namespace {
