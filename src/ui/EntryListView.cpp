@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
-#include "run/Settings.h"
 #include "entries/EntryList.h"
+#include "run/Settings.h"
 #include "ui/EntryListModel.h"
 
 namespace larkspire {
@@ -88,6 +88,25 @@ void CEntryListView::RedrawRow(int row) { model_->RowChanged(row); }
 int CEntryListView::FocusedRow() const {
   const QModelIndex current = currentIndex();
   return current.isValid() ? current.row() : -1;
+}
+
+const CEntry* CEntryListView::FocusedEntry() const {
+  const int row = FocusedRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= entries_.Size()) return nullptr;
+  return &entries_.At(static_cast<std::size_t>(row));
+}
+
+void CEntryListView::FocusEntry(const CEntry* entry) {
+  if (entry == nullptr) return;
+  // Rows keep their records where they are when the list is sorted, so the address finds it.
+  for (std::size_t row = 0; row < entries_.Size(); ++row) {
+    if (&entries_.At(row) != entry) continue;
+    const QModelIndex index =
+        model_->index(static_cast<int>(row), std::max(currentIndex().column(), 0));
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    scrollTo(index);
+    return;
+  }
 }
 
 void CEntryListView::CopySelectionToCore(const QItemSelection& selected,

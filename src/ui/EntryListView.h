@@ -7,6 +7,7 @@
 
 namespace larkspire {
 
+class CEntry;
 class CEntryList;
 class CEntryListModel;
 class CSettings;
@@ -33,6 +34,10 @@ class CEntryListView : public QTableView {
   void RedrawRow(int row);
   // The row with the keyboard focus, or -1.
   int FocusedRow() const;
+  // The entry with the keyboard focus (null without one), and giving the focus back to it
+  // after the list was re-sorted, so the focus stays with the entry, not the row number.
+  const CEntry* FocusedEntry() const;
+  void FocusEntry(const CEntry* entry);
 
  signals:
   void HeaderClicked(int field_id);

@@ -259,8 +259,10 @@ void CMainWindow::SortBy(SortTrigger trigger, int field) {
   const SortOrder current{entries.SortField(), entries.SortReversed()};
   const SortOrder next = SortOrderAfter(current, trigger, field);
   if (next == current) return;
+  const CEntry* focused = list_->FocusedEntry();
   entries.SetSort(next.field, next.reversed);
   RefreshList();
+  list_->FocusEntry(focused);
 }
 
 void CMainWindow::EditColumn(int field) {

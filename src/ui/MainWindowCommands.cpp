@@ -97,8 +97,10 @@ void CMainWindow::DeleteCommand() {
 void CMainWindow::SetFrequencyCommand(int frequency) {
   CEntryList& entries = core_.Entries();
   for (std::size_t row : entries.SelectedRows()) entries.At(row).frequency = frequency;
+  const CEntry* focused = list_->FocusedEntry();
   entries.Sort();
   RefreshList();
+  list_->FocusEntry(focused);
 }
 
 void CMainWindow::ClearErrorCommand() {

@@ -304,6 +304,38 @@ class MainWindowTest : public QObject {
     QCOMPARE(References(*fixture.core), (std::vector<std::string>{"c1", "b-2", "A-3"}));
   }
 
+  void theFocusStaysWithItsEntryWhenTheListIsResorted() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.SortBy(SortTrigger::kByField, kReference);
+    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001", "2001-01-01"));
+    fixture.core->Entries().Insert(MakeEntry("B", "10/000,002", "2009-01-01"));
+    fixture.core->Entries().Insert(MakeEntry("C", "10/000,003", "2005-01-01"));
+    window.RefreshList();
+    CEntryListView& list = window.List();
+    const auto focused_reference = [&] { return list.FocusedEntry()->Text(kReference); };
+    list.setCurrentIndex(list.model()->index(0, 0));
+    QCOMPARE(focused_reference(), std::string("A"));
+    // Newest filing first: A moves from the top to the bottom, and the focus with it.
+    ClickHeader(window, kFilingDate);
+    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"B", "C", "A"}));
+    QCOMPARE(list.FocusedRow(), 2);
+    QCOMPARE(focused_reference(), std::string("A"));
+    // A frequency change re-sorts too: A, set to Never, goes from the top to the bottom.
+    window.SortBy(SortTrigger::kByField, kFrequency);
+    QCOMPARE(References(*fixture.core), (std::vector<std::string>{"A", "B", "C"}));
+    Select(window, {0});
+    list.selectionModel()->setCurrentIndex(list.model()->index(0, 0),
+                                           QItemSelectionModel::NoUpdate);
+    window.Actions().Action(kCmdNever)->trigger();
+    QCOMPARE(list.FocusedRow(), 2);
+    QCOMPARE(focused_reference(), std::string("A"));
+    QCOMPARE(fixture.core->Entries().At(static_cast<std::size_t>(list.FocusedRow())).frequency,
+             int32_t{kNever});
+  }
+
   void doubleClickOnExaminerCannotBeEdited() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
