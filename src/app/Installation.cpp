@@ -98,7 +98,8 @@ InstallResult RunInstallation(AppCore& app, bool forced, const CInstallHooks& ho
       }
     }
     if (copy && !CopyIntoPlace(app, target, upgrade_run, hooks) && !upgrade_run) {
-      app.MessageBox("Couldn't copy the application exe file to the new application directory.");
+      app.MessageBox("Couldn't copy the application exe file to the new application directory.",
+                     MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
       app.Settings().Install.Set(running_dir);
       if (hooks.configure && !hooks.configure()) return InstallResult::kWindowClosing;
     }

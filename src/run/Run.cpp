@@ -44,7 +44,7 @@ void CRun::ShowError(const std::string& title, const std::string& message) {
   std::string text = message;
   if (!text.empty() && text[0] == '!') text.erase(0, 1);
   log_.Write("%s '%s'\n", title.c_str(), text.c_str());
-  MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, title);
+  MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, title, std::nullopt, MsgIcon::kWarning);
 }
 
 void CRun::ShowInternalProblem(const std::string& message) { ShowError("Problem", message); }

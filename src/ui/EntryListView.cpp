@@ -1,6 +1,7 @@
 #include "ui/EntryListView.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
 
 #include "entries/EntryList.h"
@@ -39,6 +40,23 @@ CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
   });
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CEntryListView::CopySelectionToCore);
+}
+
+QString CEntryListView::PlaceholderText() {
+  return tr(
+      "No applications are watched yet.\n\n"
+      "Update > All (Shift+F5) imports every application of your customer numbers.\n"
+      "Edit > Add... (Insert) adds one application, patent or publication.\n"
+      "File > Import... adds the references and numbers of a spreadsheet.");
+}
+
+void CEntryListView::paintEvent(QPaintEvent* event) {
+  QTableView::paintEvent(event);
+  if (model_->rowCount() != 0) return;
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(viewport()->rect().adjusted(24, 24, -24, -24),
+                   Qt::AlignCenter | Qt::TextWordWrap, PlaceholderText());
 }
 
 int CEntryListView::DefaultColumnWidth(int field_id) const {

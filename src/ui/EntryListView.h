@@ -18,6 +18,9 @@ class CEntryListView : public QTableView {
  public:
   CEntryListView(CEntryList& entries, QWidget* parent = nullptr);
 
+  // Shown in an empty list: how it fills.
+  static QString PlaceholderText();
+
   // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font.
   int DefaultColumnWidth(int field_id) const;
   // A stored width wins over the default; 0 hides the column.
@@ -45,6 +48,9 @@ class CEntryListView : public QTableView {
   void ContextMenuRequested(int field_id, const QPoint& global_pos);
   // Whenever the selection in the core's list changed through the view.
   void SelectionEdited();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void CopySelectionToCore(const QItemSelection& selected, const QItemSelection& deselected);

@@ -1,15 +1,16 @@
 #include "ui/QtUiHost.h"
 
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QObject>
 #include <QTimer>
-#include <QUrl>
 
 #include "run/Log.h"
+#include "run/Run.h"
 #include "run/Terminal.h"
+#include "ui/MessageBoxTitle.h"
+#include "ui/OpenWithDesktop.h"
 #include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
@@ -93,6 +94,7 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
   QMessageBox box(IconOf(icon, buttons), larkspire::ToQt(caption), larkspire::ToQt(text),
                   ButtonsOf(buttons), parent);
   box.setDefaultButton(ToQt(default_answer));
+  MakeRoomForTitle(box);
   return FromQtButton(box.exec());
 }
 
@@ -107,9 +109,14 @@ bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, st
 }
 
 void CQtUiHost::OpenDocument(const std::string& path_or_address) {
-  QString target = larkspire::ToQt(path_or_address);
-  QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
-  QDesktopServices::openUrl(url);
+  // Said with the path, so the user can open it by hand.
+  OpenWithDesktop(larkspire::ToQt(path_or_address), waker_.get(), [this, path_or_address] {
+    ShowQtMessage(parent_, &log_,
+                  "Couldn't open " + path_or_address +
+                      "\n\nThe desktop has no program set to open it; open it by hand.",
+                  std::string(kCaption) + " - Open Failed", MsgButtons::kOk, MsgAnswer::kOk,
+                  MsgIcon::kWarning);
+  });
 }
 
 void CQtUiHost::PumpEvents(int max_wait_ms) {

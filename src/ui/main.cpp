@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
     if (!core.AcquireInstanceLock()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
-      core.MessageBox(std::string("Only one instance of ") + kProgramFileName +
-                      " may be run at a time.");
+      core.MessageBox(
+          std::string("Only one instance of ") + kProgramFileName + " may be run at a time.",
+          MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
       core.SetUi(nullptr);
       exit_code = 1;
     } else {

@@ -336,6 +336,34 @@ class MainWindowTest : public QObject {
              int32_t{kNever});
   }
 
+  void anEmptyListSaysHowItFills() {
+    CGuiFixture fixture;
+    CMainWindow window(*fixture.core);
+    window.resize(900, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget* viewport = window.List().viewport();
+    // Pixels not of the list's background in the middle of the list, where rows never reach
+    // with one entry.
+    const auto ink_in_the_middle = [&] {
+      const QImage image = viewport->grab().toImage();
+      const QColor base = image.pixelColor(2, image.height() - 3);
+      const QRect middle(image.width() / 4, image.height() / 3, image.width() / 2,
+                         image.height() / 3);
+      int ink = 0;
+      for (int y = middle.top(); y <= middle.bottom(); ++y) {
+        for (int x = middle.left(); x <= middle.right(); ++x) ink += image.pixelColor(x, y) != base;
+      }
+      return ink;
+    };
+    QVERIFY(CEntryListView::PlaceholderText().contains("Update > All"));
+    QVERIFY(CEntryListView::PlaceholderText().contains("Edit > Add..."));
+    QVERIFY(ink_in_the_middle() > 100);
+    fixture.core->Entries().Insert(MakeEntry("A", "10/000,001"));
+    window.RefreshList();
+    QCOMPARE(ink_in_the_middle(), 0);
+  }
+
   void doubleClickOnExaminerCannotBeEdited() {
     CGuiFixture fixture;
     CMainWindow window(*fixture.core);
