@@ -1,6 +1,8 @@
 // Renders the main window with a dozen entries, the Details window and the TCP/IP window
-// offscreen. With LARKSPIRE_SCREENSHOTS_DIR set the pictures are written there (docs/ keeps
-// them); without it the test still checks that the windows render with text.
+// offscreen. With LARKSPIRE_SCREENSHOTS_DIR set the busy main window and the TCP/IP window are
+// written there (docs/ keeps them; its pictures of the idle main window and of Details are taken
+// on a real window by scripts/screenshots.sh); either way the test checks that the windows
+// render with text.
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QtTest>
@@ -121,7 +123,6 @@ class ScreenshotsTest : public QObject {
     QCoreApplication::processEvents();
     const QRect first_row = window.List().visualRect(window.List().model()->index(0, kReference));
     QVERIFY(HasInk(window.List(), first_row.translated(window.List().viewport()->pos())));
-    Save(window, "main-window.png");
 
     fixture.core->BeginBusy("Update Status (All)", 12);
     window.SetStatusText("CAL-0107US (3 of 12)");
@@ -138,7 +139,7 @@ class ScreenshotsTest : public QObject {
     details.Present();
     QTRY_VERIFY(!details.RefreshPending());
     QVERIFY(details.SummaryText().find("CAL-0102US") != std::string::npos);
-    Save(details, "details-window.png");
+    QVERIFY(HasInk(details, details.rect()));
 
     CFlowWindow& flow = window.Flow();
     const char* lines[] = {
