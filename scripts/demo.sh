@@ -12,6 +12,9 @@ sim="$root/$build/tools/larkspire-sim"
 rm -rf "$demo"
 mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
+# The icons the installation step puts into the desktop's theme stay in the demo, as its
+# shortcuts do.
+export XDG_DATA_HOME="$demo/data"
 
 # Every server's pid is recorded here, in the script's own shell (never inside a command
 # substitution, whose subshell's array the cleanup would not see), and the cleanup stops them
