@@ -21,10 +21,14 @@ void DropRemarks(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 }  // namespace
 
-bool PrepareHeadlessPlatform() {
-  if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
+bool ChoosePlatform(bool unattended) {
+  if (IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) return true;
+  if (!unattended) return false;
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  return true;
+}
+
+bool OnOffscreenPlatform() {
   // The platform name may carry options after a colon ("offscreen:fontengine=...").
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   return platform != nullptr && std::strncmp(platform, "offscreen", 9) == 0;

@@ -5,10 +5,12 @@
 
 namespace larkspire {
 
-// Before the application object: with no display to show a window on (no DISPLAY or
-// WAYLAND_DISPLAY) and no platform chosen, the offscreen platform is chosen. True when the run
-// will be on the offscreen platform.
-bool PrepareHeadlessPlatform();
+// Before the application object. With no display to show a window on (no DISPLAY or
+// WAYLAND_DISPLAY) and no platform chosen, an unattended run is put on the offscreen platform;
+// any other run would wait for a user who cannot see it, so false is returned and it must end.
+bool ChoosePlatform(bool unattended);
+// Whether the run will be on the offscreen platform (chosen here or by the caller).
+bool OnOffscreenPlatform();
 
 // Qt's own remarks (a runtime directory it dislikes, what the offscreen platform cannot do)
 // are dropped; its critical and fatal messages still go out.

@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "platform/ProgramInfo.h"
 #include "platform/qt/QtSettingsBackend.h"
+#include "run/Terminal.h"
 #include "ui/Application.h"
 #include "ui/ConsoleCommands.h"
 #include "ui/HandOver.h"
@@ -23,7 +24,13 @@ int main(int argc, char** argv) {
   if (ParseRegistration(command_line) != RegistrationCommand::kNone) return 0;
   if (std::optional<int> exit_code = RunConsoleCommand(args)) return *exit_code;
 
-  if (PrepareHeadlessPlatform()) DropQtRemarks();
+  if (!ChoosePlatform(HasAutoFlag(command_line))) {
+    PrintLine(stderr, std::string(kCaption) +
+                          ": there is no display to show the window on. Start it in a desktop "
+                          "session, or with -auto for an unattended run.");
+    return 1;
+  }
+  if (OnOffscreenPlatform()) DropQtRemarks();
   CApplication app(argc, argv);
   CQtSettingsBackend backend(DefaultSettingsPath());
   int exit_code = 0;

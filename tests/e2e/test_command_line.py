@@ -102,6 +102,19 @@ class CommandLineTest(unittest.TestCase):
         self.assertIn(b"There is no list to export", unconfigured.stderr)
         self.assertFalse(os.path.exists(self.setup.settings_path))
 
+    def test_a_window_without_a_display_is_refused_at_once(self):
+        env = self.setup.env()
+        for name in ("QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"):
+            env.pop(name, None)
+        before = self.snapshot()
+        import subprocess
+        result = subprocess.run([os.environ["LARKSPIRE_BIN"]], env=env, capture_output=True,
+                                timeout=10)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("there is no display to show the window on",
+                      result.stderr.decode("utf-8"))
+        self.assertEqual(self.snapshot(), before)
+
     def test_a_run_without_a_display_prints_only_its_own_messages_in_utf8(self):
         env = self.setup.env()
         for name in ("QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"):
