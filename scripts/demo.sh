@@ -12,26 +12,44 @@ sim="$root/$build/tools/larkspire-sim"
 rm -rf "$demo"
 mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$demo}"
+# The icons the installation step puts into the desktop's theme stay in the demo, as its
+# shortcuts do.
+export XDG_DATA_HOME="$demo/data"
 
+# Every server's pid is recorded here, in the script's own shell (never inside a command
+# substitution, whose subshell's array the cleanup would not see), and the cleanup stops them
+# however the script ends: at its end, on an error half way, or on Ctrl+C.
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+}
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
-# Starts a server that prints "listening on 127.0.0.1:PORT" first and echoes the port.
+# Starts a server that prints "listening on 127.0.0.1:PORT" first and stores the port in the
+# variable named by the first argument.
 start_server() {
-  local out=$1; shift
+  local var=$1 out=$2 port=
+  shift 2
   "$@" >"$out" 2>"$out.err" &
   pids+=($!)
   for _ in $(seq 100); do
-    if grep -q '^listening on' "$out" 2>/dev/null; then sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" | head -1; return; fi
+    port=$(sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" 2>/dev/null | head -1)
+    if [ -n "$port" ]; then
+      printf -v "$var" '%s' "$port"
+      return
+    fi
     sleep 0.05
   done
-  echo "demo: $1 did not start" >&2; exit 1
+  echo "demo: $1 did not start" >&2
+  exit 1
 }
 
-sim_port=$(start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30)
-smtp_port=$(start_server "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail")
+start_server sim_port "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30
+start_server smtp_port "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail"
 
 cat > "$demo/settings.ini" <<INI
 [General]

@@ -2,9 +2,9 @@
 // the offscreen platform and grabbed. Usage:
 //   QT_QPA_PLATFORM=offscreen larkspire-help-pictures OUTDIR
 //   larkspire-help-pictures --convert IN OUT   (pictures taken elsewhere; format from OUT's name)
-// The main window's pictures come from docs/ (made by the screenshots GUI test): fig1 from
-// main-window.png, fig1a from main-window-busy.png, fig4 from details-window.png and fig4a from
-// tcpip-window.png.
+// The main window's pictures come from docs/: fig1 from main-window.png and fig4 from
+// details-window.png (taken on a real window by scripts/screenshots.sh), fig1a from
+// main-window-busy.png and fig4a from tcpip-window.png (made by the screenshots GUI test).
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>

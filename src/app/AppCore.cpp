@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
+#include "platform/Shortcuts.h"
 #include "rules/Dates.h"
 
 namespace larkspire {
@@ -18,17 +19,6 @@ namespace {
 constexpr const char* kDefaultProxy = "127.0.0.1:8080";
 // 1970-01-01 as days since 1899-12-30.
 constexpr double kUnixEpochAutomation = 25569.0;
-
-std::string HomeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home ? home : "";
-}
-
-std::string XdgDataHome() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data) return data;
-  return JoinPath(HomeDirectory(), ".local/share");
-}
 
 }  // namespace
 

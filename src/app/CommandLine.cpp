@@ -2,7 +2,29 @@
 
 #include <strings.h>
 
+#include <string_view>
+
+#include "platform/ProgramInfo.h"
+#include "run/Run.h"
+
 namespace larkspire {
+namespace {
+
+// The switch's word without its "-", "--" or "/"; empty for an argument that is no switch.
+std::string SwitchWord(const std::string& arg) {
+  if (arg.rfind("--", 0) == 0) return arg.substr(2);
+  if (!arg.empty() && (arg[0] == '-' || arg[0] == '/')) return arg.substr(1);
+  return std::string();
+}
+
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (strcasecmp(word.c_str(), name) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 std::string JoinArguments(const std::vector<std::string>& args) {
   std::string line;
@@ -30,5 +52,51 @@ bool HasAutoFlag(const std::string& command_line) {
   }
   return false;
 }
+
+CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args) {
+  CommandLineRequest result;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string word = SwitchWord(args[i]);
+    if (IsOneOf(word, {"help", "h", "?"})) return {CommandRequest::kHelp, {}};
+    if (IsOneOf(word, {"version"})) {
+      result = {CommandRequest::kVersion, {}};
+    } else if (IsOneOf(word, {"export"}) && result.request != CommandRequest::kVersion) {
+      if (i + 1 < args.size()) {
+        result = {CommandRequest::kExport, args[++i]};
+      } else {
+        result = {CommandRequest::kUsageError, {}};
+      }
+    }
+  }
+  return result;
+}
+
+std::string UsageText() {
+  const std::string program = kProgramFileName;
+  std::string text = "Usage: " + program + " [-auto]\n";
+  text += "       " + program + " -export FILE.csv\n";
+  text += "       " + program + " --help | --version\n\n";
+  text += kCaption;
+  text +=
+      " watches the status of US patent applications, patents and published\n"
+      "applications and mails every change.\n"
+      "\n"
+      "  (nothing)          open the window\n"
+      "  -auto, /auto       unattended: update every due entry, send the e-mail, write the\n"
+      "                     reports and exit\n"
+      "  -export FILE.csv   write the list as last saved to FILE.csv (UTF-8, a header row of\n"
+      "                     the list's columns) and exit\n"
+      "  RegServer, UnregServer\n"
+      "                     accepted for compatibility with the Windows program; exit at once\n"
+      "  --help             print this text and exit\n"
+      "  --version          print the version and exit\n"
+      "\n"
+      "Settings: $XDG_CONFIG_HOME/Calverin/Larkspire.ini, or the file named by\n"
+      "LARKSPIRE_SETTINGS. A run without a display exits with 1 when an entry or an\n"
+      "e-mail failed.\n";
+  return text;
+}
+
+std::string VersionLine() { return std::string(kCaption) + " " + ProgramVersionText(); }
 
 }  // namespace larkspire

@@ -1,4 +1,5 @@
-// The command line: COM registration words (accepted and ignored here) and the unattended flag.
+// The command line: COM registration words (accepted and ignored here), the unattended flag, and
+// the requests answered without a window (usage, version, the list as CSV).
 #pragma once
 
 #include <string>
@@ -15,5 +16,25 @@ std::string JoinArguments(const std::vector<std::string>& args);
 RegistrationCommand ParseRegistration(const std::string& command_line);
 // True when the text after any "-" or "/", up to the next blank, is "auto" ignoring case.
 bool HasAutoFlag(const std::string& command_line);
+
+// What a run is asked to do before anything is read or written.
+enum class CommandRequest {
+  kRun,         // the window (unattended with -auto)
+  kHelp,        // --help, -help, -h, -? or /? anywhere: print the usage
+  kVersion,     // --version or -version anywhere: print the version
+  kExport,      // -export FILE: write the saved list to FILE as CSV
+  kUsageError,  // -export without a file
+};
+struct CommandLineRequest {
+  CommandRequest request = CommandRequest::kRun;
+  std::string export_path;
+};
+// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export.
+CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args);
+
+// The usage: every switch the program takes. Windows-1252, lines ended by LF.
+std::string UsageText();
+// "Larkspire\xAE " and the version.
+std::string VersionLine();
 
 }  // namespace larkspire

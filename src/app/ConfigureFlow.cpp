@@ -63,7 +63,7 @@ bool ConfigureProgram(AppCore& app, const CConfigureHooks& hooks) {
       if (install) {
         if (first) {
           app.MessageBox(std::string("A shortcut to ") + kProgramFileName +
-                         " has been added to the Start Menu under \"" +
+                         " has been added to the applications menu under \"" +
                          FolderName(s.ShortcutFolder.Text()) + "\".");
         }
         if (RunInstallation(app, true, hooks.install) != InstallResult::kInstalled) {

@@ -53,7 +53,8 @@ bool CheckDirectory(AppCore& app, const std::string& dir, const std::string& pur
     CreateDirectoryPath(dir);
   }
   if (ProbeDirectory(dir)) return true;
-  app.MessageBox(label + " was not created.");
+  app.MessageBox(label + " was not created.", MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt,
+                 MsgIcon::kWarning);
   return false;
 }
 

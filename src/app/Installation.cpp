@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/ProgramFiles.h"
 #include "platform/ProgramInfo.h"
+#include "platform/Resources.h"
 #include "platform/Shortcuts.h"
 
 namespace larkspire {
@@ -34,6 +35,21 @@ bool CopyIntoPlace(AppCore& app, const std::string& target, bool upgrade_run,
   return false;
 }
 
+// The icon the shortcuts name, in every drawn size and as the drawing itself, so the menu shows
+// it sharp at any size. A failure leaves the desktop's generic icon, nothing worse.
+void InstallIcons(const std::string& shortcut_folder) {
+  const std::string data_home = IconDataHome(shortcut_folder);
+  for (int size : kIconSizes) {
+    const std::string name = "LARKSPIRE_" + std::to_string(size) + "_PNG";
+    if (std::optional<std::string_view> png = FindResource("ICON", name)) {
+      InstallIcon(data_home, size, *png);
+    }
+  }
+  if (std::optional<std::string_view> svg = FindResource("ICON", "LARKSPIRE_SVG")) {
+    InstallScalableIcon(data_home, *svg);
+  }
+}
+
 void WriteShortcuts(AppCore& app, const std::string& target) {
   const std::string folder = app.Settings().ShortcutFolder.Text();
   MakeDirectories(folder);
@@ -43,6 +59,7 @@ void WriteShortcuts(AppCore& app, const std::string& target) {
   WriteInternetShortcut(folder, kPublisherSiteName, kPublisherSiteAddress);
   WriteInternetShortcut(folder, kMakerSiteName, kMakerSiteAddress);
   DeleteShortcut(folder, kHelpShortcutName);
+  InstallIcons(folder);
 }
 
 }  // namespace
@@ -81,7 +98,8 @@ InstallResult RunInstallation(AppCore& app, bool forced, const CInstallHooks& ho
       }
     }
     if (copy && !CopyIntoPlace(app, target, upgrade_run, hooks) && !upgrade_run) {
-      app.MessageBox("Couldn't copy the application exe file to the new application directory.");
+      app.MessageBox("Couldn't copy the application exe file to the new application directory.",
+                     MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
       app.Settings().Install.Set(running_dir);
       if (hooks.configure && !hooks.configure()) return InstallResult::kWindowClosing;
     }

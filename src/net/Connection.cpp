@@ -9,9 +9,9 @@
 
 #include "net/AppError.h"
 #include "net/FlowText.h"
-#include "net/TlsChannel.h"
 #include "net/HostPort.h"
 #include "net/ReplyReader.h"
+#include "net/TlsChannel.h"
 
 namespace larkspire {
 namespace {

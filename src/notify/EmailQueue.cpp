@@ -257,7 +257,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
                           MsgAnswer::kNo, "Send Nofications Failed",
                           MsgAnswer::kYes) == MsgAnswer::kYes;
   }
-  app.MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, "Send Nofications Failed");
+  app.MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, "Send Nofications Failed", std::nullopt,
+                 MsgIcon::kWarning);
   return true;
 }
 

@@ -27,7 +27,8 @@ std::string AddEntry(CRun& app, CEntry entry, AddFlags flags, std::size_t* added
   CEntryList& entries = app.Entries();
   if (HasFlag(flags, AddFlags::kCheckDuplicate) && entries.FindDuplicate(entry)) {
     if (HasFlag(flags, AddFlags::kQuietDuplicate)) return std::string();
-    app.MessageBox(kDuplicateEntryMessage, MsgButtons::kOk, MsgAnswer::kOk, "Duplicate Entry");
+    app.MessageBox(kDuplicateEntryMessage, MsgButtons::kOk, MsgAnswer::kOk, "Duplicate Entry",
+                   std::nullopt, MsgIcon::kWarning);
     return kDuplicateEntryMessage;
   }
   std::size_t row = entries.Insert(entry);
@@ -126,7 +127,7 @@ void LoadEntries(CRun& app) {
   if (!app.Settings().LogDir.Text().empty() &&
       !LoadDataFile(DataFilePath(app), app.Entries(), error)) {
     app.Status().loaded = false;
-    app.MessageBox(error);
+    app.MessageBox(error, MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
   }
   RefreshList(app);
 }

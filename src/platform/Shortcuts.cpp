@@ -1,5 +1,7 @@
 #include "platform/Shortcuts.h"
 
+#include <cstdlib>
+
 #include "platform/Files.h"
 
 namespace larkspire {
@@ -95,6 +97,27 @@ void WriteInternetShortcut(const std::string& folder, const std::string& name,
 
 void DeleteShortcut(const std::string& folder, const std::string& name) {
   RemoveFile(ShortcutPath(folder, name));
+}
+
+std::string XdgDataHome() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && *data != '\0') return data;
+  const char* home = std::getenv("HOME");
+  return JoinPath(home != nullptr ? home : "", ".local/share");
+}
+
+std::string IconDataHome(const std::string& shortcut_folder) {
+  std::string folder = shortcut_folder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  for (std::size_t end = folder.size(); end != std::string::npos && end > 0;) {
+    const std::size_t slash = folder.rfind('/', end - 1);
+    if (slash == std::string::npos) break;
+    if (folder.compare(slash + 1, end - slash - 1, "applications") == 0) {
+      return slash == 0 ? "/" : folder.substr(0, slash);
+    }
+    end = slash;
+  }
+  return XdgDataHome();
 }
 
 bool InstallIcon(const std::string& data_home, int size, std::string_view png) {

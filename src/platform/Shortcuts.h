@@ -23,6 +23,13 @@ void WriteInternetShortcut(const std::string& folder, const std::string& name,
                            const std::string& address);
 void DeleteShortcut(const std::string& folder, const std::string& name);
 
+// The user's data directory: $XDG_DATA_HOME, else ~/.local/share.
+std::string XdgDataHome();
+// Where the desktop looks for the icons of shortcuts in folder: the data directory that holds
+// the applications folder they are in (the default folder is XdgDataHome()/applications/...),
+// else the user's data directory.
+std::string IconDataHome(const std::string& shortcut_folder);
+
 // Puts the program icon of one size into the user's hicolor theme under data_home (the
 // XDG data directory, beside the applications folder of the shortcuts):
 // data_home/icons/hicolor/<size>x<size>/apps/larkspire.png, folders made as needed, an older

@@ -7,6 +7,29 @@
 #include "run/Run.h"
 
 namespace larkspire {
+namespace {
+
+// What a row is listed with before its status page has been read: the Add dialog, a CSV import
+// and the master list give an entry its reference and one of its numbers.
+bool IsListingField(int id) {
+  return id == kReference || id == kAppNum || id == kPatNum || id == kPubNum;
+}
+
+// An entry that has never been read from its status page: one never seen before (LastChange
+// 0), or one with no completed update that holds nothing but what it was listed with. A row
+// listed by an import has a LastChange from its normalisation, which a restart gives back even
+// when it was cleared, so the fields tell. Its first update is how it learns its status, not a
+// change of it: mailing every field as "(was)" nothing would only bury the real changes.
+bool NeverRead(const CEntry& entry) {
+  if (entry.last_change == 0) return true;
+  if (entry.last_update != 0) return false;
+  for (int id : kChangeList) {
+    if (!IsListingField(id) && !entry.Text(id).empty()) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool CheckRevertedFields(CRun& app, const CEntry& fresh, const CEntry& stored) {
   int reverted = 0;
@@ -34,7 +57,11 @@ bool CheckRevertedFields(CRun& app, const CEntry& fresh, const CEntry& stored) {
 
 std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& stored) {
   std::string queue_error;
-  if (!fresh.SameStatus(stored) && stored.last_change != 0) {
+  if (NeverRead(stored)) {
+    // Its last change is its last event, as for an entry never seen before.
+    fresh.last_change = 0;
+    fresh.Normalize();
+  } else if (!fresh.SameStatus(stored)) {
     fresh.last_change = TodayDayNumber();
     app.Settings().CountStatusChange.Increment();
     {

@@ -14,7 +14,7 @@ class CEntry;
 // held text came back empty; false when the user cancels the run.
 bool CheckRevertedFields(CRun& app, const CEntry& fresh, const CEntry& stored);
 
-// Stores the fresh record in its row; a status change of an entry seen before queues the
+// Stores the fresh record in its row; a status change of an entry read before queues the
 // "status update" notification. Returns the error text ("" on success).
 std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& stored);
 

@@ -200,9 +200,17 @@ bool RunMasterListStep(CRun& app) {
   } else {
     error = CountResultPages(app, numbers, sets);
   }
+  // A close cuts the fetch under way short with a cancel error: that ends the import quietly,
+  // as it ends an update run, and the page phase counts it as a failure.
   bool closed = app.AbortReason() == kAbortClosing;
+  if (closed) error.clear();
   if (error.empty() && !closed) {
     error = ReadResultPages(app, numbers.size(), sets, !was_empty, closed);
+    if (!closed && app.AbortReason() == kAbortClosing) {
+      ++app.Status().failure_count;
+      closed = true;
+    }
+    if (closed) error.clear();
     if (error.empty() && !closed) {
       app.MasterList().last_day = TodayDayNumber();
       app.Log().Write("Update Master List Succeeded\n");
@@ -217,7 +225,7 @@ bool RunMasterListStep(CRun& app) {
 
   const std::size_t added = app.Entries().Size() - before;
   const bool succeeded = error.empty() && !closed;
-  if ((succeeded && app.Status().auto_run) || added == 0 || was_empty) return true;
+  if (closed || (succeeded && app.Status().auto_run) || added == 0 || was_empty) return true;
   std::string question = succeeded ? "The master list was successfully processed."
                                    : "The master list was not completely processed.";
   question += "\n\n" + std::to_string(added) + " reference(s) added." +

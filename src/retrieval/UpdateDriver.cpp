@@ -89,8 +89,6 @@ CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   return failure;
 }
 
-std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
-
 // Returns false when the whole run must stop.
 bool UpdateOneEntry(CRun& app, std::size_t row) {
   CEntryList& list = app.Entries();
@@ -101,8 +99,8 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
   if (app.AbortReason() == kAbortCanceled) {
     error = kCanceledMessage;
   } else {
-    if (app.Ui())
-      app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
+    // The status shows the reference as it is: doubling "&" was for a Windows control.
+    if (app.Ui()) app.Ui()->SetStatusText("Updating " + list.At(row).Text(kReference));
     list.SetUpdating(row, true);
     Redraw(app, row);
     const CEntry stored = list.At(row);
@@ -182,7 +180,8 @@ void UpdateStatus(CRun& app, bool selected_only) {
                                         : "All selected entries have been successfully updated.")
                               : (failed ? "Some entries were not updated."
                                         : "All entries have been successfully updated.");
-    app.MessageBox(summary);
+    app.MessageBox(summary, MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt,
+                   failed ? MsgIcon::kWarning : MsgIcon::kDefault);
   }
   app.EndBusy();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Clock.h"
+#include "run/Terminal.h"
 
 #ifndef LARKSPIRE_VERSION_MAJOR
 #error "the build defines the program version"
@@ -34,7 +35,7 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
   if (status_.headless) {
     log_.Write("Message '%s' '%s'\n", caption.c_str(), text.c_str());
     text_progress_.BreakLine();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    PrintLine(stderr, caption + ": " + text);
     return go_on_answer.value_or(default_answer);
   }
   status_.auto_run = false;
@@ -44,7 +45,7 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
 
 void CRun::ShowError(const std::string& title, const std::string& message) {
   log_.Write("%s '%s'\n", title.c_str(), message.c_str());
-  MessageBox(message, MsgButtons::kOk, MsgAnswer::kOk, title);
+  MessageBox(message, MsgButtons::kOk, MsgAnswer::kOk, title, std::nullopt, MsgIcon::kWarning);
 }
 
 void CRun::ShowInternalProblem(const std::string& message) { ShowError("Problem", message); }

@@ -43,7 +43,7 @@ CAddReferenceDialog::CAddReferenceDialog(QWidget* parent, AppCore& core, CEntry&
 void CAddReferenceDialog::accept() {
   entry_.SetText(kReference, FromQt(reference_->text()));
   if (std::optional<std::string> error = SetIdentifier(entry_, FromQt(number_->text()))) {
-    core_.MessageBox(*error);
+    core_.MessageBox(*error, MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
     number_->setFocus();
     return;
   }

@@ -10,7 +10,8 @@ class CApplication : public QApplication {
   Q_OBJECT
 
  public:
-  CApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+  // Every window and dialog carries the program icon unless it sets its own.
+  CApplication(int& argc, char** argv);
 
   bool notify(QObject* receiver, QEvent* event) override;
 };

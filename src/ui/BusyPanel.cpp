@@ -16,9 +16,17 @@ namespace {
 
 constexpr uint64_t kLightHoldMs = 300;
 
-QPixmap Light(const QColor& color) {
-  QPixmap pixmap(12, 12);
+// A transparent picture of the logical size drawn for the device pixel ratio, so it is as
+// sharp on a screen at scale 2 as at scale 1.
+QPixmap Canvas(QSize size, qreal scale) {
+  QPixmap pixmap(size * scale);
+  pixmap.setDevicePixelRatio(scale);
   pixmap.fill(Qt::transparent);
+  return pixmap;
+}
+
+QPixmap Light(const QColor& color, qreal scale) {
+  QPixmap pixmap = Canvas(QSize(12, 12), scale);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(80, 80, 80), 1));
@@ -27,9 +35,8 @@ QPixmap Light(const QColor& color) {
   return pixmap;
 }
 
-QPixmap Envelope() {
-  QPixmap pixmap(20, 14);
-  pixmap.fill(Qt::transparent);
+QPixmap Envelope(qreal scale) {
+  QPixmap pixmap = Canvas(QSize(20, 14), scale);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(60, 60, 120), 1));
@@ -73,11 +80,11 @@ CBusyPanel::CBusyPanel(QWidget* parent)
     timeout_choice_->addItem(ToQt(TimeoutChoiceText(ms)), ms);
   }
   timeout_choice_->setToolTip(tr("Time-out"));
-  email_->setPixmap(Envelope());
+  email_->setPixmap(Envelope(devicePixelRatioF()));
   email_->setToolTip(tr("E-mail notifications are waiting to be sent"));
-  send_light_->setPixmap(Light(kLightOff));
+  send_light_->setPixmap(Light(kLightOff, devicePixelRatioF()));
   send_light_->setToolTip(tr("Sending"));
-  receive_light_->setPixmap(Light(kLightOff));
+  receive_light_->setPixmap(Light(kLightOff, devicePixelRatioF()));
   receive_light_->setToolTip(tr("Receiving"));
 
   auto* bars = new QVBoxLayout;
@@ -148,28 +155,30 @@ void CBusyPanel::SetTimeoutChoice(unsigned ms) {
 void CBusyPanel::SetDate(const std::string& text) { date_->setText(ToQt(text)); }
 
 void CBusyPanel::SetEmailPending(bool pending) {
+  // Drawn again for the screen the window is on now.
+  if (pending && !email_pending_) email_->setPixmap(Envelope(devicePixelRatioF()));
   email_pending_ = pending;
   UpdateVisibility();
 }
 
 void CBusyPanel::LightSend(uint64_t now_ms) {
-  if (send_lit_at_ == 0) send_light_->setPixmap(Light(kSendOn));
+  if (send_lit_at_ == 0) send_light_->setPixmap(Light(kSendOn, devicePixelRatioF()));
   send_lit_at_ = now_ms == 0 ? 1 : now_ms;
 }
 
 void CBusyPanel::LightReceive(uint64_t now_ms) {
-  if (receive_lit_at_ == 0) receive_light_->setPixmap(Light(kReceiveOn));
+  if (receive_lit_at_ == 0) receive_light_->setPixmap(Light(kReceiveOn, devicePixelRatioF()));
   receive_lit_at_ = now_ms == 0 ? 1 : now_ms;
 }
 
 void CBusyPanel::DimLights(uint64_t now_ms) {
   if (send_lit_at_ != 0 && now_ms - send_lit_at_ >= kLightHoldMs) {
     send_lit_at_ = 0;
-    send_light_->setPixmap(Light(kLightOff));
+    send_light_->setPixmap(Light(kLightOff, devicePixelRatioF()));
   }
   if (receive_lit_at_ != 0 && now_ms - receive_lit_at_ >= kLightHoldMs) {
     receive_lit_at_ = 0;
-    receive_light_->setPixmap(Light(kLightOff));
+    receive_light_->setPixmap(Light(kLightOff, devicePixelRatioF()));
   }
 }
 

@@ -1,7 +1,6 @@
 #include "ui/DetailsWindow.h"
 
-#include <QFontMetrics>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "app/AppCore.h"
@@ -16,12 +15,12 @@ CDetailsWindow::CDetailsWindow(QWidget* main_window, CSettings& settings, const 
                    settings.DetailsBottom},
                   settings.DetailsVisible),
       entries_(entries),
-      text_(new QPlainTextEdit(this)) {
+      text_(new QTextEdit(this)) {
   text_->setObjectName("text");
   text_->setReadOnly(true);
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // A tab stop at 60 dialog units: a dialog unit is a quarter of the average character width.
-  text_->setTabStopDistance(60.0 * QFontMetrics(text_->font()).averageCharWidth() / 4.0);
+  text_->setLineWrapMode(QTextEdit::WidgetWidth);
+  // A value with no blank in it (an address, a continuity list) still breaks at the edge.
+  text_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(text_);
@@ -46,7 +45,44 @@ void CDetailsWindow::PostRefresh() {
 
 void CDetailsWindow::Refresh() {
   refresh_pending_ = false;
-  text_->setPlainText(ToQtLines(BuildChangeSummary(entries_)));
+  summary_ = BuildChangeSummary(entries_);
+  text_->setHtml(SummaryHtml(summary_));
+}
+
+QString SummaryHtml(const std::string& summary) {
+  QString html;
+  bool in_table = false;
+  const auto end_table = [&] {
+    if (in_table) html += QStringLiteral("</table>");
+    in_table = false;
+  };
+  const QStringList lines = ToQtLines(summary).split(QLatin1Char('\n'));
+  for (const QString& line : lines) {
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    if (tab >= 0) {
+      if (!in_table) {
+        html += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">");
+      }
+      in_table = true;
+      // The caption column never wraps, so it is as wide as the longest caption.
+      html +=
+          QStringLiteral("<tr><td valign=\"top\" style=\"white-space:pre; padding-right:8px\">") +
+          line.left(tab).toHtmlEscaped() + QStringLiteral("</td><td valign=\"top\">") +
+          line.mid(tab + 1).toHtmlEscaped() + QStringLiteral("</td></tr>");
+      continue;
+    }
+    end_table();
+    if (line == QLatin1String("---")) {
+      html += QStringLiteral("<hr>");
+    } else if (!line.isEmpty()) {
+      html +=
+          QStringLiteral("<p style=\"margin:0\">") + line.toHtmlEscaped() + QStringLiteral("</p>");
+    } else if (&line != &lines.back()) {  // the text's own last line end makes no line
+      html += QStringLiteral("<p style=\"margin:0\">&nbsp;</p>");
+    }
+  }
+  end_table();
+  return html;
 }
 
 }  // namespace larkspire

@@ -1,10 +1,15 @@
 // "Larkspire® - Details": every field of the selected entries with a short summary. It is
 // rebuilt lazily: requests while one is pending, or while the window is hidden, cost nothing.
+// Each entry's fields show as two columns, the captions as wide as the longest and the values
+// wrapped in the rest of the width, so nothing hides behind a scroll bar.
 #pragma once
+
+#include <QString>
+#include <string>
 
 #include "ui/ToolWindow.h"
 
-class QPlainTextEdit;
+class QTextEdit;
 
 namespace larkspire {
 
@@ -18,7 +23,9 @@ class CDetailsWindow : public CToolWindow {
   CDetailsWindow(QWidget* main_window, CSettings& settings, const CEntryList& entries);
 
   void RequestDetailsRefresh();
-  // A rebuild has been asked for and not yet run.
+  // The summary shown now, with CR LF line ends.
+  const std::string& SummaryText() const { return summary_; }
+  QTextEdit& TextField() { return *text_; }
   bool RefreshPending() const { return refresh_pending_; }
 
  protected:
@@ -29,8 +36,13 @@ class CDetailsWindow : public CToolWindow {
   void Refresh();
 
   const CEntryList& entries_;
-  QPlainTextEdit* text_;
+  QTextEdit* text_;
+  std::string summary_;
   bool refresh_pending_ = false;
 };
+
+// The summary as the window shows it: each run of "caption:\tvalue" lines a table of two
+// columns, other lines paragraphs, "---" a rule.
+QString SummaryHtml(const std::string& summary);
 
 }  // namespace larkspire

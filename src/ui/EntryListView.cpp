@@ -1,6 +1,7 @@
 #include "ui/EntryListView.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -42,6 +43,23 @@ CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
           &CEntryListView::CopySelectionToCore);
   redraw_timer_.setSingleShot(true);
   connect(&redraw_timer_, &QTimer::timeout, this, &CEntryListView::RedrawChangedRows);
+}
+
+QString CEntryListView::PlaceholderText() {
+  return tr(
+      "No applications are watched yet.\n\n"
+      "Update > All (Shift+F5) imports every application of your customer numbers.\n"
+      "Edit > Add... (Insert) adds one application, patent or publication.\n"
+      "File > Import... adds the references and numbers of a spreadsheet.");
+}
+
+void CEntryListView::paintEvent(QPaintEvent* event) {
+  QTableView::paintEvent(event);
+  if (model_->rowCount() != 0) return;
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(viewport()->rect().adjusted(24, 24, -24, -24),
+                   Qt::AlignCenter | Qt::TextWordWrap, PlaceholderText());
 }
 
 int CEntryListView::DefaultColumnWidth(int field_id) const {
@@ -113,6 +131,25 @@ void CEntryListView::RedrawChangedRows() {
 int CEntryListView::FocusedRow() const {
   const QModelIndex current = currentIndex();
   return current.isValid() ? current.row() : -1;
+}
+
+const CEntry* CEntryListView::FocusedEntry() const {
+  const int row = FocusedRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= entries_.Size()) return nullptr;
+  return &entries_.At(static_cast<std::size_t>(row));
+}
+
+void CEntryListView::FocusEntry(const CEntry* entry) {
+  if (entry == nullptr) return;
+  // Rows keep their records where they are when the list is sorted, so the address finds it.
+  for (std::size_t row = 0; row < entries_.Size(); ++row) {
+    if (&entries_.At(row) != entry) continue;
+    const QModelIndex index =
+        model_->index(static_cast<int>(row), std::max(currentIndex().column(), 0));
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    scrollTo(index);
+    return;
+  }
 }
 
 void CEntryListView::CopySelectionToCore(const QItemSelection& selected,

@@ -11,6 +11,7 @@ namespace larkspire {
 
 inline constexpr int kRowRedrawMs = 250;
 
+class CEntry;
 class CEntryList;
 class CEntryListModel;
 class CSettings;
@@ -20,6 +21,9 @@ class CEntryListView : public QTableView {
 
  public:
   CEntryListView(CEntryList& entries, QWidget* parent = nullptr);
+
+  // Shown in an empty list: how it fills.
+  static QString PlaceholderText();
 
   // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font.
   int DefaultColumnWidth(int field_id) const;
@@ -40,6 +44,10 @@ class CEntryListView : public QTableView {
   void RedrawRow(int row);
   // The row with the keyboard focus, or -1.
   int FocusedRow() const;
+  // The entry with the keyboard focus (null without one), and giving the focus back to it
+  // after the list was re-sorted, so the focus stays with the entry, not the row number.
+  const CEntry* FocusedEntry() const;
+  void FocusEntry(const CEntry* entry);
 
  signals:
   void HeaderClicked(int field_id);
@@ -47,6 +55,9 @@ class CEntryListView : public QTableView {
   void ContextMenuRequested(int field_id, const QPoint& global_pos);
   // Whenever the selection in the core's list changed through the view.
   void SelectionEdited();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void CopySelectionToCore(const QItemSelection& selected, const QItemSelection& deselected);

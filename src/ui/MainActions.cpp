@@ -1,6 +1,7 @@
 #include "ui/MainActions.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -14,9 +15,18 @@ namespace {
 constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly", "&Never"};
 
 // Disabled while busy.
-constexpr int kIdleOnly[] = {
-    kCmdSelectAll,           kCmdAdd,       kCmdUpdateAll, kCmdReport, kCmdTestReturnAddress,
-    kCmdTestNotifyAddresses, kCmdConfigure, kCmdUpgrade,   kCmdAbout,  kCmdReportProblem};
+constexpr int kIdleOnly[] = {kCmdSelectAll,
+                             kCmdAdd,
+                             kCmdUpdateAll,
+                             kCmdReport,
+                             kCmdTestReturnAddress,
+                             kCmdTestNotifyAddresses,
+                             kCmdConfigure,
+                             kCmdUpgrade,
+                             kCmdAbout,
+                             kCmdReportProblem,
+                             kCmdImport,
+                             kCmdExport};
 // Disabled while busy or with no row selected.
 constexpr int kNeedSelection[] = {
     kCmdDaily,  kCmdWeekly,     kCmdMonthly,        kCmdYearly,  kCmdNever,
@@ -35,6 +45,9 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   file->addAction(Add(kCmdSendEmail, tr("&Send E-Mail"), window));
   file->addAction(Add(kCmdDeleteEmail, tr("&Delete E-Mail"), window));
   file->addSeparator();
+  file->addAction(Add(kCmdImport, tr("&Import..."), window));
+  file->addAction(Add(kCmdExport, tr("Ex&port..."), window));
+  file->addSeparator();
   file->addAction(Add(kCmdExit, tr("E&xit"), window));
 
   QMenu* edit = menu_bar->addMenu(tr("&Edit"));
@@ -47,9 +60,12 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   Action(kCmdDelete)->setShortcut(QKeySequence(Qt::Key_Delete));
   QMenu* change = edit->addMenu(tr("&Change"));
   QMenu* frequency = change->addMenu(ToQt(kFields[kFrequency].menu_caption));
+  // Without a focused row no frequency is marked, so one of them may be unmarked.
+  QActionGroup* frequencies = RadioGroup(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (int f = 0; f < 5; ++f) {
     QAction* action = Add(kCmdDaily + f, QString::fromLatin1(kFrequencyCaptions[f]), window);
     action->setCheckable(true);
+    frequencies->addAction(action);
     frequency->addAction(action);
   }
   for (int id : {kLastUpdate, kReference}) {
@@ -67,17 +83,23 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   Action(kCmdCancel)->setShortcut(QKeySequence(Qt::Key_Escape));
 
   QMenu* sort = menu_bar->addMenu(tr("&Sort"));
+  QActionGroup* sort_fields = RadioGroup(QActionGroup::ExclusionPolicy::Exclusive);
   for (int id = 0; id < kFieldCount; ++id) {
     if (kFields[id].menu_caption == nullptr) continue;
     QAction* action = Add(kCmdSortByField + id, "By " + ToQt(kFields[id].menu_caption), window);
     action->setCheckable(true);
+    sort_fields->addAction(action);
     sort->addAction(action);
   }
   sort->addSeparator();
-  sort->addAction(Add(kCmdAscending, tr("&Ascending"), window));
-  sort->addAction(Add(kCmdDescending, tr("&Descending"), window));
-  Action(kCmdAscending)->setCheckable(true);
-  Action(kCmdDescending)->setCheckable(true);
+  QActionGroup* directions = RadioGroup(QActionGroup::ExclusionPolicy::Exclusive);
+  for (const auto& [command, text] :
+       {std::pair{kCmdAscending, tr("&Ascending")}, std::pair{kCmdDescending, tr("&Descending")}}) {
+    QAction* action = Add(command, text, window);
+    action->setCheckable(true);
+    directions->addAction(action);
+    sort->addAction(action);
+  }
 
   QMenu* view = menu_bar->addMenu(tr("&View"));
   view->addAction(Add(kCmdWebpage, tr("&Webpage"), window));
@@ -104,6 +126,13 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   help->addAction(Add(kCmdReportProblem, tr("&Report Problem..."), window));
   help->addSeparator();
   help->addAction(Add(kCmdAbout, tr("&About"), window));
+}
+
+QActionGroup* CMainActions::RadioGroup(QActionGroup::ExclusionPolicy policy) {
+  // Items of an exclusive group are drawn as radio items; each is checkable.
+  auto* group = new QActionGroup(this);
+  group->setExclusionPolicy(policy);
+  return group;
 }
 
 QAction* CMainActions::Add(int command, const QString& text, QWidget* window) {
@@ -151,11 +180,26 @@ QMenu* CMainActions::CreateFrequencyMenu(QWidget* parent) const {
   return menu;
 }
 
+QAction* CMainActions::ContextItem(int command, const QString& text, QMenu* menu) const {
+  // The menu bar's items are named by their menu ("Update > Selected"); here they stand alone
+  // and say in full what they do, with the same state and shortcut.
+  QAction* source = Action(command);
+  auto* item = new QAction(text, menu);
+  item->setEnabled(source->isEnabled());
+  item->setShortcut(source->shortcut());
+  item->setShortcutContext(Qt::WidgetShortcut);
+  connect(item, &QAction::triggered, source, &QAction::trigger);
+  return item;
+}
+
 QMenu* CMainActions::CreateContextMenu(int field_id, QWidget* parent) const {
   auto* menu = new QMenu(parent);
-  for (int command : {kCmdUpdateSelected, kCmdUpdateAll, kCmdAdd, kCmdDelete, kCmdClearError,
-                      kCmdWebpage, kCmdDetails}) {
-    menu->addAction(Action(command));
+  for (const auto& [command, text] :
+       {std::pair{kCmdUpdateSelected, tr("Update &Selected")},
+        std::pair{kCmdUpdateAll, tr("Update A&ll")}, std::pair{kCmdAdd, tr("&Add...")},
+        std::pair{kCmdDelete, tr("&Delete")}, std::pair{kCmdClearError, tr("Clear &Error")},
+        std::pair{kCmdWebpage, tr("View &Webpage")}, std::pair{kCmdDetails, tr("View De&tails")}}) {
+    menu->addAction(ContextItem(command, text, menu));
   }
   if (!IsEditableField(field_id)) return menu;
   QAction* before = menu->actions().at(6);
@@ -165,11 +209,7 @@ QMenu* CMainActions::CreateContextMenu(int field_id, QWidget* parent) const {
     frequencies->setTitle(caption);
     menu->insertMenu(before, frequencies);
   } else {
-    QAction* change = Action(kCmdChangeField + field_id);
-    auto* item = new QAction(caption, menu);
-    item->setEnabled(change->isEnabled());
-    connect(item, &QAction::triggered, change, &QAction::trigger);
-    menu->insertAction(before, item);
+    menu->insertAction(before, ContextItem(kCmdChangeField + field_id, caption, menu));
   }
   return menu;
 }

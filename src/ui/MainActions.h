@@ -3,6 +3,7 @@
 // the selection or the sort changes, because a shortcut fires without its menu being opened.
 #pragma once
 
+#include <QActionGroup>
 #include <QObject>
 #include <map>
 
@@ -16,7 +17,8 @@ namespace larkspire {
 struct SortOrder;
 
 // Command identifiers: fixed commands from 32768 in menu order, field edits at 10000 + field
-// id, sorting by a field at 10100 + field id.
+// id, sorting by a field at 10100 + field id. Commands the Windows program did not have follow
+// its own, so its numbers stay as they were.
 enum Command : int {
   kCmdSendEmail = 32768,
   kCmdDeleteEmail,
@@ -48,6 +50,8 @@ enum Command : int {
   kCmdGoToPublisher,
   kCmdReportProblem,
   kCmdAbout,
+  kCmdImport,
+  kCmdExport,
 };
 inline constexpr int kCmdChangeField = 10000;
 inline constexpr int kCmdSortByField = 10100;
@@ -76,9 +80,9 @@ class CMainActions : public QObject {
   QAction* Action(int command) const;
   void Apply(const CommandState& state);
 
-  // The right-click menu: the list's usual commands with "Change " + caption of the column
-  // under the cursor when that column can be edited (a submenu of frequencies for Frequency).
-  // The caller owns it.
+  // The right-click menu: the list's usual commands in full ("Update Selected", "View Details")
+  // with "Change " + caption of the column under the cursor when that column can be edited (a
+  // submenu of frequencies for Frequency). The caller owns it.
   QMenu* CreateContextMenu(int field_id, QWidget* parent) const;
   // The frequency menu popped up by editing the Frequency column. The caller owns it.
   QMenu* CreateFrequencyMenu(QWidget* parent) const;
@@ -89,6 +93,10 @@ class CMainActions : public QObject {
 
  private:
   QAction* Add(int command, const QString& text, QWidget* window);
+  // Exclusive items (frequency, sort field, direction) show as radio items.
+  QActionGroup* RadioGroup(QActionGroup::ExclusionPolicy policy);
+  // A context-menu item with its own text that runs the command's action.
+  QAction* ContextItem(int command, const QString& text, QMenu* menu) const;
 
   std::map<int, QAction*> actions_;
 };

@@ -16,10 +16,12 @@
 #include "rules/Dates.h"
 #include "ui/BusyPanel.h"
 #include "ui/ConfigureCommand.h"
+#include "ui/CsvCommands.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
+#include "ui/ProgramIcon.h"
 #include "ui/QtText.h"
 #include "ui/UnhandledException.h"
 #include "ui/WindowPlacement.h"
@@ -57,6 +59,8 @@ CMainWindow::CMainWindow(AppCore& core)
   // Nobody can see a window without a display: it is never shown, so nothing is laid out,
   // painted or rasterised for it, and its tool windows stay hidden as well.
   if (headless_) setAttribute(Qt::WA_DontShowOnScreen);
+  // Its own, so the tool windows, which take the main window's, have it too.
+  setWindowIcon(ProgramIcon());
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -82,13 +86,14 @@ CMainWindow::CMainWindow(AppCore& core)
     connect(menu, &QMenu::aboutToShow, this, &CMainWindow::RefreshCommandStates);
   }
 
-  // The tool windows exist before the load, which already asks the window to show the list.
+  // Placed first, so the tool windows can go beside it; they exist before the load, which
+  // already asks the window to show the list.
+  RestorePlacement(*this, MainPlacement(core_.Settings()));
   details_ = new CDetailsWindow(this, core_.Settings(), core_.Entries());
   flow_ = new CFlowWindow(this, core_);
   details_->setObjectName("details");
   flow_->setObjectName("tcpIpFlow");
   InitializeRun(core_);
-  RestorePlacement(*this, MainPlacement(core_.Settings()));
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
   busy_->SetDate(FormatDayNumber(TodayDayNumber()));
@@ -297,8 +302,10 @@ void CMainWindow::SortBy(SortTrigger trigger, int field) {
   const SortOrder current{entries.SortField(), entries.SortReversed()};
   const SortOrder next = SortOrderAfter(current, trigger, field);
   if (next == current) return;
+  const CEntry* focused = list_->FocusedEntry();
   entries.SetSort(next.field, next.reversed);
   RefreshList();
+  list_->FocusEntry(focused);
 }
 
 void CMainWindow::EditColumn(int field) {
@@ -376,6 +383,12 @@ void CMainWindow::RunCommand(int command) {
         break;
       case kCmdTcpIpFlow:
         flow_->Present();
+        break;
+      case kCmdImport:
+        ImportListCommand(core_, this);
+        break;
+      case kCmdExport:
+        ExportListCommand(core_, this);
         break;
       default:
         RunCoreCommand(command);

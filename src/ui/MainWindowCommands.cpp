@@ -95,8 +95,10 @@ void CMainWindow::DeleteCommand() {
 }
 
 void CMainWindow::SetFrequencyCommand(int frequency) {
+  const CEntry* focused = list_->FocusedEntry();
   SetSelectedFrequency(core_, frequency);
   RefreshList();
+  list_->FocusEntry(focused);
 }
 
 void CMainWindow::ClearErrorCommand() {

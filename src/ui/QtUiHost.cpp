@@ -1,16 +1,17 @@
 #include "ui/QtUiHost.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QObject>
 #include <QTimer>
-#include <QUrl>
-#include <cstdio>
 
 #include "run/Log.h"
+#include "run/Run.h"
+#include "run/Terminal.h"
+#include "ui/MessageBoxTitle.h"
+#include "ui/OpenWithDesktop.h"
 #include "ui/PromptDialog.h"
 #include "ui/QtText.h"
 
@@ -88,7 +89,7 @@ MsgAnswer ShowQtMessage(QWidget* parent, CLog* log, const std::string& text,
   if (IsHeadless()) {
     // Nobody can answer: record the box and take its default, so the run goes on.
     if (log != nullptr) log->Write("Message box '%s' '%s'\n", caption.c_str(), text.c_str());
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    PrintLine(stderr, caption + ": " + text);
     return default_answer;
   }
   return FromQtButton(
@@ -102,6 +103,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const std::string&
                                            larkspire::ToQt(text), ButtonsOf(buttons), parent);
   box->setTextFormat(Qt::PlainText);
   box->setDefaultButton(ToQt(default_answer));
+  MakeRoomForTitle(*box);
   return box;
 }
 
@@ -116,9 +118,14 @@ bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, st
 }
 
 void CQtUiHost::OpenDocument(const std::string& path_or_address) {
-  QString target = larkspire::ToQt(path_or_address);
-  QUrl url = target.contains("://") ? QUrl(target) : QUrl::fromLocalFile(target);
-  QDesktopServices::openUrl(url);
+  // Said with the path, so the user can open it by hand.
+  OpenWithDesktop(larkspire::ToQt(path_or_address), waker_.get(), [this, path_or_address] {
+    ShowQtMessage(parent_, &log_,
+                  "Couldn't open " + path_or_address +
+                      "\n\nThe desktop has no program set to open it; open it by hand.",
+                  std::string(kCaption) + " - Open Failed", MsgButtons::kOk, MsgAnswer::kOk,
+                  MsgIcon::kWarning);
+  });
 }
 
 void CQtUiHost::PumpEvents(int max_wait_ms) {

@@ -66,8 +66,9 @@ void DrawUpdating(QPainter& p) {
 
 }  // namespace
 
-QPixmap DrawStateImageStrip() {
-  QPixmap strip(kStateImageSize * kStateImageCount, kStateImageSize);
+QPixmap DrawStateImageStrip(qreal scale) {
+  QPixmap strip(QSize(kStateImageSize * kStateImageCount, kStateImageSize) * scale);
+  strip.setDevicePixelRatio(scale);
   strip.fill(Qt::transparent);
   QPainter p(&strip);
   p.setRenderHint(QPainter::Antialiasing);
@@ -87,9 +88,16 @@ QPixmap DrawStateImageStrip() {
 }
 
 CStateImages::CStateImages() {
-  const QPixmap strip = DrawStateImageStrip();
-  for (int index = 0; index < kStateImageCount; ++index) {
-    icons_[index] = QIcon(strip.copy(index * kStateImageSize, 0, kStateImageSize, kStateImageSize));
+  for (int scale : kStateImageScales) {
+    const QPixmap strip = DrawStateImageStrip(scale);
+    const int side = kStateImageSize * scale;
+    for (int index = 0; index < kStateImageCount; ++index) {
+      QPixmap picture = strip.copy(index * side, 0, side, side);
+      picture.setDevicePixelRatio(scale);
+      for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected}) {
+        icons_[index].addPixmap(picture, mode);
+      }
+    }
   }
 }
 

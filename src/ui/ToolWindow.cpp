@@ -29,11 +29,14 @@ CToolWindow::~CToolWindow() {
 }
 
 void CToolWindow::RestoreState() {
-  RestorePlacement(*this, placement_);
+  RestorePlacement(*this, placement_, parentWidget());
   if (visible_.Int() == 1 && !OffScreen(this)) show();
 }
 
 void CToolWindow::Present() {
+  // The first showing of the run places the window again: with nothing saved it goes beside the
+  // main window where that is now, not where it was when both were made.
+  if (!shown_) RestorePlacement(*this, placement_, parentWidget());
   show();
   raise();
   activateWindow();
@@ -49,6 +52,7 @@ void CToolWindow::Retire() {
 
 void CToolWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  shown_ = true;
   if (!retired_ && !event->spontaneous()) visible_.SetInt(1);
 }
 

@@ -24,7 +24,8 @@ class CToolWindow : public QWidget {
   void Retire();
 
  protected:
-  // Subclasses restore their placement once their layout is complete.
+  // Subclasses restore their placement once their layout is complete; with nothing saved the
+  // window goes beside its main window.
   void RestoreState();
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
@@ -34,6 +35,7 @@ class CToolWindow : public QWidget {
   PlacementSettings placement_;
   CSetting& visible_;
   bool retired_ = false;
+  bool shown_ = false;
 };
 
 }  // namespace larkspire

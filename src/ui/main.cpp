@@ -1,13 +1,17 @@
-// Program entry: registration words end the run at once; otherwise AppCore is built, the
-// instance lock taken, and the main window runs until it is closed.
+// Program entry: registration words end the run at once, and so do the requests answered on the
+// terminal (usage, version, the list as CSV); otherwise AppCore is built, the instance lock
+// taken, and the main window runs until it is closed.
 #include <cstdio>
 
 #include "app/AppCore.h"
 #include "app/CommandLine.h"
 #include "platform/ProgramInfo.h"
 #include "platform/qt/QtSettingsBackend.h"
+#include "run/Terminal.h"
 #include "ui/Application.h"
+#include "ui/ConsoleCommands.h"
 #include "ui/HandOver.h"
+#include "ui/HeadlessRun.h"
 #include "ui/MainWindow.h"
 #include "ui/QtUiHost.h"
 #include "ui/TerminationSignals.h"
@@ -18,7 +22,15 @@ int main(int argc, char** argv) {
   const std::string command_line = JoinArguments(args);
   // There is no COM server here: registering and unregistering succeed and do nothing.
   if (ParseRegistration(command_line) != RegistrationCommand::kNone) return 0;
+  if (std::optional<int> exit_code = RunConsoleCommand(args)) return *exit_code;
 
+  if (!ChoosePlatform(HasAutoFlag(command_line))) {
+    PrintLine(stderr, std::string(kCaption) +
+                          ": there is no display to show the window on. Start it in a desktop "
+                          "session, or with -auto for an unattended run.");
+    return 1;
+  }
+  if (OnOffscreenPlatform()) DropQtRemarks();
   CApplication app(argc, argv);
   CQtSettingsBackend backend(DefaultSettingsPath());
   int exit_code = 0;
@@ -28,7 +40,8 @@ int main(int argc, char** argv) {
     if (const std::string refusal = core.AcquireInstanceLock(); !refusal.empty()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
-      core.MessageBox(refusal);
+      core.MessageBox(refusal, MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt,
+                      MsgIcon::kWarning);
       core.SetUi(nullptr);
       exit_code = 1;
     } else {

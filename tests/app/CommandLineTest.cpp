@@ -38,5 +38,46 @@ TEST(CommandLine, RegistrationWordsStandAlone) {
   EXPECT_EQ(JoinArguments({"-x", "/auto"}), "-x /auto");
 }
 
+TEST(CommandLine, RequestsAnsweredWithoutAWindow) {
+  struct Case {
+    std::vector<std::string> args;
+    CommandRequest request;
+    std::string export_path;
+  } cases[] = {
+      {{}, CommandRequest::kRun, ""},
+      {{"-auto"}, CommandRequest::kRun, ""},
+      {{"--help"}, CommandRequest::kHelp, ""},
+      {{"-HELP"}, CommandRequest::kHelp, ""},
+      {{"/?"}, CommandRequest::kHelp, ""},
+      {{"-h"}, CommandRequest::kHelp, ""},
+      {{"-auto", "--help"}, CommandRequest::kHelp, ""},
+      {{"--version", "--help"}, CommandRequest::kHelp, ""},
+      {{"--version"}, CommandRequest::kVersion, ""},
+      {{"/Version", "-export", "x.csv"}, CommandRequest::kVersion, ""},
+      {{"-export", "x.csv", "--version"}, CommandRequest::kVersion, ""},
+      {{"-export", "list.csv"}, CommandRequest::kExport, "list.csv"},
+      {{"/EXPORT", "/home/me/-auto.csv"}, CommandRequest::kExport, "/home/me/-auto.csv"},
+      // The word after -export is the file, whatever it looks like.
+      {{"--export", "-h"}, CommandRequest::kExport, "-h"},
+      {{"-export"}, CommandRequest::kUsageError, ""},
+      {{"help"}, CommandRequest::kRun, ""},  // a word without a switch sign is no switch
+      {{"-helpme"}, CommandRequest::kRun, ""},
+  };
+  for (const Case& c : cases) {
+    const CommandLineRequest parsed = ParseCommandRequest(c.args);
+    EXPECT_EQ(parsed.request, c.request) << JoinArguments(c.args);
+    EXPECT_EQ(parsed.export_path, c.export_path) << JoinArguments(c.args);
+  }
+}
+
+TEST(CommandLine, UsageNamesEverySwitch) {
+  const std::string usage = UsageText();
+  for (const char* word : {"-auto", "/auto", "-export FILE.csv", "--help", "--version", "RegServer",
+                           "UnregServer", "LARKSPIRE_SETTINGS"}) {
+    EXPECT_NE(usage.find(word), std::string::npos) << word;
+  }
+  EXPECT_EQ(VersionLine(), "Larkspire\xAE 4.2.04");
+}
+
 }  // namespace
 }  // namespace larkspire

@@ -87,8 +87,9 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
             "that you access via a modem, you must connect to your ISP now.\n\nDo you want to do "
             "test your e-mail connection right now?");
   EXPECT_EQ(Ui().messages[2].text, "E-mail was sent successfully.");
-  EXPECT_EQ(Ui().messages[3].text, std::string("A shortcut to ") + kProgramFileName +
-                                       " has been added to the Start Menu under \"Grantwell\".");
+  EXPECT_EQ(Ui().messages[3].text,
+            std::string("A shortcut to ") + kProgramFileName +
+                " has been added to the applications menu under \"Grantwell\".");
   // The test message went to the return address at once.
   ASSERT_TRUE(smtp_.WaitForSessions(1));
   EXPECT_TRUE(SentTo("docket@hollis.example"));

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -11,7 +12,10 @@
 #include "app/AppCore.h"
 #include "app/Help.h"
 #include "app/Sites.h"
+#include "entries/Identifier.h"
 #include "platform/Files.h"
+#include "platform/Resources.h"
+#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -26,6 +30,57 @@ class HelpTest : public ::testing::Test {
   CTestAppCore app_;
   CScriptedUi& ui_ = app_.Ui();
 };
+
+// The page's examples of numbers are ones the Add dialog takes, and its list of the columns is
+// the list's own order.
+TEST_F(HelpTest, ThePageTellsNumbersAndColumnsAsTheProgramHasThem) {
+  const std::optional<std::string_view> page = FindResource("HelpFile", "HELP_HTML");
+  ASSERT_TRUE(page);
+  const std::string text(*page);
+  const std::size_t start = text.find("Application numbers are written like");
+  ASSERT_NE(start, std::string::npos);
+  const std::string paragraph = text.substr(start, text.find("</p>", start) - start);
+  const std::regex example("<code>([^<]+)</code>");
+  int examples = 0;
+  for (auto it = std::sregex_iterator(paragraph.begin(), paragraph.end(), example);
+       it != std::sregex_iterator(); ++it, ++examples) {
+    CEntry entry;
+    EXPECT_FALSE(SetIdentifier(entry, (*it)[1].str())) << (*it)[1];
+  }
+  EXPECT_GE(examples, 4);
+
+  const std::size_t list = text.find("one column per field, in this order:");
+  ASSERT_NE(list, std::string::npos);
+  std::string columns = text.substr(list, text.find("</p>", list) - list);
+  std::replace(columns.begin(), columns.end(), '\n', ' ');
+  std::size_t at = 0;
+  for (const char* named : {"frequency",
+                            "last update",
+                            "last change",
+                            "reference",
+                            "application number",
+                            "last file-history event",
+                            "filing date",
+                            "issue date",
+                            "docket number",
+                            "examiner",
+                            "art unit",
+                            "publication number",
+                            "confirmation number",
+                            "patent number",
+                            "class",
+                            "location",
+                            "status",
+                            "customer number",
+                            "foreign priority",
+                            "parent and child continuity",
+                            "patent term adjustment",
+                            "error"}) {
+    const std::size_t found = columns.find(named, at);
+    EXPECT_NE(found, std::string::npos) << named << " missing or out of order";
+    if (found != std::string::npos) at = found;
+  }
+}
 
 TEST_F(HelpTest, ThePageAndEveryPictureItShowsAreWrittenOut) {
   const std::string folder = dir_.File("Larkspire");

@@ -5,6 +5,7 @@
 #include "app/Installation.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
+#include "platform/Resources.h"
 #include "platform/Shortcuts.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -25,7 +26,7 @@ class InstallationTest : public ::testing::Test {
     ::chmod(running_.c_str(), 0755);
     app_ = std::make_unique<CTestAppCore>(running_);
     App().Settings().Install.Set(dir_.File("apps"));
-    App().Settings().ShortcutFolder.Set(dir_.File("menu/Grantwell"));
+    App().Settings().ShortcutFolder.Set(dir_.File("share/applications/Grantwell"));
     App().Settings().OrgName.Set("Hollis & Marsh");
     hooks_.hand_over = [this](const std::string& program) { handed_over_.push_back(program); };
     hooks_.configure = [this] {
@@ -44,7 +45,7 @@ class InstallationTest : public ::testing::Test {
     return bytes;
   }
   std::string Shortcut(const std::string& name) {
-    return Read(dir_.File("menu/Grantwell/" + name + ".desktop"));
+    return Read(dir_.File("share/applications/Grantwell/" + name + ".desktop"));
   }
   std::string StoredInstall() {
     return App().Settings().Backend().Read(kProductGroup, "Install").value_or("<none>");
@@ -61,8 +62,9 @@ class InstallationTest : public ::testing::Test {
 
 TEST_F(InstallationTest, YesReplacesTheOlderCopyAndWritesSettingsAndShortcuts) {
   ASSERT_TRUE(SaveFileAtomically(Target(), "old program, longer than the new one"));
-  MakeDirectories(dir_.File("menu/Grantwell"));
-  ASSERT_TRUE(SaveFileAtomically(dir_.File("menu/Grantwell/help.desktop"), "old help link"));
+  MakeDirectories(dir_.File("share/applications/Grantwell"));
+  ASSERT_TRUE(
+      SaveFileAtomically(dir_.File("share/applications/Grantwell/help.desktop"), "old help link"));
   Ui().answers = {MsgAnswer::kYes};
 
   EXPECT_EQ(RunInstallation(App(), false, hooks_), InstallResult::kInstalled);
@@ -86,7 +88,21 @@ TEST_F(InstallationTest, YesReplacesTheOlderCopyAndWritesSettingsAndShortcuts) {
             std::string::npos);
   EXPECT_NE(Shortcut("Larkspire Web Site").find("Type=Link"), std::string::npos);
   EXPECT_NE(Shortcut("Calverin Web Site").find("Type=Link"), std::string::npos);
-  EXPECT_FALSE(FileExists(dir_.File("menu/Grantwell/help.desktop")));
+  EXPECT_FALSE(FileExists(dir_.File("share/applications/Grantwell/help.desktop")));
+  // The icon the shortcuts name, beside the menu they are in: the program's own pictures.
+  for (const auto& [file, resource] : {std::pair{"16x16/apps/larkspire.png", "LARKSPIRE_16_PNG"},
+                                       std::pair{"256x256/apps/larkspire.png", "LARKSPIRE_256_PNG"},
+                                       std::pair{"scalable/apps/larkspire.svg", "LARKSPIRE_SVG"}}) {
+    const std::optional<std::string_view> picture = FindResource("ICON", resource);
+    ASSERT_TRUE(picture) << resource;
+    EXPECT_EQ(Read(dir_.File("share/icons/hicolor/") + file), *picture) << file;
+  }
+  for (int size : kIconSizes) {
+    const std::string pixels = std::to_string(size);
+    EXPECT_TRUE(FileExists(
+        dir_.File("share/icons/hicolor/" + pixels + "x" + pixels + "/apps/larkspire.png")))
+        << size;
+  }
   EXPECT_TRUE(handed_over_.empty());
   EXPECT_EQ(Ui().close_requests, 0);
 }
@@ -106,7 +122,7 @@ TEST_F(InstallationTest, CancelClosesTheWindowAndChangesNothing) {
   EXPECT_EQ(Ui().close_requests, 1);
   EXPECT_FALSE(FileExists(Target()));
   EXPECT_EQ(StoredInstall(), "<none>");
-  EXPECT_FALSE(IsDirectory(dir_.File("menu/Grantwell")));
+  EXPECT_FALSE(IsDirectory(dir_.File("share/applications/Grantwell")));
 }
 
 TEST_F(InstallationTest, AForcedRunCopiesWithoutAsking) {
@@ -140,7 +156,7 @@ TEST_F(InstallationTest, AConfigureThatClosesTheWindowEndsTheStep) {
   App().Settings().Install.Set(dir_.File("not-there"));
   hooks_.configure = [] { return false; };
   EXPECT_EQ(RunInstallation(App(), true, hooks_), InstallResult::kWindowClosing);
-  EXPECT_FALSE(IsDirectory(dir_.File("menu/Grantwell")));
+  EXPECT_FALSE(IsDirectory(dir_.File("share/applications/Grantwell")));
 }
 
 class UpgradeRunTest : public InstallationTest {

@@ -30,7 +30,8 @@ class Setup:
         env["LARKSPIRE_SETTINGS"] = self.settings_path
         env["QT_QPA_PLATFORM"] = "offscreen"
         env.setdefault("XDG_RUNTIME_DIR", self.root)
-        # Whatever a run writes below the user's data directory stays in the test's folder.
+        # Whatever a run writes below the user's data directory (the icons the installation step
+        # puts into the desktop's theme, say) stays in the test's folder.
         env["XDG_DATA_HOME"] = os.path.join(self.root, "data")
         return env
 

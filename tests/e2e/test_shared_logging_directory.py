@@ -28,8 +28,12 @@ class SharedLoggingDirectoryTest(unittest.TestCase):
     def tearDown(self):
         self.setup.cleanup()
 
-    def run_program(self, *args, umask=None):
-        return subprocess.run([BIN, *args], env=self.setup.env(), capture_output=True, timeout=300,
+    def run_program(self, *args, umask=None, day_offset=0):
+        env = self.setup.env()
+        if day_offset:
+            env["FAKETIME"] = "+%dd" % day_offset
+            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+        return subprocess.run([BIN, *args], env=env, capture_output=True, timeout=300,
                               preexec_fn=(lambda: os.umask(umask)) if umask is not None else None)
 
     def assert_target_untouched(self):
@@ -53,11 +57,15 @@ class SharedLoggingDirectoryTest(unittest.TestCase):
                 for directory in (self.setup.log_dir, reports):
                     for name in os.listdir(directory):
                         os.remove(os.path.join(directory, name))
-                result = self.run_program("-auto", umask=umask)
+                # The import mails nothing; the next day's changes are what gets queued.
+                sim.control("date?set=2008-06-30")
+                self.assertEqual(self.run_program("-auto", umask=umask).returncode, 0)
+                sim.control("date?set=2009-01-15")
+                result = self.run_program("-auto", umask=umask, day_offset=1)
                 self.assertIn(b"SMTP: Error in recipient's e-mail address.", result.stderr)
                 queued = [n for n in os.listdir(self.setup.log_dir)
-                          if n.startswith("Larkspire_s")]
-                self.assertEqual(len(queued), 7, os.listdir(self.setup.log_dir))
+                          if n.startswith(("Larkspire_s", "Larkspire_a"))]
+                self.assertEqual(len(queued), 6, os.listdir(self.setup.log_dir))
                 written = [os.path.join(self.setup.log_dir, n)
                            for n in ["patent.dat", "Larkspire.log", "Larkspire_pending.tmp"]
                            + queued]

@@ -60,30 +60,38 @@ class UpdateRoadTest(unittest.TestCase):
     def data(self):
         return {e["AppNum"]: e for e in read_data_file(os.path.join(self.setup.log_dir, "patent.dat"))}
 
-    def test_two_runs_import_then_mail_exactly_the_changes(self):
+    def mails_since(self, count):
+        """The subjects of the messages received after the first count, with their texts."""
+        return [(subject(m), m) for _, m in self.sink.messages()[count:]]
+
+    def test_import_is_silent_then_each_new_application_is_announced_once(self):
         self.configure()
         first = self.run_auto()
         self.assertEqual(first.returncode, 0, first.stderr)
-        messages = self.sink.messages()
-        subjects = [subject(m) for _, m in messages]
-        self.assertEqual(subjects[0], "Larkspire Activity for Test Office")
-        self.assertEqual(messages[0][0], ["activity@larkspire.example"])
-        self.assertFalse([s for s in subjects if "entry added" in s], subjects)
-        self.assertEqual(len(self.data()), 7)
-        for recipients, message in messages[1:]:
-            self.assertEqual(recipients, NOTIFY)
-            self.assertTrue(subject(message).startswith("Patent status update for"), message)
-        first_count = len(messages)
-        before = self.data()
+        # The import into an empty list and the first read of every imported application
+        # send nothing: there is no change yet, and so no batch and no activity report.
+        self.assertEqual(self.sink.messages(), [])
+        data = self.data()
+        self.assertEqual(len(data), 7)
+        self.assertTrue(all(e["Status"] and e["LastUpdate"] != "0" for e in data.values()), data)
+        before = data
 
         self.sim.control("date?set=2009-01-15")
         second = self.run_auto(day_offset=1)
         self.assertEqual(second.returncode, 0, second.stderr)
-        new = self.sink.messages()[first_count:]
-        by_subject = {subject(m): m for _, m in new}
-        # 8 messages went in the first batch, so the second has no activity report.
-        self.assertNotIn("Larkspire Activity for Test Office", by_subject)
-        self.assertIn("Patent entry added, application 12/345,001", by_subject)
+        messages = self.sink.messages()
+        subjects = [subject(m) for _, m in messages]
+        # The first batch ever starts with the activity report, to the publisher alone.
+        self.assertEqual(subjects[0], "Larkspire Activity for Test Office")
+        self.assertEqual(messages[0][0], ["activity@larkspire.example"])
+        for recipients, _ in messages[1:]:
+            self.assertEqual(recipients, NOTIFY)
+        # The application that appeared is announced once, and its first read mails nothing.
+        self.assertEqual([s for s in subjects if "12/345,001" in s],
+                         ["Patent entry added, application 12/345,001"])
+        self.assertEqual(self.data()["12/345,001"]["Status"],
+                         "Application Undergoing Preexam Processing")
+        by_subject = {s: m for s, m in zip(subjects, (m for _, m in messages))}
         final = by_subject["Patent status update for application 11/456,789"]
         self.assertEqual([l.split(" (")[0] for l in change_lines(final)],
                          ["Status", "Status", "Last History", "Last History",
@@ -107,15 +115,28 @@ class UpdateRoadTest(unittest.TestCase):
         for number in ("10/345,678", "11/234,567"):
             self.assertEqual(changed_fields(number), ["LastUpdate"], number)
         self.assertEqual(sorted(by_subject), [
+            "Larkspire Activity for Test Office",
             "Patent entry added, application 12/345,001",
             "Patent status update for 7,091,234", "Patent status update for 7,460,123",
             "Patent status update for application 11/456,789",
             "Patent status update for application 11/678,901",
-            "Patent status update for application 12/050,321",
-            "Patent status update for application 12/345,001"])
+            "Patent status update for application 12/050,321"])
+        count = len(messages)
 
+        # Its fields change at the office: now its status update comes, with just the changes.
+        self.sim.control("date?set=2009-03-05")
+        third = self.run_auto(day_offset=2)
+        self.assertEqual(third.returncode, 0, third.stderr)
+        new = dict(self.mails_since(count))
+        self.assertNotIn("Patent entry added, application 12/345,001", new)
+        update = new["Patent status update for application 12/345,001"]
+        self.assertIn("Status (now): Docketed New Case - Ready for Examination", update)
+        self.assertIn("Status (was): Application Undergoing Preexam Processing", update)
+        self.assertIn("Examiner (now): LEE, RIP A", update)
+        self.assertNotIn("Filed (", update)
+
+        data = self.data()
         self.assertEqual(len(data), 8)
-        self.assertEqual(data["11/456,789"]["Status"], "Final Rejection Mailed")
         with open(os.path.join(self.setup.root, "Larkspire.xml"), "rb") as f:
             xml = f.read().decode("latin-1")
         self.assertIn("<Status>Final Rejection Mailed</Status>", xml)
@@ -127,29 +148,34 @@ class UpdateRoadTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")))
 
     def test_refused_recipient_keeps_the_rest_queued_in_order_for_the_next_run(self):
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)  # the import, which mails nothing
+        self.sim.control("date?set=2009-01-15")
         self.configure(refuse=[NOTIFY[1]])
-        first = self.run_auto()
+        first = self.run_auto(day_offset=1)
         self.assertEqual(first.returncode, 1)
         self.assertIn(b"SMTP: Error in recipient's e-mail address.", first.stderr)
         pending = os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")
         with open(pending, "rb") as f:
             queued = f.read().decode().split("\r\n")[:-1]
-        self.assertEqual(len(queued), 7)
+        # The new application's notice and the changes of that day.
+        self.assertIn("Larkspire_a12_345001.tmp", queued)
+        self.assertIn("Larkspire_s11_456789.tmp", queued)
         for name in queued:
             self.assertTrue(os.path.exists(os.path.join(self.setup.log_dir, name)), name)
         # Only the activity report got through.
         self.assertEqual(len(self.sink.messages()), 1)
 
         self.configure()
-        second = self.run_auto()
+        second = self.run_auto(day_offset=1)
         self.assertEqual(second.returncode, 0, second.stderr)
         sent = [subject(m) for _, m in self.sink.messages()[1:]]
-        self.assertEqual(len(sent), 7)
+        self.assertEqual(len(sent), len(queued))
         self.assertFalse(os.path.exists(pending))
         log = self.setup.log()
         order = [l.split("Send E-Mail '")[1].rstrip("'") for l in log.split("\r\n")
-                 if "Send E-Mail 'Larkspire_s" in l]
-        self.assertEqual(order[-7:], queued)
+                 if "Send E-Mail '" in l]
+        self.assertEqual(order[-len(queued):], queued)
 
     def test_a_stalled_page_fails_its_entry_and_the_run_goes_on(self):
         self.configure()

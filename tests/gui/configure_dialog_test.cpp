@@ -242,6 +242,7 @@ class ConfigureDialogTest : public QObject {
 
   void firstRunFromEmptySettingsConfiguresInstallsAndQueuesTheWelcome() {
     QTemporaryDir dir;
+    const QByteArray data_home = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
     MakeDirectories(Dir(dir, "download"));
     const std::string program = Dir(dir, "download/") + kProgramFileName;
@@ -278,7 +279,7 @@ class ConfigureDialogTest : public QObject {
         "Report directory does not exist. Do you want it created?",
         test.Ui().Texts().at(5),
         std::string("A shortcut to ") + kProgramFileName +
-            " has been added to the Start Menu under \"Grantwell\"."};
+            " has been added to the applications menu under \"Grantwell\"."};
     QCOMPARE(test.Ui().Texts(), expected);
     QVERIFY(test.Ui().Texts()[5].find("test your e-mail connection") != std::string::npos);
 
@@ -299,7 +300,8 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(FileExists(shortcuts + "/Larkspire.desktop"));
     QVERIFY(FileExists(shortcuts + "/Larkspire (auto).desktop"));
     QCOMPARE(test.Ui().close_requests, 0);
-    qunsetenv("XDG_DATA_HOME");
+    // Later tests install into the build tree's data directory again, not the user's.
+    qputenv("XDG_DATA_HOME", data_home);
   }
 
   void refusingTheDisclaimerClosesTheWindow() {

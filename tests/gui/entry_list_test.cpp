@@ -1,6 +1,7 @@
 // The list model over the core's entries, the state images, the sort rules and the prompt
 // dialog.
 #include <QAction>
+#include <QActionGroup>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -127,6 +128,29 @@ class EntryListTest : public QObject {
     QCOMPARE(changed.count(), after_burst);
   }
 
+  void stateImagesAreDrawnForEachScaleInFullColourInEveryState() {
+    CStateImages images;
+    for (int scale : {1, 2, 3}) {
+      const QImage strip = DrawStateImageStrip(scale).toImage();
+      QCOMPARE(strip.size(), QSize(144, 16) * scale);
+      const int side = 16 * scale;
+      for (int index = 0; index < kStateImageCount; ++index) {
+        const QImage drawn = strip.copy(index * side, 0, side, side);
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Selected}) {
+          const QPixmap shown = images.Icon(index).pixmap(QSize(16, 16), scale, mode);
+          QCOMPARE(shown.size(), QSize(side, side));
+          QVERIFY2(
+              shown.toImage().convertToFormat(drawn.format()) == drawn,
+              qPrintable(QString("scale %1 image %2 mode %3").arg(scale).arg(index).arg(mode)));
+        }
+      }
+    }
+    // Drawn, not enlarged: the 2x picture has detail the 1x one scaled up lacks.
+    const QImage sharp = DrawStateImageStrip(2).toImage().copy(0, 0, 32, 32);
+    const QImage enlarged = DrawStateImageStrip(1).toImage().copy(0, 0, 16, 16).scaled(32, 32);
+    QVERIFY(sharp.convertToFormat(enlarged.format()) != enlarged);
+  }
+
   void sortTriggers_data() {
     QTest::addColumn<int>("field");
     QTest::addColumn<bool>("reversed");
@@ -213,8 +237,9 @@ class EntryListTest : public QObject {
       for (QAction* action : menu->actions()) list << action->text();
       return list;
     };
-    const QStringList plain = {"&Selected",    "&All",     "&Add...", "&Delete",
-                               "Clear &Error", "&Webpage", "&Details"};
+    // Standing alone, each item says in full what it does.
+    const QStringList plain = {"Update &Selected", "Update A&ll",   "&Add...",      "&Delete",
+                               "Clear &Error",     "View &Webpage", "View De&tails"};
     QCOMPARE(texts(kExaminer), plain);
     QStringList with_reference = plain;
     with_reference.insert(6, "Change &Reference");
@@ -222,6 +247,50 @@ class EntryListTest : public QObject {
     QStringList with_frequency = plain;
     with_frequency.insert(6, "Change &Frequency");
     QCOMPARE(texts(kFrequency), with_frequency);
+
+    // Each runs its command, shows its shortcut and is enabled as the command is.
+    std::vector<int> triggered;
+    QObject::connect(&actions, &CMainActions::Triggered,
+                     [&](int command) { triggered.push_back(command); });
+    actions.Action(kCmdDelete)->setEnabled(false);
+    std::unique_ptr<QMenu> menu(actions.CreateContextMenu(kReference, &window));
+    const QList<QAction*> items = menu->actions();
+    QCOMPARE(items[0]->shortcut(), QKeySequence(Qt::Key_F5));
+    QVERIFY(!items[3]->isEnabled());
+    items[0]->trigger();
+    items[6]->trigger();
+    items[7]->trigger();
+    QCOMPARE(triggered,
+             (std::vector<int>{kCmdUpdateSelected, kCmdChangeField + kReference, kCmdDetails}));
+  }
+
+  void exclusiveItemsAreRadioGroups() {
+    QWidget window;
+    QMenuBar bar(&window);
+    CMainActions actions(&window, &bar);
+    const auto group_of = [&](int command) { return actions.Action(command)->actionGroup(); };
+    for (const std::vector<int>& members :
+         {std::vector<int>{kCmdDaily, kCmdWeekly, kCmdMonthly, kCmdYearly, kCmdNever},
+          std::vector<int>{kCmdSortByField + kFrequency, kCmdSortByField + kReference,
+                           kCmdSortByField + kPTE},
+          std::vector<int>{kCmdAscending, kCmdDescending}}) {
+      QActionGroup* group = group_of(members.front());
+      QVERIFY(group != nullptr);
+      QVERIFY(group->isExclusive());
+      for (int command : members) {
+        QCOMPARE(group_of(command), group);
+        QVERIFY(actions.Action(command)->isCheckable());
+      }
+    }
+    QVERIFY(group_of(kCmdDaily) != group_of(kCmdAscending));
+    // Without a focused row no frequency is marked.
+    CommandState state;
+    state.focused_frequency = kWeekly;
+    actions.Apply(state);
+    QVERIFY(actions.Action(kCmdWeekly)->isChecked());
+    state.focused_frequency = -1;
+    actions.Apply(state);
+    for (int f = kCmdDaily; f <= kCmdNever; ++f) QVERIFY(!actions.Action(f)->isChecked());
   }
 
   void promptDialogListModeCopiesBackOnlyOnOk() {

@@ -14,6 +14,7 @@
 #include "WidgetFinder.h"
 #include "entries/DataFile.h"
 #include "platform/Files.h"
+#include "platform/Shortcuts.h"
 #include "rules/Dates.h"
 #include "support/GuiTestApp.h"
 #include "ui/AddReferenceDialog.h"
@@ -23,6 +24,7 @@
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgramIcon.h"
 #include "ui/PromptDialog.h"
 
 using namespace larkspire;
@@ -213,12 +215,12 @@ class MainWindowTest : public QObject {
     QVERIFY(!Details(window).isVisible());
     QTest::keyClick(&List(window), Qt::Key_Return);
     QVERIFY(Details(window).isVisible());
-    QTRY_VERIFY(ShownText(Details(window)).find("Reference:\tA\r\n") != std::string::npos);
+    QTRY_VERIFY(Details(window).SummaryText().find("Reference:\tA\r\n") != std::string::npos);
     // A new selection refreshes the open window.
     fixture->Entries().Insert(MakeEntry("B", "10/000,002"));
     window.RefreshList();
     Select(window, {1});
-    QTRY_VERIFY(ShownText(Details(window)).find("Reference:\tB\r\n") != std::string::npos);
+    QTRY_VERIFY(Details(window).SummaryText().find("Reference:\tB\r\n") != std::string::npos);
   }
 
   void flowLinesReachTheTcpIpWindow() {
@@ -342,6 +344,66 @@ class MainWindowTest : public QObject {
     QVERIFY(Actions(window).Action(kCmdSortByField + kFilingDate)->isChecked());
     Actions(window).Action(kCmdAscending)->trigger();
     QCOMPARE(References(*fixture), (std::vector<std::string>{"c1", "b-2", "A-3"}));
+  }
+
+  void theFocusStaysWithItsEntryWhenTheListIsResorted() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.SortBy(SortTrigger::kByField, kReference);
+    fixture->Entries().Insert(MakeEntry("A", "10/000,001", "2001-01-01"));
+    fixture->Entries().Insert(MakeEntry("B", "10/000,002", "2009-01-01"));
+    fixture->Entries().Insert(MakeEntry("C", "10/000,003", "2005-01-01"));
+    window.RefreshList();
+    CEntryListView& list = List(window);
+    const auto focused_reference = [&] { return list.FocusedEntry()->Text(kReference); };
+    list.setCurrentIndex(list.model()->index(0, 0));
+    QCOMPARE(focused_reference(), std::string("A"));
+    // Newest filing first: A moves from the top to the bottom, and the focus with it.
+    ClickHeader(window, kFilingDate);
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"B", "C", "A"}));
+    QCOMPARE(list.FocusedRow(), 2);
+    QCOMPARE(focused_reference(), std::string("A"));
+    // A frequency change re-sorts too: A, set to Never, goes from the top to the bottom.
+    window.SortBy(SortTrigger::kByField, kFrequency);
+    QCOMPARE(References(*fixture), (std::vector<std::string>{"A", "B", "C"}));
+    Select(window, {0});
+    list.selectionModel()->setCurrentIndex(list.model()->index(0, 0),
+                                           QItemSelectionModel::NoUpdate);
+    Actions(window).Action(kCmdNever)->trigger();
+    QCOMPARE(list.FocusedRow(), 2);
+    QCOMPARE(focused_reference(), std::string("A"));
+    QCOMPARE(fixture->Entries().At(static_cast<std::size_t>(list.FocusedRow())).frequency,
+             int32_t{kNever});
+  }
+
+  void anEmptyListSaysHowItFills() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    window.resize(900, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget* viewport = List(window).viewport();
+    // Pixels not of the list's background in the middle of the list, where rows never reach
+    // with one entry.
+    const auto ink_in_the_middle = [&] {
+      const QImage image = viewport->grab().toImage();
+      const QColor base = image.pixelColor(2, image.height() - 3);
+      const QRect middle(image.width() / 4, image.height() / 3, image.width() / 2,
+                         image.height() / 3);
+      int ink = 0;
+      for (int y = middle.top(); y <= middle.bottom(); ++y) {
+        for (int x = middle.left(); x <= middle.right(); ++x) ink += image.pixelColor(x, y) != base;
+      }
+      return ink;
+    };
+    QVERIFY(CEntryListView::PlaceholderText().contains("Update > All"));
+    QVERIFY(CEntryListView::PlaceholderText().contains("Edit > Add..."));
+    QVERIFY(ink_in_the_middle() > 100);
+    fixture->Entries().Insert(MakeEntry("A", "10/000,001"));
+    window.RefreshList();
+    QCOMPARE(ink_in_the_middle(), 0);
   }
 
   void doubleClickOnExaminerCannotBeEdited() {
@@ -595,6 +657,17 @@ class MainWindowTest : public QObject {
         {&settings.DetailsVisible, "1"}, {&settings.TCPIPVisible, "1"},
         {&settings.TCPIPLeft, "30"},     {&settings.TCPIPRight, "530"}};
     for (const auto& [setting, value] : kept) QCOMPARE(setting->Text(), value);
+  }
+
+  void everyWindowCarriesTheProgramIcon() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
+    for (int size : kIconSizes)
+      QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    QCOMPARE(Details(window).windowIcon().cacheKey(), window.windowIcon().cacheKey());
+    QCOMPARE(Flow(window).windowIcon().cacheKey(), window.windowIcon().cacheKey());
+    QVERIFY(!ProgramIcon().pixmap(48).isNull());
   }
 
   void titleAdvertisesANewerVersionNamedByTheRules() {

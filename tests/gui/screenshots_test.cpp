@@ -1,6 +1,8 @@
 // Renders the main window with a dozen entries, the Details window and the TCP/IP window
-// offscreen. With LARKSPIRE_SCREENSHOTS_DIR set the pictures are written there (docs/ keeps
-// them); without it the test still checks that the windows render with text.
+// offscreen. With LARKSPIRE_SCREENSHOTS_DIR set the busy main window and the TCP/IP window are
+// written there (docs/ keeps them; its pictures of the idle main window and of Details are taken
+// on a real window by scripts/screenshots.sh); either way the test checks that the windows
+// render with text.
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QtTest>
@@ -122,7 +124,6 @@ class ScreenshotsTest : public QObject {
     QCoreApplication::processEvents();
     const QRect first_row = List(window).visualRect(List(window).model()->index(0, kReference));
     QVERIFY(HasInk(List(window), first_row.translated(List(window).viewport()->pos())));
-    Save(window, "main-window.png");
 
     fixture->BeginBusy("Update Status (All)", 12);
     window.SetStatusText("CAL-0107US (3 of 12)");
@@ -138,8 +139,8 @@ class ScreenshotsTest : public QObject {
     details.setGeometry(40, 40, 460, 560);
     details.Present();
     QTRY_VERIFY(!details.RefreshPending());
-    QVERIFY(ShownText(details).find("CAL-0102US") != std::string::npos);
-    Save(details, "details-window.png");
+    QVERIFY(details.SummaryText().find("CAL-0102US") != std::string::npos);
+    QVERIFY(HasInk(details, details.rect()));
 
     CFlowWindow& flow = Flow(window);
     const char* lines[] = {

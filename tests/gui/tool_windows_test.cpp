@@ -1,6 +1,9 @@
 // The TCP/IP window's bounded text and the Details window's summary.
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTextTable>
 #include <QtTest>
 
 #include "WidgetFinder.h"
@@ -183,13 +186,54 @@ class ToolWindowsTest : public QObject {
     window.show();
     QVERIFY(window.RefreshPending());
     QTRY_VERIFY(!window.RefreshPending());
-    QVERIFY(ShownText(window).starts_with("Changed within the last week: "));
+    QVERIFY(window.SummaryText().starts_with("Changed within the last week: "));
     QCOMPARE(fixture->Settings().DetailsVisible.Int(), 1LL);
     fixture->Entries().SelectAll(false);
     window.RequestDetailsRefresh();
     window.RequestDetailsRefresh();
     QTRY_VERIFY(!window.RefreshPending());
-    QVERIFY(ShownText(window).empty());
+    QVERIFY(window.SummaryText().empty());
+  }
+
+  void detailsWrapLongValuesBesideCaptionsInOneColumn() {
+    CGuiTestApp fixture;
+    QWidget main;
+    CDetailsWindow window(&main, fixture->Settings(), fixture->Entries());
+    CEntry entry = MakeEntry("A & <B>", "10/000,001");
+    std::string words;
+    for (int i = 0; i < 60; ++i) words += "Response to Non-Final Office Action ";
+    entry.SetText(kStatus, words);
+    entry.SetText(kChildContinuity, "CON" + std::string(300, '1'));
+    entry.SetText(kLastHistoryText, "Mail Notice of Allowance");
+    fixture->Entries().Insert(entry);
+    fixture->Entries().SelectAll(true);
+    window.resize(420, 520);
+    window.show();
+    QTRY_VERIFY(!window.RefreshPending());
+    QTextEdit& text = window.TextField();
+    // Nothing runs off to the right.
+    QCOMPARE(text.horizontalScrollBar()->maximum(), 0);
+    QTextTable* table = nullptr;
+    for (QTextFrame* frame : text.document()->rootFrame()->childFrames()) {
+      if ((table = qobject_cast<QTextTable*>(frame))) break;
+    }
+    QVERIFY(table != nullptr);
+    QCOMPARE(table->rows(), int(kFieldCount));
+    QCOMPARE(table->columns(), 2);
+    // Every value starts at the same place, just past the longest caption, on its caption's line.
+    const int longest = text.fontMetrics().horizontalAdvance("Last History Description:");
+    QSet<int> starts;
+    for (int row = 0; row < table->rows(); ++row) {
+      const QTextTableCell caption = table->cellAt(row, 0);
+      const QTextTableCell value = table->cellAt(row, 1);
+      const QRect at = text.cursorRect(value.firstCursorPosition());
+      QCOMPARE(at.top(), text.cursorRect(caption.firstCursorPosition()).top());
+      starts.insert(at.left());
+    }
+    QCOMPARE(starts.size(), 1);
+    QVERIFY(*starts.begin() > longest);
+    QVERIFY(*starts.begin() < longest + 40);
+    QVERIFY(text.toPlainText().contains("A & <B>"));
   }
 };
 

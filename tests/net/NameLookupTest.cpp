@@ -7,10 +7,10 @@
 #include <mutex>
 #include <thread>
 
+#include "net/ConnectionTestFixture.h"
 #include "net/HttpGet.h"
 #include "net/NameLookup.h"
 #include "net/NetworkWait.h"
-#include "net/ConnectionTestFixture.h"
 #include "support/TestServer.h"
 #include "support/TestWaiter.h"
 

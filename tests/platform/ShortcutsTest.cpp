@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "platform/Files.h"
 #include "platform/Shortcuts.h"
 #include "support/TempDir.h"
@@ -80,6 +83,37 @@ TEST(ShortcutsTest, IconsGoIntoTheHicolorThemeOfTheDataDirectory) {
   std::string png;
   ASSERT_TRUE(ReadWholeFile(data_home + "/icons/hicolor/48x48/apps/larkspire.png", png));
   EXPECT_EQ(png, "newer");
+}
+
+TEST(ShortcutsTest, IconsGoBesideTheApplicationsFolderTheShortcutsAreIn) {
+  const char* set = std::getenv("XDG_DATA_HOME");
+  const std::optional<std::string> saved = set ? std::optional<std::string>(set) : std::nullopt;
+  ::setenv("XDG_DATA_HOME", "/data/home", 1);
+  struct Case {
+    const char* folder;
+    const char* data_home;
+  } cases[] = {
+      {"/home/me/.local/share/applications/Grantwell", "/home/me/.local/share"},
+      {"/home/me/.local/share/applications/Grantwell/", "/home/me/.local/share"},
+      {"/usr/local/share/applications", "/usr/local/share"},
+      {"/srv/applications/Firm/Patents", "/srv"},
+      {"/applications/Grantwell", "/"},
+      // Outside a menu the user's own theme is the one the desktop reads.
+      {"/home/me/Desktop/Larkspire", "/data/home"},
+      {"/home/me/my-applications/Grantwell", "/data/home"},
+      {"applications/Grantwell", "/data/home"},
+      {"", "/data/home"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IconDataHome(c.folder), c.data_home) << c.folder;
+  // An empty value is no value.
+  ::setenv("XDG_DATA_HOME", "", 1);
+  const char* home = std::getenv("HOME");
+  EXPECT_EQ(XdgDataHome(), std::string(home ? home : "") + "/.local/share");
+  if (saved) {
+    ::setenv("XDG_DATA_HOME", saved->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
 }
 
 TEST(ShortcutsTest, AnIconThatCannotBeWrittenIsReported) {

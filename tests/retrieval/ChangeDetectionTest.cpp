@@ -55,6 +55,59 @@ TEST_F(ChangeDetectionTest, AnEntryNeverSeenBeforeIsStoredWithoutANotice) {
   EXPECT_FALSE(EmailPending(app()));
 }
 
+// A row as an import lists it: reference and application number, normalised (so its LastChange
+// is the import day, as a restart would give it back too), never updated.
+CEntry ListedRow() {
+  CEntry listed;
+  listed.Text(kReference) = "CH-0412-US";
+  listed.Text(kAppNum) = "10/123,456";
+  listed.Normalize();
+  return listed;
+}
+
+TEST_F(ChangeDetectionTest, TheFirstReadOfAListedRowStoresItsFieldsWithoutANotice) {
+  const CEntry listed = ListedRow();
+  ASSERT_EQ(listed.last_change, TodayDayNumber());
+  app().Entries().Replace(0, listed);
+  CEntry fresh = listed;
+  fresh.Text(kStatus) = "Patented Case";
+  fresh.Text(kFilingDate) = "2003-05-12";
+  fresh.Text(kLastHistoryDate) = "2006-08-15";
+  fresh.Text(kLastHistoryText) = "Recordation of Patent Grant Mailed";
+  fresh.last_update = TodayDayNumber();
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, listed), "");
+  const CEntry& stored = app().Entries().At(0);
+  EXPECT_EQ(stored.Text(kStatus), "Patented Case");
+  // Its last change is its last event, not the day it was listed.
+  EXPECT_EQ(stored.GetText(kLastChange), "2006-08-15");
+  EXPECT_FALSE(EmailPending(app()));
+  EXPECT_EQ(app().Settings().CountStatusChange.Int(0), 0);
+}
+
+// Rows that have been read before mail their changes, however they came to be due again.
+TEST_F(ChangeDetectionTest, ARowReadBeforeMailsItsChanges) {
+  struct Case {
+    const char* name;
+    int32_t last_update;  // -1: yesterday
+    const char* status;   // the stored status
+  };
+  int notices = 0;
+  for (const Case& c : {Case{"due after a redo cleared its last update", 0, "Pending"},
+                        Case{"read once, its page showing nothing yet", -1, ""}}) {
+    SCOPED_TRACE(c.name);
+    CEntry stored = ListedRow();
+    stored.Text(kStatus) = c.status;
+    stored.last_update = c.last_update < 0 ? TodayDayNumber() - 1 : c.last_update;
+    app().Entries().Replace(0, stored);
+    CEntry fresh = stored;
+    fresh.Text(kStatus) = "Allowed";
+    fresh.last_update = TodayDayNumber();
+    EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored), "");
+    EXPECT_EQ(app().Settings().CountStatusChange.Int(0), ++notices);
+    EXPECT_TRUE(EmailPending(app()));
+  }
+}
+
 TEST_F(ChangeDetectionTest, AChangeThatCannotBeQueuedIsFoundAgainNextRun) {
   app().Settings().LogDir.Set(dir_.File("gone"));
   CEntry fresh = stored_;

@@ -14,6 +14,7 @@
 #include "retrieval/MasterList.h"
 #include "retrieval/MasterListCommand.h"
 #include "support/HttpTestServer.h"
+#include "support/NetTestApp.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
 
@@ -105,6 +106,50 @@ TEST(MasterListCommandTest, ACountNoCustomerNumberCanHaveFailsTheImportAsADamage
         << log;
     // The search page and the count page of the first customer number, nothing after them.
     EXPECT_EQ(server.Requests().size(), 2u) << count;
+  }
+}
+
+// Closing the window while a page of the import is being fetched ends the import as a close
+// ends an update run: no "Update Master List Failed" box and no closing question.
+TEST(MasterListCommandTest, ACloseDuringAFetchEndsTheImportQuietly) {
+  struct Case {
+    const char* stalled;  // the request that never gets its answer
+    int failures;         // the page phase counts the close as a failure
+  };
+  for (const Case& c : {Case{"/home.pl", 0}, Case{"ResultSet=2", 1}}) {
+    SCOPED_TRACE(c.stalled);
+    CTempDir dir;
+    CHttpTestServer server([&](const std::string& request, CTestConnection& connection) {
+      if (request.find(c.stalled) != std::string::npos) return connection.Stall();
+      ServeSimPages(request, connection);
+    });
+    CNetTestApp test;
+    CRun& app = test.App();
+    app.Settings().LogDir.Set(dir.Path());
+    app.Settings().ProxyServer.Set(server.HostPort());
+    LoadRules(app);
+    // Monitored already, so the import would otherwise ask its questions.
+    app.Entries().Insert(ListedEntry("10/345,678", ""));
+    test.Ui().answer_when = {{"", MsgAnswer::kYes}};  // every question
+    app.Rules().update_due = false;
+    test.Ui().on_pump = [&] {
+      for (const std::string& request : server.Requests()) {
+        if (request.find(c.stalled) != std::string::npos) app.SetAbort(kAbortClosing);
+      }
+    };
+
+    RunMasterListStep(app);
+
+    // The question before the import, and nothing after it.
+    EXPECT_EQ(test.Ui().Texts(),
+              std::vector<std::string>{"Do you want to update the master list before "
+                                       "updating the status of all the entries?"});
+    EXPECT_EQ(app.Status().failure_count, c.failures);
+    EXPECT_FALSE(app.Status().had_failures);
+    std::string log;
+    ReadWholeFile(dir.File("Larkspire.log"), log);
+    EXPECT_EQ(log.find("Update Master List Failed"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Update Master List Succeeded"), std::string::npos) << log;
   }
 }
 

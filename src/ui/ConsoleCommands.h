@@ -1,0 +1,15 @@
+// The requests answered on the terminal without a window, before anything else runs: the
+// usage, the version, and the saved list as CSV. None of them takes the instance lock or
+// writes the settings, the log or the data file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace larkspire {
+
+// The exit code when the arguments ask for one of these requests; nothing for a run.
+std::optional<int> RunConsoleCommand(const std::vector<std::string>& args);
+
+}  // namespace larkspire
