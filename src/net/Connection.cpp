@@ -199,7 +199,8 @@ bool CConnection::Expect(int code) {
     complete = ScanReply(reply, scan);
   }
   WriteFlow("Received " + std::to_string(reply.size()) + " bytes", kFlowStatus);
-  return ReplyCode(reply) == code;
+  last_reply_ = reply;
+  return ReplyCode(last_reply_) == code;
 }
 
 void CConnection::StartTls(const std::string& host, const std::string& ca_file) {
@@ -279,6 +280,18 @@ std::string CConnection::LocalHostName() {
   if (::gethostname(name, sizeof name) != 0) Raise(kUnknownErrorMessage);
   name[sizeof name - 1] = '\0';
   return name;
+}
+
+std::string CConnection::LocalAddressLiteral() {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  char dotted[INET_ADDRSTRLEN] = "";
+  const int fd = UsableSocket();
+  if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+      ::inet_ntop(AF_INET, &local.sin_addr, dotted, sizeof dotted) == nullptr) {
+    Raise(kUnknownErrorMessage);
+  }
+  return std::string("[") + dotted + "]";
 }
 
 void CConnection::Cancel() {

@@ -127,6 +127,10 @@ CSettings::CSettings(ISettingsBackend& backend)
       Password(backend, "Password"),
       OrgName(backend, "OrgName"),
       SmtpServer(backend, "SmtpServer"),
+      SmtpSecurity(backend, "SmtpSecurity"),
+      SmtpAuth(backend, "SmtpAuth"),
+      SmtpTokenCommand(backend, "SmtpTokenCommand"),
+      CaFile(backend, "CaFile"),
       ReturnAddress(backend, "ReturnAddress"),
       NotifyAddress(backend, "NotifyAddress"),
       ShortcutFolder(backend, "ShortcutFolder", kProductGroup),
@@ -175,6 +179,10 @@ void CSettings::SaveInstallationSettings() const {
   Password.Save();
   OrgName.Save();
   SmtpServer.Save();
+  SmtpSecurity.Save();
+  SmtpAuth.Save();
+  SmtpTokenCommand.Save();
+  CaFile.Save();
   ReturnAddress.Save();
   NotifyAddress.Save();
   ShortcutFolder.Save();

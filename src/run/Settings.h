@@ -91,6 +91,12 @@ class CSettings {
   CSetting Password;
   CSetting OrgName;
   CSetting SmtpServer;
+  // Added beside the original names; net/MailSecurity.h says what they hold. A settings file
+  // without them keeps the plain SMTP dialogue.
+  CSetting SmtpSecurity;
+  CSetting SmtpAuth;
+  CSetting SmtpTokenCommand;
+  CSetting CaFile;
   CSetting ReturnAddress;
   CListSetting NotifyAddress;
   CSetting ShortcutFolder;
