@@ -188,8 +188,9 @@ std::string RunTokenCommand(const std::string& command_line, const CCancelFlag* 
       ::kill(-pid, SIGKILL);
       ::waitpid(pid, nullptr, 0);
       if (cancelled) fail(kCanceledMessage);
-      fail(command + " did not finish within " + std::to_string((timeout_ms + 999) / 1000) +
-           " seconds.");
+      const int seconds = (timeout_ms + 999) / 1000;
+      fail(command + " did not finish within " + std::to_string(seconds) +
+           (seconds == 1 ? " second." : " seconds."));
     }
   }
 
