@@ -18,6 +18,14 @@ std::string AtAdvanced(const std::string& text) {
 
 // What the advanced SMTP values lack or get wrong for the mail to go out at all.
 std::optional<std::string> AdvancedProblem(const CConfiguration& config) {
+  // A longer value would come back cut short from the settings.
+  for (const std::string* value : {&config.token_command, &config.ca_file}) {
+    if (value->size() >= kMaxSettingBytes) {
+      return AtAdvanced("Please keep the token command and the CA file name under " +
+                        std::to_string(kMaxSettingBytes) +
+                        " characters; a longer command fits in a small script");
+    }
+  }
   if (config.smtp_auth == MailAuth::kToken) {
     if (config.smtp_security == MailSecurity::kNone) {
       return AtAdvanced(

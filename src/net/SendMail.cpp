@@ -1,5 +1,6 @@
 #include "net/SendMail.h"
 
+#include <cctype>
 #include <fstream>
 #include <vector>
 
@@ -46,12 +47,18 @@ bool TakeHeaderLine(std::string& text, std::string_view prefix, std::string& val
   return true;
 }
 
-// The domain of "<user@domain>"; nothing when there is no "@".
+// The domain of "<user@domain>", for the Message-ID; nothing when there is no "@" or the
+// domain holds more than letters, digits, dots and hyphens.
 std::string DomainOf(const std::string& bracketed) {
   const std::size_t at = bracketed.rfind('@');
   if (at == std::string::npos) return std::string();
   const std::size_t close = bracketed.find('>', at);
-  return bracketed.substr(at + 1, close == std::string::npos ? close : close - at - 1);
+  std::string domain =
+      bracketed.substr(at + 1, close == std::string::npos ? close : close - at - 1);
+  for (char c : domain) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') return std::string();
+  }
+  return domain;
 }
 
 }  // namespace

@@ -20,14 +20,11 @@ const char* const kColumnWidthNames[26] = {
 
 namespace {
 
-// The registry read at most 260 bytes of a value.
-constexpr std::size_t kMaxValueBytes = 260;
-
 std::string ReadValue(ISettingsBackend& backend, const std::string& group,
                       const std::string& name) {
   std::optional<std::string> value = backend.Read(group, name);
   if (!value) return std::string();
-  if (value->size() >= kMaxValueBytes) value->resize(kMaxValueBytes - 1);
+  if (value->size() >= kMaxSettingBytes) value->resize(kMaxSettingBytes - 1);
   return *value;
 }
 

@@ -11,6 +11,8 @@
 namespace larkspire {
 
 inline constexpr const char* kSettingsGroup = "Settings";
+// The registry read at most 260 bytes of a value: a longer one comes back cut to 259.
+inline constexpr std::size_t kMaxSettingBytes = 260;
 inline constexpr const char* kProductGroup = "";
 
 class CSetting {

@@ -224,6 +224,11 @@ TEST_F(ConfigurationTest, AdvancedSmtpValuesThatCannotWorkSendTheUserThere) {
       {[](CConfiguration& c) { c.smtp_auth = MailAuth::kPassword, c.token_command.clear(); },
        std::nullopt},
       {[this](CConfiguration& c) { c.ca_file = dir_.File("office-ca.pem"); }, std::nullopt},
+      // The settings keep 259 bytes of a value; a longer one would come back cut short.
+      {[&](CConfiguration& c) { token(c), c.token_command = std::string(259, 'x'); }, std::nullopt},
+      {[&](CConfiguration& c) { token(c), c.token_command = std::string(260, 'x'); },
+       "Please keep the token command and the CA file name under 260 characters; a longer "
+       "command fits in a small script (Advanced HTTP and SMTP Settings)."},
       {[this](CConfiguration& c) { c.ca_file = dir_.File("missing-ca.pem"); },
        "The CA file " + dir_.File("missing-ca.pem") +
            " cannot be read (Advanced HTTP and SMTP Settings)."},
