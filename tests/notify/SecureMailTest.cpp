@@ -333,5 +333,35 @@ TEST_F(SecureMailTest, AServerWithoutStartTlsIsNeverSpokenToInClearText) {
   EXPECT_FALSE(FileExists(received_.File("data.eml")));
 }
 
+TEST_F(SecureMailTest, ASignInTheServerDoesNotOfferIsAClearError) {
+  const struct {
+    const char* mechanisms;
+    const char* auth;
+    std::string error;
+  } cases[] = {
+      {"XOAUTH2", "Password", kSmtpNoPasswordSignInMessage},
+      {"LOGIN,PLAIN", "Token", kSmtpNoTokenSignInMessage},
+  };
+  for (const auto& c : cases) {
+    Start({"--tls", "implicit", "--mechanisms", c.mechanisms, "--token", kToken});
+    Settings().SmtpSecurity.Set("TLS");
+    SignInWithPassword();
+    Settings().SmtpAuth.Set(c.auth);
+    Settings().SmtpTokenCommand.Set(std::string("/bin/echo ") + kToken);
+    const std::string error = Send("Subject: Test\r\n\r\nNever sent.\r\n");
+    // The error quotes what the server offers instead.
+    EXPECT_EQ(error.rfind(c.error + " The server answered: 250 ", 0), 0u) << error;
+    EXPECT_NE(error.find(std::string("AUTH ") +
+                         (c.auth == std::string("Token") ? "LOGIN PLAIN" : "XOAUTH2")),
+              std::string::npos)
+        << error;
+    for (const std::string& sent : SentAndTls()) {
+      EXPECT_EQ(sent.find("AUTH"), std::string::npos) << sent;
+    }
+    server_.reset();
+  }
+  EXPECT_FALSE(FileExists(received_.File("data.eml")));
+}
+
 }  // namespace
 }  // namespace larkspire

@@ -10,6 +10,7 @@
 #include "support/NetTestApp.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
+#include "net/SmtpDialogue.h"
 #include "notify/EmailQueue.h"
 #include "run/Run.h"
 #include "platform/Clock.h"
@@ -417,6 +418,29 @@ TEST_F(SendMailTest, APasswordInClearTextToAnotherHostIsWarnedAboutInTheLog) {
   EXPECT_NE(Log().find("The password for the mail server " + *own + " crosses the network "
                        "unencrypted"),
             std::string::npos);
+}
+
+TEST_F(SendMailTest, AServerRefusingStartTlsEndsTheSessionWithItsReply) {
+  test_.App().Settings().SmtpSecurity.Set("STARTTLS");
+  CSmtpTestServer server([](const std::string& line, CTestConnection& c) {
+    if (line.rfind("EHLO", 0) == 0) {
+      c.Write("250-test.example\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n");
+      return true;
+    }
+    if (line == "STARTTLS") {
+      c.Write("454 4.7.0 TLS not available due to temporary reason\r\n");
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(Send(server, kMessage),
+            std::string(kSmtpTemporaryMessage) +
+                " The server answered: 454 4.7.0 TLS not available due to temporary reason");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  const std::vector<std::string> lines = server.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("EHLO ", 0), 0u);
+  EXPECT_EQ(lines[1], "STARTTLS");
 }
 
 TEST_F(SendMailTest, ATokenSignInThatCannotBeSafeIsRefusedBeforeAnyConnection) {
