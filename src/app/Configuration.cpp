@@ -1,6 +1,7 @@
 #include "app/Configuration.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/AppCore.h"
 #include "app/DirectoryCheck.h"
@@ -8,6 +9,42 @@
 #include "platform/Files.h"
 
 namespace larkspire {
+namespace {
+
+// A message about one of the advanced values, saying where it is set.
+std::string AtAdvanced(const std::string& text) {
+  return text + " (Advanced HTTP and SMTP Settings).";
+}
+
+// What the advanced SMTP values lack or get wrong for the mail to go out at all.
+std::optional<std::string> AdvancedProblem(const CConfiguration& config) {
+  // A longer value would come back cut short from the settings.
+  for (const std::string* value : {&config.token_command, &config.ca_file}) {
+    if (value->size() >= kMaxSettingBytes) {
+      return AtAdvanced("Please keep the token command and the CA file name under " +
+                        std::to_string(kMaxSettingBytes) +
+                        " characters; a longer command fits in a small script");
+    }
+  }
+  if (config.smtp_auth == MailAuth::kToken) {
+    if (config.smtp_security == MailSecurity::kNone) {
+      return AtAdvanced(
+          "A token is never sent unencrypted: please choose STARTTLS or TLS as the SMTP security");
+    }
+    if (config.user_name.empty()) {
+      return AtAdvanced("Please enter the user name, the mailbox the token is for");
+    }
+    if (config.token_command.empty()) {
+      return AtAdvanced("Please enter the command that prints the access token");
+    }
+  }
+  if (!config.ca_file.empty() && ::access(config.ca_file.c_str(), R_OK) != 0) {
+    return AtAdvanced("The CA file " + config.ca_file + " cannot be read");
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 CConfiguration ReadConfiguration(AppCore& app) {
   CSettings& s = app.Settings();
@@ -23,6 +60,12 @@ CConfiguration ReadConfiguration(AppCore& app) {
   c.proxy_server = s.ProxyServer.Text();
   c.user_name = s.UserName.Text();
   c.password = s.Password.Text();
+  // Until the first configuration is stored it is a new one, and a new one protects its mail.
+  const bool first = s.SmtpSecurity.Text().empty() && s.OrgName.Text().empty();
+  c.smtp_security = first ? MailSecurity::kStartTls : ParseMailSecurity(s.SmtpSecurity.Text());
+  c.smtp_auth = ParseMailAuth(s.SmtpAuth.Text());
+  c.token_command = s.SmtpTokenCommand.Text();
+  c.ca_file = s.CaFile.Text();
   return c;
 }
 
@@ -44,6 +87,10 @@ std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration
         "Please enter at least one E-Mail notification address. (like attorney@example.com)");
     return ConfigField::kNotifyAddresses;
   }
+  if (std::optional<std::string> problem = AdvancedProblem(config)) {
+    app.MessageBox(*problem);
+    return ConfigField::kAdvanced;
+  }
   struct Directory {
     const std::string& path;
     const char* purpose;
@@ -59,6 +106,12 @@ std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration
   for (const Directory& d : directories) {
     if (!CheckDirectory(app, d.path, d.purpose, d.label)) return d.field;
   }
+  const std::string warning =
+      UnencryptedPasswordWarning(config.smtp_security, config.user_name, config.smtp_server);
+  if (!warning.empty()) {
+    app.MessageBox(warning, MsgButtons::kOk, MsgAnswer::kOk, "SMTP Security", std::nullopt,
+                   MsgIcon::kWarning);
+  }
   return std::nullopt;
 }
 
@@ -69,6 +122,10 @@ void StoreConfiguration(AppCore& app, const CConfiguration& config) {
   s.ProxyServer.Set(config.proxy_server);
   s.UserName.Set(config.user_name);
   s.Password.Set(config.password);
+  s.SmtpSecurity.Set(MailSecurityText(config.smtp_security));
+  s.SmtpAuth.Set(MailAuthText(config.smtp_auth));
+  s.SmtpTokenCommand.Set(config.token_command);
+  s.CaFile.Set(config.ca_file);
   s.OrgName.Set(config.org_name);
   s.SmtpServer.Set(config.smtp_server);
   s.ReturnAddress.Set(config.return_address);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "net/MailSecurity.h"
+
 namespace larkspire {
 
 class AppCore;
@@ -22,6 +24,12 @@ struct CConfiguration {
   std::string proxy_server;
   std::string user_name;
   std::string password;  // as stored: scrambled
+  // ReadConfiguration gives STARTTLS for a configuration not stored yet, and None for one
+  // stored before the setting existed.
+  MailSecurity smtp_security = MailSecurity::kNone;
+  MailAuth smtp_auth = MailAuth::kPassword;
+  std::string token_command;
+  std::string ca_file;
 };
 
 // The fields the checks can send the user back to, in the order they are checked.
@@ -30,6 +38,7 @@ enum class ConfigField {
   kSmtpServer,
   kReturnAddress,
   kNotifyAddresses,
+  kAdvanced,  // a value of the Advanced HTTP and SMTP settings
   kShortcutFolder,
   kAppDir,
   kLogDir,
@@ -41,7 +50,8 @@ enum class ConfigField {
 CConfiguration ReadConfiguration(AppCore& app);
 
 // The checks of the dialog's OK, in order; each failure shows its message and ends the checks.
-// Returns the field the user must fix, or nothing when all pass.
+// Returns the field the user must fix, or nothing when all pass. A configuration that passes
+// but would send a password unencrypted to another host is stored after a warning.
 std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration& config);
 
 // Stores a checked configuration: creates LogDir/Larkspire (which holds the rules copy and

@@ -1,5 +1,7 @@
 #include "net/Connection.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -237,6 +239,7 @@ bool CConnection::Expect(int code) {
     if (progress == CReplyReader::Progress::kTooLong) Raise(kReplyTooLongMessage);
   }
   WriteFlow("Received " + std::to_string(reader.Text().size()) + " bytes", kFlowStatus);
+  last_reply_ = reader.Text();
   return reader.Code() == code;
 }
 
@@ -303,6 +306,25 @@ std::string CConnection::LocalHostName() {
   if (::gethostname(name, sizeof name) != 0) Raise(kUnknownErrorMessage);
   name[sizeof name - 1] = '\0';
   return name;
+}
+
+std::string CConnection::LocalAddressLiteral() {
+  sockaddr_storage local{};
+  socklen_t length = sizeof local;
+  char text[INET6_ADDRSTRLEN] = "";
+  const int fd = UsableSocket();
+  if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    Raise(kUnknownErrorMessage);
+  }
+  const bool v6 = local.ss_family == AF_INET6;
+  const void* address =
+      v6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr)
+         : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+  if (::inet_ntop(local.ss_family, address, text, sizeof text) == nullptr) {
+    Raise(kUnknownErrorMessage);
+  }
+  // An IPv6 literal is tagged as such inside the brackets, as mail servers expect.
+  return std::string(v6 ? "[IPv6:" : "[") + text + "]";
 }
 
 void CConnection::Cancel() {

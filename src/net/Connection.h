@@ -65,7 +65,12 @@ class CConnection {
   // Reads one (possibly multi-line) numbered reply; true when its code is the expected one. A
   // reply longer than kMaxReplyBytes raises kReplyTooLongMessage.
   bool Expect(int code);
+  // The whole of the reply Expect read last, for messages that quote the server.
+  const std::string& LastReply() const { return last_reply_; }
   std::string LocalHostName();
+  // This end's address as an SMTP address literal, "[192.0.2.7]", for a host without a fully
+  // qualified name.
+  std::string LocalAddressLiteral();
 
   // Turns the connected socket into a TLS client of host (no port): the name the server's
   // certificate must carry, checked against the system's trust store and, when ca_file is not
@@ -123,6 +128,7 @@ class CConnection {
   // Worker thread only.
   std::unique_ptr<CTlsChannel> tls_;
   short tls_wait_ = 0;  // the way TLS needs the socket ready before its step is repeated
+  std::string last_reply_;
 };
 
 }  // namespace larkspire

@@ -1,6 +1,8 @@
-// Sending one prepared e-mail file by SMTP, with AUTH LOGIN when a user name is configured.
-// SendEmail runs on the user-interface thread and returns an error text (empty on success,
-// and also when there was nothing to send); the dialogue itself, SendMail, runs on a worker.
+// Sending one prepared e-mail file by SMTP. With security None: the plain dialogue, HELO, or EHLO
+// with AUTH LOGIN when a user name is configured. With STARTTLS or TLS: TLS first, then the
+// sign-in the server offers, and messages with MIME headers. SendEmail runs on the
+// user-interface thread and returns an error text (empty on success, and also when there was
+// nothing to send); the dialogue itself, SendMail, runs on a worker.
 #pragma once
 
 #include <memory>
@@ -10,6 +12,7 @@
 #include "net/CancelFlag.h"
 #include "net/FlowLog.h"
 #include "net/LiveConnection.h"
+#include "net/MailSecurity.h"
 
 namespace larkspire {
 
@@ -18,6 +21,10 @@ class INetWaiter;
 inline constexpr const char* kSmtpProtocolMessage = "SMTP: Protocol error.";
 inline constexpr const char* kSmtpSenderMessage = "SMTP: Error in sender's e-mail address.";
 inline constexpr const char* kSmtpRecipientMessage = "SMTP: Error in recipient's e-mail address.";
+inline constexpr const char* kSmtpTokenInClearMessage =
+    "SMTP: A token is never sent unencrypted; choose STARTTLS or TLS as the SMTP security.";
+inline constexpr const char* kSmtpTokenUserMessage =
+    "SMTP: Sign-in with a token needs the user name (the mailbox the token is for).";
 
 // The group time-out of one SendEmail call.
 inline constexpr unsigned kSendEmailTimeoutMs = 30000;
@@ -35,10 +42,14 @@ enum class MailRecipient {
 // unscrambles the password.
 struct CMailServer {
   std::string server;     // "host" or "host:port"
-  std::string user_name;  // empty: HELO without authentication
+  std::string user_name;  // empty: no sign-in
   std::string password;   // plain text
   std::string from;       // the return address, also the Reply-To
   std::string mailer = "Larkspire";
+  MailSecurity security = MailSecurity::kNone;
+  MailAuth auth = MailAuth::kPassword;
+  std::string token_command;
+  std::string ca_file;  // empty: the system's trust store alone
 };
 
 // The addresses each recipient kind stands for.
@@ -55,8 +66,12 @@ struct CMailAddresses {
 struct CSendMailTask {
   CCancelFlag cancel;
   std::string server;     // SmtpServer, optionally "host:port"
-  std::string user_name;  // empty: HELO without authentication
+  std::string user_name;  // empty: no sign-in
   std::string password;   // plain text
+  MailSecurity security = MailSecurity::kNone;
+  MailAuth auth = MailAuth::kPassword;
+  std::string token_command;
+  std::string ca_file;
   std::string from;
   std::string reply_to;
   std::string to;
@@ -80,7 +95,8 @@ inline char RunTask(CSendMailTask& task) { return SendMail(task); }
 // kFileLine) and then a "Cc: " line, each ended by CR LF or a lone LF; the rest, from its
 // "Subject:" line on, is the message, sent with CR LF line ends. Logs "Send E-Mail
 // '<description>'" and returns the error text, or nothing when the file holds nothing to send
-// (missing, unreadable, empty, or a header line unfinished).
+// (missing, unreadable, empty, or a header line unfinished). A password about to cross the
+// network in clear text is warned about in the log.
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
                                      const CMailAddresses& addresses, const std::string& path,
                                      const std::string& description, MailRecipient recipient);

@@ -80,8 +80,15 @@ std::string ExpandTemplateText(CRun& app, int template_number, bool& found) {
 
 CMailServer MailServerOf(CRun& app) {
   const CSettings& settings = app.Settings();
-  return {settings.SmtpServer.Text(), settings.UserName.Text(),
-          UnscramblePassword(settings.Password.Text()), settings.ReturnAddress.Text(), kAppName};
+  return {settings.SmtpServer.Text(),
+          settings.UserName.Text(),
+          UnscramblePassword(settings.Password.Text()),
+          settings.ReturnAddress.Text(),
+          kAppName,
+          ParseMailSecurity(settings.SmtpSecurity.Text()),
+          ParseMailAuth(settings.SmtpAuth.Text()),
+          settings.SmtpTokenCommand.Text(),
+          settings.CaFile.Text()};
 }
 
 CMailAddresses MailAddressesOf(CRun& app) {

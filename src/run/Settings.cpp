@@ -36,14 +36,11 @@ const char* const kColumnWidthNames[26] = {"ColWidthFrequency",
 
 namespace {
 
-// The registry read at most 260 bytes of a value.
-constexpr std::size_t kMaxValueBytes = 260;
-
 std::string ReadValue(ISettingsBackend& backend, const std::string& group,
                       const std::string& name) {
   std::optional<std::string> value = backend.Read(group, name);
   if (!value) return std::string();
-  if (value->size() >= kMaxValueBytes) value->resize(kMaxValueBytes - 1);
+  if (value->size() >= kMaxSettingBytes) value->resize(kMaxSettingBytes - 1);
   return *value;
 }
 
@@ -142,6 +139,10 @@ CSettings::CSettings(ISettingsBackend& backend)
       Password(backend, "Password"),
       OrgName(backend, "OrgName"),
       SmtpServer(backend, "SmtpServer"),
+      SmtpSecurity(backend, "SmtpSecurity"),
+      SmtpAuth(backend, "SmtpAuth"),
+      SmtpTokenCommand(backend, "SmtpTokenCommand"),
+      CaFile(backend, "CaFile"),
       ReturnAddress(backend, "ReturnAddress"),
       NotifyAddress(backend, "NotifyAddress"),
       ShortcutFolder(backend, "ShortcutFolder", kProductGroup),
@@ -191,6 +192,10 @@ void CSettings::SaveInstallationSettings() const {
   Password.Save();
   OrgName.Save();
   SmtpServer.Save();
+  SmtpSecurity.Save();
+  SmtpAuth.Save();
+  SmtpTokenCommand.Save();
+  CaFile.Save();
   ReturnAddress.Save();
   NotifyAddress.Save();
   ShortcutFolder.Save();

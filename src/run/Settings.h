@@ -11,6 +11,8 @@
 namespace larkspire {
 
 inline constexpr const char* kSettingsGroup = "Settings";
+// The registry read at most 260 bytes of a value: a longer one comes back cut to 259.
+inline constexpr std::size_t kMaxSettingBytes = 260;
 inline constexpr const char* kProductGroup = "";
 
 class CSetting {
@@ -92,6 +94,12 @@ class CSettings {
   CSetting Password;
   CSetting OrgName;
   CSetting SmtpServer;
+  // Added beside the original names; net/MailSecurity.h says what they hold. A settings file
+  // without them keeps the plain SMTP dialogue.
+  CSetting SmtpSecurity;
+  CSetting SmtpAuth;
+  CSetting SmtpTokenCommand;
+  CSetting CaFile;
   CSetting ReturnAddress;
   CListSetting NotifyAddress;
   CSetting ShortcutFolder;

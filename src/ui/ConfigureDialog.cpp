@@ -67,9 +67,9 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
   address_buttons_layout->addWidget(delete_);
   add_row(tr("&E-Mail Notification Addresses:"), addresses_, address_buttons);
 
-  auto* advanced = new QPushButton(tr("Ad&vanced HTTP and SMTP Settings..."), this);
-  advanced->setObjectName("advanced");
-  grid->addWidget(advanced, row++, 1, 1, 2, Qt::AlignLeft);
+  advanced_ = new QPushButton(tr("Ad&vanced HTTP and SMTP Settings..."), this);
+  advanced_->setObjectName("advanced");
+  grid->addWidget(advanced_, row++, 1, 1, 2, Qt::AlignLeft);
 
   shortcut_folder_ = line("shortcutFolder", copy_.shortcut_folder);
   app_dir_ = line("appDir", copy_.app_dir);
@@ -88,7 +88,7 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
 
   connect(add_, &QPushButton::clicked, this, &CConfigureDialog::AddAddress);
   connect(delete_, &QPushButton::clicked, this, &CConfigureDialog::DeleteAddress);
-  connect(advanced, &QPushButton::clicked, this, &CConfigureDialog::OpenAdvanced);
+  connect(advanced_, &QPushButton::clicked, this, &CConfigureDialog::OpenAdvanced);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this, [this] { ShowHelp(app_, "config"); });
@@ -124,6 +124,8 @@ void CConfigureDialog::DeleteAddress() {
 }
 
 void CConfigureDialog::OpenAdvanced() {
+  // The advanced dialog's warning names the SMTP server as it is typed now.
+  copy_ = Collect();
   CAdvancedDialog dialog(app_, copy_, this);
   dialog.exec();
 }
@@ -154,6 +156,8 @@ QWidget* CConfigureDialog::FieldWidget(ConfigField field) const {
       return return_address_;
     case ConfigField::kNotifyAddresses:
       return addresses_;
+    case ConfigField::kAdvanced:
+      return advanced_;
     case ConfigField::kShortcutFolder:
       return shortcut_folder_;
     case ConfigField::kAppDir:
@@ -171,6 +175,7 @@ void CConfigureDialog::accept() {
   if (std::optional<ConfigField> failed = CheckConfiguration(app_, config)) {
     FieldWidget(*failed)->setFocus();
     if (*failed == ConfigField::kNotifyAddresses) AddAddress();
+    if (*failed == ConfigField::kAdvanced) OpenAdvanced();
     return;
   }
   StoreConfiguration(app_, config);

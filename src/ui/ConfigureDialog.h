@@ -40,6 +40,7 @@ class CConfigureDialog : public QDialog {
   QComboBox* addresses_;
   QPushButton* add_;
   QPushButton* delete_;
+  QPushButton* advanced_;
   QLineEdit* shortcut_folder_;
   QLineEdit* app_dir_;
   QLineEdit* log_dir_;

@@ -176,5 +176,121 @@ TEST_F(ConfigurationTest, DownloadedRulesAreNotMarkedAgain) {
   EXPECT_FALSE(app_->Rules().downloaded);
 }
 
+TEST_F(ConfigurationTest, ANewConfigurationProtectsItsMailAStoredOneKeepsWhatItHad) {
+  CSettings& s = app_->Settings();
+  // Nothing stored yet: a new configuration, STARTTLS.
+  EXPECT_EQ(ReadConfiguration(*app_).smtp_security, MailSecurity::kStartTls);
+  // Stored before the setting existed: the plain dialogue it has always used.
+  s.OrgName.Set("Hollis & Marsh");
+  EXPECT_EQ(ReadConfiguration(*app_).smtp_security, MailSecurity::kNone);
+  s.SmtpSecurity.Set("TLS");
+  EXPECT_EQ(ReadConfiguration(*app_).smtp_security, MailSecurity::kTls);
+
+  CConfiguration config = Complete();
+  config.smtp_security = MailSecurity::kStartTls;
+  config.smtp_auth = MailAuth::kToken;
+  config.user_name = "docket@hollis.example";
+  config.token_command = "oauth2-helper --account \"Hollis Docket\"";
+  config.ca_file = "/etc/ssl/hollis-ca.pem";
+  StoreConfiguration(*app_, config);
+  EXPECT_EQ(s.SmtpSecurity.Text(), "STARTTLS");
+  EXPECT_EQ(s.SmtpAuth.Text(), "Token");
+  EXPECT_EQ(s.SmtpTokenCommand.Text(), config.token_command);
+  EXPECT_EQ(s.CaFile.Text(), config.ca_file);
+  const CConfiguration read = ReadConfiguration(*app_);
+  EXPECT_EQ(read.smtp_security, config.smtp_security);
+  EXPECT_EQ(read.smtp_auth, config.smtp_auth);
+  EXPECT_EQ(read.token_command, config.token_command);
+  EXPECT_EQ(read.ca_file, config.ca_file);
+
+  // Stored explicitly as None, it stays None.
+  config.smtp_security = MailSecurity::kNone;
+  config.smtp_auth = MailAuth::kPassword;
+  StoreConfiguration(*app_, config);
+  EXPECT_EQ(s.SmtpSecurity.Text(), "None");
+  EXPECT_EQ(ReadConfiguration(*app_).smtp_security, MailSecurity::kNone);
+}
+
+TEST_F(ConfigurationTest, AdvancedSmtpValuesThatCannotWorkSendTheUserThere) {
+  ASSERT_TRUE(SaveFileAtomically(dir_.File("office-ca.pem"), "-----BEGIN CERTIFICATE-----\n"));
+  struct Case {
+    std::function<void(CConfiguration&)> set;
+    std::optional<std::string> message;
+  };
+  auto token = [](CConfiguration& c) {
+    c.smtp_security = MailSecurity::kTls;
+    c.smtp_auth = MailAuth::kToken;
+    c.user_name = "docket@hollis.example";
+    c.token_command = "oauth2-helper";
+  };
+  const Case cases[] = {
+      {token, std::nullopt},
+      {[&](CConfiguration& c) { token(c), c.smtp_security = MailSecurity::kNone; },
+       "A token is never sent unencrypted: please choose STARTTLS or TLS as the SMTP security "
+       "(Advanced HTTP and SMTP Settings)."},
+      {[&](CConfiguration& c) { token(c), c.user_name.clear(); },
+       "Please enter the user name, the mailbox the token is for (Advanced HTTP and SMTP "
+       "Settings)."},
+      {[&](CConfiguration& c) { token(c), c.token_command.clear(); },
+       "Please enter the command that prints the access token (Advanced HTTP and SMTP "
+       "Settings)."},
+      // A password sign-in needs no command.
+      {[](CConfiguration& c) { c.smtp_auth = MailAuth::kPassword, c.token_command.clear(); },
+       std::nullopt},
+      {[this](CConfiguration& c) { c.ca_file = dir_.File("office-ca.pem"); }, std::nullopt},
+      // The settings keep 259 bytes of a value; a longer one would come back cut short.
+      {[&](CConfiguration& c) { token(c), c.token_command = std::string(259, 'x'); }, std::nullopt},
+      {[&](CConfiguration& c) { token(c), c.token_command = std::string(260, 'x'); },
+       "Please keep the token command and the CA file name under 260 characters; a longer "
+       "command fits in a small script (Advanced HTTP and SMTP Settings)."},
+      {[this](CConfiguration& c) { c.ca_file = dir_.File("missing-ca.pem"); },
+       "The CA file " + dir_.File("missing-ca.pem") +
+           " cannot be read (Advanced HTTP and SMTP Settings)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message.value_or("passes"));
+    ui_.messages.clear();
+    CConfiguration config = Complete();
+    c.set(config);
+    EXPECT_EQ(CheckConfiguration(*app_, config),
+              c.message ? std::optional<ConfigField>(ConfigField::kAdvanced) : std::nullopt);
+    EXPECT_EQ(ui_.Texts(),
+              c.message ? std::vector<std::string>{*c.message} : std::vector<std::string>{});
+  }
+}
+
+TEST_F(ConfigurationTest, APasswordInClearTextToAnotherHostIsStoredAfterAWarning) {
+  const struct {
+    MailSecurity security;
+    const char* server;
+    const char* user;
+    bool warned;
+  } cases[] = {
+      {MailSecurity::kNone, "mail.hollis.example", "ann", true},
+      {MailSecurity::kNone, "mail.hollis.example", "", false},
+      {MailSecurity::kNone, "127.0.0.1:2525", "ann", false},
+      {MailSecurity::kStartTls, "mail.hollis.example", "ann", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.server);
+    ui_.messages.clear();
+    CConfiguration config = Complete();
+    config.smtp_security = c.security;
+    config.smtp_server = c.server;
+    config.user_name = c.user;
+    EXPECT_EQ(CheckConfiguration(*app_, config), std::nullopt);
+    ASSERT_EQ(ui_.messages.size(), c.warned ? 1u : 0u);
+    if (c.warned) {
+      EXPECT_EQ(ui_.messages[0].text,
+                "The password for the mail server mail.hollis.example crosses the network "
+                "unencrypted, because the mail security is None. Choose STARTTLS or TLS unless "
+                "the server is a relay on a network you trust.");
+      EXPECT_EQ(ui_.messages[0].caption, std::string(kCaption) + " - SMTP Security");
+      EXPECT_EQ(ui_.messages[0].icon, MsgIcon::kWarning);
+      EXPECT_EQ(ui_.messages[0].buttons, MsgButtons::kOk);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace larkspire

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "app/AppCore.h"
+#include "app/Configuration.h"
 #include "app/ProblemReport.h"
+#include "net/PasswordScramble.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
+#include "support/AiosmtpdServer.h"
 #include "support/HttpTestServer.h"
 #include "support/RulesText.h"
 #include "support/SmtpTestServer.h"
@@ -133,6 +136,35 @@ TEST_F(ProblemReportTest, TestEmailsGoToTheReturnOrTheNotificationAddresses) {
   EXPECT_TRUE(SentTo("ann@hollis.example"));
   EXPECT_EQ(ui_.Texts(), (std::vector<std::string>{"E-mail was sent successfully.",
                                                    "E-mail was sent successfully."}));
+}
+
+TEST_F(ProblemReportTest, TheTestEmailGoesOutWithTheConfiguredSecurityAndSignIn) {
+  if (!PythonHasAiosmtpdAndTrustme()) {
+    GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd and trustme";
+  }
+  CTempDir received;
+  CAiosmtpdServer server(received.Path(), "docket@hollis.example", "pa55",
+                         {"--tls", "implicit", "--mechanisms", "PLAIN"});
+  ASSERT_TRUE(server.Port().has_value());
+  // As the Configure and Advanced dialogs store them.
+  CConfiguration config = ReadConfiguration(*app_);
+  config.smtp_server = "localhost:" + std::to_string(*server.Port());
+  config.smtp_security = MailSecurity::kTls;
+  config.ca_file = received.File("ca.pem");
+  config.user_name = "docket@hollis.example";
+  config.password = ScramblePassword("pa55");
+  StoreConfiguration(*app_, config);
+
+  SendTestEmail(*app_, MailRecipient::kReturnAddress);
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"E-mail was sent successfully."});
+  std::string tls, mechanism, data;
+  ReadWholeFile(received.File("tls.txt"), tls);
+  ReadWholeFile(received.File("mechanism.txt"), mechanism);
+  ReadWholeFile(received.File("data.eml"), data);
+  EXPECT_EQ(tls.rfind("TLSv1.", 0), 0u) << tls;
+  EXPECT_EQ(mechanism, "PLAIN");
+  EXPECT_NE(data.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos) << data;
+  EXPECT_NE(data.find("Test e-mail"), std::string::npos) << data;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,6 +30,15 @@ std::string Dir(const QTemporaryDir& dir, const char* name) {
 }
 
 QLineEdit* Field(QWidget* dialog, const char* name) { return dialog->findChild<QLineEdit*>(name); }
+QComboBox* Choice(QWidget* dialog, const char* name) { return dialog->findChild<QComboBox*>(name); }
+// The stored text of a choice's current item.
+QString Chosen(QWidget* dialog, const char* name) {
+  return Choice(dialog, name)->currentData().toString();
+}
+void Choose(QWidget* dialog, const char* name, const char* stored) {
+  QComboBox* choice = Choice(dialog, name);
+  choice->setCurrentIndex(choice->findData(QString(stored)));
+}
 QPushButton* Button(QWidget* dialog, const char* name) {
   return dialog->findChild<QPushButton*>(name);
 }
@@ -194,6 +204,108 @@ class ConfigureDialogTest : public QObject {
     QCOMPARE(UnscramblePassword(stored), std::string("n3w p\xE4ss"));
     QCOMPARE(test.App().Settings().UserName.Text(), std::string("ann"));
     QCOMPARE(test.App().Settings().ProxyServer.Text(), std::string("proxy.hollis.example:3128"));
+  }
+
+  void advancedDialogChoosesSecuritySignInAndCaFile() {
+    QTemporaryDir dir;
+    CGuiTestApp test;
+    Fill(test, dir);  // stored before the security setting existed
+    QVERIFY(SaveFileAtomically(Dir(dir, "office-ca.pem"), "-----BEGIN CERTIFICATE-----\n"));
+    CConfigureDialog dialog(test.App(), nullptr);
+    // The warning names the server as typed, before any OK.
+    Set(&dialog, "smtpServer", "relay.hollis.example");
+
+    WhenModal<CAdvancedDialog>([&dir](CAdvancedDialog* advanced) {
+      auto* warning = advanced->findChild<QLabel*>("unencryptedWarning");
+      QCOMPARE(Chosen(advanced, "smtpSecurity"), QString("None"));
+      QCOMPARE(Chosen(advanced, "smtpAuth"), QString("Password"));
+      QVERIFY(warning->isHidden());  // no user name: no password is sent
+      Set(advanced, "userName", "ann");
+      QVERIFY(!warning->isHidden());
+      QVERIFY(warning->text().contains("relay.hollis.example"));
+      Choose(advanced, "smtpSecurity", "STARTTLS");
+      QVERIFY(warning->isHidden());
+      QVERIFY(Field(advanced, "password")->isEnabled());
+      QVERIFY(!Field(advanced, "tokenCommand")->isEnabled());
+      Choose(advanced, "smtpAuth", "Token");
+      QVERIFY(!Field(advanced, "password")->isEnabled());
+      QVERIFY(Field(advanced, "tokenCommand")->isEnabled());
+      Set(advanced, "tokenCommand", "oauth2-helper --account \"Hollis Docket\"");
+      Set(advanced, "caFile", Dir(dir, "office-ca.pem"));
+      advanced->accept();
+    });
+    Button(&dialog, "advanced")->click();
+    // Nothing is stored before the Configure dialog's OK.
+    QCOMPARE(test.App().Settings().SmtpSecurity.Text(), std::string());
+
+    test.Ui().messages.clear();
+    Button(&dialog, "ok")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(test.Ui().messages.empty());
+    const CSettings& s = test.App().Settings();
+    QCOMPARE(s.SmtpServer.Text(), std::string("relay.hollis.example"));
+    QCOMPARE(s.SmtpSecurity.Text(), std::string("STARTTLS"));
+    QCOMPARE(s.SmtpAuth.Text(), std::string("Token"));
+    QCOMPARE(s.UserName.Text(), std::string("ann"));
+    QCOMPARE(s.SmtpTokenCommand.Text(), std::string("oauth2-helper --account \"Hollis Docket\""));
+    QCOMPARE(s.CaFile.Text(), Dir(dir, "office-ca.pem"));
+  }
+
+  void aNewConfigurationOffersStartTls() {
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    CConfigureDialog dialog(test.App(), nullptr);
+    QString security;
+    WhenModal<CAdvancedDialog>([&security](CAdvancedDialog* advanced) {
+      security = Chosen(advanced, "smtpSecurity");
+      advanced->reject();
+    });
+    Button(&dialog, "advanced")->click();
+    QCOMPARE(security, QString("STARTTLS"));
+  }
+
+  void okWarnsOfAPasswordSentUnencryptedAndStoresTheChoice() {
+    QTemporaryDir dir;
+    CGuiTestApp test;
+    Fill(test, dir);
+    test.App().Settings().UserName.Set("ann");
+    test.App().Settings().Password.Set(ScramblePassword("abc"));
+    CConfigureDialog dialog(test.App(), nullptr);
+    Button(&dialog, "ok")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(test.Ui().Texts(),
+             std::vector<std::string>{
+                 "The password for the mail server mail.hollis.example crosses the network "
+                 "unencrypted, because the mail security is None. Choose STARTTLS or TLS unless "
+                 "the server is a relay on a network you trust."});
+    // Confirmed once, the choice is stored as such.
+    QCOMPARE(test.App().Settings().SmtpSecurity.Text(), std::string("None"));
+  }
+
+  void anIncompleteTokenSignInOpensTheAdvancedDialog() {
+    QTemporaryDir dir;
+    CGuiTestApp test;
+    Fill(test, dir);
+    CSettings& s = test.App().Settings();
+    s.SmtpSecurity.Set("TLS");
+    s.SmtpAuth.Set("Token");
+    s.UserName.Set("docket@hollis.example");
+    CConfigureDialog dialog(test.App(), nullptr);
+    bool opened = false;
+    WhenModal<CAdvancedDialog>([&opened](CAdvancedDialog* advanced) {
+      opened = true;
+      Set(advanced, "tokenCommand", "/usr/local/bin/oauth2-token");
+      advanced->accept();
+    });
+    Button(&dialog, "ok")->click();
+    QVERIFY(opened);
+    QCOMPARE(test.Ui().Texts(),
+             std::vector<std::string>{"Please enter the command that prints the access token "
+                                      "(Advanced HTTP and SMTP Settings)."});
+    QVERIFY(dialog.result() != int(QDialog::Accepted));
+    QCOMPARE(s.SmtpTokenCommand.Text(), std::string());
+    Button(&dialog, "ok")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(s.SmtpTokenCommand.Text(), std::string("/usr/local/bin/oauth2-token"));
   }
 
   void deleteAsksAndSelectsTheItemThatTakesThePlace() {

@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 #include <optional>
@@ -7,6 +10,7 @@
 #include "net/PasswordScramble.h"
 #include "net/ReplyReader.h"
 #include "net/SendMail.h"
+#include "net/SmtpDialogue.h"
 #include "notify/EmailQueue.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -434,6 +438,90 @@ TEST_F(SendMailTest, AFixedTimeOutStaysAsTheCallerLeftIt) {
     EXPECT_EQ(Send(server, kMessage), "");
     EXPECT_EQ(test_.App().TimeoutFixed(), fixed);
   }
+}
+
+// A non-loopback IPv4 address of this machine, if it has one.
+std::optional<std::string> OwnNonLoopbackAddress() {
+  ifaddrs* interfaces = nullptr;
+  if (::getifaddrs(&interfaces) != 0) return std::nullopt;
+  std::optional<std::string> found;
+  for (ifaddrs* i = interfaces; i != nullptr && !found; i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+    char dotted[INET_ADDRSTRLEN] = "";
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, dotted,
+                sizeof dotted);
+    if (!IsLoopbackHost(dotted)) found = dotted;
+  }
+  ::freeifaddrs(interfaces);
+  return found;
+}
+
+TEST_F(SendMailTest, APasswordInClearTextToAnotherHostIsWarnedAboutInTheLog) {
+  const std::optional<std::string> own = OwnNonLoopbackAddress();
+  if (!own) GTEST_SKIP() << "this machine has no address but loopback";
+  CSettings& settings = test_.App().Settings();
+  settings.UserName.Set("user");
+  settings.Password.Set(ScramblePassword("secret"));
+  // Nobody listens there: the warning is logged before the connection is even tried.
+  settings.SmtpServer.Set(*own + ":" + std::to_string(UnusedLoopbackPort()));
+  const std::string path = dir_.File("message.tmp");
+  ASSERT_TRUE(SaveFileAtomically(path, kMessage));
+  EXPECT_EQ(SendEmailFile(test_.App(), path, "warned", MailRecipient::kReturnAddress),
+            kRefusedMessage);
+  EXPECT_NE(Log().find("> Send E-Mail warning '" +
+                       UnencryptedPasswordWarning(MailSecurity::kNone, "user", *own) + "'\r\n"),
+            std::string::npos)
+      << Log();
+  EXPECT_NE(Log().find("The password for the mail server " + *own +
+                       " crosses the network "
+                       "unencrypted"),
+            std::string::npos);
+}
+
+TEST_F(SendMailTest, AServerRefusingStartTlsEndsTheSessionWithItsReply) {
+  test_.App().Settings().SmtpSecurity.Set("STARTTLS");
+  CSmtpTestServer server([](const std::string& line, CTestConnection& c) {
+    if (line.rfind("EHLO", 0) == 0) {
+      c.Write("250-test.example\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n");
+      return true;
+    }
+    if (line == "STARTTLS") {
+      c.Write("454 4.7.0 TLS not available due to temporary reason\r\n");
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(Send(server, kMessage),
+            std::string(kSmtpTemporaryMessage) +
+                " The server answered: 454 4.7.0 TLS not available due to temporary reason");
+  ASSERT_TRUE(server.WaitForSessions(1));
+  const std::vector<std::string> lines = server.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("EHLO ", 0), 0u);
+  EXPECT_EQ(lines[1], "STARTTLS");
+}
+
+TEST_F(SendMailTest, ATokenSignInThatCannotBeSafeIsRefusedBeforeAnyConnection) {
+  CSettings& settings = test_.App().Settings();
+  settings.SmtpAuth.Set("Token");
+  settings.SmtpTokenCommand.Set("/bin/echo ya29.token");
+  const struct {
+    const char* security;
+    const char* user;
+    const char* error;
+  } cases[] = {
+      {"", "user@office.example", kSmtpTokenInClearMessage},
+      {"None", "user@office.example", kSmtpTokenInClearMessage},
+      {"STARTTLS", "", kSmtpTokenUserMessage},
+  };
+  CSmtpTestServer server;
+  for (const auto& c : cases) {
+    settings.SmtpSecurity.Set(c.security);
+    settings.UserName.Set(c.user);
+    EXPECT_EQ(Send(server, kMessage), c.error) << c.security;
+  }
+  EXPECT_EQ(server.Accepted(), 0);
+  EXPECT_FALSE(test_.FlowContains("ya29.token"));
 }
 
 }  // namespace

@@ -78,7 +78,11 @@ TEST(Settings, EveryValueExistsAfterARunInItsGroup) {
                            "ColWidthFrequency",
                            "ColWidthError",
                            "DetailsVisible",
-                           "TCPIPBottom"}) {
+                           "TCPIPBottom",
+                           "SmtpSecurity",
+                           "SmtpAuth",
+                           "SmtpTokenCommand",
+                           "CaFile"}) {
     EXPECT_TRUE(backend.Read("Settings", name)) << name;
   }
   EXPECT_TRUE(backend.Read("", "ShortcutFolder"));

@@ -1,0 +1,39 @@
+#include "net/SmtpDialogue.h"
+
+#include "net/Connection.h"
+#include "net/SmtpReply.h"
+
+namespace larkspire {
+
+std::string SmtpFailureText(const std::string& error, std::string_view reply,
+                            MailSecurity security) {
+  const bool needs_tls = security == MailSecurity::kNone && DemandsTls(reply);
+  if (security == MailSecurity::kNone && !needs_tls) return error;
+  const std::string line = ReplyLine(reply);
+  const std::string text = needs_tls                 ? kSmtpNeedsTlsMessage
+                           : IsTemporaryReply(reply) ? kSmtpTemporaryMessage
+                                                     : error;
+  return text + " The server answered: " + (line.empty() ? "(an empty line)" : line);
+}
+
+void CSmtpDialogue::Expect(int code, const char* error) {
+  if (!connection_.Expect(code)) Fail(error);
+}
+
+void CSmtpDialogue::Command(std::string_view text, int code, const char* error,
+                            const char* log_text) {
+  if (!Ask(text, code, log_text)) Fail(error);
+}
+
+bool CSmtpDialogue::Ask(std::string_view text, int code, const char* log_text) {
+  connection_.Send(text, log_text);
+  return connection_.Expect(code);
+}
+
+const std::string& CSmtpDialogue::Reply() const { return connection_.LastReply(); }
+
+void CSmtpDialogue::Fail(const std::string& error) {
+  connection_.Raise(SmtpFailureText(error, Reply(), security_));
+}
+
+}  // namespace larkspire

@@ -1,0 +1,51 @@
+// The commands and replies of one SMTP session, and what a refused step tells the user. With
+// security None the errors are the plain dialogue's fixed texts (only a server that demands TLS
+// gets a text that says what to change); with STARTTLS or TLS every error ends with the
+// server's reply, and a 4yz reply reads as the temporary failure it is.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "net/MailSecurity.h"
+
+namespace larkspire {
+
+class CConnection;
+
+inline constexpr const char* kSmtpTemporaryMessage =
+    "SMTP: Temporary failure; the message stays queued and is sent again on the next run.";
+inline constexpr const char* kSmtpNeedsTlsMessage =
+    "SMTP: The server accepts mail only over an encrypted connection. Choose STARTTLS as the SMTP "
+    "security in the advanced settings (STARTTLS uses port 587 unless the SMTP server names "
+    "one, as in mail.example.com:25).";
+
+// What the user sees for a refused step: the step's error (or the temporary-failure or
+// TLS-demanded text the reply calls for) and, except for the plain dialogue's fixed texts,
+// " The server answered: " and the reply line.
+std::string SmtpFailureText(const std::string& error, std::string_view reply,
+                            MailSecurity security);
+
+class CSmtpDialogue {
+ public:
+  CSmtpDialogue(CConnection& connection, MailSecurity security)
+      : connection_(connection), security_(security) {}
+
+  // Reads a reply; one with another code fails the session with error.
+  void Expect(int code, const char* error);
+  // Sends text (shown in the flow log as log_text when given) and expects the reply.
+  void Command(std::string_view text, int code, const char* error, const char* log_text = nullptr);
+  // Sends text and reads the reply whatever its code; the code tells whether it was code.
+  bool Ask(std::string_view text, int code, const char* log_text = nullptr);
+  // The last reply read, whole.
+  const std::string& Reply() const;
+
+  // Ends the session with the error for the last reply.
+  [[noreturn]] void Fail(const std::string& error);
+
+ private:
+  CConnection& connection_;
+  MailSecurity security_;
+};
+
+}  // namespace larkspire
