@@ -58,6 +58,10 @@ class CConnection {
   std::string ReceiveAll(bool size_only);
   // Reads one (possibly multi-line) numbered reply; true when its code is the expected one.
   bool Expect(int code);
+  // Reads a header block (a proxy's answer to CONNECT): everything up to and including the first
+  // empty line, or what has arrived once more than most bytes have. The peer sends nothing
+  // after the block until this side speaks again, so no byte of the next step is taken.
+  std::string ReceiveHeader(std::size_t most);
   std::string LocalHostName();
 
   // Turns the connected socket into a TLS client of host (no port): the name the server's

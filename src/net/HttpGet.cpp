@@ -11,8 +11,44 @@ namespace {
 constexpr const char* kRefusedHint = " You may need to start USPTO/Direct.";
 constexpr std::size_t kStatusExamined = 255;
 constexpr std::size_t kDetailMessageMax = 254;
+constexpr std::string_view kHttpsScheme = "https://";
+constexpr int kHttpsPort = 443;
+// A proxy's answer to CONNECT is a status line and a few headers.
+constexpr std::size_t kMostProxyReplyBytes = 16384;
 
 bool IsBitSet(uint32_t mask, std::size_t bit) { return bit < 32 && ((mask >> bit) & 1u) != 0; }
+
+// The URL as RunTask reads it: one quote character around it is dropped there.
+bool IsHttpsUrl(std::string_view url) {
+  if (!url.empty() && (url[0] == '"' || url[0] == '\'')) url.remove_prefix(1);
+  return StartsWithIgnoringCase(url, kHttpsScheme);
+}
+
+// Opens the TLS session for an https:// address: to the host itself, or through a tunnel the
+// proxy opens to it, the certificate being checked against the host's name either way.
+void OpenTlsSession(CConnection& connection, const CHttpGetTask& task, const std::string& host) {
+  const std::size_t colon = host.find(':');
+  const std::string authority = colon == std::string::npos ? host + ":443" : host;
+  if (task.tunnel_proxy.empty()) {
+    connection.Connect(host, kHttpsPort);
+  } else {
+    connection.Connect(task.tunnel_proxy, 80);
+    connection.Send("CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority +
+                    "\r\nUser-Agent: " + task.user_agent + "\r\n\r\n");
+    const std::string reply = connection.ReceiveHeader(kMostProxyReplyBytes);
+    std::string after_header;
+    std::string refusal = ReadHttpResponse(reply, after_header);
+    // TLS starts right after the empty line: the proxy has nothing more to say before it.
+    if (refusal.empty() && !after_header.empty()) refusal = kGetFailedMessage;
+    if (!refusal.empty()) {
+      const std::size_t open = refusal.find(" (");
+      const std::string status =
+          open == std::string::npos ? "(no proper reply)" : refusal.substr(open + 1);
+      connection.Raise(kNoTunnelMessage + authority + " " + status + ".");
+    }
+  }
+  connection.StartTls(host.substr(0, colon), task.ca_file);
+}
 
 void ReplaceBlanks(std::string& path) {
   for (std::size_t at = 0; (at = path.find(' ', at)) != std::string::npos; at += 3) {
@@ -48,9 +84,16 @@ std::string RunTask(CHttpGetTask& task) {
   auto fail = [&](const std::string& message) { RaiseLogged(flow_log, task.label, message); };
 
   std::string url = task.url;
-  if (url.empty() || HasLineBreakOrNul(url)) fail(kBadUrlMessage);
+  if (url.empty() || HasLineBreakOrNul(url) || HasLineBreakOrNul(task.tunnel_proxy)) {
+    fail(kBadUrlMessage);
+  }
   if (url[0] == '"' || url[0] == '\'') url = url.size() >= 2 ? url.substr(1, url.size() - 2) : "";
-  if (StartsWithIgnoringCase(url, "http://")) url.erase(0, 7);
+  const bool secure = StartsWithIgnoringCase(url, kHttpsScheme);
+  if (secure) {
+    url.erase(0, kHttpsScheme.size());
+  } else if (StartsWithIgnoringCase(url, "http://")) {
+    url.erase(0, 7);
+  }
   if (url.find("://") != std::string::npos) fail(kBadUrlMessage);
 
   const std::size_t slash = url.find('/');
@@ -65,7 +108,11 @@ std::string RunTask(CHttpGetTask& task) {
 
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);
-  connection.Connect(host, 80);
+  if (secure) {
+    OpenTlsSession(connection, task, host);
+  } else {
+    connection.Connect(host, 80);
+  }
   connection.Send(BuildRequest(task, host, path, form_data));
   const std::string response = connection.ReceiveAll(task.size_only);
 
@@ -112,8 +159,11 @@ std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
     task.label = "HttpGet(" + std::to_string(i) + "): ";
     task.size_only = IsBitSet(size_only_mask, i);
     task.flow_log = waiter.SharedFlowLog();
-    // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
-    if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
+    task.ca_file = route.ca_file;
+    if (!IsBitSet(direct_mask, i) && !proxy.empty() && IsHttpsUrl(task.url)) {
+      task.tunnel_proxy = proxy;
+    } else if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
+      // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
       task.url.insert(5, "//" + proxy);
     }
   }

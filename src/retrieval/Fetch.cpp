@@ -8,7 +8,7 @@ namespace {
 
 CHttpRoute RouteOf(CRun& app) {
   app.ReloadTimeoutUnlessFixed();
-  return {app.Settings().ProxyServer.Text(), kAppName};
+  return {app.Settings().ProxyServer.Text(), kAppName, app.Settings().CaFile.Text()};
 }
 
 }  // namespace

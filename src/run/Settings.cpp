@@ -158,7 +158,8 @@ CSettings::CSettings(ISettingsBackend& backend)
       TCPIPTop(backend, "TCPIPTop"),
       TCPIPRight(backend, "TCPIPRight"),
       TCPIPBottom(backend, "TCPIPBottom"),
-      TCPIPVisible(backend, "TCPIPVisible") {
+      TCPIPVisible(backend, "TCPIPVisible"),
+      CaFile(backend, "CaFile") {
   for (const char* name : kColumnWidthNames) {
     column_widths_.push_back(std::make_unique<CSetting>(backend, name));
   }

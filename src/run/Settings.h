@@ -123,6 +123,9 @@ class CSettings {
   CSetting TCPIPRight;
   CSetting TCPIPBottom;
   CSetting TCPIPVisible;
+  // A PEM file of certificates trusted for TLS beside the system's (an office's own CA); empty
+  // for the system's alone.
+  CSetting CaFile;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

@@ -57,7 +57,7 @@ TEST(Settings, EveryValueExistsAfterARunInItsGroup) {
                            "CountStatusChange", "CountUpdateSucceeded", "CountUpdateFailed",
                            "CountEmailPost", "CountEmailBatchSucceeded", "CountEmailBatchFailed",
                            "GUID", "Timeout", "ColWidthFrequency", "ColWidthError",
-                           "DetailsVisible", "TCPIPBottom"}) {
+                           "DetailsVisible", "TCPIPBottom", "CaFile"}) {
     EXPECT_TRUE(backend.Read("Settings", name)) << name;
   }
   EXPECT_TRUE(backend.Read("", "ShortcutFolder"));
