@@ -63,17 +63,26 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.Ui()->SetStatusText(std::string("Download ") + kProgramFileName + " v" +
                             NewestVersion(app));
   }
-  std::string body;
-  const std::string error = FetchFromPublisher(app, url, true, body);
+  CSignedFile file;
+  std::string reason;
+  const SignedFetch result = FetchSignedFromPublisher(app, url, kManifestKindProgram,
+                                                      app.VersionText(), true, file, reason);
   app.EndBusy();
   // Later transfers use the configured time-out again.
   app.ReleaseTimeout();
 
-  if (!error.empty()) {
-    app.ShowError("Download Failed", error);
+  if (result == SignedFetch::kFailed) {
+    app.ShowError("Download Failed", reason);
     return UpgradeResult::kDownloadFailed;
   }
-  const std::string program = UnpackProgram(app, body);
+  if (result != SignedFetch::kTaken) {
+    // The publisher offers the version that is running although the rules name a newer one.
+    if (result == SignedFetch::kCurrent) reason = "it is the version in use";
+    app.ShowError("Upgrade Refused",
+                  "The downloaded program was refused: " + reason + ". The program in use stays.");
+    return UpgradeResult::kRefused;
+  }
+  const std::string program = UnpackProgram(app, file.bytes);
   if (program.empty()) {
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;
