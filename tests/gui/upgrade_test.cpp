@@ -141,7 +141,9 @@ class UpgradeTest : public QObject {
   }
 
   // The run checks the publisher's manifests with the test's key.
-  void TrustTestKey(CGuiFixture& fixture) { fixture.core->Rules().publisher_key = key_.PublicPem(); }
+  void TrustTestKey(CGuiFixture& fixture) {
+    fixture.core->Rules().publisher_key = key_.PublicPem();
+  }
 
   CTestSigningKey key_;
 
