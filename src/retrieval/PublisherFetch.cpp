@@ -1,5 +1,6 @@
 #include "retrieval/PublisherFetch.h"
 
+#include "net/HttpGet.h"
 #include "net/TextChecks.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/PublisherTrust.h"
@@ -28,8 +29,10 @@ std::string FetchFromPublisher(CRun& app, const std::string& url, bool size_only
 SignedFetch FetchSignedFromPublisher(CRun& app, const std::string& url, std::string_view kind,
                                      std::string_view version_in_use, bool size_only,
                                      CSignedFile& file, std::string& reason) {
+  // Rules that name no address for the file name none for its manifest either.
   std::string manifest_text;
-  reason = FetchFromPublisher(app, ManifestAddress(url), false, manifest_text);
+  reason = url.empty() ? kBadUrlMessage
+                       : FetchFromPublisher(app, ManifestAddress(url), false, manifest_text);
   if (!reason.empty()) return SignedFetch::kFailed;
   // The manifest alone decides whether the file is worth fetching: its signature, its kind and
   // its version are checked before the file is asked for.

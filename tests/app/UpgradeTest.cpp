@@ -5,6 +5,7 @@
 
 #include "app/AppCore.h"
 #include "app/Upgrade.h"
+#include "net/HttpGet.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "support/HttpTestServer.h"
@@ -201,6 +202,14 @@ TEST_F(UpgradeTest, AFailedDownloadIsShownAndTheProgramStays) {
   EXPECT_FALSE(FileExists(Unpacked()));
   EXPECT_TRUE(handed_over_.empty());
   EXPECT_EQ(ui_.close_requests, 0);
+}
+
+TEST_F(UpgradeTest, RulesWithoutAProgramAddressFailTheDownloadAtOnce) {
+  UseRules(kNewerRules, {{"appc", ""}, {"app", ""}});
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, kBadUrlMessage);
+  EXPECT_TRUE(handed_over_.empty());
 }
 
 TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
