@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: the status-site simulator and a local SMTP server on loopback, a throw-away
 # configuration under build/demo/, an unattended import and update, the simulated date moved
-# on, a second unattended run; then the e-mails received and where the reports are.
+# on, a second unattended run; then the e-mails received and where the reports are. The
+# simulator also plays the publisher, serving a rules release signed with a key made here.
 set -euo pipefail
 build=${1:-build}
 root="$PWD"
@@ -10,7 +11,7 @@ bin="$root/$build/src/larkspire"
 sim="$root/$build/tools/larkspire-sim"
 
 rm -rf "$demo"
-mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail"
+mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail" "$demo/publisher"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
 # The icons the installation step puts into the desktop's theme stay in the demo, as its
 # shortcuts do.
@@ -48,7 +49,18 @@ start_server() {
   exit 1
 }
 
-start_server sim_port "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30
+# The publisher's side: a key made for the demo and a rules release (the built-in rules one
+# version on) signed with it. The program checks the publisher's manifests with the key named by
+# LARKSPIRE_PUBLISHER_KEY instead of the publisher's own, which only the publisher can sign for.
+publisher="$demo/publisher"
+openssl genpkey -algorithm ed25519 -out "$publisher/key.pem" 2>/dev/null
+openssl pkey -in "$publisher/key.pem" -pubout -out "$publisher/public.pem"
+sed '1s/^version: .*$/version: 4.2.04.001\r/' "$root/resources/templates/11-rules.txt" >"$publisher/larkspire.txt"
+bash "$root/tools/sign/sign-release.sh" -k "$publisher/key.pem" -t rules "$publisher/larkspire.txt" >/dev/null
+export LARKSPIRE_PUBLISHER_KEY="$publisher/public.pem"
+
+start_server sim_port "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30 \
+  --rules "$publisher/larkspire.txt"
 start_server smtp_port "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail"
 
 cat > "$demo/settings.ini" <<INI
@@ -97,6 +109,12 @@ for f in "$demo"/mail/*.eml; do
   grep -E ' \((now|was)\): ' "$f" | tr -d '\r' | sed 's/^/    /' || true
 done
 echo
+if [ -f "$demo/log/Larkspire/rules.txt.manifest" ]; then
+  echo "Rules:       the signed release $(sed -n '1s/^version: //p' "$demo/log/Larkspire/rules.txt" | tr -d '\r') was taken and kept with its"
+  echo "             manifest in $demo/log/Larkspire/"
+else
+  echo "Rules:       the signed release was not taken (see the log)"
+fi
 echo "HTML report: $demo/reports/Larkspire.html"
 echo "XML export:  $demo/reports/Larkspire.xml"
 echo "Log:         $demo/log/Larkspire.log"

@@ -1,10 +1,13 @@
 #include "app/RunSequence.h"
 
+#include <cstdlib>
+
 #include "app/AppCore.h"
 #include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
 #include "notify/Reports.h"
 #include "notify/Variables.h"
+#include "retrieval/PublisherTrust.h"
 #include "retrieval/RulesUpdate.h"
 #include "retrieval/StatusUrl.h"
 #include "retrieval/UpdateDriver.h"
@@ -14,7 +17,11 @@ namespace larkspire {
 
 void InitializeRun(AppCore& app) {
   LoadEntries(app);
+  if (const char* key_file = std::getenv(kPublisherKeyVariable); key_file && *key_file) {
+    UsePublisherKeyFile(app, key_file);
+  }
   LoadRules(app);
+  LoadSavedRules(app);
   InstallStatusUrlBuilder(app);
   app.Entries().Sort();
 }

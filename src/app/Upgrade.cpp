@@ -91,18 +91,27 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.Ui()->SetStatusText(std::string("Download ") + kProgramFileName + " v" +
                             NewestVersion(app));
   }
-  std::string body;
+  CSignedFile file;
+  std::string reason;
   // A program is larger than any page; it has a cap of its own.
-  const std::string error = FetchFromPublisher(app, url, true, body, kDownloadCap);
+  const SignedFetch result = FetchSignedFromPublisher(
+      app, url, kManifestKindProgram, app.VersionText(), true, file, reason, kDownloadCap);
   app.EndBusy();
   // Later transfers use the configured time-out again.
   app.ReleaseTimeout();
 
-  if (!error.empty()) {
-    app.ShowError("Download Failed", error);
+  if (result == SignedFetch::kFailed) {
+    app.ShowError("Download Failed", reason);
     return UpgradeResult::kDownloadFailed;
   }
-  const std::string program = UnpackProgram(app, body);
+  if (result != SignedFetch::kTaken) {
+    // The publisher offers the version that is running although the rules name a newer one.
+    if (result == SignedFetch::kCurrent) reason = "it is the version in use";
+    app.ShowError("Upgrade Refused",
+                  "The downloaded program was refused: " + reason + ". The program in use stays.");
+    return UpgradeResult::kRefused;
+  }
+  const std::string program = UnpackProgram(app, file.bytes);
   if (program.empty()) {
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;

@@ -26,13 +26,20 @@ bool ProgramIsCurrent(const AppCore& app);
 // or "" when the rules name no version or the program is current.
 std::string TitleVersionSuffix(const AppCore& app);
 
-enum class UpgradeResult { kCurrent, kDeclined, kDownloadFailed, kCopyFailed, kHandedOver };
+enum class UpgradeResult {
+  kCurrent,
+  kDeclined,
+  kDownloadFailed,
+  kRefused,  // the download's signed manifest did not vouch for it, or it is not newer
+  kCopyFailed,
+  kHandedOver
+};
 
 // Options > Upgrade: rules brought up to date, the user asked, the program downloaded (direct
-// first, then through the proxy), unpacked into a private directory of LogDir and checked to
-// be a program of this platform, the upgrade reported, and the unpacked copy handed to hand_over
-// before the window is asked to close. hand_over must start it only after this run has saved
-// everything.
+// first, then through the proxy) after its signed manifest, which must vouch for it and name a
+// version above this program's, unpacked into LogDir and checked to be a program of this
+// platform, the upgrade reported, and the unpacked copy handed to hand_over before the window
+// is asked to close. hand_over must start it only after this run has saved everything.
 UpgradeResult UpgradeProgram(AppCore& app,
                              const std::function<void(const std::string& program)>& hand_over);
 

@@ -243,6 +243,24 @@ bool CConnection::Expect(int code) {
   return reader.Code() == code;
 }
 
+std::string CConnection::ReceiveHeader(std::size_t most) {
+  WriteFlow("Receiving header ...", kFlowStatus);
+  std::string header;
+  char buffer[kReplyChunkBytes];
+  while (header.find("\r\n\r\n") == std::string::npos && header.size() <= most) {
+    const int fd = ReadySocket(POLLIN);
+    if (fd < 0) continue;
+    const long n = ReadSome(fd, buffer, sizeof buffer);
+    if (n < 0) continue;
+    CheckStep(n == 0);  // a close before the empty line is a disconnection
+    const std::string_view chunk(buffer, static_cast<std::size_t>(n));
+    header.append(chunk);
+    WriteFlow("Received '" + EscapeFlowText(chunk) + "'", kFlowReceived);
+  }
+  WriteFlow("Received " + std::to_string(header.size()) + " bytes", kFlowStatus);
+  return header;
+}
+
 void CConnection::StartTls(const std::string& host, const std::string& ca_file) {
   WriteFlow("Starting TLS with " + host + " ...", kFlowStatus);
   const int fd = UsableSocket();

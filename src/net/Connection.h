@@ -67,6 +67,10 @@ class CConnection {
   bool Expect(int code);
   // The whole of the reply Expect read last, for messages that quote the server.
   const std::string& LastReply() const { return last_reply_; }
+  // Reads a header block (a proxy's answer to CONNECT): everything up to and including the first
+  // empty line, or what has arrived once more than most bytes have. The peer sends nothing
+  // after the block until this side speaks again, so no byte of the next step is taken.
+  std::string ReceiveHeader(std::size_t most);
   std::string LocalHostName();
   // This end's address as an SMTP address literal, "[192.0.2.7]", for a host without a fully
   // qualified name.

@@ -11,11 +11,46 @@ namespace {
 constexpr const char* kRefusedHint = " You may need to start USPTO/Direct.";
 constexpr std::size_t kStatusExamined = 255;
 constexpr std::size_t kDetailMessageMax = 254;
+constexpr std::string_view kHttpsScheme = "https://";
+constexpr int kHttpsPort = 443;
+// A proxy's answer to CONNECT is a status line and a few headers.
+constexpr std::size_t kMostProxyReplyBytes = 16384;
 
 bool IsBitSet(uint32_t mask, std::size_t bit) { return bit < 32 && ((mask >> bit) & 1u) != 0; }
 
 // What a response may carry before its body, beyond the body's own cap.
 constexpr std::size_t kHeaderAllowanceBytes = 64 * 1024;
+// The URL as RunTask reads it: one quote character around it is dropped there.
+bool IsHttpsUrl(std::string_view url) {
+  if (!url.empty() && (url[0] == '"' || url[0] == '\'')) url.remove_prefix(1);
+  return StartsWithIgnoringCase(url, kHttpsScheme);
+}
+
+// Opens the TLS session for an https:// address: to the host itself, or through a tunnel the
+// proxy opens to it, the certificate being checked against the host's name either way.
+void OpenTlsSession(CConnection& connection, const CHttpGetTask& task, const std::string& host) {
+  const std::size_t colon = host.find(':');
+  const std::string authority = colon == std::string::npos ? host + ":443" : host;
+  if (task.tunnel_proxy.empty()) {
+    connection.Connect(host, kHttpsPort);
+  } else {
+    connection.Connect(task.tunnel_proxy, 80);
+    connection.Send("CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority +
+                    "\r\nUser-Agent: " + task.user_agent + "\r\n\r\n");
+    // Cut down to what follows the header block when the proxy agreed.
+    std::string after_header = connection.ReceiveHeader(kMostProxyReplyBytes);
+    std::string refusal = ReadHttpResponse(after_header);
+    // TLS starts right after the empty line: the proxy has nothing more to say before it.
+    if (refusal.empty() && !after_header.empty()) refusal = kGetFailedMessage;
+    if (!refusal.empty()) {
+      const std::size_t open = refusal.find(" (");
+      const std::string status =
+          open == std::string::npos ? "(no proper reply)" : refusal.substr(open + 1);
+      connection.Raise(kNoTunnelMessage + authority + " " + status + ".");
+    }
+  }
+  connection.StartTls(host.substr(0, colon), task.ca_file);
+}
 
 std::string BuildRequest(const CHttpGetTask& task, const std::string& host, const std::string& path,
                          const std::string& form_data) {
@@ -45,9 +80,16 @@ std::string RunTask(CHttpGetTask& task) {
   auto fail = [&](const std::string& message) { RaiseLogged(flow_log, task.label, message); };
 
   std::string url = task.url;
-  if (url.empty() || HasLineBreakOrNul(url)) fail(kBadUrlMessage);
+  if (url.empty() || HasLineBreakOrNul(url) || HasLineBreakOrNul(task.tunnel_proxy)) {
+    fail(kBadUrlMessage);
+  }
   if (url[0] == '"' || url[0] == '\'') url = url.size() >= 2 ? url.substr(1, url.size() - 2) : "";
-  if (StartsWithIgnoringCase(url, "http://")) url.erase(0, 7);
+  const bool secure = StartsWithIgnoringCase(url, kHttpsScheme);
+  if (secure) {
+    url.erase(0, kHttpsScheme.size());
+  } else if (StartsWithIgnoringCase(url, "http://")) {
+    url.erase(0, 7);
+  }
   if (url.find("://") != std::string::npos) fail(kBadUrlMessage);
 
   const std::size_t slash = url.find('/');
@@ -62,7 +104,11 @@ std::string RunTask(CHttpGetTask& task) {
 
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);
-  connection.Connect(host, 80);
+  if (secure) {
+    OpenTlsSession(connection, task, host);
+  } else {
+    connection.Connect(host, 80);
+  }
   connection.Send(BuildRequest(task, host, path, form_data));
   std::string response = connection.ReceiveAll(
       task.size_only, {task.cap.bytes + kHeaderAllowanceBytes, task.cap.message});
@@ -129,8 +175,11 @@ std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
     task.size_only = IsBitSet(size_only_mask, i);
     task.cap = route.cap;
     task.flow_log = waiter.SharedFlowLog();
-    // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
-    if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
+    task.ca_file = route.ca_file;
+    if (!IsBitSet(direct_mask, i) && !proxy.empty() && IsHttpsUrl(task.url)) {
+      task.tunnel_proxy = proxy;
+    } else if (!IsBitSet(direct_mask, i) && task.url.size() >= 5 && !proxy.empty()) {
+      // http://H/P becomes http://X//H/P: the proxy is asked for the path //H/P.
       task.url.insert(5, "//" + proxy);
     }
   }

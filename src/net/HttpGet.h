@@ -1,6 +1,13 @@
 // Fetching web pages: one HTTP/1.0 request per URL, all URLs of a call in parallel, normally
 // through the USPTO/Direct client's local proxy. The entry points run on the user-interface
 // thread and return an error text (empty on success); they never throw.
+//
+// An https:// address (default port 443) is fetched over TLS: straight to its host, or through
+// the proxy by asking it for a tunnel ("CONNECT host:443"), so that the certificate is checked
+// end to end and the proxy passes only ciphertext. The certificate must name the host and
+// chain to the system's trust store or to the route's CA file. Everything else (the request,
+// the bounds, cancellation, time-out, the flow log's dialogue) is as for http://, which is sent
+// exactly as it always was.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +27,8 @@ class INetWaiter;
 
 inline constexpr const char* kBadUrlMessage = "HttpGet: Bad URL.";
 inline constexpr const char* kGetFailedMessage = "HttpGet: HTTP Get Failed.";
+// Followed by "host:port (the proxy's status)."
+inline constexpr const char* kNoTunnelMessage = "HttpGet: The proxy opened no tunnel to ";
 
 // The largest body a request keeps: far beyond any status page (tens of kilobytes) or program
 // (a few megabytes), and small enough that a server streaming without end cannot exhaust
@@ -32,8 +41,10 @@ struct CHttpGetTask {
   CCancelFlag cancel;
   std::string user_agent = "HttpGet";
   std::string url;
-  std::string credentials;  // "user:password" for basic authentication; empty for none
-  bool size_only = false;   // the flow log shows received lengths instead of the text
+  std::string credentials;   // "user:password" for basic authentication; empty for none
+  std::string tunnel_proxy;  // "host:port" asked for a tunnel to an https:// address; "" direct
+  std::string ca_file;       // see CHttpRoute
+  bool size_only = false;    // the flow log shows received lengths instead of the text
   CReceiveCap cap = kPageCap;
   // Shared, so the sink outlives a worker that is abandoned after a time-out.
   std::shared_ptr<CFlowLog> flow_log;
@@ -58,6 +69,9 @@ struct CHttpRoute {
   std::string proxy;  // "host:port"; empty sends every request direct
   std::string user_agent = "Larkspire";
   CReceiveCap cap = kPageCap;
+  // A PEM file of certificates trusted for https:// beside the system's (an office's own CA);
+  // "" for the system's alone.
+  std::string ca_file;
 };
 
 // Bit i of direct_mask sends URL i direct instead of through the route's proxy; bit i of

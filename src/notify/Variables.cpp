@@ -189,8 +189,23 @@ std::string ExtractField(CRun& app, std::string_view page, std::string_view sect
 }
 
 void LoadRules(CRun& app) {
-  app.Rules().text = ChooseRulesText(app.Settings().LogDir.Text());
-  app.Rules().version = ValueAfterMarker(app.Rules().text, kVersionMarker);
+  const std::string& log_dir = app.Settings().LogDir.Text();
+  CRulesInUse& rules = app.Rules();
+  rules.text = ChooseRulesText(log_dir, &rules.office_file);
+  rules.version = ValueAfterMarker(rules.text, kVersionMarker);
+  rules.manifest.clear();
+  const std::string office_path = OfficeRulesFilePath(log_dir);
+  if (rules.office_file) {
+    app.Log().Write(
+        "Rules: the office's own %s, version %s, is in use; the publisher's rules are "
+        "not fetched while it is there\n",
+        office_path.c_str(), rules.version.c_str());
+  } else if (!office_path.empty() && FileExists(office_path)) {
+    app.Log().Write(
+        "Rules: %s is not used: it does not begin with a version line or has no "
+        "end-of-rules line\n",
+        office_path.c_str());
+  }
 }
 
 }  // namespace larkspire

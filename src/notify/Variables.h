@@ -44,7 +44,8 @@ std::string TakeRulesError(CRun& app);
 std::string LookupRule(CRun& app, std::string_view section, std::optional<std::string_view> key);
 std::string ExtractField(CRun& app, std::string_view page, std::string_view section,
                          std::string_view key, bool raw = false);
-// Puts the newer of the built-in rules and the downloaded copy in use.
+// Puts the office's own rules file in use when there is one, else the built-in rules (a saved
+// download, which must prove its signature, is taken later by the retrieval layer).
 void LoadRules(CRun& app);
 
 }  // namespace larkspire

@@ -8,7 +8,7 @@ namespace {
 
 CHttpRoute RouteOf(CRun& app, const CReceiveCap& cap = kPageCap) {
   app.ReloadTimeoutUnlessFixed();
-  return {app.Settings().ProxyServer.Text(), kAppName, cap};
+  return {app.Settings().ProxyServer.Text(), kAppName, cap, app.Settings().CaFile.Text()};
 }
 
 }  // namespace

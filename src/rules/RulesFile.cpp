@@ -13,19 +13,9 @@ constexpr int kBuiltInRulesNumber = 11;
 
 constexpr std::size_t kReadBlockSize = 4096;
 
-// The file is read in blocks, each kept up to its first NUL byte, so stray NULs never reach
-// the text.
-std::string ReadRulesFile(const std::string& path) {
-  std::string bytes;
-  if (path.empty() || !ReadWholeFile(path, bytes)) return std::string();
-  std::string text;
-  text.reserve(bytes.size());
-  const std::string_view all(bytes);
-  for (std::size_t block = 0; block < all.size(); block += kReadBlockSize) {
-    std::string_view piece = all.substr(block, kReadBlockSize);
-    text.append(piece.substr(0, piece.find('\0')));
-  }
-  return text;
+std::string InRulesFolder(const std::string& log_dir, const char* name) {
+  if (log_dir.empty()) return std::string();
+  return JoinPath(JoinPath(log_dir, "Larkspire"), name);
 }
 
 // The lines of one section after its header: the header line's remainder plus every following
@@ -115,22 +105,38 @@ std::optional<std::string> SubstituteVariables(const VariableLookup& lookup, std
 }  // namespace
 
 std::string RulesFilePath(const std::string& log_dir) {
-  if (log_dir.empty()) return std::string();
-  return JoinPath(JoinPath(log_dir, "Larkspire"), "rules.txt");
+  return InRulesFolder(log_dir, "rules.txt");
+}
+
+std::string OfficeRulesFilePath(const std::string& log_dir) {
+  return InRulesFolder(log_dir, "office-rules.txt");
+}
+
+// The file is read in blocks, each kept up to its first NUL byte, so stray NULs never reach
+// the text.
+std::string ReadRulesFile(const std::string& path) {
+  std::string bytes;
+  if (path.empty() || !ReadWholeFile(path, bytes)) return std::string();
+  std::string text;
+  text.reserve(bytes.size());
+  const std::string_view all(bytes);
+  for (std::size_t block = 0; block < all.size(); block += kReadBlockSize) {
+    std::string_view piece = all.substr(block, kReadBlockSize);
+    text.append(piece.substr(0, piece.find('\0')));
+  }
+  return text;
 }
 
 bool IsAcceptableRulesText(std::string_view text) {
   return text.starts_with(kVersionMarker) && text.find(kEndOfRulesLine) != std::string_view::npos;
 }
 
-std::string ChooseRulesText(const std::string& log_dir) {
-  std::string rules(FindResource(kBuiltInRulesType, kBuiltInRulesNumber).value_or(""));
-  std::string file = ReadRulesFile(RulesFilePath(log_dir));
-  if (IsAcceptableRulesText(file) &&
-      ValueAfterMarker(rules, kVersionMarker) < ValueAfterMarker(file, kVersionMarker)) {
-    rules = std::move(file);
-  }
-  return rules;
+std::string ChooseRulesText(const std::string& log_dir, bool* office) {
+  std::string file = ReadRulesFile(OfficeRulesFilePath(log_dir));
+  const bool office_file = IsAcceptableRulesText(file);
+  if (office != nullptr) *office = office_file;
+  if (office_file) return file;
+  return std::string(FindResource(kBuiltInRulesType, kBuiltInRulesNumber).value_or(""));
 }
 
 std::string ValueAfterMarker(std::string_view text, std::string_view marker) {

@@ -35,16 +35,25 @@ std::string RuleTooLongMessage(std::string_view section, std::string_view key);
 inline constexpr std::string_view kVersionMarker = "version: ";
 inline constexpr std::string_view kEndOfRulesLine = "\r\nend-of-rules\r\n";
 
-// Where a downloaded copy is kept: LogDir/Larkspire/rules.txt; "" without a logging directory.
+// Where a downloaded copy is kept: LogDir/Larkspire/rules.txt, its signed manifest beside it
+// as rules.txt.manifest; "" without a logging directory.
 std::string RulesFilePath(const std::string& log_dir);
+// Where an office puts a rules file of its own: LogDir/Larkspire/office-rules.txt; "" without a
+// logging directory. It needs no signature: whoever may write the logging directory is trusted
+// with it.
+std::string OfficeRulesFilePath(const std::string& log_dir);
+
+// A rules file as the program reads it: stray NUL bytes dropped. "" when it cannot be read.
+std::string ReadRulesFile(const std::string& path);
 
 // Whether a text may be used as a rules file at all: it begins with the version line and holds
 // the end-of-rules line, so a copy cut short in transfer or on disk is never taken.
 bool IsAcceptableRulesText(std::string_view text);
 
-// The built-in rules or the downloaded copy in the logging directory, whichever is newer; a copy
-// that is not acceptable is ignored.
-std::string ChooseRulesText(const std::string& log_dir);
+// The office's own rules file when there is one that is acceptable (office is then set), else
+// the built-in rules. A downloaded copy is not looked at here: only its signature vouches for
+// it, and that is checked above this layer.
+std::string ChooseRulesText(const std::string& log_dir, bool* office = nullptr);
 
 // The rest of the line after the first occurrence of marker (exact, else ignoring case),
 // trimmed; "" when the marker is missing or its line has no line end.

@@ -38,12 +38,22 @@ std::string ProgramVersionText();
 struct CRulesInUse {
   std::string text;
   std::string version;
+  // The publisher's signed manifest of the text, kept with a downloaded copy; "" for the
+  // built-in rules and the office's own file.
+  std::string manifest;
   bool downloaded = false;
   bool update_due = true;
+  // The office's own rules file is in use: the publisher's rules are neither fetched nor
+  // loaded while it is there.
+  bool office_file = false;
   // The publisher's site was reached directly (not through the proxy) the last time.
   bool publisher_direct = true;
   // Why a value looked up since the last TakeRulesError could not be given ("" when none).
   std::string value_error;
+  // The public key the publisher's manifests are checked with in place of the built-in one:
+  // tests set it, and the start does from LARKSPIRE_PUBLISHER_KEY. A key that could not be
+  // read is "", and then no manifest passes.
+  std::optional<std::string> publisher_key;
 };
 
 // The master-list import's place, read by the rules file's result-page addresses.

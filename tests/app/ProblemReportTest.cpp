@@ -12,6 +12,7 @@
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
+#include "support/TestSigningKey.h"
 
 namespace larkspire {
 namespace {
@@ -101,7 +102,12 @@ TEST_F(ProblemReportTest, WithoutASupportKeyTheBuiltInAddressIsUsed) {
 TEST_F(ProblemReportTest, TheRulesAreBroughtUpToDateFirst) {
   const std::string newer =
       RulesWithLocation("4.9.00.000", {{"support", "desk@new-publisher.example"}});
-  CHttpTestServer publisher(CHttpTestServer::Reply(CHttpTestServer::Ok(newer)));
+  const CTestSigningKey key;
+  CHttpTestServer publisher(
+      CHttpTestServer::Files({{"/larkspire.txt", newer},
+                              {"/larkspire.txt.manifest",
+                               key.ManifestOf("rules", "4.9.00.000", "larkspire.txt", newer)}}));
+  app_->Rules().publisher_key = key.PublicPem();
   app_->Rules().text = RulesWithLocation(
       "4.2.04.000", {{"rules", "http://" + publisher.HostPort() + "/larkspire.txt"}});
   app_->Rules().version = "4.2.04.000";
@@ -109,7 +115,8 @@ TEST_F(ProblemReportTest, TheRulesAreBroughtUpToDateFirst) {
   HaveWorked();
   ui_.prompt_answer = "x";
   ReportProblem(*app_);
-  EXPECT_EQ(publisher.Requests().size(), 1u);
+  // The manifest, then the rules it vouches for.
+  EXPECT_EQ(publisher.Requests().size(), 2u);
   ASSERT_EQ(ui_.prompts.size(), 1u);
   EXPECT_NE(ui_.prompts[0].prompt.find("\"desk@new-publisher.example\""), std::string::npos);
   ASSERT_TRUE(smtp_.WaitForSessions(1));

@@ -8,6 +8,7 @@
 #include "app/AppCore.h"
 #include "app/Installation.h"
 #include "app/Upgrade.h"
+#include "net/HttpGet.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "support/HttpTestServer.h"
@@ -15,6 +16,7 @@
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
+#include "support/TestSigningKey.h"
 
 namespace larkspire {
 namespace {
@@ -26,19 +28,11 @@ std::string ReadData(const std::string& name) {
 }
 
 constexpr const char* kNewerRules = "9.9.99.000";
+constexpr const char* kNewerProgram = "9.9.99";
 
 // The publisher's server: each path answers with its body, anything else with 404.
 CHttpTestServer::Responder Publisher(std::map<std::string, std::string> files) {
-  return [files](const std::string& request, CTestConnection& c) {
-    const std::string line = CHttpTestServer::RequestLine(request);
-    for (const auto& [path, body] : files) {
-      if (line.find(path + " ") != std::string::npos) {
-        c.Write(CHttpTestServer::Ok(body));
-        return;
-      }
-    }
-    c.Write("HTTP/1.0 404 Not Found\r\n\r\n");
-  };
+  return CHttpTestServer::Files(std::move(files));
 }
 
 class UpgradeTest : public ::testing::Test {
@@ -52,6 +46,7 @@ class UpgradeTest : public ::testing::Test {
     s.ProxyServer.Set("");
     s.Timeout.Set("1m");
     app_->Rules().update_due = false;
+    app_->Rules().publisher_key = key_.PublicPem();
   }
 
   // Rules naming a newer program at the given addresses.
@@ -79,7 +74,14 @@ class UpgradeTest : public ::testing::Test {
   }
   // Where older versions unpacked the program, in the logging directory itself.
   std::string SharedPlace() { return JoinPath(dir_.Path(), UpgradeFileName()); }
+  // A release of the program at path: the file and its signed manifest.
+  std::map<std::string, std::string> Release(const std::string& path, const std::string& bytes,
+                                             const std::string& version = kNewerProgram) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return {{path, bytes}, {path + ".manifest", key_.ManifestOf("program", version, name, bytes)}};
+  }
 
+  CTestSigningKey key_;
   CTempDir dir_;
   CSmtpTestServer smtp_;
   CTestAppCore app_;
@@ -142,7 +144,7 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     ui_ = CScriptedUi();
     handed_over_.clear();
     CHttpTestServer publisher(
-        Publisher({{c.with_appc ? "/larkspire.ex_" : "/larkspire", c.served}}));
+        Publisher(Release(c.with_appc ? "/larkspire.ex_" : "/larkspire", c.served)));
     std::map<std::string, std::string> location = {{"app", Url(publisher, "/larkspire")},
                                                    {"appc", ""}};
     if (c.with_appc) location["appc"] = Url(publisher, "/larkspire.ex_");
@@ -154,7 +156,8 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     ASSERT_TRUE(SaveFileAtomically(dir_.File("planted"), "planted"));
 
     EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
-    ASSERT_EQ(publisher.Requests().size(), 1u);
+    // The manifest, then the program it vouches for.
+    ASSERT_EQ(publisher.Requests().size(), 2u);
     // The download's busy display, then the report's.
     EXPECT_EQ(ui_.busy_captions,
               (std::vector<std::string>{"from " + publisher.HostPort(), "Send E-Mail"}));
@@ -203,7 +206,8 @@ TEST_F(UpgradeTest, ADownloadThatIsNotAProgramChangesNothing) {
   };
   for (const std::string& served : cases) {
     ui_ = CScriptedUi();
-    CHttpTestServer publisher(Publisher({{"/larkspire.ex_", served}}));
+    // Signed, so only the check that it is a program stands in the way.
+    CHttpTestServer publisher(Publisher(Release("/larkspire.ex_", served)));
     UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
     EXPECT_EQ(Upgrade(), UpgradeResult::kCopyFailed);
     EXPECT_EQ(ui_.Texts().back(), "Couldn't properly copy downloaded file.");
@@ -229,7 +233,13 @@ TEST_F(UpgradeTest, AFailedDownloadIsShownAndTheProgramStays) {
 // A publisher (or something posing as one) that streams without end: the download stops at
 // its cap and fails with the cap's text.
 TEST_F(UpgradeTest, ADownloadPastItsCapFailsAndNothingIsUnpacked) {
-  CHttpTestServer publisher([](const std::string&, CTestConnection& c) {
+  // The manifest vouches for a small program; what comes instead never ends.
+  const std::string manifest = key_.ManifestOf("program", kNewerProgram, "larkspire.ex_", "z");
+  CHttpTestServer publisher([manifest](const std::string& request, CTestConnection& c) {
+    if (request.find(".manifest") != std::string::npos) {
+      c.Write(CHttpTestServer::Ok(manifest));
+      return;
+    }
     c.Write(CHttpTestServer::Ok(""));
     const std::string chunk(65536, 'z');
     while (!c.Stopping() && c.Write(chunk)) {
@@ -241,20 +251,32 @@ TEST_F(UpgradeTest, ADownloadPastItsCapFailsAndNothingIsUnpacked) {
   EXPECT_EQ(ui_.messages[1].caption, std::string(kCaption) + " - Download Failed");
   EXPECT_EQ(ui_.messages[1].text, "HttpGet: The download is larger than 64 MB.");
   EXPECT_TRUE(UpgradeFolders().empty());
+}
+
+TEST_F(UpgradeTest, RulesWithoutAProgramAddressFailTheDownloadAtOnce) {
+  UseRules(kNewerRules, {{"appc", ""}, {"app", ""}});
+  EXPECT_EQ(Upgrade(), UpgradeResult::kDownloadFailed);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, kBadUrlMessage);
   EXPECT_TRUE(handed_over_.empty());
 }
 
 TEST_F(UpgradeTest, TheDownloadGoesDirectFirstThenThroughTheProxy) {
   CHttpTestServer origin(Publisher({}));
-  CHttpTestServer proxy(Publisher({{"/larkspire.ex_", ReadData("program_")}}));
+  CHttpTestServer proxy(Publisher(Release("/larkspire.ex_", ReadData("program_"))));
   app_->Settings().ProxyServer.Set(proxy.HostPort());
   UseRules(kNewerRules, {{"appc", Url(origin, "/larkspire.ex_")}});
   ASSERT_TRUE(app_->Rules().publisher_direct);
   EXPECT_EQ(Upgrade(), UpgradeResult::kHandedOver);
+  // The manifest fails directly and comes through the proxy; the program then goes through
+  // the proxy at once.
   ASSERT_EQ(origin.Requests().size(), 1u);
-  EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]), "GET /larkspire.ex_ HTTP/1.0");
-  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(CHttpTestServer::RequestLine(origin.Requests()[0]),
+            "GET /larkspire.ex_.manifest HTTP/1.0");
+  ASSERT_EQ(proxy.Requests().size(), 2u);
   EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[0]),
+            "GET //" + origin.HostPort() + "/larkspire.ex_.manifest HTTP/1.0");
+  EXPECT_EQ(CHttpTestServer::RequestLine(proxy.Requests()[1]),
             "GET //" + origin.HostPort() + "/larkspire.ex_ HTTP/1.0");
   // The proxy is the way to the publisher for the rest of the run.
   EXPECT_FALSE(app_->Rules().publisher_direct);
@@ -284,12 +306,15 @@ TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
   CHttpTestServer publisher(Publisher({}));
   const std::string newer =
       RulesWithLocation(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}, {"app", ""}});
-  CHttpTestServer rules_site(Publisher({{"/larkspire.txt", newer}}));
+  CHttpTestServer rules_site(
+      Publisher({{"/larkspire.txt", newer},
+                 {"/larkspire.txt.manifest",
+                  key_.ManifestOf("rules", kNewerRules, "larkspire.txt", newer)}}));
   UseRules(app_->VersionText() + ".000", {{"rules", Url(rules_site, "/larkspire.txt")}});
   app_->Rules().update_due = true;
   ui_.answers = {MsgAnswer::kNo};
   EXPECT_EQ(Upgrade(), UpgradeResult::kDeclined);
-  EXPECT_EQ(rules_site.Requests().size(), 1u);
+  EXPECT_EQ(rules_site.Requests().size(), 2u);
   EXPECT_EQ(app_->Rules().version, kNewerRules);
   EXPECT_GE(ui_.title_refreshes, 1);
 }
@@ -315,6 +340,67 @@ TEST_F(UpgradeTest, TheNextStartRemovesTheUnpackedProgramsButAnUpgradeRunKeepsIt
   EXPECT_FALSE(FileExists(folder));
   EXPECT_FALSE(FileExists(SharedPlace()));
   EXPECT_EQ(IsDirectory(others), others_given_away);
+}
+
+TEST_F(UpgradeTest, ADownloadItsManifestDoesNotVouchForIsRefusedAndTheProgramStays) {
+  const std::string program = ReadData("program_");
+  std::string byte_changed = program;
+  byte_changed[byte_changed.size() / 2] ^= 0x20;
+  const CTestSigningKey stranger;
+  const std::string own = app_->VersionText();
+  const auto manifest = [&](const CTestSigningKey& key, const char* kind,
+                            const std::string& version, const std::string& bytes) {
+    return key.ManifestOf(kind, version, "larkspire.ex_", bytes);
+  };
+  const struct {
+    const char* name;
+    std::string served;
+    std::string manifest;
+    std::string reason;
+    int requests;  // the file itself is not asked for when the manifest already fails
+  } cases[] = {
+      {"a program whose hash does not match", byte_changed,
+       manifest(key_, "program", kNewerProgram, program),
+       "the file's SHA-256 differs from its manifest's", 2},
+      {"a manifest signed by another key", program,
+       manifest(stranger, "program", kNewerProgram, program),
+       "the manifest's signature is not the publisher's (the manifest was altered or signed "
+       "with another key)",
+       1},
+      {"an older version", program, manifest(key_, "program", "4.2.03", program),
+       "version 4.2.03 is older than " + own + " in use", 1},
+      {"the version in use", program, manifest(key_, "program", own + ".0", program),
+       "it is the version in use", 1},
+      {"version zzz", program, manifest(key_, "program", "zzz", program),
+       "the manifest's version 'zzz' is not a number", 1},
+      {"a rules file's manifest", program, manifest(key_, "rules", kNewerProgram, program),
+       "the manifest is for a file of kind 'rules', not 'program'", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_ = CScriptedUi();
+    CHttpTestServer publisher(
+        Publisher({{"/larkspire.ex_", c.served}, {"/larkspire.ex_.manifest", c.manifest}}));
+    UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+    std::string log_before;
+    ReadWholeFile(JoinPath(dir_.Path(), "Larkspire.log"), log_before);
+
+    EXPECT_EQ(Upgrade(), UpgradeResult::kRefused);
+    EXPECT_EQ(publisher.Requests().size(), static_cast<std::size_t>(c.requests));
+    const std::string shown =
+        "The downloaded program was refused: " + c.reason + ". The program in use stays.";
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[1].caption, std::string(kCaption) + " - Upgrade Refused");
+    EXPECT_EQ(ui_.messages[1].text, shown);
+    std::string log;
+    ReadWholeFile(JoinPath(dir_.Path(), "Larkspire.log"), log);
+    EXPECT_NE(log.find("Upgrade Refused '" + shown + "'", log_before.size()), std::string::npos)
+        << log.substr(log_before.size());
+    EXPECT_TRUE(UpgradeFolders().empty());
+    EXPECT_EQ(ui_.close_requests, 0);
+  }
+  EXPECT_TRUE(handed_over_.empty());
+  EXPECT_EQ(smtp_.Accepted(), 0);
 }
 
 }  // namespace

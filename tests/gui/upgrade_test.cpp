@@ -1,5 +1,6 @@
 // Options > Upgrade in the real window against the simulator, which serves the publisher's rules
-// and program files behind the proxy: the rules are brought up to date first, the compressed
+// and program files behind the proxy, each with a manifest signed by a key made for the test:
+// the rules are brought up to date first, the compressed
 // program (made by Debian's compressor, or by hand with an overlapping back-reference or one
 // that wraps the window) or the plain one is downloaded and unpacked, the upgrade report is
 // mailed, and the unpacked copy is the program that starts when the run ends.
@@ -7,6 +8,7 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QProcess>
 #include <QtTest>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "support/LzFile.h"
 #include "support/RulesText.h"
 #include "support/SmtpTestServer.h"
+#include "support/TestSigningKey.h"
 #include "ui/HandOver.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
@@ -123,22 +126,28 @@ class UpgradeTest : public QObject {
   Q_OBJECT
 
  private:
-  // Writes the rules the simulator serves: this version, the publisher's default addresses,
-  // and "appc" only when compressed is true.
+  // Writes the rules the simulator serves, with their manifest: this version, the publisher's
+  // default addresses, and "appc" only when compressed is true.
   std::string WriteRules(const CGuiTestApp& fixture, const std::string& version, bool compressed) {
     std::map<std::string, std::string> location;
     if (!compressed) location["appc"] = "";
     const std::string path = fixture.dir.File("served-rules.txt");
-    SaveFileAtomically(path, RulesWithLocation(version, location));
+    key_.WriteSigned(path, "rules", version, RulesWithLocation(version, location));
     return path;
   }
 
+  // Writes a program release of version 9.9.99 with its manifest.
   std::string WriteServed(const CGuiTestApp& fixture, const std::string& name,
                           const std::string& bytes) {
     const std::string path = fixture.dir.File(name);
-    SaveFileAtomically(path, bytes);
+    key_.WriteSigned(path, "program", "9.9.99", bytes);
     return path;
   }
+
+  // The run checks the publisher's manifests with the test's key.
+  void TrustTestKey(CGuiTestApp& fixture) { fixture->Rules().publisher_key = key_.PublicPem(); }
+
+  CTestSigningKey key_;
 
  private slots:
   void init() { ScheduleProgramStart(""); }
@@ -173,6 +182,7 @@ class UpgradeTest : public QObject {
          compressed ? "--program-compressed" : "--program", QString::fromStdString(file)});
     QVERIFY(!sim.Address().empty());
     fixture->Settings().ProxyServer.Set(sim.Address());
+    TrustTestKey(fixture);
     fixture.Ui().answers = {MsgAnswer::kYes};  // download and install
     CMainWindow window(*fixture);
     window.show();
@@ -210,6 +220,7 @@ class UpgradeTest : public QObject {
     CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))});
     QVERIFY(!sim.Address().empty());
     fixture->Settings().ProxyServer.Set(sim.Address());
+    TrustTestKey(fixture);
     fixture.Ui().answers = {MsgAnswer::kYes};
     CMainWindow window(*fixture);
     window.show();
@@ -225,6 +236,39 @@ class UpgradeTest : public QObject {
     QVERIFY(window.isVisible());
   }
 
+  void aProgramItsManifestDoesNotVouchForIsRefusedAndTheWindowStays() {
+    CGuiTestApp fixture({{"Timeout", "1m"}});
+    const std::string program = ReadData("program_");
+    const std::string file = WriteServed(fixture, "served-program", program);
+    // One byte changed after signing, as on a path that rewrites the download.
+    std::string changed = program;
+    changed[changed.size() / 2] ^= 0x01;
+    SaveFileAtomically(file, changed);
+    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true)),
+                    "--program-compressed", QString::fromStdString(file)});
+    QVERIFY(!sim.Address().empty());
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    TrustTestKey(fixture);
+    fixture.Ui().answers = {MsgAnswer::kYes};
+    CMainWindow window(*fixture);
+    window.show();
+
+    Actions(window).Action(kCmdUpgrade)->trigger();
+
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
+    QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Upgrade Refused");
+    QCOMPARE(fixture.Ui().messages[1].text,
+             std::string("The downloaded program was refused: the file's SHA-256 differs from "
+                         "its manifest's. The program in use stays."));
+    // Nothing was unpacked.
+    QVERIFY(QDir(QString::fromStdString(fixture.dir.Path()))
+                .entryList({QString(kUpgradeFolderPrefix) + "*"}, QDir::Dirs)
+                .isEmpty());
+    QCOMPARE(ScheduledProgram(), std::string());
+    QTest::qWait(50);
+    QVERIFY(window.isVisible());
+  }
+
   void aCurrentProgramSaysSoAndDownloadsNothing() {
     CGuiTestApp fixture;
     const std::string current = fixture->VersionText() + ".000";
@@ -232,6 +276,7 @@ class UpgradeTest : public QObject {
                     "--program-compressed", QString::fromStdString(kData + "/lz/program_")});
     QVERIFY(!sim.Address().empty());
     fixture->Settings().ProxyServer.Set(sim.Address());
+    TrustTestKey(fixture);
     CMainWindow window(*fixture);
     window.show();
 

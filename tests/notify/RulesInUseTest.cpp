@@ -21,13 +21,21 @@ std::string WithVersion(std::string rules, const std::string& version) {
   return "version: " + version + rules.substr(end);
 }
 
+// The office's own rules file in the logging directory: used as it is, whatever its version,
+// without a signature; only a file that is not a rules file at all is passed by. (A downloaded
+// copy is taken by the retrieval layer, which checks its signature.)
 class LoadRulesTest : public ::testing::Test {
  protected:
   void SetUp() override { app_->Settings().LogDir.Set(dir_.Path()); }
 
-  void WriteDownloaded(const std::string& text) {
+  void WriteOfficeFile(const std::string& text) {
     ASSERT_TRUE(MakeDirectories(dir_.File("Larkspire")));
-    ASSERT_TRUE(SaveFileAtomically(dir_.File("Larkspire/rules.txt"), text));
+    ASSERT_TRUE(SaveFileAtomically(dir_.File("Larkspire/office-rules.txt"), text));
+  }
+  std::string Log() {
+    std::string log;
+    ReadWholeFile(dir_.File("Larkspire.log"), log);
+    return log;
   }
 
   CTempDir dir_;
@@ -38,52 +46,58 @@ TEST_F(LoadRulesTest, WithoutAFileTheBuiltInRulesAreUsed) {
   LoadRules(*app_);
   EXPECT_EQ(app_->Rules().text, BuiltInRules());
   EXPECT_EQ(app_->Rules().version, "4.2.04.000");
+  EXPECT_FALSE(app_->Rules().office_file);
   EXPECT_EQ(RulesFilePath(dir_.Path()), dir_.File("Larkspire/rules.txt"));
+  EXPECT_EQ(OfficeRulesFilePath(dir_.Path()), dir_.File("Larkspire/office-rules.txt"));
+  EXPECT_EQ(OfficeRulesFilePath(""), "");
 }
 
-TEST_F(LoadRulesTest, OnlyANewerDownloadedCopyWins) {
-  const struct {
-    const char* version;
-    bool chosen;
-  } cases[] = {{"4.2.05.000", true},
-               {"4.2.04.001", true},
-               {"4.2.04.000", false},
-               {"4.2.03.999", false},
-               {"", false}};
-  for (const auto& c : cases) {
-    std::string text = WithVersion(BuiltInRules(), c.version);
+TEST_F(LoadRulesTest, TheOfficesOwnFileIsUsedWhateverItsVersion) {
+  for (const char* version : {"4.2.05.000", "4.2.04.000", "4.2.03.999", "", "office 7"}) {
+    std::string text = WithVersion(BuiltInRules(), version);
     text = ReplaceAll(text, "support@larkspire.example", "help@larkspire.example");
-    WriteDownloaded(text);
+    WriteOfficeFile(text);
     LoadRules(*app_);
-    EXPECT_EQ(app_->Rules().text == text, c.chosen) << c.version;
-    EXPECT_EQ(app_->Rules().version, c.chosen ? c.version : "4.2.04.000");
-    EXPECT_EQ(LookupRule(*app_, "location", "support"),
-              c.chosen ? "help@larkspire.example" : "support@larkspire.example");
+    EXPECT_EQ(app_->Rules().text, text) << version;
+    EXPECT_TRUE(app_->Rules().office_file) << version;
+    EXPECT_EQ(app_->Rules().version, version);
+    EXPECT_EQ(LookupRule(*app_, "location", "support"), "help@larkspire.example");
   }
+  EXPECT_NE(Log().find("Rules: the office's own " + dir_.File("Larkspire/office-rules.txt") +
+                       ", version office 7, is in use; the publisher's rules are not fetched "
+                       "while it is there\r\n"),
+            std::string::npos)
+      << Log();
 }
 
-TEST_F(LoadRulesTest, ACopyCutShortIsRefused) {
+TEST_F(LoadRulesTest, AFileCutShortIsPassedByWithALogLine) {
   const std::string full = WithVersion(BuiltInRules(), "4.2.05.000");
   // Cut in the middle of a line, and cut just before the end-of-rules line.
   for (std::size_t keep :
        {full.size() / 2, full.find("end-of-rules") - 2, full.find("end-of-rules") + 5}) {
-    WriteDownloaded(full.substr(0, keep));
+    WriteOfficeFile(full.substr(0, keep));
     LoadRules(*app_);
     EXPECT_EQ(app_->Rules().version, "4.2.04.000") << keep;
     EXPECT_EQ(app_->Rules().text, BuiltInRules());
+    EXPECT_FALSE(app_->Rules().office_file);
   }
   // Something that is not a rules file at all.
-  WriteDownloaded("<html>404 Not Found</html>\r\nend-of-rules\r\n");
+  WriteOfficeFile("<html>404 Not Found</html>\r\nend-of-rules\r\n");
   LoadRules(*app_);
   EXPECT_EQ(app_->Rules().version, "4.2.04.000");
+  EXPECT_NE(Log().find("Rules: " + dir_.File("Larkspire/office-rules.txt") +
+                       " is not used: it does not begin with a version line or has no "
+                       "end-of-rules line\r\n"),
+            std::string::npos)
+      << Log();
 }
 
 TEST_F(LoadRulesTest, BareLineFeedsLoadButNoSectionIsFound) {
-  // A copy whose lines end in LF alone (its end-of-rules line still CR LF, as the acceptance
+  // A file whose lines end in LF alone (its end-of-rules line still CR LF, as the acceptance
   // test requires) is taken and its version read, but no section can be found in it.
   std::string text = FromTextMode(WithVersion(BuiltInRules(), "4.2.06.000"));
   text = text.substr(0, text.find("\nend-of-rules\n")) + "\r\nend-of-rules\r\n";
-  WriteDownloaded(text);
+  WriteOfficeFile(text);
   LoadRules(*app_);
   EXPECT_EQ(app_->Rules().version, "4.2.06.000");
   EXPECT_EQ(app_->Rules().text, text);
@@ -92,17 +106,26 @@ TEST_F(LoadRulesTest, BareLineFeedsLoadButNoSectionIsFound) {
     EXPECT_EQ(LookupRule(*app_, section, "required"), "") << section;
   }
   // Entirely LF: not even the end-of-rules line, so it is refused.
-  WriteDownloaded(FromTextMode(WithVersion(BuiltInRules(), "4.2.06.000")));
+  WriteOfficeFile(FromTextMode(WithVersion(BuiltInRules(), "4.2.06.000")));
   LoadRules(*app_);
   EXPECT_EQ(app_->Rules().version, "4.2.04.000");
 }
 
 TEST_F(LoadRulesTest, NulPaddingAfterTheTextIsDropped) {
   const std::string text = WithVersion(BuiltInRules(), "4.2.05.000");
-  WriteDownloaded(text + std::string(16, '\0'));
+  WriteOfficeFile(text + std::string(16, '\0'));
   LoadRules(*app_);
   EXPECT_EQ(app_->Rules().version, "4.2.05.000");
   EXPECT_EQ(app_->Rules().text, text);
+}
+
+TEST_F(LoadRulesTest, ADownloadedCopyIsNotTakenHereWhateverItsVersion) {
+  ASSERT_TRUE(MakeDirectories(dir_.File("Larkspire")));
+  ASSERT_TRUE(
+      SaveFileAtomically(dir_.File("Larkspire/rules.txt"), WithVersion(BuiltInRules(), "zzz")));
+  LoadRules(*app_);
+  EXPECT_EQ(app_->Rules().version, "4.2.04.000");
+  EXPECT_EQ(app_->Rules().text, BuiltInRules());
 }
 
 class RulesInUseTest : public ::testing::Test {

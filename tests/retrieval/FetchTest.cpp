@@ -13,6 +13,7 @@
 #include "support/HttpTestServer.h"
 #include "support/NetTestApp.h"
 #include "support/TempDir.h"
+#include "support/TlsOrigin.h"
 
 namespace larkspire {
 namespace {
@@ -128,7 +129,6 @@ TEST_F(HttpGetTest, BadUrlsFailBeforeAnyConnection) {
   const std::string host = origin.HostPort();
   const std::string urls[] = {
       "",
-      "https://" + host + "/x",
       "ftp://" + host + "/x",
       "http://" + host + "/x\r\nX-Injected: 1",
       "http://" + host + "/x\ny",
@@ -156,11 +156,34 @@ TEST_F(HttpGetTest, ProxySettingThatWouldSplitTheRequestFailsBeforeAnyConnection
   };
   for (const std::string& setting : settings) {
     test_.App().Settings().ProxyServer.Set(setting);
-    std::string page = "untouched";
-    EXPECT_EQ(Get(std::string("http://") + kPairHost + "/x", false, page), kBadUrlMessage);
-    EXPECT_EQ(page, "untouched");
+    // An https:// address sends the proxy setting nowhere, but a setting like these is no
+    // proxy address either.
+    for (const char* scheme : {"http://", "https://"}) {
+      std::string page = "untouched";
+      EXPECT_EQ(Get(scheme + std::string(kPairHost) + "/x", false, page), kBadUrlMessage);
+      EXPECT_EQ(page, "untouched");
+    }
   }
   EXPECT_EQ(proxy.Accepted(), 0);
+}
+
+TEST_F(HttpGetTest, HttpsAddressesTrustTheOfficesCaFileSetting) {
+  CTempDir dir;
+  const CTestCertificateAuthority authority("Larkspire Test Office CA");
+  authority.WritePem(dir.File("office-ca.pem"));
+  const TestServerIdentity identity = authority.Issue({});
+  CTlsOrigin origin(identity);
+  const std::string url = "https://localhost:" + std::to_string(origin.Port()) + "/x";
+  std::string page;
+  EXPECT_EQ(Get(url, true, page),
+            "TLS: certificate of localhost not accepted (unknown issuer: unable to get local "
+            "issuer certificate).");
+  test_.App().Settings().CaFile.Set(dir.File("office-ca.pem"));
+  EXPECT_EQ(Get(url, true, page), "");
+  EXPECT_EQ(page, CTlsOrigin::kBody);
+  test_.App().Settings().CaFile.Set(dir.File("missing.pem"));
+  EXPECT_EQ(Get(url, true, page).rfind("TLS: CA file " + dir.File("missing.pem"), 0), 0u);
+  EXPECT_EQ(origin.Requests().size(), 1u);
 }
 
 TEST_F(HttpGetTest, StatusLineChecks) {

@@ -21,14 +21,6 @@ const std::string kRules =
     " rules: https://www.larkspire.example/support/larkspire.txt\r\n"
     "end-of-rules\r\n";
 
-// The signed lines of a manifest for the bytes, with the fields given.
-std::string ManifestBody(std::string_view kind, std::string_view version, std::string_view file,
-                         std::string_view bytes) {
-  return "larkspire-manifest: 1\r\nkind: " + std::string(kind) +
-         "\r\nversion: " + std::string(version) + "\r\nfile: " + std::string(file) +
-         "\r\nsize: " + std::to_string(bytes.size()) + "\r\nsha256: " + Sha256Hex(bytes) + "\r\n";
-}
-
 std::string Replaced(std::string text, std::string_view from, std::string_view to) {
   const std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +32,20 @@ class CHttpTestServer {
   }
   static std::string Ok(const std::string& body) {
     return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
+  }
+  // A responder that serves each path's body (the path ends where the request line has its
+  // next blank) and answers anything else with 404, as the publisher's web server would.
+  static Responder Files(std::map<std::string, std::string> files) {
+    return [files](const std::string& request, CTestConnection& c) {
+      const std::string line = RequestLine(request);
+      for (const auto& [path, body] : files) {
+        if (line.find(path + " ") != std::string::npos) {
+          c.Write(Ok(body));
+          return;
+        }
+      }
+      c.Write("HTTP/1.0 404 Not Found\r\n\r\n");
+    };
   }
 
   int Port() const { return server_.Port(); }

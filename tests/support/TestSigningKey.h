@@ -11,9 +11,18 @@
 #include <string_view>
 
 #include "net/Base64.h"
+#include "net/Signature.h"
 #include "support/OpenSslPointers.h"
 
 namespace larkspire {
+
+// The signed lines of a manifest for the bytes, with the fields given.
+inline std::string ManifestBody(std::string_view kind, std::string_view version,
+                                std::string_view file, std::string_view bytes) {
+  return "larkspire-manifest: 1\r\nkind: " + std::string(kind) +
+         "\r\nversion: " + std::string(version) + "\r\nfile: " + std::string(file) +
+         "\r\nsize: " + std::to_string(bytes.size()) + "\r\nsha256: " + Sha256Hex(bytes) + "\r\n";
+}
 
 class CTestSigningKey {
  public:
@@ -47,6 +56,19 @@ class CTestSigningKey {
   // The signed lines followed by their signature line, as the publisher's tool writes them.
   std::string SignManifest(std::string_view body) const {
     return std::string(body) + "signature: " + Base64Encode(Sign(body)) + "\r\n";
+  }
+  // The whole manifest of the bytes, served under the name file.
+  std::string ManifestOf(std::string_view kind, std::string_view version, std::string_view file,
+                         std::string_view bytes) const {
+    return SignManifest(ManifestBody(kind, version, file, bytes));
+  }
+  // Writes the bytes to path and their manifest beside them (path + ".manifest"), as the
+  // publisher's signing tool leaves a release.
+  void WriteSigned(const std::string& path, std::string_view kind, std::string_view version,
+                   std::string_view bytes) const {
+    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(path + ".manifest", std::ios::binary)
+        << ManifestOf(kind, version, path.substr(path.rfind('/') + 1), bytes);
   }
 
  private:

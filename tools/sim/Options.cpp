@@ -82,7 +82,9 @@ Options:
   --data FILE              applications and customer numbers (default: the demo data,
                            tools/sim/demo-data.txt in the source tree)
   --date yyyy-mm-dd        the simulated day (default: the data file's [site] date, else today)
-  --rules FILE             served as /support/larkspire.txt (404 without it); read per request
+  --rules FILE             served as /support/larkspire.txt (404 without it); read per request;
+                           FILE.manifest beside it, when there, as /support/larkspire.txt.manifest
+                           (the same for both program files)
   --program FILE           served as /support/larkspire.exe (404 without it)
   --program-compressed FILE
                            served as /support/larkspire.ex_ (404 without it)
@@ -115,7 +117,8 @@ Requests (HTTP/1.0, one per connection, answered and closed):
   /cgi-bin/final/home.pl                                     search page (customer selector)
   POST /cgi-bin/final/pairsearch.pl  searchtype=customer&customernumber=C&ResultSet=N
                                                              result set N of a customer number
-  /support/larkspire.txt, /support/larkspire.exe, /support/larkspire.ex_
+  /support/larkspire.txt, /support/larkspire.exe, /support/larkspire.ex_ and each with
+  .manifest added (the signed manifest beside the file given)
   An unknown or not yet filed number gets the site's "Sorry, the entered ... Number" page; a
   customer number without applications (or a result set past the last) gets the "Sorry, there
   are no applications associated with customer number" page.

@@ -77,14 +77,28 @@ CResponse CSite::Answer(const CRequest& request) {
   if (request.path.rfind("/__sim/", 0) == 0) return Control(request);
   const int day = day_;
   if (request.path.rfind("/cgi-bin/final/", 0) == 0) return Pair(request, day);
-  if (request.path == "/support/larkspire.txt") {
-    return Download(files_.rules, "text/plain", "rules");
-  }
-  if (request.path == "/support/larkspire.exe") {
-    return Download(files_.program, "application/octet-stream", "program");
-  }
-  if (request.path == "/support/larkspire.ex_") {
-    return Download(files_.program_compressed, "application/octet-stream", "program");
+  struct Served {
+    const char* path;
+    const std::string& file;
+    const char* content_type;
+    const char* kind;
+  };
+  const Served downloads[] = {
+      {"/support/larkspire.txt", files_.rules, "text/plain", "rules"},
+      {"/support/larkspire.exe", files_.program, "application/octet-stream", "program"},
+      {"/support/larkspire.ex_", files_.program_compressed, "application/octet-stream", "program"},
+  };
+  // Each download's signed manifest is the file of the same name with ".manifest" added, as
+  // the publisher's signing tool leaves it.
+  const std::string manifest_suffix = ".manifest";
+  for (const Served& served : downloads) {
+    if (request.path == served.path) {
+      return Download(served.file, served.content_type, served.kind);
+    }
+    if (request.path == served.path + manifest_suffix) {
+      return Download(served.file.empty() ? "" : served.file + manifest_suffix, "text/plain",
+                      served.kind);
+    }
   }
   return NotFoundResponse(request.path);
 }

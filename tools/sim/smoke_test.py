@@ -145,6 +145,8 @@ def check_server(simulator, data_file, fixture_dir):
         rules = os.path.join(tmp, "rules.txt")
         with open(rules, "wb") as f:
             f.write(b"version: 4.2.05.000\r\nend-of-rules\r\n")
+        with open(rules + ".manifest", "wb") as f:
+            f.write(b"larkspire-manifest: 1\r\n")
         process = subprocess.Popen([simulator, "--port", "0", "--data", data_file, "--rules", rules],
                                    stdout=subprocess.PIPE, text=True)
         try:
@@ -228,8 +230,12 @@ def talk_to_server(port, fixture_dir):
     # Direct requests to the publisher's server.
     status_line, body = exchange(port, "GET /support/larkspire.txt HTTP/1.0\r\nHost: www.larkspire.example\r\n\r\n")
     check(status_line == "HTTP/1.0 200 OK" and body == "version: 4.2.05.000\r\nend-of-rules\r\n", "rules download")
+    status_line, body = exchange(port, "GET /support/larkspire.txt.manifest HTTP/1.0\r\n\r\n")
+    check(status_line == "HTTP/1.0 200 OK" and body == "larkspire-manifest: 1\r\n", "rules manifest")
     status_line, _ = exchange(port, "GET /support/larkspire.exe HTTP/1.0\r\nHost: www.larkspire.example\r\n\r\n")
     check(status_line.startswith("HTTP/1.0 404 "), "program download without --program: %r" % status_line)
+    status_line, _ = exchange(port, "GET /support/larkspire.exe.manifest HTTP/1.0\r\n\r\n")
+    check(status_line.startswith("HTTP/1.0 404 "), "program manifest without --program: %r" % status_line)
 
 
 def main():
