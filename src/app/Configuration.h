@@ -22,6 +22,10 @@ struct CConfiguration {
   std::string proxy_server;
   std::string user_name;
   std::string password;  // as stored: scrambled
+  // The status source (retrieval/OdpSettings.h): "" as stored before the setting existed.
+  std::string status_source;
+  std::string odp_key;  // as stored: scrambled
+  std::string odp_customer_numbers;
 };
 
 // The fields the checks can send the user back to, in the order they are checked.
@@ -34,10 +38,13 @@ enum class ConfigField {
   kAppDir,
   kLogDir,
   kReportDir,
+  kOdpKey,
+  kOdpCustomerNumbers,
 };
 
 // The settings as the dialog shows them: an empty logging directory as AppDir/Log, an empty
-// report directory as AppDir/Report.
+// report directory as AppDir/Report, and on a first configuration the Open Data Portal as the
+// status source, since the status site is gone.
 CConfiguration ReadConfiguration(AppCore& app);
 
 // The checks of the dialog's OK, in order; each failure shows its message and ends the checks.

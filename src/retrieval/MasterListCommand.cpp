@@ -1,21 +1,23 @@
 #include "retrieval/MasterListCommand.h"
-#include "notify/Variables.h"
 
 #include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "run/Run.h"
-#include "notify/EntryCommands.h"
 #include "entries/Entry.h"
 #include "entries/EntryList.h"
 #include "entries/TextOrder.h"
+#include "notify/EntryCommands.h"
+#include "notify/Variables.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterList.h"
+#include "retrieval/OdpMasterList.h"
+#include "retrieval/OdpSettings.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
@@ -146,12 +148,35 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
   return error;
 }
 
+// Both phases on the status site; "" or the error that stopped them.
+std::string ImportFromSite(CRun& app, const std::string& cookie_page, bool notify_new,
+                           bool& closed) {
+  std::vector<std::string> numbers;
+  std::vector<ResultPage> pages;
+  std::string error;
+  if (cookie_page == "*none*") {
+    // No customer-number page: one pass over the result sets with no customer number.
+    numbers.push_back(std::string());
+    pages.push_back({std::string(), 1, 1});
+  } else {
+    error = CountResultPages(app, numbers, pages);
+  }
+  closed = app.AbortReason() == kAbortClosing;
+  if (error.empty() && !closed) {
+    error = ReadResultPages(app, numbers.size(), pages, notify_new, closed);
+  }
+  return error;
+}
+
 }  // namespace
 
 bool RunMasterListStep(CRun& app) {
   UpdateRules(app);
-  const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
-  if (cookie_page.empty()) return true;
+  const bool odp = UsesOdp(app.Settings());
+  const std::vector<std::string> customer_numbers =
+      odp ? OdpCustomerNumbersOf(app.Settings()) : std::vector<std::string>();
+  const std::string cookie_page = odp ? "" : LookupRule(app, "masterlist", "cookiepage");
+  if (odp ? customer_numbers.empty() : cookie_page.empty()) return true;
 
   const std::size_t before = app.Entries().Size();
   const bool was_empty = before == 0;
@@ -163,23 +188,15 @@ bool RunMasterListStep(CRun& app) {
     if (answer == MsgAnswer::kNo) return true;
   }
 
-  std::vector<std::string> numbers;
-  std::vector<ResultPage> pages;
-  std::string error;
-  if (cookie_page == "*none*") {
-    // No customer-number page: one pass over the result sets with no customer number.
-    numbers.push_back(std::string());
-    pages.push_back({std::string(), 1, 1});
-  } else {
-    error = CountResultPages(app, numbers, pages);
-  }
   bool closed = app.AbortReason() == kAbortClosing;
+  std::string error;
+  if (!closed) {
+    error = odp ? ImportFromOdp(app, customer_numbers, !was_empty, closed)
+                : ImportFromSite(app, cookie_page, !was_empty, closed);
+  }
   if (error.empty() && !closed) {
-    error = ReadResultPages(app, numbers.size(), pages, !was_empty, closed);
-    if (error.empty() && !closed) {
-      app.MasterList().last_day = TodayDayNumber();
-      app.Log().Write("Update Master List Succeeded\n");
-    }
+    app.MasterList().last_day = TodayDayNumber();
+    app.Log().Write("Update Master List Succeeded\n");
   }
   if (!error.empty()) {
     ++app.Status().failure_count;
@@ -187,6 +204,8 @@ bool RunMasterListStep(CRun& app) {
     app.ShowError("Update Master List Failed", error);
   }
   SaveEntries(app);
+  // A refused key would fail every request of the status update as well.
+  if (odp && error.starts_with('!')) return false;
 
   const std::size_t added = app.Entries().Size() - before;
   const bool succeeded = error.empty() && !closed;

@@ -132,6 +132,14 @@ COdpApplication COdpAnswerReader::ReadApplication(std::string_view json) {
     }
     fields.push_back({id, TrimDash(CollapseSpace(text))});
   }
+  if (!mapping_.search_time.alternatives.empty()) {
+    // Only a hint of when to fetch again: without it the application is fetched every run.
+    reading.ReadFor("the last ingestion time", false);
+    if (!ReadHitValue(mapping_.search_time, records.front(), reading, false, answer.ingested)
+             .empty()) {
+      answer.ingested.clear();
+    }
+  }
   answer.result = EOdpResult::kMapped;
   answer.fields = std::move(fields);
   return answer;

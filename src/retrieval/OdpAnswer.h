@@ -31,6 +31,9 @@ struct COdpApplication {
   EOdpResult result = EOdpResult::kBadAnswer;
   std::string error;
   std::vector<COdpField> fields;
+  // The record's last ingestion time (the mapping's search-time, read from the record) as
+  // sent; "" when the record has none of the expected kind.
+  std::string ingested;
 };
 
 struct COdpSearchHit {

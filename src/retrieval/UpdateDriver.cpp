@@ -1,23 +1,28 @@
 #include "retrieval/UpdateDriver.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "run/Run.h"
 #include "notify/EntryCommands.h"
-#include "retrieval/Fetch.h"
 #include "notify/Templates.h"
 #include "retrieval/ChangeDetection.h"
 #include "retrieval/EntryFetch.h"
+#include "retrieval/Fetch.h"
 #include "retrieval/MasterListCommand.h"
+#include "retrieval/OdpSettings.h"
+#include "retrieval/OdpUpdate.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
+#include "run/Run.h"
 
 namespace larkspire {
 namespace {
 
 constexpr const char* kCanceledMessage = "Operation canceled.";
+constexpr const char* kOdpFailureTitle = "Open Data Portal Request Failed";
 
 void Redraw(CRun& app, std::size_t row) {
   if (app.Ui()) app.Ui()->RedrawRow(static_cast<int>(row));
@@ -58,6 +63,13 @@ int CountDueEntries(CRun& app, bool selected_only) {
   }
 }
 
+// Reads one due entry (row, stored) into fresh: "" or the error text; a text that begins with
+// "!" stops the run, shown under the source's title.
+struct CEntryReader {
+  std::function<std::string(std::size_t row, const CEntry& stored, CEntry& fresh)> read;
+  const char* failure_title;
+};
+
 // Fetches the entry's pages and reads them into a copy; "" or the error text.
 std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   std::vector<std::string> urls;
@@ -84,7 +96,7 @@ std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
 std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
 
 // Returns false when the whole run must stop.
-bool UpdateOneEntry(CRun& app, std::size_t row) {
+bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
   CEntryList& list = app.Entries();
   if (app.AbortReason() == kAbortClosing) return false;
   if (list.At(row).IsUpToDate()) return true;
@@ -93,12 +105,13 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
   if (app.AbortReason() == kAbortCanceled) {
     error = kCanceledMessage;
   } else {
-    if (app.Ui()) app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
+    if (app.Ui())
+      app.Ui()->SetStatusText("Updating " + WithDoubledAmpersands(list.At(row).Text(kReference)));
     list.SetUpdating(row, true);
     Redraw(app, row);
     const CEntry stored = list.At(row);
     CEntry fresh;
-    error = FetchAndParse(app, stored, fresh);
+    error = reader.read(row, stored, fresh);
     list.SetUpdating(row, false);
     if (app.AbortReason() == kAbortClosing) {
       ++app.Status().failure_count;
@@ -109,7 +122,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
       Redraw(app, row);
       ++app.Status().failure_count;
       app.Status().had_failures = true;
-      app.ShowError("Webpage Read(s) Failed", error);
+      app.ShowError(reader.failure_title, error);
       return false;
     }
     if (error.empty()) {
@@ -153,23 +166,48 @@ void UpdateStatus(CRun& app, bool selected_only) {
   app.BeginBusy(selected_only ? "Update Status (Selected)" : "Update Status (All)", due);
   app.Status().warn_reverted = true;
   CEntryList& list = app.Entries();
-  int done = 0;
+  std::vector<std::size_t> due_rows;
   for (std::size_t row = 0; row < list.Size(); ++row) {
-    if (!Considered(list, row, selected_only) || list.At(row).IsUpToDate()) continue;
-    if (!UpdateOneEntry(app, row)) break;
+    if (Considered(list, row, selected_only) && !list.At(row).IsUpToDate()) due_rows.push_back(row);
+  }
+
+  CEntryReader reader{[&app](std::size_t, const CEntry& stored, CEntry& fresh) {
+                        return FetchAndParse(app, stored, fresh);
+                      },
+                      "Webpage Read(s) Failed"};
+  std::unique_ptr<COdpUpdateRun> odp;
+  bool go_on = true;
+  if (UsesOdp(app.Settings())) {
+    odp = std::make_unique<COdpUpdateRun>(app);
+    reader = {[&odp](std::size_t row, const CEntry& stored, CEntry& fresh) {
+                return odp->ReadEntry(row, stored, fresh);
+              },
+              kOdpFailureTitle};
+    const std::string error = odp->Prepare(due_rows);
+    if (!error.empty()) {
+      ++app.Status().failure_count;
+      app.Status().had_failures = true;
+      app.ShowError(kOdpFailureTitle, error);
+      go_on = false;
+    }
+  }
+  int done = 0;
+  for (std::size_t row : due_rows) {
+    if (!go_on || !UpdateOneEntry(app, row, reader)) break;
     ++done;
     if (app.Ui()) app.Ui()->SetProgress(done);
     if (done > 5) app.Status().warn_reverted = false;
   }
   // Saved after every run, so a crash or a kill later loses nothing the run learnt.
-  SaveEntries(app);
+  const bool saved = SaveEntries(app);
+  if (odp) odp->Finish(saved);
   if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
     const bool failed = app.Status().failure_count != 0;
-    const char* summary =
-        selected_only ? (failed ? "Some selected entries were not updated."
-                                : "All selected entries have been successfully updated.")
-                      : (failed ? "Some entries were not updated."
-                                : "All entries have been successfully updated.");
+    const char* summary = selected_only
+                              ? (failed ? "Some selected entries were not updated."
+                                        : "All selected entries have been successfully updated.")
+                              : (failed ? "Some entries were not updated."
+                                        : "All entries have been successfully updated.");
     app.MessageBox(summary);
   }
   app.EndBusy();

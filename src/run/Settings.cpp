@@ -7,16 +7,32 @@
 
 namespace larkspire {
 
-const char* const kColumnWidthNames[26] = {
-    "ColWidthFrequency",       "ColWidthLastUpdate",       "ColWidthLastChange",
-    "ColWidthReference",       "ColWidthAppNum",           "ColWidthLastHistoryDate",
-    "ColWidthLastHistoryText", "ColWidthFilingDate",       "ColWidthIssueDate",
-    "ColWidthDocketNumber",    "ColWidthExaminer",         "ColWidthArtUnit",
-    "ColWidthPubNum",          "ColWidthPubDate",          "ColWidthConfirmNum",
-    "ColWidthPatNum",          "ColWidthClass",            "ColWidthLocation",
-    "ColWidthStatus",          "ColWidthCustNum",          "ColWidthForeign",
-    "ColWidthParentContinuity", "ColWidthChildContinuity", "ColWidthPTA",
-    "ColWidthPTE",             "ColWidthError"};
+const char* const kColumnWidthNames[26] = {"ColWidthFrequency",
+                                           "ColWidthLastUpdate",
+                                           "ColWidthLastChange",
+                                           "ColWidthReference",
+                                           "ColWidthAppNum",
+                                           "ColWidthLastHistoryDate",
+                                           "ColWidthLastHistoryText",
+                                           "ColWidthFilingDate",
+                                           "ColWidthIssueDate",
+                                           "ColWidthDocketNumber",
+                                           "ColWidthExaminer",
+                                           "ColWidthArtUnit",
+                                           "ColWidthPubNum",
+                                           "ColWidthPubDate",
+                                           "ColWidthConfirmNum",
+                                           "ColWidthPatNum",
+                                           "ColWidthClass",
+                                           "ColWidthLocation",
+                                           "ColWidthStatus",
+                                           "ColWidthCustNum",
+                                           "ColWidthForeign",
+                                           "ColWidthParentContinuity",
+                                           "ColWidthChildContinuity",
+                                           "ColWidthPTA",
+                                           "ColWidthPTE",
+                                           "ColWidthError"};
 
 namespace {
 
@@ -113,10 +129,9 @@ std::string CreateGuidText() {
   bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
   char text[39];
   std::snprintf(text, sizeof text,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7],
-                bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14],
-                bytes[15]);
+                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
   return text;
 }
 
@@ -158,7 +173,12 @@ CSettings::CSettings(ISettingsBackend& backend)
       TCPIPTop(backend, "TCPIPTop"),
       TCPIPRight(backend, "TCPIPRight"),
       TCPIPBottom(backend, "TCPIPBottom"),
-      TCPIPVisible(backend, "TCPIPVisible") {
+      TCPIPVisible(backend, "TCPIPVisible"),
+      StatusSource(backend, "StatusSource"),
+      OdpKey(backend, "OdpKey"),
+      OdpCustomerNumbers(backend, "OdpCustomerNumbers"),
+      OdpServer(backend, "OdpServer"),
+      OdpCaFile(backend, "OdpCaFile") {
   for (const char* name : kColumnWidthNames) {
     column_widths_.push_back(std::make_unique<CSetting>(backend, name));
   }
@@ -181,6 +201,9 @@ void CSettings::SaveInstallationSettings() const {
   Install.Save();
   LogDir.Save();
   ReportDir.Save();
+  StatusSource.Save();
+  OdpKey.Save();
+  OdpCustomerNumbers.Save();
   backend_.Flush();
 }
 

@@ -39,7 +39,8 @@ class CSetting {
 // A list stored as Base1, Base2, ... up to the first missing number.
 class CListSetting {
  public:
-  CListSetting(ISettingsBackend& backend, std::string base_name, std::string group = kSettingsGroup);
+  CListSetting(ISettingsBackend& backend, std::string base_name,
+               std::string group = kSettingsGroup);
   ~CListSetting();
   CListSetting(const CListSetting&) = delete;
   CListSetting& operator=(const CListSetting&) = delete;
@@ -123,6 +124,13 @@ class CSettings {
   CSetting TCPIPRight;
   CSetting TCPIPBottom;
   CSetting TCPIPVisible;
+  // The status source and the Open Data Portal's access (retrieval/OdpSettings.h reads them).
+  // Absent, StatusSource means the status site through the proxy, as before it existed.
+  CSetting StatusSource;
+  CSetting OdpKey;  // scrambled like the password
+  CSetting OdpCustomerNumbers;
+  CSetting OdpServer;
+  CSetting OdpCaFile;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

@@ -48,6 +48,7 @@ enum Command : int {
   kCmdGoToPublisher,
   kCmdReportProblem,
   kCmdAbout,
+  kCmdTestOdpKey,
 };
 inline constexpr int kCmdChangeField = 10000;
 inline constexpr int kCmdSortByField = 10100;

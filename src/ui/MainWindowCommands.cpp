@@ -4,11 +4,12 @@
 #include <QMenu>
 
 #include "app/AppCore.h"
-#include "notify/EntryCommands.h"
 #include "app/Help.h"
-#include "notify/EmailQueue.h"
 #include "app/ProblemReport.h"
+#include "notify/EmailQueue.h"
+#include "notify/EntryCommands.h"
 #include "notify/Reports.h"
+#include "retrieval/OdpKeyCheck.h"
 #include "retrieval/UpdateDriver.h"
 #include "ui/AboutBox.h"
 #include "ui/AddReferenceDialog.h"
@@ -42,6 +43,10 @@ void CMainWindow::RunCoreCommand(int command) {
     case kCmdTestNotifyAddresses:
       SendTestEmail(core_, MailRecipient::kNotifyAddresses);
       break;
+    case kCmdTestOdpKey:
+      core_.MessageBox(CheckOdpKey(core_, ""), MsgButtons::kOk, MsgAnswer::kOk,
+                       "Open Data Portal Key");
+      break;
     case kCmdConfigure:
       RunConfigure(core_, this);
       RefreshTitle();
@@ -72,7 +77,9 @@ void CMainWindow::AddEntryCommand() {
   dialog.exec();
   if (!entry.Text(kError).empty()) return;
   std::size_t row = 0;
-  if (!AddEntry(core_, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, &row).empty()) return;
+  if (!AddEntry(core_, std::move(entry), AddFlags::kCheckDuplicate | AddFlags::kNotify, &row)
+           .empty())
+    return;
   // The new row alone is selected; the sort keeps the selection with it.
   CEntryList& entries = core_.Entries();
   entries.SelectAll(false);
