@@ -137,7 +137,7 @@ COdpReply COdpClient::Send(const std::string& method, const std::string& url,
       reply.message = CCanceledError().what();
       return reply;
     }
-    ++requests_;
+    ++app_.Status().odp_requests;
     CApiAnswer answer;
     const std::string error = SendApiRequest(app_, request, answer);
     std::int64_t wait = gap_ms_;

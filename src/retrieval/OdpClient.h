@@ -85,8 +85,6 @@ class COdpClient {
   COdpReply Get(const std::string& url);
   COdpReply Post(const std::string& url, const std::string& json);
 
-  // Requests sent so far, each try counted.
-  int RequestCount() const { return requests_; }
   // How often a request the service answers with 429 or 5xx is sent in all (at least once).
   void SetTries(int tries) { tries_ = std::max(tries, 1); }
 
@@ -101,7 +99,6 @@ class COdpClient {
   CApiPacing pacing_;
   std::int64_t gap_ms_ = kOdpDefaultGapMs;
   int tries_ = kOdpDefaultTries;
-  int requests_ = 0;
 };
 
 }  // namespace larkspire

@@ -67,7 +67,6 @@ std::string ImportFromOdp(CRun& app, const std::vector<std::string>& customer_nu
     app.Log().Write("Urls: %zu...\n", read);
     if (app.Ui()) app.Ui()->SetProgress(static_cast<int>(k + 1));
   }
-  app.Log().Write("Open Data Portal: %d requests\n", client.RequestCount());
   app.EndBusy();
   app.Entries().Sort();
   if (app.Ui()) app.Ui()->RefreshList();

@@ -108,7 +108,6 @@ std::string COdpUpdateRun::SearchGroup(const std::vector<std::size_t>& rows) {
     query.range_from = ranged_ ? range_from : "";
     hits.clear();
     std::uint64_t total = 0;
-    ++searches_;
     const COdpReply reply = RunOdpSearch(
         client_, client_.Address("search"), query, page,
         [&](const COdpSearchHit& hit) { hits[OdpNumber(hit.number)] = hit.ingested; }, total);
@@ -170,7 +169,6 @@ std::string COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEnt
         QueryOf(client_, client_.Rule(by_patent ? "query[PatNum]" : "query[PubNum]", &stored));
     std::string number;
     std::uint64_t total = 0;
-    ++searches_;
     const COdpReply reply = RunOdpSearch(
         client_, client_.Address("search"), query, 1,
         [&](const COdpSearchHit& hit) { number = hit.number; }, total, 1);
@@ -206,8 +204,6 @@ std::string COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEnt
 }
 
 void COdpUpdateRun::Finish(bool entries_saved) {
-  app_.Log().Write("Open Data Portal: %d requests (%d searches)\n", client_.RequestCount(),
-                   searches_);
   if (!entries_saved || SeenPath().empty()) return;
   std::set<std::string, std::less<>> listed;
   const CEntryList& list = app_.Entries();

@@ -45,7 +45,7 @@ class COdpUpdateRun {
   // begins with "!" stops the run.
   std::string ReadEntry(std::size_t row, const CEntry& stored, CEntry& fresh);
   // After the run: keeps what the service said for the next run when the data file was
-  // saved, and logs what the run cost.
+  // saved.
   void Finish(bool entries_saved);
 
   COdpClient& Client() { return client_; }
@@ -64,7 +64,6 @@ class COdpUpdateRun {
   std::set<std::size_t> unchanged_;
   bool use_range_ = true;  // until the service refuses the rules' range filter
   bool ranged_ = false;    // the group being searched has the range filter
-  int searches_ = 0;
 };
 
 }  // namespace larkspire

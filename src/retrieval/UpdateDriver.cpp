@@ -95,6 +95,23 @@ std::string FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
 
 std::string WithDoubledAmpersands(const std::string& text) { return ReplaceAll(text, "&", "&&"); }
 
+// Logs what one update cost on the Open Data Portal, however it ends.
+class COdpRequestTally {
+ public:
+  explicit COdpRequestTally(CRun& app) : app_(app), before_(app.Status().odp_requests) {}
+  ~COdpRequestTally() {
+    if (!UsesOdp(app_.Settings())) return;
+    app_.Log().Write("Open Data Portal: %d requests in this update\n",
+                     app_.Status().odp_requests - before_);
+  }
+  COdpRequestTally(const COdpRequestTally&) = delete;
+  COdpRequestTally& operator=(const COdpRequestTally&) = delete;
+
+ private:
+  CRun& app_;
+  const int before_;
+};
+
 // Returns false when the whole run must stop.
 bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
   CEntryList& list = app.Entries();
@@ -153,6 +170,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
 
 void UpdateStatus(CRun& app, bool selected_only) {
   if (app.Busy()) return;
+  const COdpRequestTally tally(app);
   if (!selected_only && !RunMasterListStep(app)) return;
   // A close asked for during the import ends the command; the window closes after it.
   if (app.AbortReason() == kAbortClosing) return;
