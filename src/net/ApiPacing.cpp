@@ -32,7 +32,10 @@ std::int64_t CApiPacing::ReadEarliestStart() const {
 
 bool CApiPacing::BeginTurn(INetWaiter& waiter) {
   for (;;) {
-    if (waiter.AbortFlag()) return false;
+    if (waiter.AbortFlag()) {
+      Unlock();
+      return false;
+    }
     const std::uint64_t now = MonotonicMillis();
     if (now < local_earliest_) {
       waiter.PumpEvents(
@@ -54,7 +57,10 @@ bool CApiPacing::BeginTurn(INetWaiter& waiter) {
       continue;
     }
     const std::int64_t wait = ReadEarliestStart() - NowUnixMillis();
-    if (wait <= 0 || wait > kApiPacingLongestWaitMs) return true;
+    if (wait <= 0 || wait > kApiPacingLongestWaitMs) {
+      in_turn_ = true;
+      return true;
+    }
     // Another process's request asked for the gap: wait for it without holding the turn.
     Unlock();
     local_earliest_ = MonotonicMillis() + static_cast<std::uint64_t>(wait);

@@ -28,7 +28,7 @@ class CApiPacing {
   bool BeginTurn(INetWaiter& waiter);
   // Ends the turn; the key's next request may start next_gap_ms from now.
   void EndTurn(std::int64_t next_gap_ms);
-  bool HasTurn() const { return fd_ >= 0 || (lock_path_.empty() && in_turn_); }
+  bool HasTurn() const { return in_turn_; }
 
   const std::string& LockPath() const { return lock_path_; }
 
@@ -38,7 +38,7 @@ class CApiPacing {
   void Unlock();
 
   std::string lock_path_;
-  int fd_ = -1;
+  int fd_ = -1;  // open while a turn is held or being waited for
   bool in_turn_ = false;
   // This process's own earliest start, on the monotonic clock: it holds even without a file.
   std::uint64_t local_earliest_ = 0;
