@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "entries/Entry.h"
+#include "retrieval/OdpFormats.h"
 #include "retrieval/OdpValues.h"
 #include "rules/PageText.h"
 
@@ -165,6 +166,10 @@ COdpSearchPage COdpAnswerReader::ReadSearchPage(std::string_view json) {
     page.error = ReadHitValue(mapping_.search_number, record, reading, true, hit.number);
     if (page.error.empty() && !mapping_.search_time.alternatives.empty()) {
       page.error = ReadHitValue(mapping_.search_time, record, reading, false, hit.ingested);
+    }
+    if (page.error.empty() && !mapping_.search_reference.alternatives.empty()) {
+      page.error = ReadHitValue(mapping_.search_reference, record, reading, false, hit.reference);
+      hit.reference = Utf8ToWindows1252(hit.reference);
     }
     if (!page.error.empty()) return page;
     hits.push_back(std::move(hit));

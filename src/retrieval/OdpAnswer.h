@@ -37,8 +37,9 @@ struct COdpApplication {
 };
 
 struct COdpSearchHit {
-  std::string number;    // applicationNumberText as sent (digits)
-  std::string ingested;  // lastIngestionDateTime as sent; "" when the hit has none
+  std::string number;     // applicationNumberText as sent (digits)
+  std::string ingested;   // lastIngestionDateTime as sent; "" when the hit has none
+  std::string reference;  // the docket number (search-reference), Windows-1252; "" for none
 };
 
 struct COdpSearchPage {

@@ -42,14 +42,19 @@ std::string ImportFromOdp(CRun& app, const std::vector<std::string>& customer_nu
     app.MasterList().cookie = number;
     COdpQuery query;
     query.q = client.Rule("query[CustNum]");
-    query.fields = SplitFields(client.Rule("search-fields"));
+    query.fields = SplitFields(client.Rule("import-fields"));
+    if (query.fields.empty()) query.fields = SplitFields(client.Rule("search-fields"));
     std::uint64_t total = 0;
     std::size_t read = 0;
     const COdpReply reply = RunOdpSearch(
         client, client.Address("search"), query, page,
         [&](const COdpSearchHit& hit) {
           ++read;
+          // As a row of the status site's result table: the reference, and the application
+          // number alone of the numbers.
           CEntry entry;
+          entry.SetText(kReference, hit.reference);
+          entry.Normalize();
           if (!error.empty() || SetIdentifier(entry, FormatApplicationNumber(hit.number))) return;
           if (listed.Find(entry)) return;
           listed.Add(entry, 0);
