@@ -23,25 +23,31 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
 trap cleanup EXIT
 
-# Starts a server that prints "listening on 127.0.0.1:PORT" first and echoes the port.
+# Starts a server that prints "listening on 127.0.0.1:PORT" first and sets server_port. It runs
+# in this shell (not in a command substitution), so the clean-up knows its process.
 start_server() {
   local out=$1; shift
   "$@" >"$out" 2>"$out.err" &
   pids+=($!)
   for _ in $(seq 100); do
-    if grep -q '^listening on' "$out" 2>/dev/null; then sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" | head -1; return; fi
+    if grep -q '^listening on' "$out" 2>/dev/null; then
+      server_port=$(sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" | head -1)
+      return
+    fi
     sleep 0.05
   done
   echo "demo: $1 did not start" >&2; exit 1
 }
 
 bash "$root/tools/sim/make-test-ca.sh" "$demo/ca" >/dev/null 2>&1
-sim_port=$(start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" \
+start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" \
   --date 2008-06-30 --odp-port 0 --tls-cert "$demo/ca/server.pem" --tls-key "$demo/ca/server.key" \
-  --odp-key "$key")
+  --odp-key "$key"
+sim_port=$server_port
 for _ in $(seq 100); do grep -q '^odp listening' "$demo/sim.out" && break; sleep 0.05; done
 odp_port=$(sed -n 's/^odp listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$demo/sim.out")
-smtp_port=$(start_server "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail")
+start_server "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail"
+smtp_port=$server_port
 
 # One office, two configurations: its logging directory and source apart.
 write_settings() {
