@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kScheme = "https://";
 constexpr const char* kBadAddressMessage = "The web service's address is not an https:// address.";
+constexpr const char* kBadKeyMessage = "The API key holds a line break.";
 constexpr const char* kUnreadableMessage = "The web service's answer cannot be read";
 
 std::string Unreadable(std::string_view why) {
@@ -150,9 +151,12 @@ std::string ReadApiResponse(std::string_view response, CApiAnswer& answer) {
 CApiAnswer RunTask(CApiRequestTask& task) {
   CFlowLog* flow_log = task.flow_log.get();
   CApiAddress address;
-  if (!ReadApiAddress(task.request.url, address) || HasLineBreakOrNul(task.request.key) ||
-      HasLineBreakOrNul(task.request.user_agent)) {
+  if (!ReadApiAddress(task.request.url, address)) {
     RaiseLogged(flow_log, task.label, kBadAddressMessage);
+  }
+  // A line break would end the header early and let the rest be read as headers of its own.
+  if (HasLineBreakOrNul(task.request.key) || HasLineBreakOrNul(task.request.user_agent)) {
+    RaiseLogged(flow_log, task.label, kBadKeyMessage);
   }
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);

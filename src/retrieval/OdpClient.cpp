@@ -73,7 +73,7 @@ std::string KeyRefusedMessage(int status, std::string_view service_message) {
 
 COdpClient::COdpClient(CRun& app, std::string key)
     : app_(app),
-      key_(key.empty() ? OdpKeyOf(app.Settings()) : std::move(key)),
+      key_(TrimKey(key).empty() ? OdpKeyOf(app.Settings()) : TrimKey(key)),
       pacing_(OdpLockPath(app.Settings().LogDir.Text(), key_)) {
   setup_error_ = ReadOdpMapping(app.Rules().text, mapping_);
   reader_ = std::make_unique<COdpAnswerReader>(mapping_);

@@ -16,10 +16,17 @@ bool UsesOdp(std::string_view status_source) {
 
 bool UsesOdp(const CSettings& settings) { return UsesOdp(settings.StatusSource.Text()); }
 
+std::string TrimKey(std::string_view key) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  const std::size_t first = key.find_first_not_of(kSpace);
+  if (first == std::string_view::npos) return "";
+  return std::string(key.substr(first, key.find_last_not_of(kSpace) - first + 1));
+}
+
 std::string OdpKeyOf(const CSettings& settings) {
-  std::string key = UnscramblePassword(settings.OdpKey.Text());
+  std::string key = TrimKey(UnscramblePassword(settings.OdpKey.Text()));
   if (key.empty()) {
-    if (const char* variable = std::getenv(kOdpKeyVariable)) key = variable;
+    if (const char* variable = std::getenv(kOdpKeyVariable)) key = TrimKey(variable);
   }
   return key;
 }

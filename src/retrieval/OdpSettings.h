@@ -21,7 +21,9 @@ bool UsesOdp(std::string_view status_source);
 bool UsesOdp(const CSettings& settings);
 
 // The key a request sends: the stored one, else the environment's; "" when there is none.
+// Blanks and line ends around a pasted key are not part of it.
 std::string OdpKeyOf(const CSettings& settings);
+std::string TrimKey(std::string_view key);
 // The customer numbers of the setting, which separates them by blanks, commas or semicolons.
 std::vector<std::string> SplitCustomerNumbers(std::string_view text);
 std::vector<std::string> OdpCustomerNumbersOf(const CSettings& settings);

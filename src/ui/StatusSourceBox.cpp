@@ -76,7 +76,7 @@ void CStatusSourceBox::Collect(CConfiguration& config) const {
   } else if (UsesOdp(config.status_source)) {
     config.status_source = kSourceSite;
   }
-  config.odp_key = ScramblePassword(FromQt(key_->text()));
+  config.odp_key = ScramblePassword(TrimKey(FromQt(key_->text())));
   config.odp_customer_numbers = FromQt(customer_numbers_->text());
 }
 

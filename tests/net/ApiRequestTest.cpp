@@ -197,6 +197,10 @@ TEST_F(ApiRequestTest, NothingIsSentToAnAddressThatIsNotHttpsOrToAnUntrustedServ
   EXPECT_EQ(SendApiRequest(waiter_, plain, answer),
             "The web service's address is not an https:// address.");
 
+  CApiRequest broken_key = Request(server, "/");
+  broken_key.key = "pasted\r\nwith its line end";
+  EXPECT_EQ(SendApiRequest(waiter_, broken_key, answer), "The API key holds a line break.");
+
   CApiRequest untrusted = Request(server, "/");
   untrusted.ca_file.clear();
   const std::string error = SendApiRequest(waiter_, untrusted, answer);

@@ -191,9 +191,9 @@ TEST_F(OdpClientTest, TheKeyComesFromTheSettingElseFromTheEnvironmentAndWithoutO
     EXPECT_TRUE(server_.Requests().empty());
   }
   {
-    CScopedVariable variable(kOdpKeyVariable, "from-the-environment");
+    CScopedVariable variable(kOdpKeyVariable, "from-the-environment\n");
     EXPECT_EQ(OdpKeyOf(app_->Settings()), "from-the-environment");
-    app_->Settings().OdpKey.Set(ScramblePassword("from-the-setting"));
+    app_->Settings().OdpKey.Set(ScramblePassword(" from-the-setting "));
     EXPECT_EQ(OdpKeyOf(app_->Settings()), "from-the-setting");
     COdpClient client(*app_);
     EXPECT_EQ(client.SetupError(), "");
