@@ -194,27 +194,28 @@ void UpdateStatus(CRun& app, bool selected_only) {
                       },
                       "Webpage Read(s) Failed"};
   std::unique_ptr<COdpUpdateRun> odp;
-  bool go_on = true;
+  std::string error;
   if (UsesOdp(app.Settings())) {
     odp = std::make_unique<COdpUpdateRun>(app);
     reader = {[&odp](std::size_t row, const CEntry& stored, CEntry& fresh) {
                 return odp->ReadEntry(row, stored, fresh);
               },
               kOdpFailureTitle};
-    const std::string error = odp->Prepare(due_rows);
-    if (!error.empty()) {
-      ++app.Status().failure_count;
-      app.Status().had_failures = true;
-      app.ShowError(kOdpFailureTitle, error);
-      go_on = false;
-    }
+    error = odp->Prepare(due_rows);
   }
-  int done = 0;
-  for (std::size_t row : due_rows) {
-    if (!go_on || !UpdateOneEntry(app, row, reader)) break;
-    ++done;
-    if (app.Ui()) app.Ui()->SetProgress(done);
-    if (done > 5) app.Status().warn_reverted = false;
+  if (error.empty()) {
+    int done = 0;
+    for (std::size_t row : due_rows) {
+      if (!UpdateOneEntry(app, row, reader)) break;
+      ++done;
+      if (app.Ui()) app.Ui()->SetProgress(done);
+      if (done > 5) app.Status().warn_reverted = false;
+    }
+  } else {
+    // The service cannot be used at all (no key, a refused key, an unusable odp section).
+    ++app.Status().failure_count;
+    app.Status().had_failures = true;
+    app.ShowError(kOdpFailureTitle, error);
   }
   // Saved after every run, so a crash or a kill later loses nothing the run learnt.
   const bool saved = SaveEntries(app);
