@@ -3,15 +3,13 @@
 // (compare the time per application of the two sizes), so nothing per added row may grow with
 // the list. The pages come from the simulator over loopback, as in the demo.
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "SimulatorProcess.h"
 #include "app/AppCore.h"
 #include "notify/Variables.h"
 #include "platform/SettingsBackend.h"
@@ -36,48 +34,6 @@ void WriteSimData(const std::string& path, int applications) {
   }
 }
 
-// The simulator as a child process for the lifetime of the object.
-class CSimulator {
- public:
-  explicit CSimulator(const std::string& data_path) {
-    int pipe_fds[2];
-    if (::pipe(pipe_fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(pipe_fds[1], STDOUT_FILENO);
-      if (std::FILE* null = std::fopen("/dev/null", "w")) ::dup2(::fileno(null), STDERR_FILENO);
-      ::close(pipe_fds[0]);
-      ::execl(LARKSPIRE_SIM_PROGRAM, LARKSPIRE_SIM_PROGRAM, "--port", "0", "--data",
-              data_path.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(pipe_fds[1]);
-    // "listening on 127.0.0.1:PORT"
-    std::string line;
-    char c = 0;
-    while (::read(pipe_fds[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(pipe_fds[0]);
-    const std::size_t colon = line.rfind(':');
-    if (line.starts_with("listening on ") && colon != std::string::npos) {
-      address_ = line.substr(13);
-    }
-  }
-  ~CSimulator() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  CSimulator(const CSimulator&) = delete;
-  CSimulator& operator=(const CSimulator&) = delete;
-
-  // "127.0.0.1:PORT", or "" when the simulator did not start.
-  const std::string& Address() const { return address_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string address_;
-};
-
 void BM_ImportMasterList(benchmark::State& state) {
   const int applications = static_cast<int>(state.range(0));
   char dir_template[] = "/tmp/larkspire-bench-XXXXXX";
@@ -88,7 +44,7 @@ void BM_ImportMasterList(benchmark::State& state) {
   const std::string dir = dir_template;
   WriteSimData(dir + "/sim-data.txt", applications);
   {
-    CSimulator sim(dir + "/sim-data.txt");
+    CSimulatorProcess sim({"--data", dir + "/sim-data.txt"});
     CMemorySettingsBackend backend;
     AppCore app(backend, "", "");
     app.Settings().LogDir.Set(dir);

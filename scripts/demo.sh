@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
-# The demo: the status-site simulator and a local SMTP server on loopback, a throw-away
-# configuration under build/demo/, an unattended import and update, the simulated date moved
-# on, a second unattended run; then the e-mails received and where the reports are. The
-# simulator also plays the publisher, serving a rules release signed with a key made here.
+# The demo: the simulator (status site behind the local proxy, and the patent office's Open Data
+# Portal over HTTPS with a test CA made here) and a local SMTP server on loopback. The same office
+# runs twice on each status source: first the status site through the proxy, as the program
+# always has (an unattended import and update, the simulated date moved on, a second run), then
+# the Open Data Portal with an API key. Each run's e-mails and request count are printed.
+# The simulator also plays the publisher, serving a rules release signed with a key made here.
 set -euo pipefail
 build=${1:-build}
 root="$PWD"
 demo="$root/$build/demo"
 bin="$root/$build/src/larkspire"
 sim="$root/$build/tools/larkspire-sim"
+key="demo-office-key"
 
 rm -rf "$demo"
-mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail" "$demo/publisher"
+mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail" "$demo/publisher" \
+  "$demo/odp/log/Larkspire" "$demo/odp/reports"
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$demo}"
 # The icons the installation step puts into the desktop's theme stay in the demo, as its
 # shortcuts do.
 export XDG_DATA_HOME="$demo/data"
+unset USPTO_API_KEY
 
 # Every server's pid is recorded here, in the script's own shell (never inside a command
 # substitution, whose subshell's array the cleanup would not see), and the cleanup stops them
@@ -30,17 +36,16 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Starts a server that prints "listening on 127.0.0.1:PORT" first and stores the port in the
-# variable named by the first argument.
+# Starts a server that prints "listening on 127.0.0.1:PORT" first and sets server_port. It runs
+# in this shell (not in a command substitution), so the clean-up knows its process.
 start_server() {
   local var=$1 out=$2 port=
   shift 2
   "$@" >"$out" 2>"$out.err" &
   pids+=($!)
   for _ in $(seq 100); do
-    port=$(sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" 2>/dev/null | head -1)
-    if [ -n "$port" ]; then
-      printf -v "$var" '%s' "$port"
+    if grep -q '^listening on' "$out" 2>/dev/null; then
+      server_port=$(sed -n 's/^listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$out" | head -1)
       return
     fi
     sleep 0.05
@@ -59,11 +64,20 @@ sed '1s/^version: .*$/version: 4.2.04.001\r/' "$root/resources/templates/11-rule
 bash "$root/tools/sign/sign-release.sh" -k "$publisher/key.pem" -t rules "$publisher/larkspire.txt" >/dev/null
 export LARKSPIRE_PUBLISHER_KEY="$publisher/public.pem"
 
-start_server sim_port "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" --date 2008-06-30 \
-  --rules "$publisher/larkspire.txt"
-start_server smtp_port "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail"
+bash "$root/tools/sim/make-test-ca.sh" "$demo/ca" >/dev/null 2>&1
+start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" \
+  --date 2008-06-30 --odp-port 0 --tls-cert "$demo/ca/server.pem" --tls-key "$demo/ca/server.key" \
+  --odp-key "$key" --rules "$publisher/larkspire.txt"
+sim_port=$server_port
+for _ in $(seq 100); do grep -q '^odp listening' "$demo/sim.out" && break; sleep 0.05; done
+odp_port=$(sed -n 's/^odp listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$demo/sim.out")
+start_server "$demo/smtp.out" /usr/bin/python3 "$root/tools/smtp/smtp_sink.py" --out "$demo/mail"
+smtp_port=$server_port
 
-cat > "$demo/settings.ini" <<INI
+# One office, two configurations: its logging directory and source apart.
+write_settings() {
+  local file=$1 dir=$2; shift 2
+  cat > "$file" <<INI
 [General]
 Install=$root/$build/src
 ShortcutFolder=$demo/shortcuts
@@ -74,40 +88,72 @@ SmtpServer=127.0.0.1:$smtp_port
 ReturnAddress=docketing@office.example
 NotifyAddress1=partners@office.example
 NotifyAddress2=paralegals@office.example
-LogDir=$demo/log
-ReportDir=$demo/reports
+LogDir=$dir/log
+ReportDir=$dir/reports
 ProxyServer=127.0.0.1:$sim_port
 Timeout=30 seconds
 INI
-export LARKSPIRE_SETTINGS="$demo/settings.ini"
-
-# The second run happens "tomorrow" (faketime), so the daily entries are due again.
-run() {
-  echo "== unattended run, simulated date $1${2:+, program clock $2}"
-  if [ -n "${2:-}" ]; then
-    faketime -f "$2" "$bin" -auto || echo "(the run reported a failure; see the log)"
-  else
-    "$bin" -auto || echo "(the run reported a failure; see the log)"
-  fi
+  printf '%s\n' "$@" >> "$file"
 }
-set_sim_date() {
+write_settings "$demo/settings.ini" "$demo"
+write_settings "$demo/odp/settings.ini" "$demo/odp" StatusSource=ODP \
+  "OdpServer=127.0.0.1:$odp_port" "OdpCaFile=$demo/ca/ca.pem" \
+  "OdpCustomerNumbers=23456, 34567, 45678"
+
+control() {
   exec 3<>/dev/tcp/127.0.0.1/"$sim_port"
-  printf 'GET /__sim/date?set=%s HTTP/1.0\r\n\r\n' "$1" >&3
-  cat <&3 >/dev/null
+  printf 'GET /__sim/%s HTTP/1.0\r\n\r\n' "$1" >&3
+  cat <&3
   exec 3<&-
 }
+# Requests the status site (through the proxy) has answered so far.
+site_requests() { grep -c '^larkspire-sim: \(GET\|POST\) //pair\.uspto\.gov' "$demo/sim.out.err" || true; }
+odp_requests() { control odp | tr -d '\r' | sed -n 's/^requests \([0-9]*\)$/\1/p'; }
 
-run 2008-06-30
-set_sim_date 2009-01-15
-run 2009-01-15 "+1d"
+mails_seen=0
+print_mails() {
+  local f
+  for f in $(ls "$demo"/mail/*.eml 2>/dev/null | sort | tail -n +$((mails_seen + 1))); do
+    echo "--- $(basename "$f"): $(grep -m1 '^Subject:' "$f" | tr -d '\r')"
+    grep -E ' \((now|was)\): ' "$f" | tr -d '\r' | sed 's/^/    /' || true
+    mails_seen=$((mails_seen + 1))
+  done
+}
 
-echo
-echo "== e-mails received by the local SMTP server ($demo/mail)"
-for f in "$demo"/mail/*.eml; do
-  [ -e "$f" ] || continue
-  echo "--- $(basename "$f"): $(grep -m1 '^Subject:' "$f" | tr -d '\r')"
-  grep -E ' \((now|was)\): ' "$f" | tr -d '\r' | sed 's/^/    /' || true
-done
+# One unattended run; the second of each source happens "tomorrow" (faketime), so the daily
+# entries are due again.
+run() {
+  local settings=$1 source=$2 date=$3 clock=${4:-}
+  local before_site before_odp
+  before_site=$(site_requests)
+  control "odp?reset=1" >/dev/null
+  echo
+  echo "== $source: unattended run, simulated date $date${clock:+, program clock $clock}"
+  if [ -n "$clock" ]; then
+    LARKSPIRE_SETTINGS="$settings" USPTO_API_KEY="${5:-}" faketime -f "$clock" "$bin" -auto \
+      || echo "(the run reported a failure; see the log)"
+  else
+    LARKSPIRE_SETTINGS="$settings" USPTO_API_KEY="${5:-}" "$bin" -auto \
+      || echo "(the run reported a failure; see the log)"
+  fi
+  print_mails
+  if [ "$source" = "status site" ]; then
+    echo "requests to the status site: $(( $(site_requests) - before_site ))"
+  else
+    echo "requests to the Open Data Portal: $(odp_requests)"
+  fi
+}
+
+control "date?set=2008-06-30" >/dev/null
+run "$demo/settings.ini" "status site" 2008-06-30
+control "date?set=2009-01-15" >/dev/null
+run "$demo/settings.ini" "status site" 2009-01-15 "+1d"
+
+control "date?set=2008-06-30" >/dev/null
+run "$demo/odp/settings.ini" "Open Data Portal" 2008-06-30 "" "$key"
+control "date?set=2009-01-15" >/dev/null
+run "$demo/odp/settings.ini" "Open Data Portal" 2009-01-15 "+1d" "$key"
+
 echo
 if [ -f "$demo/log/Larkspire/rules.txt.manifest" ]; then
   echo "Rules:       the signed release $(sed -n '1s/^version: //p' "$demo/log/Larkspire/rules.txt" | tr -d '\r') was taken and kept with its"
@@ -115,6 +161,8 @@ if [ -f "$demo/log/Larkspire/rules.txt.manifest" ]; then
 else
   echo "Rules:       the signed release was not taken (see the log)"
 fi
-echo "HTML report: $demo/reports/Larkspire.html"
-echo "XML export:  $demo/reports/Larkspire.xml"
-echo "Log:         $demo/log/Larkspire.log"
+echo "The Open Data Portal holds only published or patented applications, and serves no"
+echo "Location or patent term extension: those fields stay empty on that source."
+echo "HTML report: $demo/reports/Larkspire.html and $demo/odp/reports/Larkspire.html"
+echo "XML export:  $demo/reports/Larkspire.xml and $demo/odp/reports/Larkspire.xml"
+echo "Logs:        $demo/log/Larkspire.log and $demo/odp/log/Larkspire.log"

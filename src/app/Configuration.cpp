@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "app/AppCore.h"
 #include "app/DirectoryCheck.h"
+#include "net/PasswordScramble.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
+#include "retrieval/OdpSettings.h"
 
 namespace larkspire {
 namespace {
@@ -46,6 +50,30 @@ std::optional<std::string> AdvancedProblem(const CConfiguration& config) {
 
 }  // namespace
 
+namespace {
+
+std::optional<ConfigField> CheckOdpConfiguration(AppCore& app, const CConfiguration& config) {
+  if (!UsesOdp(config.status_source)) return std::nullopt;
+  if (UnscramblePassword(config.odp_key).empty() && std::getenv(kOdpKeyVariable) == nullptr) {
+    app.MessageBox(std::string("Please enter your Open Data Portal API key, or set ") +
+                   kOdpKeyVariable +
+                   " for the program. (A key comes with an account at "
+                   "data.uspto.gov.)");
+    return ConfigField::kOdpKey;
+  }
+  for (const std::string& number : SplitCustomerNumbers(config.odp_customer_numbers)) {
+    if (!IsCustomerNumber(number)) {
+      app.MessageBox("\"" + number +
+                     "\" is not a customer number. Please enter customer "
+                     "numbers as digits, separated by commas or blanks.");
+      return ConfigField::kOdpCustomerNumbers;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 CConfiguration ReadConfiguration(AppCore& app) {
   CSettings& s = app.Settings();
   CConfiguration c;
@@ -66,6 +94,10 @@ CConfiguration ReadConfiguration(AppCore& app) {
   c.smtp_auth = ParseMailAuth(s.SmtpAuth.Text());
   c.token_command = s.SmtpTokenCommand.Text();
   c.ca_file = s.CaFile.Text();
+  c.status_source = s.StatusSource.Text();
+  if (c.org_name.empty() && c.status_source.empty()) c.status_source = kSourceOdp;
+  c.odp_key = s.OdpKey.Text();
+  c.odp_customer_numbers = s.OdpCustomerNumbers.Text();
   return c;
 }
 
@@ -112,7 +144,7 @@ std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration
     app.MessageBox(warning, MsgButtons::kOk, MsgAnswer::kOk, "SMTP Security", std::nullopt,
                    MsgIcon::kWarning);
   }
-  return std::nullopt;
+  return CheckOdpConfiguration(app, config);
 }
 
 void StoreConfiguration(AppCore& app, const CConfiguration& config) {
@@ -133,6 +165,9 @@ void StoreConfiguration(AppCore& app, const CConfiguration& config) {
   s.Install.Set(config.app_dir);
   s.LogDir.Set(config.log_dir);
   s.ReportDir.Set(config.report_dir);
+  s.StatusSource.Set(config.status_source);
+  s.OdpKey.Set(config.odp_key);
+  s.OdpCustomerNumbers.Set(config.odp_customer_numbers);
   // The built-in rules go to the logging directory at exit, as a downloaded copy would.
   if (!app.Rules().downloaded && app.Rules().text == LoadTemplate(kTemplateRules)) {
     app.Rules().downloaded = true;

@@ -30,6 +30,10 @@ struct CConfiguration {
   MailAuth smtp_auth = MailAuth::kPassword;
   std::string token_command;
   std::string ca_file;
+  // The status source (retrieval/OdpSettings.h): "" as stored before the setting existed.
+  std::string status_source;
+  std::string odp_key;  // as stored: scrambled
+  std::string odp_customer_numbers;
 };
 
 // The fields the checks can send the user back to, in the order they are checked.
@@ -43,10 +47,13 @@ enum class ConfigField {
   kAppDir,
   kLogDir,
   kReportDir,
+  kOdpKey,
+  kOdpCustomerNumbers,
 };
 
 // The settings as the dialog shows them: an empty logging directory as AppDir/Log, an empty
-// report directory as AppDir/Report.
+// report directory as AppDir/Report, and on a first configuration the Open Data Portal as the
+// status source, since the status site is gone.
 CConfiguration ReadConfiguration(AppCore& app);
 
 // The checks of the dialog's OK, in order; each failure shows its message and ends the checks.

@@ -14,6 +14,8 @@
 #include "notify/Variables.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterList.h"
+#include "retrieval/OdpMasterList.h"
+#include "retrieval/OdpSettings.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
@@ -170,13 +172,44 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
   return error;
 }
 
+// Both phases on the status site; "" or the error that stopped them. A close cuts the fetch
+// under way short with a cancel error: that ends the import quietly, as it ends an update run,
+// and the page phase counts it as a failure.
+std::string ImportFromSite(CRun& app, const std::string& cookie_page, bool notify_new,
+                           bool& closed) {
+  std::vector<std::string> numbers;
+  std::vector<ResultSets> sets;
+  std::string error;
+  if (cookie_page == "*none*") {
+    // No customer-number page: one pass over the result sets with no customer number.
+    numbers.push_back(std::string());
+    sets.push_back({std::string(), 1});
+  } else {
+    error = CountResultPages(app, numbers, sets);
+  }
+  closed = app.AbortReason() == kAbortClosing;
+  if (closed) return "";
+  if (error.empty()) {
+    error = ReadResultPages(app, numbers.size(), sets, notify_new, closed);
+    if (!closed && app.AbortReason() == kAbortClosing) {
+      ++app.Status().failure_count;
+      closed = true;
+    }
+    if (closed) error.clear();
+  }
+  return error;
+}
+
 }  // namespace
 
 bool RunMasterListStep(CRun& app) {
   UpdateRules(app);
   TakeRulesError(app);  // an earlier lookup's, not this import's
-  const std::string cookie_page = LookupRule(app, "masterlist", "cookiepage");
-  if (cookie_page.empty()) return true;
+  const bool odp = UsesOdp(app.Settings());
+  const std::vector<std::string> customer_numbers =
+      odp ? OdpCustomerNumbersOf(app.Settings()) : std::vector<std::string>();
+  const std::string cookie_page = odp ? "" : LookupRule(app, "masterlist", "cookiepage");
+  if (odp ? customer_numbers.empty() : cookie_page.empty()) return true;
 
   const std::size_t before = app.Entries().Size();
   const bool was_empty = before == 0;
@@ -188,33 +221,18 @@ bool RunMasterListStep(CRun& app) {
     if (answer == MsgAnswer::kNo) return true;
   }
 
-  std::vector<std::string> numbers;
-  std::vector<ResultSets> sets;
-  std::string error;
   // The notices of added entries are committed together, before the data file is saved.
   CEmailBatch notices(app);
-  if (cookie_page == "*none*") {
-    // No customer-number page: one pass over the result sets with no customer number.
-    numbers.push_back(std::string());
-    sets.push_back({std::string(), 1});
-  } else {
-    error = CountResultPages(app, numbers, sets);
-  }
-  // A close cuts the fetch under way short with a cancel error: that ends the import quietly,
-  // as it ends an update run, and the page phase counts it as a failure.
   bool closed = app.AbortReason() == kAbortClosing;
-  if (closed) error.clear();
+  CFailure failure;
+  if (!closed) {
+    failure = odp ? ImportFromOdp(app, customer_numbers, !was_empty, closed)
+                  : CFailure{ImportFromSite(app, cookie_page, !was_empty, closed)};
+  }
+  const std::string& error = failure.text;
   if (error.empty() && !closed) {
-    error = ReadResultPages(app, numbers.size(), sets, !was_empty, closed);
-    if (!closed && app.AbortReason() == kAbortClosing) {
-      ++app.Status().failure_count;
-      closed = true;
-    }
-    if (closed) error.clear();
-    if (error.empty() && !closed) {
-      app.MasterList().last_day = TodayDayNumber();
-      app.Log().Write("Update Master List Succeeded\n");
-    }
+    app.MasterList().last_day = TodayDayNumber();
+    app.Log().Write("Update Master List Succeeded\n");
   }
   if (!error.empty()) {
     ++app.Status().failure_count;
@@ -222,6 +240,8 @@ bool RunMasterListStep(CRun& app) {
     app.ShowError("Update Master List Failed", error);
   }
   SaveEntries(app);
+  // A refused key would fail every request of the status update as well.
+  if (failure.fatal) return false;
 
   const std::size_t added = app.Entries().Size() - before;
   const bool succeeded = error.empty() && !closed;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "entries/Entry.h"
+#include "retrieval/OdpFormats.h"
 #include "retrieval/OdpValues.h"
 #include "rules/PageText.h"
 
@@ -132,6 +133,14 @@ COdpApplication COdpAnswerReader::ReadApplication(std::string_view json) {
     }
     fields.push_back({id, TrimDash(CollapseSpace(text))});
   }
+  if (!mapping_.search_time.alternatives.empty()) {
+    // Only a hint of when to fetch again: without it the application is fetched every run.
+    reading.ReadFor("the last ingestion time", false);
+    if (!ReadHitValue(mapping_.search_time, records.front(), reading, false, answer.ingested)
+             .empty()) {
+      answer.ingested.clear();
+    }
+  }
   answer.result = EOdpResult::kMapped;
   answer.fields = std::move(fields);
   return answer;
@@ -157,6 +166,10 @@ COdpSearchPage COdpAnswerReader::ReadSearchPage(std::string_view json) {
     page.error = ReadHitValue(mapping_.search_number, record, reading, true, hit.number);
     if (page.error.empty() && !mapping_.search_time.alternatives.empty()) {
       page.error = ReadHitValue(mapping_.search_time, record, reading, false, hit.ingested);
+    }
+    if (page.error.empty() && !mapping_.search_reference.alternatives.empty()) {
+      page.error = ReadHitValue(mapping_.search_reference, record, reading, false, hit.reference);
+      hit.reference = Utf8ToWindows1252(hit.reference);
     }
     if (!page.error.empty()) return page;
     hits.push_back(std::move(hit));

@@ -31,11 +31,15 @@ struct COdpApplication {
   EOdpResult result = EOdpResult::kBadAnswer;
   std::string error;
   std::vector<COdpField> fields;
+  // The record's last ingestion time (the mapping's search-time, read from the record) as
+  // sent; "" when the record has none of the expected kind.
+  std::string ingested;
 };
 
 struct COdpSearchHit {
-  std::string number;    // applicationNumberText as sent (digits)
-  std::string ingested;  // lastIngestionDateTime as sent; "" when the hit has none
+  std::string number;     // applicationNumberText as sent (digits)
+  std::string ingested;   // lastIngestionDateTime as sent; "" when the hit has none
+  std::string reference;  // the docket number (search-reference), Windows-1252; "" for none
 };
 
 struct COdpSearchPage {

@@ -194,6 +194,7 @@ std::string ReadEntry(const CRulesEntry& entry, COdpMapping& mapping) {
   if (key == "count") return ReadPath(entry.value, mapping.count);
   if (key == "search-number") return ReadPath(entry.value, mapping.search_number);
   if (key == "search-time") return ReadPath(entry.value, mapping.search_time);
+  if (key == "search-reference") return ReadPath(entry.value, mapping.search_reference);
   if (key == "limit") {
     const std::string& value = entry.value;
     if (value.empty() || value.size() > 12 ||

@@ -88,6 +88,7 @@ struct COdpMapping {
   COdpPath count;                                    // from the top; may be empty
   COdpPath search_number;                            // from a search hit; may be empty
   COdpPath search_time;                              // from a search hit; may be empty
+  COdpPath search_reference;                         // from a search hit; may be empty
   std::vector<std::pair<int, COdpTemplate>> fields;  // field id and its template
   std::map<std::string, COdpTemplate, std::less<>> rows;
   std::map<std::string, COdpValueMap, std::less<>> maps;

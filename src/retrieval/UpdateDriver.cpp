@@ -1,5 +1,7 @@
 #include "retrieval/UpdateDriver.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "retrieval/EntryFetch.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterListCommand.h"
+#include "retrieval/OdpSettings.h"
+#include "retrieval/OdpUpdate.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
@@ -20,6 +24,7 @@ namespace larkspire {
 namespace {
 
 constexpr const char* kCanceledMessage = "Operation canceled.";
+constexpr const char* kOdpFailureTitle = "Open Data Portal Request Failed";
 
 void Redraw(CRun& app, std::size_t row) {
   if (app.Ui()) app.Ui()->RedrawRow(static_cast<int>(row));
@@ -60,6 +65,13 @@ int CountDueEntries(CRun& app, bool selected_only) {
   }
 }
 
+// Reads one due entry (row, stored) into fresh: nothing or the failure; a fatal one stops the
+// run, shown under the source's title.
+struct CEntryReader {
+  std::function<CFailure(std::size_t row, const CEntry& stored, CEntry& fresh)> read;
+  const char* failure_title;
+};
+
 // Fetches the entry's pages and reads them into a copy; nothing or the failure. A rules value
 // that could not be given explains whatever the pages then seemed to say, so its error wins.
 CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
@@ -89,8 +101,25 @@ CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
   return failure;
 }
 
+// Logs what one update cost on the Open Data Portal, however it ends.
+class COdpRequestTally {
+ public:
+  explicit COdpRequestTally(CRun& app) : app_(app), before_(app.Status().odp_requests) {}
+  ~COdpRequestTally() {
+    if (!UsesOdp(app_.Settings())) return;
+    app_.Log().Write("Open Data Portal: %d requests in this update\n",
+                     app_.Status().odp_requests - before_);
+  }
+  COdpRequestTally(const COdpRequestTally&) = delete;
+  COdpRequestTally& operator=(const COdpRequestTally&) = delete;
+
+ private:
+  CRun& app_;
+  const int before_;
+};
+
 // Returns false when the whole run must stop.
-bool UpdateOneEntry(CRun& app, std::size_t row) {
+bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
   CEntryList& list = app.Entries();
   if (app.AbortReason() == kAbortClosing) return false;
   if (list.At(row).IsUpToDate()) return true;
@@ -105,7 +134,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
     Redraw(app, row);
     const CEntry stored = list.At(row);
     CEntry fresh;
-    const CFailure failure = FetchAndParse(app, stored, fresh);
+    const CFailure failure = reader.read(row, stored, fresh);
     error = failure.text;
     list.SetUpdating(row, false);
     if (app.AbortReason() == kAbortClosing) {
@@ -117,7 +146,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
       Redraw(app, row);
       ++app.Status().failure_count;
       app.Status().had_failures = true;
-      app.ShowError("Webpage Read(s) Failed", error);
+      app.ShowError(reader.failure_title, error);
       return false;
     }
     if (error.empty()) {
@@ -148,6 +177,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row) {
 
 void UpdateStatus(CRun& app, bool selected_only) {
   if (app.Busy()) return;
+  const COdpRequestTally tally(app);
   if (!selected_only && !RunMasterListStep(app)) return;
   // A close asked for during the import ends the command; the window closes after it.
   if (app.AbortReason() == kAbortClosing) return;
@@ -163,16 +193,42 @@ void UpdateStatus(CRun& app, bool selected_only) {
   CEmailBatch notices(app);
   app.Status().warn_reverted = true;
   CEntryList& list = app.Entries();
-  int done = 0;
+  std::vector<std::size_t> due_rows;
   for (std::size_t row = 0; row < list.Size(); ++row) {
-    if (!Considered(list, row, selected_only) || list.At(row).IsUpToDate()) continue;
-    if (!UpdateOneEntry(app, row)) break;
-    ++done;
-    if (app.Ui()) app.Ui()->SetProgress(done);
-    if (done > 5) app.Status().warn_reverted = false;
+    if (Considered(list, row, selected_only) && !list.At(row).IsUpToDate()) due_rows.push_back(row);
+  }
+
+  CEntryReader reader{[&app](std::size_t, const CEntry& stored, CEntry& fresh) {
+                        return FetchAndParse(app, stored, fresh);
+                      },
+                      "Webpage Read(s) Failed"};
+  std::unique_ptr<COdpUpdateRun> odp;
+  std::string error;
+  if (UsesOdp(app.Settings())) {
+    odp = std::make_unique<COdpUpdateRun>(app);
+    reader = {[&odp](std::size_t row, const CEntry& stored, CEntry& fresh) {
+                return odp->ReadEntry(row, stored, fresh);
+              },
+              kOdpFailureTitle};
+    error = odp->Prepare(due_rows);
+  }
+  if (error.empty()) {
+    int done = 0;
+    for (std::size_t row : due_rows) {
+      if (!UpdateOneEntry(app, row, reader)) break;
+      ++done;
+      if (app.Ui()) app.Ui()->SetProgress(done);
+      if (done > 5) app.Status().warn_reverted = false;
+    }
+  } else {
+    // The service cannot be used at all (no key, a refused key, an unusable odp section).
+    ++app.Status().failure_count;
+    app.Status().had_failures = true;
+    app.ShowError(kOdpFailureTitle, error);
   }
   // Saved after every run, so a crash or a kill later loses nothing the run learnt.
-  SaveEntries(app);
+  const bool saved = SaveEntries(app);
+  if (odp) odp->Finish(saved);
   if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
     const bool failed = app.Status().failure_count != 0;
     const char* summary = selected_only

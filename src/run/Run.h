@@ -108,6 +108,8 @@ struct CRunStatus {
   bool had_failures = false;
   // The user's description for the problem report.
   std::string problem_desc;
+  // Requests sent to the Open Data Portal by this process, each try counted.
+  int odp_requests = 0;
 };
 
 // The two entry slots that variable lookup reads: the entry being reported on and, for the

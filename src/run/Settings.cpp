@@ -175,7 +175,12 @@ CSettings::CSettings(ISettingsBackend& backend)
       TCPIPRight(backend, "TCPIPRight"),
       TCPIPBottom(backend, "TCPIPBottom"),
       TCPIPVisible(backend, "TCPIPVisible"),
-      WelcomeReportTries(backend, "WelcomeReportTries") {
+      WelcomeReportTries(backend, "WelcomeReportTries"),
+      StatusSource(backend, "StatusSource"),
+      OdpKey(backend, "OdpKey"),
+      OdpCustomerNumbers(backend, "OdpCustomerNumbers"),
+      OdpServer(backend, "OdpServer"),
+      OdpCaFile(backend, "OdpCaFile") {
   for (const char* name : kColumnWidthNames) {
     column_widths_.push_back(std::make_unique<CSetting>(backend, name));
   }
@@ -202,6 +207,9 @@ void CSettings::SaveInstallationSettings() const {
   Install.Save();
   LogDir.Save();
   ReportDir.Save();
+  StatusSource.Save();
+  OdpKey.Save();
+  OdpCustomerNumbers.Save();
   backend_.Flush();
 }
 

@@ -134,6 +134,13 @@ class CSettings {
   CSetting TCPIPVisible;
   // Failed tries of the queued welcome report; after a few it is dropped.
   CSetting WelcomeReportTries;
+  // The status source and the Open Data Portal's access (retrieval/OdpSettings.h reads them).
+  // Absent, StatusSource means the status site through the proxy, as before it existed.
+  CSetting StatusSource;
+  CSetting OdpKey;  // scrambled like the password
+  CSetting OdpCustomerNumbers;
+  CSetting OdpServer;
+  CSetting OdpCaFile;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

@@ -15,6 +15,7 @@
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/QtText.h"
+#include "ui/StatusSourceBox.h"
 
 namespace larkspire {
 namespace {
@@ -93,8 +94,11 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this, [this] { ShowHelp(app_, "config"); });
 
+  status_source_ = new CStatusSourceBox(app_, copy_, this);
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
+  layout->addWidget(status_source_);
   layout->addWidget(buttons);
 
   if (EmailPending(app_)) {
@@ -143,6 +147,7 @@ CConfiguration CConfigureDialog::Collect() const {
   c.app_dir = FromQt(app_dir_->text());
   c.log_dir = FromQt(log_dir_->text());
   c.report_dir = FromQt(report_dir_->text());
+  status_source_->Collect(c);
   return c;
 }
 
@@ -166,6 +171,9 @@ QWidget* CConfigureDialog::FieldWidget(ConfigField field) const {
       return log_dir_;
     case ConfigField::kReportDir:
       return report_dir_;
+    case ConfigField::kOdpKey:
+    case ConfigField::kOdpCustomerNumbers:
+      return status_source_->FieldWidget(field);
   }
   return org_name_;
 }

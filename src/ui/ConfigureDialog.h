@@ -14,6 +14,7 @@ class QPushButton;
 namespace larkspire {
 
 class AppCore;
+class CStatusSourceBox;
 
 class CConfigureDialog : public QDialog {
   Q_OBJECT
@@ -45,6 +46,7 @@ class CConfigureDialog : public QDialog {
   QLineEdit* app_dir_;
   QLineEdit* log_dir_;
   QLineEdit* report_dir_;
+  CStatusSourceBox* status_source_;
 };
 
 }  // namespace larkspire

@@ -15,18 +15,10 @@ namespace {
 constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly", "&Never"};
 
 // Disabled while busy.
-constexpr int kIdleOnly[] = {kCmdSelectAll,
-                             kCmdAdd,
-                             kCmdUpdateAll,
-                             kCmdReport,
-                             kCmdTestReturnAddress,
-                             kCmdTestNotifyAddresses,
-                             kCmdConfigure,
-                             kCmdUpgrade,
-                             kCmdAbout,
-                             kCmdReportProblem,
-                             kCmdImport,
-                             kCmdExport};
+constexpr int kIdleOnly[] = {
+    kCmdSelectAll,           kCmdAdd,        kCmdUpdateAll, kCmdReport,  kCmdTestReturnAddress,
+    kCmdTestNotifyAddresses, kCmdTestOdpKey, kCmdConfigure, kCmdUpgrade, kCmdAbout,
+    kCmdReportProblem,       kCmdImport,     kCmdExport};
 // Disabled while busy or with no row selected.
 constexpr int kNeedSelection[] = {
     kCmdDaily,  kCmdWeekly,     kCmdMonthly,        kCmdYearly,  kCmdNever,
@@ -114,6 +106,8 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   test->addAction(Add(kCmdTestReturnAddress, tr("Send E-Mail to &Return Address"), window));
   test->addAction(
       Add(kCmdTestNotifyAddresses, tr("Send E-Mail to &Notification Addresses"), window));
+  test->addSeparator();
+  test->addAction(Add(kCmdTestOdpKey, tr("Check Open Data Portal &Key"), window));
 
   QMenu* options = menu_bar->addMenu(tr("&Options"));
   options->addAction(Add(kCmdConfigure, tr("&Configure..."), window));

@@ -52,6 +52,7 @@ enum Command : int {
   kCmdAbout,
   kCmdImport,
   kCmdExport,
+  kCmdTestOdpKey,
 };
 inline constexpr int kCmdChangeField = 10000;
 inline constexpr int kCmdSortByField = 10100;

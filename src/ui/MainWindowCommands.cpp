@@ -9,6 +9,7 @@
 #include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
 #include "notify/Reports.h"
+#include "retrieval/OdpKeyCheck.h"
 #include "retrieval/UpdateDriver.h"
 #include "ui/AboutBox.h"
 #include "ui/AddReferenceDialog.h"
@@ -41,6 +42,10 @@ void CMainWindow::RunCoreCommand(int command) {
       break;
     case kCmdTestNotifyAddresses:
       SendTestEmail(core_, MailRecipient::kNotifyAddresses);
+      break;
+    case kCmdTestOdpKey:
+      core_.MessageBox(CheckOdpKey(core_, ""), MsgButtons::kOk, MsgAnswer::kOk,
+                       "Open Data Portal Key");
       break;
     case kCmdConfigure:
       RunConfigure(core_, this);

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
+#include <optional>
 
 #include "app/Configuration.h"
 #include "app/DirectoryCheck.h"
+#include "net/PasswordScramble.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
+#include "retrieval/OdpSettings.h"
+#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
 
@@ -168,6 +173,77 @@ TEST_F(ConfigurationTest, StoringWritesEveryValueAndKeepsTheBuiltInRules) {
   EXPECT_TRUE(IsDirectory(JoinPath(config.log_dir, "Larkspire")));
   EXPECT_TRUE(app_->Rules().downloaded);
   EXPECT_EQ(ui_.title_refreshes, 1);
+}
+
+TEST_F(ConfigurationTest, AFirstConfigurationProposesTheOpenDataPortalAndAnOldOneKeepsItsSource) {
+  EXPECT_EQ(ReadConfiguration(*app_).status_source, kSourceOdp);
+  app_->Settings().OrgName.Set("Hollis & Marsh");
+  // A configuration from before the setting existed reads the status site, as it always did.
+  EXPECT_EQ(ReadConfiguration(*app_).status_source, "");
+  app_->Settings().StatusSource.Set(kSourceSite);
+  EXPECT_EQ(ReadConfiguration(*app_).status_source, kSourceSite);
+}
+
+TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) {
+  const char* variable = std::getenv(kOdpKeyVariable);
+  const std::string saved = variable != nullptr ? variable : "";
+  ::unsetenv(kOdpKeyVariable);
+  struct Case {
+    std::string key;
+    std::string environment;
+    std::string numbers;
+    std::optional<ConfigField> field;
+    std::vector<std::string> messages;
+  };
+  const std::vector<Case> cases = {
+      {"",
+       "",
+       "23456",
+       ConfigField::kOdpKey,
+       {"Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (A "
+        "key comes with an account at data.uspto.gov.)"}},
+      {"", "from-the-environment", "", std::nullopt, {}},
+      {"a-key", "", "23456, 34567;45678", std::nullopt, {}},
+      {"a-key",
+       "",
+       "23456 CN-1",
+       ConfigField::kOdpCustomerNumbers,
+       {"\"CN-1\" is not a customer number. Please enter customer numbers as digits, separated "
+        "by commas or blanks."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key + "/" + c.numbers);
+    if (c.environment.empty()) {
+      ::unsetenv(kOdpKeyVariable);
+    } else {
+      ::setenv(kOdpKeyVariable, c.environment.c_str(), 1);
+    }
+    ui_.messages.clear();
+    CConfiguration config = Complete();
+    config.status_source = kSourceOdp;
+    config.odp_key = ScramblePassword(c.key);
+    config.odp_customer_numbers = c.numbers;
+    EXPECT_EQ(CheckConfiguration(*app_, config), c.field);
+    EXPECT_EQ(ui_.Texts(), c.messages);
+    // The status site needs neither.
+    config.status_source = kSourceSite;
+    EXPECT_EQ(CheckConfiguration(*app_, config), std::nullopt);
+  }
+  if (variable != nullptr) {
+    ::setenv(kOdpKeyVariable, saved.c_str(), 1);
+  } else {
+    ::unsetenv(kOdpKeyVariable);
+  }
+
+  CConfiguration config = Complete();
+  config.status_source = kSourceOdp;
+  config.odp_key = ScramblePassword("a-key");
+  config.odp_customer_numbers = "23456 34567";
+  StoreConfiguration(*app_, config);
+  EXPECT_EQ(app_->Settings().StatusSource.Text(), "ODP");
+  EXPECT_EQ(app_->Settings().OdpKey.Text(), ScramblePassword("a-key"));
+  EXPECT_EQ(app_->Settings().OdpKey.Text().find("a-key"), std::string::npos);
+  EXPECT_EQ(app_->Settings().OdpCustomerNumbers.Text(), "23456 34567");
 }
 
 TEST_F(ConfigurationTest, DownloadedRulesAreNotMarkedAgain) {

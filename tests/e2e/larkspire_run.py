@@ -100,6 +100,48 @@ class Simulator:
         self.requests.close()
 
 
+def make_test_ca(directory):
+    """A throw-away CA and a server certificate for 127.0.0.1, made with the simulator's script."""
+    subprocess.run(["bash", os.path.join(SOURCE, "tools/sim/make-test-ca.sh"), directory],
+                   check=True, capture_output=True)
+
+
+class OdpSimulator(Simulator):
+    """The simulator with its Open Data Portal over HTTPS, its certificate from a CA made here."""
+
+    def __init__(self, date="2008-06-30", extra=()):
+        self.ca = tempfile.TemporaryDirectory(prefix="larkspire-ca-")
+        make_test_ca(self.ca.name)
+        super().__init__(date, ["--odp-port", "0",
+                                "--tls-cert", os.path.join(self.ca.name, "server.pem"),
+                                "--tls-key", os.path.join(self.ca.name, "server.key"), *extra])
+        line = self.process.stdout.readline().decode()
+        if not line.startswith("odp listening on 127.0.0.1:"):
+            self.stop()
+            raise RuntimeError("the service did not start: %r" % line)
+        self.odp_port = int(line.strip().rsplit(":", 1)[1])
+        self.ca_file = os.path.join(self.ca.name, "ca.pem")
+
+    def odp_state(self):
+        """The service's counters and switches (/__sim/odp) as a dict of texts."""
+        lines = self.control("odp").decode().splitlines()
+        return dict(line.split(" ", 1) for line in lines if " " in line)
+
+    def request_count(self):
+        return int(self.odp_state()["requests"])
+
+    def stop(self):
+        super().stop()
+        self.ca.cleanup()
+
+
+def scramble(text):
+    """The settings' scrambled form of a password or key: Base64, reversed, Base64, no '='."""
+    import base64
+    once = base64.b64encode(text.encode("latin-1"))[::-1]
+    return base64.b64encode(once).decode().rstrip("=")
+
+
 class SmtpSink:
     def __init__(self, out, refuse=()):
         args = ["/usr/bin/python3", os.path.join(SOURCE, "tools/smtp/smtp_sink.py"), "--out", out]

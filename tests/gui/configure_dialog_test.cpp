@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -46,6 +48,10 @@ void Set(QWidget* dialog, const char* name, const std::string& text) {
   Field(dialog, name)->setText(ToQt(text));
 }
 
+constexpr const char* kKeyMessage =
+    "Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (A key "
+    "comes with an account at data.uspto.gov.)";
+
 // The messages shown, one per line, for comparisons that print what differs.
 std::string Joined(const std::vector<std::string>& messages) {
   std::string out;
@@ -66,6 +72,9 @@ class ConfigureDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // A key in the environment would satisfy the key check of a first configuration.
+  void initTestCase() { qunsetenv("USPTO_API_KEY"); }
+
   void okChecksEachFieldInOrderAndFocusesIt() {
     QTemporaryDir dir;
     CGuiTestApp test(CGuiTestApp::Unconfigured{});
@@ -129,11 +138,21 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(IsDirectory(Dir(dir, "app/Log")));
 
     Set(&dialog, "reportDir", Dir(dir, "reports"));
+    // A first configuration proposes the Open Data Portal, which needs a key.
+    QVERIFY(dialog.findChild<QRadioButton*>("sourceOdp")->isChecked());
     test.Ui().messages.clear();
     ok->click();
     QCOMPARE(test.Ui().Texts(),
-             std::vector<std::string>{"Report directory does not exist. Do you want it created?"});
+             (std::vector<std::string>{"Report directory does not exist. Do you want it created?",
+                                       kKeyMessage}));
+    QCOMPARE(dialog.focusWidget()->objectName(), QString("odpKey"));
+    Set(&dialog, "odpKey", "k3y of the office");
+    test.Ui().messages.clear();
+    ok->click();
+    QVERIFY(test.Ui().messages.empty());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(test.App().Settings().StatusSource.Text(), std::string("ODP"));
+    QCOMPARE(test.App().Settings().OdpKey.Text(), ScramblePassword("k3y of the office"));
     QCOMPARE(test.App().Settings().OrgName.Text(), std::string("Hollis & Marsh"));
     QCOMPARE(test.App().Settings().NotifyAddress.Items(),
              std::vector<std::string>{"ann@hollis.example"});
@@ -367,6 +386,7 @@ class ConfigureDialogTest : public QObject {
                              {"does not exist", MsgAnswer::kYes},
                              {"test your e-mail connection", MsgAnswer::kNo}};
     WhenModal<CConfigureDialog>([](CConfigureDialog* dialog) {
+      Set(dialog, "odpKey", "k3y of the office");
       Set(dialog, "orgName", "Hollis & Marsh");
       Set(dialog, "smtpServer", "mail.hollis.example");
       Set(dialog, "returnAddress", "docket@hollis.example");
@@ -414,6 +434,89 @@ class ConfigureDialogTest : public QObject {
     QCOMPARE(test.Ui().close_requests, 0);
     // Later tests install into the build tree's data directory again, not the user's.
     qputenv("XDG_DATA_HOME", data_home);
+  }
+
+  void aConfigurationFromBeforeTheSourceSettingKeepsTheStatusSiteAsItWas() {
+    QTemporaryDir dir;
+    CGuiTestApp test;
+    Fill(test, dir);
+    auto dialog = std::make_unique<CConfigureDialog>(test.App(), nullptr);
+    auto* site = dialog->findChild<QRadioButton*>("sourceSite");
+    auto* odp = dialog->findChild<QRadioButton*>("sourceOdp");
+    QVERIFY(site->isChecked());
+    QVERIFY(!Field(dialog.get(), "odpKey")->isEnabled());
+    QVERIFY(!Field(dialog.get(), "odpCustomerNumbers")->isEnabled());
+    Button(dialog.get(), "ok")->click();
+    // Unchanged, the setting stays absent: the program behaves as before it existed.
+    QCOMPARE(test.App().Settings().StatusSource.Text(), std::string());
+
+    dialog = std::make_unique<CConfigureDialog>(test.App(), nullptr);
+    odp = dialog->findChild<QRadioButton*>("sourceOdp");
+    odp->setChecked(true);
+    QVERIFY(Field(dialog.get(), "odpKey")->isEnabled());
+    QCOMPARE(Field(dialog.get(), "odpKey")->echoMode(), QLineEdit::Password);
+    Set(dialog.get(), "odpKey", "k3y");
+    Set(dialog.get(), "odpCustomerNumbers", "23456, 34567");
+    Button(dialog.get(), "ok")->click();
+    QCOMPARE(test.App().Settings().StatusSource.Text(), std::string("ODP"));
+    QCOMPARE(test.App().Settings().OdpCustomerNumbers.Text(), std::string("23456, 34567"));
+
+    dialog = std::make_unique<CConfigureDialog>(test.App(), nullptr);
+    QCOMPARE(Field(dialog.get(), "odpKey")->text(), QString("k3y"));
+    Set(dialog.get(), "odpCustomerNumbers", "23456, C-1");
+    test.Ui().messages.clear();
+    Button(dialog.get(), "ok")->click();
+    QCOMPARE(dialog->focusWidget()->objectName(), QString("odpCustomerNumbers"));
+    QCOMPARE(test.Ui().messages.size(), size_t{1});
+    dialog->findChild<QRadioButton*>("sourceSite")->setChecked(true);
+    Button(dialog.get(), "ok")->click();
+    QCOMPARE(test.App().Settings().StatusSource.Text(), std::string("Site"));
+  }
+
+  void theKeyBeingEnteredIsCheckedWithOneRequestToTheService() {
+    QTemporaryDir dir;
+    const std::string ca = Dir(dir, "ca");
+    QCOMPARE(
+        QProcess::execute("bash", {QString(LARKSPIRE_SOURCE_DIR) + "/tools/sim/make-test-ca.sh",
+                                   QString::fromStdString(ca)}),
+        0);
+    QProcess sim;
+    sim.start(LARKSPIRE_SIM, {"--port", "0", "--odp-port", "0", "--tls-cert",
+                              QString::fromStdString(ca + "/server.pem"), "--tls-key",
+                              QString::fromStdString(ca + "/server.key"), "--odp-key", "good-key",
+                              "--odp-inactive-key", "new-key"});
+    QVERIFY(sim.waitForStarted(10000));
+    QString odp;
+    QDeadlineTimer deadline(10000);
+    while (!odp.contains("odp listening") && !deadline.hasExpired()) {
+      sim.waitForReadyRead(100);
+      odp += QString::fromLatin1(sim.readAllStandardOutput());
+    }
+    const QString port = odp.section("odp listening on 127.0.0.1:", 1).trimmed();
+    QVERIFY(!port.isEmpty());
+
+    CGuiTestApp test;
+    Fill(test, dir);
+    test.App().Settings().OdpServer.Set("127.0.0.1:" + port.toStdString());
+    test.App().Settings().OdpCaFile.Set(ca + "/ca.pem");
+    CConfigureDialog dialog(test.App(), nullptr);
+    dialog.findChild<QRadioButton*>("sourceOdp")->setChecked(true);
+    for (const auto& [key, answer] : std::vector<std::pair<const char*, const char*>>{
+             {"good-key", "The Open Data Portal accepted the key: it answered 200 OK and serves "},
+             {"new-key",
+              "The Open Data Portal refused the API key (it answered 403 Forbidden: "
+              "The API key is not yet active)."}}) {
+      Set(&dialog, "odpKey", key);
+      test.Ui().messages.clear();
+      Button(&dialog, "checkOdpKey")->click();
+      QCOMPARE(test.Ui().messages.size(), size_t{1});
+      QVERIFY2(test.Ui().messages[0].text.starts_with(answer), test.Ui().messages[0].text.c_str());
+      QCOMPARE(test.Ui().messages[0].caption, std::string(kCaption) + " - Open Data Portal Key");
+    }
+    // Checking stores nothing.
+    QCOMPARE(test.App().Settings().OdpKey.Text(), std::string());
+    sim.terminate();
+    sim.waitForFinished(5000);
   }
 
   void refusingTheDisclaimerClosesTheWindow() {
