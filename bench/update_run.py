@@ -44,6 +44,7 @@ PAGES = (
      "submission=ForeignPrioritySearch&USERCODE=123&ApplicationNumber=%s"),
     ("/cgi-bin/final/continuity.pl", "submission=Continuity&USERCODE=123&ApplicationNumber=%s"),
 )
+NOTIFY_ADDRESS = "partners@office.example"  # stress_support.settings
 HEADERS = ("Accept: */*\r\nAccept-Language: en-us\r\nCache-Control: no-cache\r\n"
            "Pragma: no-cache\r\nUser-Agent: Larkspire\r\n")
 
@@ -158,6 +159,30 @@ def received_messages(sink):
     return found
 
 
+def notification_problem(messages, count, status):
+    """What is wrong with a round's mail, or None: it must hold exactly one notification of the
+    new status for each of the count applications, and otherwise at most the activity report
+    every fifth batch brings to the publisher."""
+    subjects = []
+    others = 0
+    for _, recipients, text in messages:
+        if recipients != [NOTIFY_ADDRESS]:
+            others += 1
+            continue
+        subject = text.partition("\r\nSubject: ")[2].partition("\r\n")[0]
+        if "\r\nStatus (now): %s\r\n" % status not in text:
+            return "a notification without the new status: %s" % subject
+        subjects.append(subject)
+    expected = sorted("Patent status update for application " + support.application_number(i)
+                      for i in range(count))
+    if sorted(subjects) != expected:
+        return ("%d notifications for %d distinct applications, %d expected"
+                % (len(subjects), len(set(subjects) & set(expected)), count))
+    if others > 1:
+        return "%d messages besides the notifications" % others
+    return None
+
+
 def mail_times(messages, started):
     """Seconds from the program's start to its first and its last message at the sink."""
     if not messages:
@@ -165,6 +190,23 @@ def mail_times(messages, started):
     wall_offset = time.time() - time.monotonic()
     stamps = [os.stat(path).st_mtime_ns / 1e9 - wall_offset for path, _, _ in messages]
     return min(stamps) - started, max(stamps) - started
+
+
+class BenchSink:
+    """tools/smtp/bench_sink.py: the lean SMTP server, which stores each message as a numbered
+    file in out the way the tests' server does."""
+
+    def __init__(self, out):
+        from larkspire_run import _start_listening
+        self.out = out
+        self.process, self.port = _start_listening(
+            ["/usr/bin/python3", os.path.join(SOURCE, "tools", "smtp", "bench_sink.py"),
+             "--out", out])
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        self.process.stdout.close()
 
 
 def build_type(build):
@@ -190,14 +232,14 @@ def main():
     support.use_build(args.build)
     if build_type(args.build) != "Release":
         print("note: %s is not a Release build; the figures mean little" % args.build)
-    from larkspire_run import Setup, Simulator, SmtpSink, read_data_file
+    from larkspire_run import Setup, Simulator, read_data_file
 
     work = tempfile.TemporaryDirectory(prefix="larkspire-bench-")
     site = os.path.join(work.name, "site.txt")
     support.write_site(site, args.entries, page_size=50)
     setup = Setup()
     sim = Simulator(date=support.DAY_BEFORE, extra=["--data", site])
-    sink = SmtpSink(os.path.join(work.name, "mail"))
+    sink = BenchSink(os.path.join(work.name, "mail"))
     rounds = []
     try:
         support.write_settings(setup, support.settings(setup, sim.port, sink.port))
@@ -219,9 +261,10 @@ def main():
             mails = len(received)
             entries = read_data_file(os.path.join(setup.log_dir, "patent.dat"))
             changed = sum(1 for e in entries if e["Status"] == status and not e["Error"])
-            if code != 0 or changed != args.entries or mails < args.entries:
-                sys.exit("round %d: exit %d, %d of %d entries changed, %d messages received"
-                         % (round_number, code, changed, args.entries, mails))
+            problem = notification_problem(received, args.entries, status)
+            if code != 0 or changed != args.entries or problem:
+                sys.exit("round %d: exit %d, %d of %d entries changed, %d messages received (%s)"
+                         % (round_number, code, changed, args.entries, mails, problem))
             # The SMTP server's own pace: the same messages again from a minimal client.
             mail_seconds = send_like_a_minimal_client(sink.port, received)
             ratio = seconds / client_seconds
