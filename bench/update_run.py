@@ -1,19 +1,20 @@
 #!/usr/bin/python3
 """An unattended update run of N changed entries beside the network work it cannot avoid.
 
-    /usr/bin/python3 bench/update_run.py [N] [--build DIR] [--runs K]
+    /usr/bin/python3 bench/update_run.py [N] [--build DIR] [--runs K] [--dir DIR]
 
-The simulator serves a generated site of N applications (N = 2,000 by default) and a local SMTP
-server takes the mail. A first unattended run of the real program imports the list and reads
-every entry once; then the simulated day moves to the one on which every application changed,
-and each measured round
+The simulator serves a generated site of N applications (N = 2,000 by default) and a lean local
+SMTP server (tools/smtp/bench_sink.py) takes the mail. A first unattended run of the real
+program imports the list and reads every entry once; then the simulated day moves to the one on
+which every application changed, and each measured round
 
   - fetches, with a minimal client, the three pages the program reads per entry (status,
     foreign priority, continuity) through the same proxy address: the three in parallel on
     plain sockets, one entry at a time, nothing parsed or stored;
   - runs the program unattended (its clock a day on, so every entry is due), which updates
     every entry, queues a notification for each, sends them all through the SMTP server and
-    saves its files.
+    saves its files; the round checks that exactly one notification of the new status arrived
+    for each application.
 
 It prints both times, the ratio program / minimal client, and the program's CPU time (user +
 system, from wait4) per entry; with several rounds (the day moves back and forth between them)
