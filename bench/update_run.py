@@ -20,8 +20,9 @@ It prints both times, the ratio program / minimal client, and the program's CPU 
 system, from wait4) per entry; with several rounds (the day moves back and forth between them)
 the median of each figure as well. Beside them, the time a minimal SMTP client takes to send
 the messages the program sent to the same server, one session each as the program sends them:
-the server's own pace, which the program's sending cannot beat. The program must be an optimised GUI build (default tree:
-build-rel); without a display it runs on Qt's offscreen platform.
+the server's own pace, which the program's sending cannot beat. The program must be an
+optimised GUI build (default tree: build-rel); without a display it runs on Qt's offscreen
+platform. The run's files go to the build tree unless --dir names another place.
 """
 import argparse
 import os

@@ -31,7 +31,8 @@ SESSIONS = [
       (b"RCPT To: <>\r\n", [501]), (b"DATA\r\n", [503]), (b"VRFY someone\r\n", [500]),
       (b"QUIT\r\n", [221])]),
     ("a whole session pipelined, the message split inside a line",
-     [(b"HELO h\r\nMAIL From: <a@x>\r\nRCPT To: <e@y>\r\nDATA\r\nSubject: th", [250, 250, 250, 354]),
+     [(b"HELO h\r\nMAIL From: <a@x>\r\nRCPT To: <e@y>\r\nDATA\r\nSubject: th",
+       [250, 250, 250, 354]),
       (b"ree\r\n..\r\n.\r\nQUIT\r\n", [250, 221])]),
 ]
 
