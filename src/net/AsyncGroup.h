@@ -1,15 +1,16 @@
-// A group of network tasks, one worker thread per task, waited for on the user-interface
-// thread. The wait keeps the window alive (the waiter's PumpEvents every pass), enforces the
-// time-out, reacts to the application's abort flag, and turns the outcome into the results in
-// task order or one of the CAppError subclasses.
+// A group of network tasks, each on a worker thread of its own (a kept one when one is idle, see
+// platform/WorkerThreads.h), waited for on the user-interface thread. The wait keeps the window
+// alive (the waiter's PumpEvents every pass), enforces the time-out, reacts to the application's
+// abort flag, and turns the outcome into the results in task order or one of the CAppError
+// subclasses.
 //
 // A task type provides a cancel flag `cancel` (CCancelFlag), a CLiveConnection `live`, and a
 // function `RunTask(Task&)` found by argument-dependent lookup that returns the result or
 // throws.
 //
-// Workers run detached. Everything a worker touches after the group may have gone (the lock,
-// the slots, the results, the error state) lives in one shared block that each worker holds a
-// reference to, so a worker abandoned after a time-out ends safely whenever it ends.
+// Workers are never joined. Everything a worker touches after the group may have gone (the
+// lock, the slots, the results, the error state) lives in one shared block that each worker
+// holds a reference to, so a worker abandoned after a time-out ends safely whenever it ends.
 #pragma once
 
 #include <cstddef>
@@ -17,12 +18,12 @@
 #include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "net/AppError.h"
 #include "net/NetWaiter.h"
 #include "platform/Clock.h"
+#include "platform/WorkerThreads.h"
 
 namespace larkspire {
 
@@ -50,7 +51,7 @@ class CAsyncGroup : public ICancelable {
  private:
   struct Shared;
 
-  // One per task, owned by its thread, which deletes it when it ends.
+  // One per task, owned by its thread, which deletes it when the task ends.
   struct CAsyncWorker {
     Shared* group;  // null once the group has let go of this worker
     Task task;
@@ -64,7 +65,7 @@ class CAsyncGroup : public ICancelable {
     std::vector<Result> results;
     bool error = false;
     std::string message;
-    int running = 0;  // worker threads that have not yet ended
+    int running = 0;  // workers whose task has not yet ended
     // Set while Run waits: ends the wait's current slice at once when there is news.
     INetWaiter* waiting = nullptr;
   };
@@ -151,7 +152,7 @@ void CAsyncGroup<Task, Result>::WorkerBody(CAsyncWorker* worker) {
       if (failed && shared->waiting != nullptr) shared->waiting->WakeUp();
     }
   }
-  // The task (and anything it still holds) goes before the thread counts as ended.
+  // The task (and anything it still holds) goes before the worker counts as ended.
   delete worker;
   std::lock_guard<std::mutex> lock(shared->mutex);
   if (--shared->running == 0 && shared->waiting != nullptr) shared->waiting->WakeUp();
@@ -178,7 +179,7 @@ std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& task
         ++shared_->running;
       }
       try {
-        std::thread(&CAsyncGroup::WorkerBody, worker).detach();
+        RunOnWorkerThread([worker] { WorkerBody(worker); });
       } catch (const std::system_error&) {
         {
           std::lock_guard<std::mutex> lock(shared_->mutex);
