@@ -60,6 +60,7 @@ void WriteShortcuts(AppCore& app, const std::string& target) {
   WriteInternetShortcut(folder, kMakerSiteName, kMakerSiteAddress);
   DeleteShortcut(folder, kHelpShortcutName);
   InstallIcons(folder);
+  WriteMenuFolder(folder, {kShortcutName, kAutoShortcutName, kPublisherSiteName, kMakerSiteName});
 }
 
 }  // namespace

@@ -68,6 +68,26 @@ bool InstallThemeIcon(const std::string& data_home, const std::string& size_fold
          SaveFileAtomically(JoinPath(folder, std::string(kIconName) + extension), bytes);
 }
 
+std::string EscapeXml(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string DesktopExecValue(const std::string& target, const std::string& arguments) {
@@ -104,6 +124,48 @@ std::string XdgDataHome() {
   if (data != nullptr && *data != '\0') return data;
   const char* home = std::getenv("HOME");
   return JoinPath(home != nullptr ? home : "", ".local/share");
+}
+
+std::string XdgConfigHome() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && *config != '\0') return config;
+  const char* home = std::getenv("HOME");
+  return JoinPath(home != nullptr ? home : "", ".config");
+}
+
+bool WriteMenuFolder(const std::string& shortcut_folder, const std::vector<std::string>& names) {
+  std::string folder = shortcut_folder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const std::string applications = JoinPath(XdgDataHome(), "applications") + "/";
+  if (folder.size() <= applications.size() ||
+      folder.compare(0, applications.size(), applications) != 0) {
+    return true;
+  }
+  // Desktop-file IDs of files in subfolders join the folders with '-'.
+  std::string id_prefix = folder.substr(applications.size());
+  const std::string title = id_prefix.substr(id_prefix.rfind('/') + 1);
+  for (char& c : id_prefix) {
+    if (c == '/') c = '-';
+  }
+  const std::string directory_file = "larkspire-" + id_prefix + ".directory";
+  std::string menu =
+      "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+      " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
+      "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
+      EscapeXml(title) + "</Name>\n    <Directory>" + EscapeXml(directory_file) +
+      "</Directory>\n    <Include>\n";
+  for (const std::string& name : names) {
+    menu += "      <Filename>" + EscapeXml(id_prefix + "-" + name + kShortcutExtension) +
+            "</Filename>\n";
+  }
+  menu += "    </Include>\n  </Menu>\n</Menu>\n";
+  const std::string directories = JoinPath(XdgDataHome(), "desktop-directories");
+  const std::string merged = JoinPath(XdgConfigHome(), "menus/applications-merged");
+  return MakeDirectories(directories) && MakeDirectories(merged) &&
+         SaveFileAtomically(JoinPath(directories, directory_file),
+                            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=" +
+                                EscapeValue(title) + "\nIcon=" + kIconName + "\n") &&
+         SaveFileAtomically(JoinPath(merged, "larkspire-" + id_prefix + ".menu"), menu);
 }
 
 std::string IconDataHome(const std::string& shortcut_folder) {

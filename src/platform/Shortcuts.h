@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace larkspire {
 
@@ -29,6 +30,15 @@ std::string XdgDataHome();
 // the applications folder they are in (the default folder is XdgDataHome()/applications/...),
 // else the user's data directory.
 std::string IconDataHome(const std::string& shortcut_folder);
+
+// The user's configuration directory: $XDG_CONFIG_HOME, else ~/.config.
+std::string XdgConfigHome();
+// Makes the shortcut folder a submenu of the desktop's applications menu, named after the
+// folder: a merged menu file (XdgConfigHome()/menus/applications-merged/) that lists the named
+// shortcuts, and the submenu's directory entry with the program icon. Only a folder below the
+// user's own applications folder is the user's menu; for any other folder nothing is written
+// and true returned. False when a file could not be written.
+bool WriteMenuFolder(const std::string& shortcut_folder, const std::vector<std::string>& names);
 
 // Puts the program icon of one size into the user's hicolor theme under data_home (the
 // XDG data directory, beside the applications folder of the shortcuts):

@@ -116,6 +116,63 @@ TEST(ShortcutsTest, IconsGoBesideTheApplicationsFolderTheShortcutsAreIn) {
   }
 }
 
+// The environment variable set for one test, as it was afterwards.
+class CScopedEnv {
+ public:
+  CScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* set = std::getenv(name)) saved_ = set;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~CScopedEnv() {
+    if (saved_) {
+      ::setenv(name_, saved_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+TEST(ShortcutsTest, AFolderBelowTheUsersApplicationsBecomesASubmenuNamedAfterIt) {
+  CTempDir dir;
+  CScopedEnv data("XDG_DATA_HOME", dir.File("share"));
+  CScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+  ASSERT_TRUE(WriteMenuFolder(dir.File("share/applications/Grantwell/"), {"Larkspire", "R&D <x>"}));
+  std::string menu;
+  ASSERT_TRUE(
+      ReadWholeFile(dir.File("config/menus/applications-merged/larkspire-Grantwell.menu"), menu));
+  EXPECT_NE(menu.find("<Name>Applications</Name>"), std::string::npos) << menu;
+  EXPECT_NE(menu.find("<Name>Grantwell</Name>\n    <Directory>larkspire-Grantwell.directory"),
+            std::string::npos)
+      << menu;
+  // Desktop-file IDs: the folder, '-', the file name; markup in a name stays text.
+  EXPECT_NE(menu.find("<Filename>Grantwell-Larkspire.desktop</Filename>\n"
+                      "      <Filename>Grantwell-R&amp;D &lt;x&gt;.desktop</Filename>"),
+            std::string::npos)
+      << menu;
+  std::string directory;
+  ASSERT_TRUE(ReadWholeFile(dir.File("share/desktop-directories/larkspire-Grantwell.directory"),
+                            directory));
+  EXPECT_EQ(directory,
+            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Grantwell\nIcon=larkspire\n");
+
+  // Nested folders join with '-'; a folder outside the user's menu gets no menu file.
+  ASSERT_TRUE(WriteMenuFolder(dir.File("share/applications/Firm/Patents"), {"Larkspire"}));
+  ASSERT_TRUE(ReadWholeFile(
+      dir.File("config/menus/applications-merged/larkspire-Firm-Patents.menu"), menu));
+  EXPECT_NE(menu.find("<Name>Patents</Name>"), std::string::npos) << menu;
+  EXPECT_NE(menu.find("<Filename>Firm-Patents-Larkspire.desktop</Filename>"), std::string::npos);
+  for (const std::string& outside :
+       {dir.File("elsewhere/applications/Grantwell"), dir.File("share/applications"),
+        std::string("applications/Grantwell")}) {
+    EXPECT_TRUE(WriteMenuFolder(outside, {"Larkspire"})) << outside;
+  }
+  EXPECT_FALSE(FileExists(dir.File("config/menus/applications-merged/larkspire-.menu")));
+}
+
 TEST(ShortcutsTest, AnIconThatCannotBeWrittenIsReported) {
   CTempDir dir;
   // The data directory is a file, so no folder can be made inside it.
