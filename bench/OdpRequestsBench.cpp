@@ -90,7 +90,7 @@ class CDailyRun {
     s.LogDir.Set(dir_);
     s.StatusSource.Set("ODP");
     s.OdpServer.Set(sim_->OdpAddress());
-    s.OdpCaFile.Set(dir_ + "/ca/ca.pem");
+    s.CaFile.Set(dir_ + "/ca/ca.pem");
     s.OdpCustomerNumbers.Set("23456");
     s.Timeout.Set("5 minutes");
     ::setenv("USPTO_API_KEY", kKey, 1);

@@ -97,7 +97,7 @@ INI
 }
 write_settings "$demo/settings.ini" "$demo"
 write_settings "$demo/odp/settings.ini" "$demo/odp" StatusSource=ODP \
-  "OdpServer=127.0.0.1:$odp_port" "OdpCaFile=$demo/ca/ca.pem" \
+  "OdpServer=127.0.0.1:$odp_port" "CaFile=$demo/ca/ca.pem" \
   "OdpCustomerNumbers=23456, 34567, 45678"
 
 control() {

@@ -128,7 +128,7 @@ COdpReply COdpClient::Send(const std::string& method, const std::string& url,
   request.url = url;
   request.key = key_;
   request.body = json;
-  request.ca_file = app_.Settings().OdpCaFile.Text();
+  request.ca_file = app_.Settings().CaFile.Text();
   request.user_agent = kAppName;
   app_.ReloadTimeoutUnlessFixed();
 

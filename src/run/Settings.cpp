@@ -179,8 +179,7 @@ CSettings::CSettings(ISettingsBackend& backend)
       StatusSource(backend, "StatusSource"),
       OdpKey(backend, "OdpKey"),
       OdpCustomerNumbers(backend, "OdpCustomerNumbers"),
-      OdpServer(backend, "OdpServer"),
-      OdpCaFile(backend, "OdpCaFile") {
+      OdpServer(backend, "OdpServer") {
   for (const char* name : kColumnWidthNames) {
     column_widths_.push_back(std::make_unique<CSetting>(backend, name));
   }

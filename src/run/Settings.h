@@ -140,7 +140,6 @@ class CSettings {
   CSetting OdpKey;  // scrambled like the password
   CSetting OdpCustomerNumbers;
   CSetting OdpServer;
-  CSetting OdpCaFile;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

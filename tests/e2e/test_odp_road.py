@@ -77,7 +77,7 @@ class Road:
         }
         if source == "ODP":
             settings.update({"StatusSource": "ODP", "OdpServer": "127.0.0.1:%d" % sim.odp_port,
-                             "OdpCaFile": sim.ca_file, "OdpCustomerNumbers": CUSTOMERS})
+                             "CaFile": sim.ca_file, "OdpCustomerNumbers": CUSTOMERS})
         settings.update(extra or {})
         with open(self.setup.settings_path, "w") as f:
             f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))

@@ -498,7 +498,7 @@ class ConfigureDialogTest : public QObject {
     CGuiTestApp test;
     Fill(test, dir);
     test.App().Settings().OdpServer.Set("127.0.0.1:" + port.toStdString());
-    test.App().Settings().OdpCaFile.Set(ca + "/ca.pem");
+    test.App().Settings().CaFile.Set(ca + "/ca.pem");
     CConfigureDialog dialog(test.App(), nullptr);
     dialog.findChild<QRadioButton*>("sourceOdp")->setChecked(true);
     for (const auto& [key, answer] : std::vector<std::pair<const char*, const char*>>{

@@ -56,7 +56,7 @@ class OdpClientTest : public ::testing::Test {
   OdpClientTest() {
     app_->Settings().LogDir.Set(dir_.Path());
     app_->Settings().OdpServer.Set(server_.HostPort());
-    app_->Settings().OdpCaFile.Set(server_.CaFile());
+    app_->Settings().CaFile.Set(server_.CaFile());
   }
 
   // The answers the server gives, in turn; the last one is repeated.

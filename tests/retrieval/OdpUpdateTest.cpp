@@ -75,7 +75,7 @@ class OdpUpdateTest : public ::testing::Test {
   OdpUpdateTest() {
     app_->Settings().LogDir.Set(dir_.Path());
     app_->Settings().OdpServer.Set(server_.HostPort());
-    app_->Settings().OdpCaFile.Set(server_.CaFile());
+    app_->Settings().CaFile.Set(server_.CaFile());
     app_->Settings().OdpKey.Set(ScramblePassword("any key the service accepts"));
   }
 
