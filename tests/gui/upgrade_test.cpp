@@ -147,6 +147,28 @@ class UpgradeTest : public QObject {
   // The run checks the publisher's manifests with the test's key.
   void TrustTestKey(CGuiTestApp& fixture) { fixture->Rules().publisher_key = key_.PublicPem(); }
 
+  // Options > Upgrade through the window against a simulator started with sim_args, the
+  // question answered Yes, for an upgrade that must fail: nothing is scheduled and the window
+  // stays. shown is the message after the question.
+  void UpgradeThatFails(CGuiTestApp& fixture, const QStringList& sim_args,
+                        CScriptedUi::Message& shown) {
+    CSimulator sim(sim_args);
+    QVERIFY(!sim.Address().empty());
+    fixture->Settings().ProxyServer.Set(sim.Address());
+    TrustTestKey(fixture);
+    fixture.Ui().answers = {MsgAnswer::kYes};
+    CMainWindow window(*fixture);
+    window.show();
+
+    Actions(window).Action(kCmdUpgrade)->trigger();
+
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
+    shown = fixture.Ui().messages[1];
+    QCOMPARE(ScheduledProgram(), std::string());
+    QTest::qWait(50);
+    QVERIFY(window.isVisible());
+  }
+
   CTestSigningKey key_;
 
  private slots:
@@ -217,23 +239,12 @@ class UpgradeTest : public QObject {
   void aFailedDownloadIsShownAndTheWindowStays() {
     CGuiTestApp fixture({{"Timeout", "1m"}});
     // The rules name a newer program, but the simulator has no program file to give.
-    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))});
-    QVERIFY(!sim.Address().empty());
-    fixture->Settings().ProxyServer.Set(sim.Address());
-    TrustTestKey(fixture);
-    fixture.Ui().answers = {MsgAnswer::kYes};
-    CMainWindow window(*fixture);
-    window.show();
-
-    Actions(window).Action(kCmdUpgrade)->trigger();
-
-    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
-    QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Download Failed");
-    QVERIFY2(fixture.Ui().messages[1].text.find("404") != std::string::npos,
-             fixture.Ui().messages[1].text.c_str());
-    QCOMPARE(ScheduledProgram(), std::string());
-    QTest::qWait(50);
-    QVERIFY(window.isVisible());
+    CScriptedUi::Message shown;
+    UpgradeThatFails(fixture,
+                     {"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true))},
+                     shown);
+    QCOMPARE(shown.caption, std::string(kCaption) + " - Download Failed");
+    QVERIFY2(shown.text.find("404") != std::string::npos, shown.text.c_str());
   }
 
   void aProgramItsManifestDoesNotVouchForIsRefusedAndTheWindowStays() {
@@ -244,29 +255,19 @@ class UpgradeTest : public QObject {
     std::string changed = program;
     changed[changed.size() / 2] ^= 0x01;
     SaveFileAtomically(file, changed);
-    CSimulator sim({"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true)),
-                    "--program-compressed", QString::fromStdString(file)});
-    QVERIFY(!sim.Address().empty());
-    fixture->Settings().ProxyServer.Set(sim.Address());
-    TrustTestKey(fixture);
-    fixture.Ui().answers = {MsgAnswer::kYes};
-    CMainWindow window(*fixture);
-    window.show();
-
-    Actions(window).Action(kCmdUpgrade)->trigger();
-
-    QCOMPARE(fixture.Ui().messages.size(), std::size_t{2});
-    QCOMPARE(fixture.Ui().messages[1].caption, std::string(kCaption) + " - Upgrade Refused");
-    QCOMPARE(fixture.Ui().messages[1].text,
+    CScriptedUi::Message shown;
+    UpgradeThatFails(fixture,
+                     {"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", true)),
+                      "--program-compressed", QString::fromStdString(file)},
+                     shown);
+    QCOMPARE(shown.caption, std::string(kCaption) + " - Upgrade Refused");
+    QCOMPARE(shown.text,
              std::string("The downloaded program was refused: the file's SHA-256 differs from "
                          "its manifest's. The program in use stays."));
     // Nothing was unpacked.
     QVERIFY(QDir(QString::fromStdString(fixture.dir.Path()))
                 .entryList({QString(kUpgradeFolderPrefix) + "*"}, QDir::Dirs)
                 .isEmpty());
-    QCOMPARE(ScheduledProgram(), std::string());
-    QTest::qWait(50);
-    QVERIFY(window.isVisible());
   }
 
   void aCurrentProgramSaysSoAndDownloadsNothing() {
