@@ -39,8 +39,8 @@ trap 'exit 143' TERM
 # Starts a server that prints "listening on 127.0.0.1:PORT" first and sets server_port. It runs
 # in this shell (not in a command substitution), so the clean-up knows its process.
 start_server() {
-  local var=$1 out=$2 port=
-  shift 2
+  local out=$1
+  shift
   "$@" >"$out" 2>"$out.err" &
   pids+=($!)
   for _ in $(seq 100); do
