@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make bench`: the Google Benchmark programs, the data file's memory per entry, the
-# side-by-side comparison with an lxml scraper and an unattended update run of the program
-# beside a minimal client. Speed is only measured here, never in tests.
+# side-by-side comparisons with an lxml scraper and with Python's json module, and an
+# unattended update run of the program beside a minimal client. Speed is only measured here,
+# never in tests.
 # The measurements need an optimised build: when the given build tree is not a Release build,
 # a Release tree "<build>-bench" is configured beside it and used instead.
 # BENCH_ARGS passes options to larkspire_bench, e.g. BENCH_ARGS=--benchmark_filter=Normalize;
@@ -44,6 +45,9 @@ echo "== data file memory (100,000 entries)"
 
 echo "== extraction compared with an lxml scraper"
 /usr/bin/python3 "$root/bench/compare/compare.py" "$build"
+
+echo "== Open Data Portal answers mapped beside Python's json module"
+/usr/bin/python3 "$root/bench/compare/odp_python.py" "$build"
 
 echo "== unattended update run beside a minimal client"
 if [ "$gui" = "ON" ]; then
