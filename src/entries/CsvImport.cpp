@@ -41,8 +41,12 @@ std::string CaptionKey(std::string_view caption) {
   return key;
 }
 
-// Line breaks too: a reference keeps none (the data file cannot carry them).
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\xA0'; }
+// Every control byte too: a stored value turns each into a blank (the data file cannot carry
+// them), so a reference of nothing else would be stored blank and refused when read back.
+bool IsBlank(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= 0x20 || byte == 0x7F || byte == 0xA0;
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

@@ -424,7 +424,8 @@ TEST(CsvImport, RefusesRowsAndSaysWhy) {
       " ; \t\r\n"                       // line 12: blank, skipped
       "New-2;2007/0123456A1\r\n"        // line 13: added
       "Again-2;US 2007-0123456 A1\r\n"  // line 14: the same publication
-      "\"\r\n\";10/444,444\r\n";        // line 15: a line break is no reference
+      "\"\r\n\";10/444,444\r\n"         // line 15: a line break is no reference
+      "\v\x01;10/555,555\r\n";          // line 17: nor are control bytes, stored as blanks
   const CsvImportPreview preview = PreviewCsvImport(bytes, list);
   EXPECT_EQ(AddedOf(preview), (std::vector<Added>{{2, "New-1", "10/222,222", "", ""},
                                                   {13, "New-2", "", "", "2007-0123456 A1"}}));
@@ -440,6 +441,7 @@ TEST(CsvImport, RefusesRowsAndSaysWhy) {
                 {10, "Bad", "12-345", kImportInvalidNumber},
                 {14, "Again-2", "US 2007-0123456 A1", "duplicate of line 13"},
                 {15, "\r\n", "10/444,444", kImportNoReference},
+                {17, "\v\x01", "10/555,555", kImportNoReference},
             }));
 }
 
