@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "FuzzInput.h"
+#include "platform/Markup.h"
 #include "rules/PageText.h"
 
 using namespace larkspire;

@@ -2,7 +2,7 @@
 
 #include "notify/Templates.h"
 #include "platform/Files.h"
-#include "rules/PageText.h"
+#include "platform/Markup.h"
 #include "run/Run.h"
 
 namespace larkspire {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "notify/Variables.h"
+#include "platform/Markup.h"
 #include "platform/Resources.h"
 #include "rules/PageText.h"
 #include "run/Run.h"
@@ -58,7 +59,9 @@ void ExpandReference(CRun& app, std::string_view ref, std::string& out, ValueEsc
   const std::string_view name = ref.substr(0, name_end);
   const std::string value = LookupVariable(app, name);
   const bool escape = escaping == ValueEscaping::kHtml && !IsMarkupVariable(name);
-  auto shown = [escape](const std::string& text) { return escape ? EscapeHtml(text) : text; };
+  auto shown = [escape](const std::string& text) {
+    return escape ? EncodeEntities(text, "&#39;") : text;
+  };
   if (name_end == npos) {
     out.append(shown(value));
     return;
@@ -114,33 +117,6 @@ void ExpandTemplate(CRun& app, std::string_view text, std::string& out, ValueEsc
     pos = close + 1;
   }
   if (pos < text.size()) out.append(text.substr(pos));
-}
-
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 CExpansionScope::CExpansionScope(CRun& run, const CEntry* current, const CEntry* previous)

@@ -45,9 +45,6 @@ enum class ValueEscaping {
 void ExpandTemplate(CRun& app, std::string_view text, std::string& out,
                     ValueEscaping escaping = ValueEscaping::kNone);
 
-// & < > " and ' as the character references HTML reads in text and in quoted attributes.
-std::string EscapeHtml(std::string_view text);
-
 // Fills the run's two entry slots (the entry being reported on and, for the "Old" names and
 // [AllChanges], a copy of it as it was before) for its lifetime and puts back what was there
 // before, so a lookup that needs its own entry (a status page address, say) can open a scope

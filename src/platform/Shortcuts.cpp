@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/Files.h"
+#include "platform/Markup.h"
 
 namespace larkspire {
 namespace {
@@ -68,26 +69,6 @@ bool InstallThemeIcon(const std::string& data_home, const std::string& size_fold
          SaveFileAtomically(JoinPath(folder, std::string(kIconName) + extension), bytes);
 }
 
-std::string EscapeXml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string DesktopExecValue(const std::string& target, const std::string& arguments) {
@@ -148,14 +129,11 @@ bool WriteMenuFolder(const std::string& shortcut_folder, const std::vector<std::
     if (c == '/') c = '-';
   }
   const std::string directory_file = "larkspire-" + id_prefix + ".directory";
-  std::string menu =
-      "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-      " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
-      "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
-      EscapeXml(title) + "</Name>\n    <Directory>" + EscapeXml(directory_file) +
-      "</Directory>\n    <Include>\n";
+  std::string menu = "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
+                     EncodeEntities(title) + "</Name>\n    <Directory>" +
+                     EncodeEntities(directory_file) + "</Directory>\n    <Include>\n";
   for (const std::string& name : names) {
-    menu += "      <Filename>" + EscapeXml(id_prefix + "-" + name + kShortcutExtension) +
+    menu += "      <Filename>" + EncodeEntities(id_prefix + "-" + name + kShortcutExtension) +
             "</Filename>\n";
   }
   menu += "    </Include>\n  </Menu>\n</Menu>\n";

@@ -284,33 +284,6 @@ std::string TrimDash(std::string_view text) {
   return trimmed == "-" ? "" : std::string(trimmed);
 }
 
-std::string EncodeEntities(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string SplitHead(std::string& source, std::string_view separator) {
   // An empty separator counts as absent, so a caller looping until the source is empty ends.
   const std::size_t pos = separator.empty() ? std::string::npos : source.find(separator);

@@ -23,8 +23,6 @@ std::string PlainText(std::string_view text);
 std::string CollapseSpace(std::string_view text);
 // Blanks trimmed at both ends; exactly "-" becomes "".
 std::string TrimDash(std::string_view text);
-// <, &, >, " and ' as their XML entities.
-std::string EncodeEntities(std::string_view text);
 // The text before the first separator; source keeps what follows it. Without a separator the
 // whole source is returned and source becomes empty.
 std::string SplitHead(std::string& source, std::string_view separator);

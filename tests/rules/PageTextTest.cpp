@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Markup.h"
 #include "rules/PageText.h"
 
 namespace larkspire {
