@@ -21,6 +21,16 @@ namespace {
 
 constexpr const char* kMessageOutside = "Subject: Not for the office\r\n\r\nPrivate.\r\n";
 
+// A server script: the publisher's addresses are refused at RCPT, every other line answered as
+// usual.
+bool RefusePublisherRecipients(const std::string& line, CTestConnection& c) {
+  if (line.rfind("RCPT", 0) == 0 && line.find("larkspire.example") != std::string::npos) {
+    c.Write("554 5.7.1 Relaying denied\r\n");
+    return true;
+  }
+  return false;
+}
+
 class EmailQueueTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -145,13 +155,7 @@ TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
 }
 
 TEST_F(EmailQueueTest, PublisherReportsThatCannotBeSentDoNotHoldBackTheOfficesMail) {
-  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
-    if (line.rfind("RCPT", 0) == 0 && line.find("larkspire.example") != std::string::npos) {
-      c.Write("554 5.7.1 Relaying denied\r\n");
-      return true;
-    }
-    return false;
-  });
+  CSmtpTestServer server(RefusePublisherRecipients);
   UseServer(server);
   CEntry blank;
   ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
@@ -303,13 +307,7 @@ TEST_F(EmailQueueTest, AWelcomeReportGoesToThePublisherWhateverItsNumberAndOnlyO
 }
 
 TEST_F(EmailQueueTest, AWelcomeReportThatCanNeverBeSentIsDroppedAfterAFewTries) {
-  CSmtpTestServer server([&](const std::string& line, CTestConnection& c) {
-    if (line.rfind("RCPT", 0) == 0 && line.find("larkspire.example") != std::string::npos) {
-      c.Write("554 5.7.1 Relaying denied\r\n");
-      return true;
-    }
-    return false;
-  });
+  CSmtpTestServer server(RefusePublisherRecipients);
   UseServer(server);
   App().Settings().CountEmailBatchSucceeded.SetInt(1);
   CEntry blank;
