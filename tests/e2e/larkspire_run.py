@@ -7,6 +7,18 @@ import tempfile
 BIN = os.environ["LARKSPIRE_BIN"]
 
 
+def clock_ahead(env, days):
+    """env with the program's clock days ahead (libfaketime), so entries fall due. File times
+    stay true: a faked stat() shows every font directory changed since the font caches were
+    written, so each run would rebuild the system's font caches and write them back dated
+    ahead (seconds of a short run, and files outside the test touched)."""
+    env = dict(env)
+    env["FAKETIME"] = "+%dd" % days
+    env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+    env["NO_FAKE_STAT"] = "1"
+    return env
+
+
 class Setup:
     """A throw-away settings file and logging directory."""
 

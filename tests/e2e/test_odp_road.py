@@ -9,7 +9,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from larkspire_run import (BIN, SOURCE, OdpSimulator, Setup, Simulator,  # noqa: E402
+from larkspire_run import (BIN, SOURCE, OdpSimulator, Setup, Simulator, clock_ahead,  # noqa: E402
                            SmtpSink, change_lines, read_data_file, scramble, subject)
 
 KEY = "e2e-odp-key-4f1c"
@@ -93,8 +93,7 @@ class Road:
         if self.publisher_key:
             env["LARKSPIRE_PUBLISHER_KEY"] = self.publisher_key
         if day_offset:
-            env["FAKETIME"] = "+%dd" % day_offset
-            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            env = clock_ahead(env, day_offset)
         return subprocess.run([BIN, "-auto"], env=env, capture_output=True, timeout=300)
 
     def messages(self):

@@ -9,7 +9,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from larkspire_run import BIN, Setup, Simulator, SmtpSink  # noqa: E402
+from larkspire_run import BIN, Setup, Simulator, SmtpSink, clock_ahead  # noqa: E402
 
 NOTIFY = "partners@office.example"
 
@@ -31,8 +31,7 @@ class SharedLoggingDirectoryTest(unittest.TestCase):
     def run_program(self, *args, umask=None, day_offset=0):
         env = self.setup.env()
         if day_offset:
-            env["FAKETIME"] = "+%dd" % day_offset
-            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            env = clock_ahead(env, day_offset)
         return subprocess.run([BIN, *args], env=env, capture_output=True, timeout=300,
                               preexec_fn=(lambda: os.umask(umask)) if umask is not None else None)
 

@@ -7,7 +7,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 from larkspire_run import (Setup, Simulator, SmtpSink, change_lines, read_data_file,  # noqa: E402
-                           subject)
+                           clock_ahead, subject)
 
 NOTIFY = ["partners@office.example", "paralegals@office.example"]
 
@@ -49,9 +49,7 @@ class UpdateRoadTest(unittest.TestCase):
     def run_auto(self, day_offset=0, timeout=300):
         args = ["-auto"]
         if day_offset:
-            env = self.setup.env()
-            env["FAKETIME"] = "+%dd" % day_offset
-            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            env = clock_ahead(self.setup.env(), day_offset)
             import subprocess
             return subprocess.run([os.environ["LARKSPIRE_BIN"], *args], env=env,
                                   capture_output=True, timeout=timeout)
@@ -255,9 +253,7 @@ class UpdateRoadTest(unittest.TestCase):
             old = f.read()
         self.sim.control("date?set=2009-01-15")
         for delay in (0.05, 0.15, 0.3, 0.5, 0.8, 1.2):
-            env = self.setup.env()
-            env["FAKETIME"] = "+1d"
-            env["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+            env = clock_ahead(self.setup.env(), 1)
             import subprocess
             process = subprocess.Popen([os.environ["LARKSPIRE_BIN"], "-auto"], env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
