@@ -1,5 +1,7 @@
 #include "rules/PageText.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <array>
 
@@ -312,15 +314,18 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   return out;
 }
 
-std::optional<std::size_t> FindText(std::string_view text, std::string_view needle,
-                                    std::size_t start) {
-  std::size_t pos = text.find(needle, start);
-  if (pos == std::string_view::npos) pos = UpperAnsi(text).find(UpperAnsi(needle), start);
-  if (pos == std::string::npos) return std::nullopt;
-  return pos;
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t start) {
+  if (start > text.size()) return std::string_view::npos;
+  if (needle.empty()) return start;
+  const void* hit =
+      ::memmem(text.data() + start, text.size() - start, needle.data(), needle.size());
+  return hit == nullptr ? std::string_view::npos
+                        : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
 }
 
-std::string UpperAnsi(std::string_view text) {
+namespace {
+
+const std::array<char, 256>& UpperTable() {
   static const std::array<char, 256> kUpper = [] {
     std::array<char, 256> table{};
     for (int b = 0; b < 256; ++b) {
@@ -332,9 +337,42 @@ std::string UpperAnsi(std::string_view text) {
     }
     return table;
   }();
+  return kUpper;
+}
+
+// UpperAnsi(text).find(UpperAnsi(needle), start) without the copies: a miss of the exact
+// search (every error text a valid page lacks) would otherwise copy the whole page.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view needle, std::size_t start) {
+  if (start > text.size()) return std::string_view::npos;
+  if (needle.empty()) return start;
+  if (needle.size() > text.size() - start) return std::string_view::npos;
+  const std::array<char, 256>& upper = UpperTable();
+  const auto up = [&upper](char c) { return upper[static_cast<unsigned char>(c)]; };
+  const char first = up(needle[0]);
+  const std::size_t last = text.size() - needle.size();
+  for (std::size_t at = start; at <= last; ++at) {
+    if (up(text[at]) != first) continue;
+    std::size_t i = 1;
+    while (i < needle.size() && up(text[at + i]) == up(needle[i])) ++i;
+    if (i == needle.size()) return at;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::optional<std::size_t> FindText(std::string_view text, std::string_view needle,
+                                    std::size_t start) {
+  std::size_t pos = FindBytes(text, needle, start);
+  if (pos == std::string_view::npos) pos = FindIgnoringCase(text, needle, start);
+  if (pos == std::string::npos) return std::nullopt;
+  return pos;
+}
+
+std::string UpperAnsi(std::string_view text) {
+  const std::array<char, 256>& upper = UpperTable();
   std::string out(text.size(), '\0');
-  for (std::size_t i = 0; i < text.size(); ++i)
-    out[i] = kUpper[static_cast<unsigned char>(text[i])];
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = upper[static_cast<unsigned char>(text[i])];
   return out;
 }
 

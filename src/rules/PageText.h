@@ -28,7 +28,10 @@ std::string TrimDash(std::string_view text);
 std::string SplitHead(std::string& source, std::string_view separator);
 // Every occurrence replaced, left to right, never rescanning a replacement; empty find is a no-op.
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement);
-// Exact search first, then the same search on upper-cased copies.
+// text.find(needle, start), by the C library's substring search: the standard one compares
+// at every occurrence of the needle's first byte, and a page's needles start with "<" or CR.
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t start = 0);
+// Exact search first, then the same search as on upper-cased copies (made without copying).
 std::optional<std::size_t> FindText(std::string_view text, std::string_view needle,
                                     std::size_t start = 0);
 // The system's ANSI upper-casing (A-z letters and the Latin-1 letters of Windows-1252).

@@ -122,7 +122,7 @@ std::optional<std::size_t> MatchPattern(std::string_view text, std::string_view 
     if (literal.empty()) return position;
     std::size_t found;
     if (forward) {
-      found = text.find(literal, position);
+      found = FindBytes(text, literal, position);
     } else {
       found = literal.size() > position ? npos : text.substr(0, position).rfind(literal);
     }
@@ -155,7 +155,7 @@ std::string ExtractValue(std::string_view page, std::string_view pattern) {
   // The tail is read backwards within the region that ends with its last literal.
   std::string_view rest = tail;
   const std::string last_literal = NextLiteral(rest, MatchDirection::kBackward);
-  const std::size_t last_at = page.find(last_literal, *head_end);
+  const std::size_t last_at = FindBytes(page, last_literal, *head_end);
   if (last_at == npos) return std::string();
   const std::string_view region = page.substr(*head_end, last_at + last_literal.size() - *head_end);
   if (!MatchPattern(region, tail, slots, MatchDirection::kBackward)) return std::string();

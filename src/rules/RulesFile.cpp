@@ -156,7 +156,7 @@ std::string LookupRule(const CRules& in_use, std::string_view section,
   std::string header = "\r\n";
   header += section;
   header += ':';
-  const std::size_t found = rules.find(header);
+  const std::size_t found = FindBytes(rules, header);
   if (found == std::string_view::npos) return std::string();
   const std::size_t start = found + header.size();
   const std::size_t line_end = rules.find("\r\n", start);
@@ -169,7 +169,7 @@ std::string LookupRule(const CRules& in_use, std::string_view section,
   std::string entry = "\r\n ";
   entry += *key;
   entry += ": ";
-  const std::size_t at = body.find(entry);
+  const std::size_t at = FindBytes(body, entry);
   if (at == std::string_view::npos) return std::string();
   const std::size_t value_start = at + entry.size();
   const std::size_t value_end = body.find("\r\n", value_start);

@@ -378,6 +378,31 @@ TEST(PageText, FindTextRetriesUpperCased) {
   EXPECT_EQ(FindText("abc", "c", 9), std::nullopt);
 }
 
+TEST(PageText, SearchesMatchTheStandardOnesOnRandomText) {
+  // Letters of both cases, Windows-1252 letters whose upper case lies elsewhere in the table
+  // (0x9A/0x8A, 0xFF/0x9F, 0xE9/0xC9) and the line ends every rules needle starts with.
+  const std::string alphabet = "aAbB\r\n<:\x9A\x8A\xFF\x9F\xE9\xC9";
+  std::mt19937 random(7);
+  auto text_of_length = [&](int max) {
+    std::string text(std::uniform_int_distribution<int>(0, max)(random), 'a');
+    for (char& c : text) {
+      c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+    }
+    return text;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = text_of_length(14);
+    const std::string needle = text_of_length(3);
+    const std::size_t start = std::uniform_int_distribution<std::size_t>(0, 16)(random);
+    ASSERT_EQ(FindBytes(text, needle, start), text.find(needle, start))
+        << Visible(text) << " / " << Visible(needle) << " from " << start;
+    std::size_t expected = text.find(needle, start);
+    if (expected == std::string::npos) expected = UpperAnsi(text).find(UpperAnsi(needle), start);
+    ASSERT_EQ(FindText(text, needle, start).value_or(std::string::npos), expected)
+        << Visible(text) << " / " << Visible(needle) << " from " << start;
+  }
+}
+
 TEST(PageText, UpperAnsiFollowsWindows1252) {
   const struct {
     unsigned char in;
