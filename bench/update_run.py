@@ -2,6 +2,7 @@
 """An unattended update run of N changed entries beside the network work it cannot avoid.
 
     /usr/bin/python3 bench/update_run.py [N] [--build DIR] [--runs K] [--dir DIR]
+                                         [--mail-security none|starttls]
 
 The simulator serves a generated site of N applications (N = 2,000 by default) and a lean local
 SMTP server (tools/smtp/bench_sink.py) takes the mail. A first unattended run of the real
@@ -20,7 +21,11 @@ It prints both times, the ratio program / minimal client, and the program's CPU 
 system, from wait4) per entry; with several rounds (the day moves back and forth between them)
 the median of each figure as well. Beside them, the time a minimal SMTP client takes to send
 the messages the program sent to the same server, one session each as the program sends them:
-the server's own pace, which the program's sending cannot beat. The program must be an
+the server's own pace, which the program's sending cannot beat. With --mail-security starttls
+the office's mail goes as a new configuration sends it, over STARTTLS (the server's certificate
+from a certificate authority made for the run, given to the program as its CA file), and the
+minimal SMTP client then sends the batch over one TLS session as the program does. The
+program must be an
 optimised GUI build (default tree: build-rel); without a display it runs on Qt's offscreen
 platform. The run's files go to the build tree unless --dir names another place.
 """
@@ -119,6 +124,13 @@ def dot_stuffed(text):
     return b"." + data if data.startswith(b".") else data
 
 
+def smtp_commands(recipients, text):
+    """One message's transaction: MAIL, RCPT per recipient, DATA, the text."""
+    return ([b"MAIL From: <docketing@office.example>\r\n"]
+            + [b"RCPT To: <%s>\r\n" % r.encode() for r in recipients]
+            + [b"DATA\r\n", dot_stuffed(text) + b".\r\n"])
+
+
 def send_like_a_minimal_client(port, messages):
     """Seconds for sending each (path, recipients, text) on a session of its own, as the program
     does: greeting, HELO, MAIL, RCPT per recipient, DATA, the text, QUIT."""
@@ -126,12 +138,34 @@ def send_like_a_minimal_client(port, messages):
     for _, recipients, text in messages:
         with socket.create_connection(("127.0.0.1", port)) as connection:
             smtp_reply(connection)
-            for command in ([b"HELO bench\r\n", b"MAIL From: <docketing@office.example>\r\n"]
-                            + [b"RCPT To: <%s>\r\n" % r.encode() for r in recipients]
-                            + [b"DATA\r\n", dot_stuffed(text) + b".\r\n"]):
+            for command in [b"HELO bench\r\n"] + smtp_commands(recipients, text):
                 connection.sendall(command)
                 smtp_reply(connection)
             connection.sendall(b"QUIT\r\n")
+    return time.monotonic() - started
+
+
+def send_over_one_tls_session(port, messages, ca_file):
+    """Seconds for sending every (path, recipients, text) over one STARTTLS session, as the
+    program sends a batch under STARTTLS: greeting, EHLO, STARTTLS, the handshake, EHLO, each
+    message's transaction, QUIT."""
+    import ssl
+    context = ssl.create_default_context(cafile=ca_file)
+    started = time.monotonic()
+    with socket.create_connection(("127.0.0.1", port)) as plain:
+        smtp_reply(plain)
+        for command in (b"EHLO bench\r\n", b"STARTTLS\r\n"):
+            plain.sendall(command)
+            smtp_reply(plain)
+        with context.wrap_socket(plain, server_hostname="127.0.0.1") as connection:
+            connection.sendall(b"EHLO bench\r\n")
+            smtp_reply(connection)
+            for _, recipients, text in messages:
+                for command in smtp_commands(recipients, text):
+                    connection.sendall(command)
+                    smtp_reply(connection)
+            connection.sendall(b"QUIT\r\n")
+            smtp_reply(connection)
     return time.monotonic() - started
 
 
@@ -196,19 +230,33 @@ def mail_times(messages, started):
 
 class BenchSink:
     """tools/smtp/bench_sink.py: the lean SMTP server, which stores each message as a numbered
-    file in out the way the tests' server does."""
+    file in out the way the tests' server does; with a certificate (a PEM file holding the key
+    and the chain) it offers STARTTLS."""
 
-    def __init__(self, out):
+    def __init__(self, out, certificate=None):
         from larkspire_run import _start_listening
         self.out = out
+        tls = ["--tls-cert", certificate, "--tls-key", certificate] if certificate else []
         self.process, self.port = _start_listening(
             ["/usr/bin/python3", os.path.join(SOURCE, "tools", "smtp", "bench_sink.py"),
-             "--out", out])
+             "--out", out, *tls])
 
     def stop(self):
         self.process.terminate()
         self.process.wait(timeout=10)
         self.process.stdout.close()
+
+
+def make_certificate(directory):
+    """(CA file, server PEM) from a certificate authority made for this run: the server's
+    certificate names 127.0.0.1, where the program reaches it."""
+    import trustme
+    authority = trustme.CA()
+    ca_file = os.path.join(directory, "ca.pem")
+    authority.cert_pem.write_to_path(ca_file)
+    server_pem = os.path.join(directory, "server.pem")
+    authority.issue_cert("127.0.0.1").private_key_and_cert_chain_pem.write_to_path(server_pem)
+    return ca_file, server_pem
 
 
 def build_type(build):
@@ -232,6 +280,8 @@ def main():
                         help="a command the measured runs go through, e.g. 'perf record -g'")
     parser.add_argument("--dir", default="",
                         help="where the run's files go (default: the build tree)")
+    parser.add_argument("--mail-security", choices=("none", "starttls"), default="none",
+                        help="the SMTP security of the office's configuration")
     args = parser.parse_args()
     # Not the system's temporary directory by default: on a shared machine whose /tmp sees
     # thousands of files deleted a minute, ext4 searches past every recently deleted inode of
@@ -249,10 +299,16 @@ def main():
     support.write_site(site, args.entries, page_size=50)
     setup = Setup()
     sim = Simulator(date=support.DAY_BEFORE, extra=["--data", site])
-    sink = BenchSink(os.path.join(work.name, "mail"))
+    ca_file = server_pem = None
+    if args.mail_security == "starttls":
+        ca_file, server_pem = make_certificate(work.name)
+    sink = BenchSink(os.path.join(work.name, "mail"), server_pem)
     rounds = []
     try:
-        support.write_settings(setup, support.settings(setup, sim.port, sink.port))
+        values = support.settings(setup, sim.port, sink.port)
+        if ca_file:
+            values.update({"SmtpSecurity": "STARTTLS", "CaFile": ca_file})
+        support.write_settings(setup, values)
         code, seconds, _, _ = run_program(setup, 1)
         entries = read_data_file(os.path.join(setup.log_dir, "patent.dat"))
         if code != 0 or len(entries) != args.entries:
@@ -276,7 +332,8 @@ def main():
                 sys.exit("round %d: exit %d, %d of %d entries changed, %d messages received (%s)"
                          % (round_number, code, changed, args.entries, mails, problem))
             # The SMTP server's own pace: the same messages again from a minimal client.
-            mail_seconds = send_like_a_minimal_client(sink.port, received)
+            mail_seconds = (send_over_one_tls_session(sink.port, received, ca_file) if ca_file
+                            else send_like_a_minimal_client(sink.port, received))
             ratio = seconds / client_seconds
             rounds.append((seconds, client_seconds, ratio, cpu, mail_seconds,
                            seconds / (client_seconds + mail_seconds), first_mail,
@@ -300,12 +357,13 @@ def main():
 
     (program, client, ratio, cpu, mail, mail_ratio, first,
      first_ratio) = (statistics.median(r[i] for r in rounds) for i in range(8))
-    print("update run of %d changed entries with mails (median of %d): program %.2f s, "
+    print("update run of %d changed entries with mails (%s, median of %d): program %.2f s, "
           "minimal client %.2f s, ratio %.2f; program CPU (user+system) %.2f ms per entry; "
           "start to first message (the update, its commit and the save) %.2f s, %.2f x the "
           "minimal client; minimal SMTP client %.2f s, program / (minimal client + minimal "
           "SMTP client) %.2f"
-          % (args.entries, len(rounds), program, client, ratio, 1000 * cpu / args.entries,
+          % (args.entries, args.mail_security.upper(), len(rounds), program, client, ratio,
+             1000 * cpu / args.entries,
              first, first_ratio, mail, mail_ratio))
 
 
