@@ -12,7 +12,7 @@ std::shared_ptr<CKeptMailSession> CMailSession::ForMessage(
 
 void CMailSession::End() {
   const std::shared_ptr<CKeptMailSession> kept = std::move(kept_);
-  if (kept == nullptr || kept->in_use) return;
+  if (kept == nullptr || !kept->Claim()) return;
   if (kept->smtp != nullptr && kept->smtp->AwaitsCommand() && kept->connection->StillOpen()) {
     try {
       kept->connection->Send("QUIT\r\n");

@@ -19,6 +19,15 @@ namespace larkspire {
 struct CKeptMailSession {
   explicit CKeptMailSession(std::shared_ptr<CFlowLog> log) : flow_log(std::move(log)) {}
 
+  // Takes the session for one user at a time: a worker for one message, or the batch to end
+  // it. False when it is taken; a session the batch has ended stays taken, so a worker that
+  // starts only after its batch gave up on it never touches it.
+  bool Claim() {
+    bool taken = false;
+    return in_use.compare_exchange_strong(taken, true);
+  }
+  void Release() { in_use = false; }
+
   // Gives the connection up, the dialogue first since it speaks through it.
   void Close() {
     smtp.reset();
@@ -34,7 +43,6 @@ struct CKeptMailSession {
   CSecureSession secure;
   // Opened, and the last message ended with its 250: the next one may begin with MAIL.
   bool ready = false;
-  // A worker is using the session; the batch leaves it alone meanwhile.
   std::atomic<bool> in_use{false};
 };
 

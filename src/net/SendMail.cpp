@@ -138,14 +138,16 @@ void SendMessage(CSmtpDialogue& smtp, const CSendMailTask& task, const CSecureSe
   smtp.Command(DotStuff(message) + "\r\n.\r\n", 250, kSmtpProtocolMessage);
 }
 
-// Marks the kept session as in use for one task and lends its connection the task's cancel
-// flag, both until the task is done with it.
+// Claims the kept session for one task, whose cancel flag its connection looks at until the
+// task is done with it.
 class CKeptSessionUse {
  public:
-  explicit CKeptSessionUse(CKeptMailSession& kept) : kept_(kept) { kept_.in_use = true; }
+  explicit CKeptSessionUse(CSendMailTask& task) : kept_(*task.session) {
+    if (!kept_.Claim()) RaiseLogged(task.flow_log.get(), task.label, kCanceledMessage);
+  }
   ~CKeptSessionUse() {
     if (kept_.connection != nullptr) kept_.connection->UseCancelFlag(&kept_.idle_cancel);
-    kept_.in_use = false;
+    kept_.Release();
   }
   CKeptSessionUse(const CKeptSessionUse&) = delete;
   CKeptSessionUse& operator=(const CKeptSessionUse&) = delete;
@@ -187,16 +189,16 @@ bool TryKeptSession(CSendMailTask& task, CKeptMailSession& kept, const std::stri
 }
 
 void SendOverKeptSession(CSendMailTask& task, const std::string& date_line) {
+  CKeptSessionUse use(task);
   CKeptMailSession& kept = *task.session;
-  CKeptSessionUse use(kept);
   if (kept.connection != nullptr && !(kept.ready && kept.connection->StillOpen())) {
-    kept.connection->WriteFlow("The server has ended the kept session; a new one is opened.",
-                               kFlowStatus);
+    kept.connection->WriteFlow("The kept session has ended; a new one is opened.", kFlowStatus);
     kept.Close();
   }
   if (TryKeptSession(task, kept, date_line)) return;
-  kept.connection->WriteFlow("The kept session was gone; the message goes over a new one.",
-                             kFlowStatus);
+  kept.connection->WriteFlow(
+      "The kept session ended before the server answered; the message goes over a new one.",
+      kFlowStatus);
   kept.Close();
   TryKeptSession(task, kept, date_line);
 }

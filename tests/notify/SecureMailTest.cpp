@@ -470,7 +470,8 @@ TEST_F(SecureMailTest, ASessionTheServerEndedBetweenMessagesIsReplacedAndNothing
       {{"--close-after-message", "1"}, "kept session"},
       // Hung up at the next MAIL: nothing of the message was taken, so it goes again.
       {{"--hang-up-at-mail", "2"},
-       "SendMail: The kept session was gone; the message goes over a new one."},
+       "SendMail: The kept session ended before the server answered; the message goes over a new "
+       "one."},
   };
   for (const auto& c : cases) {
     std::vector<std::string> options = {"--tls", "starttls"};
