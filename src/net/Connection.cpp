@@ -353,6 +353,21 @@ void CConnection::Cancel() {
   ::shutdown(socket_, SHUT_RDWR);
 }
 
+bool CConnection::StillOpen() {
+  const int fd = UsableSocket();
+  if (fd < 0 || (tls_ != nullptr && tls_->HasPending())) return false;
+  pollfd entry{fd, POLLIN, 0};
+  const int rc = ::poll(&entry, 1, 0);
+  if (rc == 0) return true;
+  if (rc < 0 || (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+  // Under TLS the bytes may be a record for the channel alone (a session ticket), which leaves
+  // nothing to read.
+  if (tls_ == nullptr) return false;
+  char byte = 0;
+  std::size_t moved = 0;
+  return tls_->Read(&byte, 1, moved) == TlsStep::kWantRead;
+}
+
 void CConnection::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (socket_ < 0) return;

@@ -87,6 +87,16 @@ class CConnection {
   // From another thread: wakes whatever the worker is waiting for. The socket is shut down,
   // not closed, so its number cannot be reused under the worker; the worker closes it.
   void Cancel();
+  // Whether Cancel has been called.
+  bool Cancelled();
+
+  // A connection kept from task to task looks at the cancel flag of the task using it now;
+  // the flag must outlive that use. Only the thread using the connection calls this.
+  void UseCancelFlag(const CCancelFlag* cancel) { cancel_ = cancel; }
+  // Whether the connection is open with nothing waiting to be read, so the next command can
+  // go out: a peer that has closed it, or has said something unasked (an idle server's 421
+  // before it hangs up), leaves it of no further use. Never waits.
+  bool StillOpen();
 
   [[noreturn]] void Raise(const std::string& message);
   void WriteFlow(std::string_view text, int activity);
@@ -94,7 +104,6 @@ class CConnection {
  private:
   // The socket for the next step; -1 once it is closed or cancelled.
   int UsableSocket();
-  bool Cancelled();
   // After a socket call: failure, or a cancel from another thread, is a disconnection; then
   // the task's cancel flag.
   void CheckStep(bool failed);

@@ -7,6 +7,7 @@
 #include "net/Base64.h"
 #include "net/Connection.h"
 #include "net/MailFormat.h"
+#include "net/MailSession.h"
 #include "net/MimeHeaders.h"
 #include "net/NetworkWait.h"
 #include "net/SmtpDialogue.h"
@@ -62,43 +63,42 @@ std::string DomainOf(const std::string& bracketed) {
   return domain;
 }
 
-}  // namespace
-
-char SendMail(CSendMailTask& task) {
+// The session up to where MAIL may follow. The token is had before the server is reached: a
+// failing helper costs no connection.
+CSecureSession OpenSession(CConnection& connection, CSmtpDialogue& smtp, CSendMailTask& task) {
   CFlowLog* flow_log = task.flow_log.get();
   auto fail = [&](const char* message) { RaiseLogged(flow_log, task.label, message); };
-  const std::string date_line = FormatDateLine(NowUnixMillis() / 1000);
   const bool secure = task.security != MailSecurity::kNone;
   const bool token_sign_in = task.auth == MailAuth::kToken;
   if (token_sign_in && !secure) fail(kSmtpTokenInClearMessage);
   if (token_sign_in && task.user_name.empty()) fail(kSmtpTokenUserMessage);
-  // The token is had before the server is reached: a failing helper costs no connection.
   const std::string token =
       token_sign_in ? RunTokenCommand(task.token_command, &task.cancel, flow_log, task.label)
                     : std::string();
 
-  CConnection connection(&task.cancel, flow_log, task.label);
-  CLiveConnection::Registration registration(task.live, connection);
-  CSmtpDialogue smtp(connection, task.security);
-  CSecureSession session;
   if (secure) {
-    session = StartSecureSession(connection, smtp, task.server, task.security, task.ca_file,
-                                 {task.user_name, task.password, task.auth, token});
-  } else {
-    connection.Connect(task.server, DefaultMailPort(MailSecurity::kNone));
-    const std::string host = connection.LocalHostName();
-    smtp.Expect(220, kSmtpProtocolMessage);
-    if (!task.user_name.empty()) {
-      smtp.Command("EHLO " + host + "\r\n", 250, kSmtpProtocolMessage);
-      smtp.Command("AUTH LOGIN\r\n", 334, kSmtpProtocolMessage);
-      smtp.Command(Base64Encode(task.user_name) + "\r\n", 334, kSmtpProtocolMessage);
-      smtp.Command(Base64Encode(task.password) + "\r\n", 235, kSmtpProtocolMessage,
-                   "***password***");
-    } else {
-      smtp.Command("HELO " + host + "\r\n", 250, kSmtpProtocolMessage);
-    }
+    return StartSecureSession(connection, smtp, task.server, task.security, task.ca_file,
+                              {task.user_name, task.password, task.auth, token});
   }
+  connection.Connect(task.server, DefaultMailPort(MailSecurity::kNone));
+  const std::string host = connection.LocalHostName();
+  smtp.Expect(220, kSmtpProtocolMessage);
+  if (!task.user_name.empty()) {
+    smtp.Command("EHLO " + host + "\r\n", 250, kSmtpProtocolMessage);
+    smtp.Command("AUTH LOGIN\r\n", 334, kSmtpProtocolMessage);
+    smtp.Command(Base64Encode(task.user_name) + "\r\n", 334, kSmtpProtocolMessage);
+    smtp.Command(Base64Encode(task.password) + "\r\n", 235, kSmtpProtocolMessage, "***password***");
+  } else {
+    smtp.Command("HELO " + host + "\r\n", 250, kSmtpProtocolMessage);
+  }
+  return CSecureSession();
+}
 
+// One message, from MAIL to the 250 after its text.
+void SendMessage(CSmtpDialogue& smtp, const CSendMailTask& task, const CSecureSession& session,
+                 const std::string& date_line) {
+  auto fail = [&](const char* message) { RaiseLogged(task.flow_log.get(), task.label, message); };
+  const bool secure = task.security != MailSecurity::kNone;
   // The addresses also go into header lines, so a line break anywhere in them is refused
   // before anything of them is sent.
   if (HasLineBreakOrNul(task.from) || HasLineBreakOrNul(task.reply_to)) fail(kSmtpSenderMessage);
@@ -136,13 +136,94 @@ char SendMail(CSendMailTask& task) {
     message += task.body;
   }
   smtp.Command(DotStuff(message) + "\r\n.\r\n", 250, kSmtpProtocolMessage);
+}
+
+// Claims the kept session for one task, whose cancel flag its connection looks at until the
+// task is done with it.
+class CKeptSessionUse {
+ public:
+  explicit CKeptSessionUse(CSendMailTask& task) : kept_(*task.session) {
+    if (!kept_.Claim()) RaiseLogged(task.flow_log.get(), task.label, kCanceledMessage);
+  }
+  ~CKeptSessionUse() {
+    if (kept_.connection != nullptr) kept_.connection->UseCancelFlag(&kept_.idle_cancel);
+    kept_.Release();
+  }
+  CKeptSessionUse(const CKeptSessionUse&) = delete;
+  CKeptSessionUse& operator=(const CKeptSessionUse&) = delete;
+
+ private:
+  CKeptMailSession& kept_;
+};
+
+// One try at the message over the kept session, opening it first when it is not open. False
+// when a session opened for an earlier message turned out to be gone before the server said
+// anything to this one's MAIL: nothing of the message can have been taken, and a new session
+// may carry it.
+bool TryKeptSession(CSendMailTask& task, CKeptMailSession& kept, const std::string& date_line) {
+  if (kept.connection == nullptr) {
+    kept.connection =
+        std::make_unique<CConnection>(&kept.idle_cancel, kept.flow_log.get(), task.label);
+  }
+  CConnection& connection = *kept.connection;
+  connection.UseCancelFlag(&task.cancel);
+  CLiveConnection::Registration registration(task.live, connection);
+  const bool reused = kept.smtp != nullptr;
+  if (!reused) {
+    kept.smtp = std::make_unique<CSmtpDialogue>(connection, task.security);
+    kept.secure = OpenSession(connection, *kept.smtp, task);
+  }
+  kept.ready = false;
+  const long replies = kept.smtp->RepliesRead();
+  try {
+    SendMessage(*kept.smtp, task, kept.secure, date_line);
+  } catch (const CAppError&) {
+    const bool stopped = task.cancel.IsSet() || connection.Cancelled();
+    if (!reused || stopped || !kept.smtp->AwaitsReply() || kept.smtp->RepliesRead() != replies) {
+      throw;
+    }
+    return false;
+  }
+  kept.ready = true;
+  return true;
+}
+
+void SendOverKeptSession(CSendMailTask& task, const std::string& date_line) {
+  CKeptSessionUse use(task);
+  CKeptMailSession& kept = *task.session;
+  if (kept.connection != nullptr && !(kept.ready && kept.connection->StillOpen())) {
+    kept.connection->WriteFlow("The kept session has ended; a new one is opened.", kFlowStatus);
+    kept.Close();
+  }
+  if (TryKeptSession(task, kept, date_line)) return;
+  kept.connection->WriteFlow(
+      "The kept session ended before the server answered; the message goes over a new one.",
+      kFlowStatus);
+  kept.Close();
+  TryKeptSession(task, kept, date_line);
+}
+
+}  // namespace
+
+char SendMail(CSendMailTask& task) {
+  const std::string date_line = FormatDateLine(NowUnixMillis() / 1000);
+  if (task.session != nullptr) {
+    SendOverKeptSession(task, date_line);
+    return 0;
+  }
+  CConnection connection(&task.cancel, task.flow_log.get(), task.label);
+  CLiveConnection::Registration registration(task.live, connection);
+  CSmtpDialogue smtp(connection, task.security);
+  const CSecureSession session = OpenSession(connection, smtp, task);
+  SendMessage(smtp, task, session, date_line);
   connection.Send("QUIT\r\n");
   return 0;
 }
 
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
                                      const CMailAddresses& addresses, const std::string& path,
-                                     const std::string& description, MailRecipient recipient) {
+                                     const std::string& description, MailRecipient recipient,
+                                     CMailSession* session) {
   waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
   if (text.empty()) return std::nullopt;
@@ -190,6 +271,7 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
   task.mailer = server.mailer;
   task.body = std::move(text);
   task.flow_log = waiter.SharedFlowLog();
+  if (session != nullptr) task.session = session->ForMessage(task.flow_log);
 
   // The group's own 30 s decides, whatever the window's time-out says.
   const unsigned timeout_ms = kSendEmailTimeoutMs;
@@ -197,7 +279,11 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
   const std::string error = WaitForGroup(waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task},
                                          timeout_ms, static_cast<int>(kSendEmailTimeoutMs / 1000),
                                          "SendEmail: Operation timed out.", results);
-  if (!error.empty()) waiter.LogRecord("Send E-Mail error '" + error + "'\n");
+  if (!error.empty()) {
+    waiter.LogRecord("Send E-Mail error '" + error + "'\n");
+    // Never used again after a failure, a time-out or a cancel.
+    if (session != nullptr) session->End();
+  }
   return error;
 }
 

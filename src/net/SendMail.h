@@ -17,6 +17,8 @@
 namespace larkspire {
 
 class INetWaiter;
+class CMailSession;
+struct CKeptMailSession;
 
 inline constexpr const char* kSmtpProtocolMessage = "SMTP: Protocol error.";
 inline constexpr const char* kSmtpSenderMessage = "SMTP: Error in sender's e-mail address.";
@@ -85,6 +87,9 @@ struct CSendMailTask {
   std::shared_ptr<CFlowLog> flow_log;
   std::string label = "SendMail: ";
   CLiveConnection live;
+  // A session kept open over a batch: used when it is open, opened and left open when it is
+  // not. Null for a session of this message's own, ended by QUIT.
+  std::shared_ptr<CKeptMailSession> session;
 };
 
 // The SMTP dialogue on the worker thread; throws CAppError. The result byte means nothing.
@@ -96,9 +101,12 @@ inline char RunTask(CSendMailTask& task) { return SendMail(task); }
 // "Subject:" line on, is the message, sent with CR LF line ends. Logs "Send E-Mail
 // '<description>'" and returns the error text, or nothing when the file holds nothing to send
 // (missing, unreadable, empty, or a header line unfinished). A password about to cross the
-// network in clear text is warned about in the log.
+// network in clear text is warned about in the log. With a batch's session the message goes
+// over the session kept open by the messages before it; a failure ends that session, so the
+// next message opens a new one.
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
                                      const CMailAddresses& addresses, const std::string& path,
-                                     const std::string& description, MailRecipient recipient);
+                                     const std::string& description, MailRecipient recipient,
+                                     CMailSession* session = nullptr);
 
 }  // namespace larkspire

@@ -1,6 +1,7 @@
 #include "net/SmtpDialogue.h"
 
 #include "net/Connection.h"
+#include "net/ReplyReader.h"
 #include "net/SmtpReply.h"
 
 namespace larkspire {
@@ -17,7 +18,7 @@ std::string SmtpFailureText(const std::string& error, std::string_view reply,
 }
 
 void CSmtpDialogue::Expect(int code, const char* error) {
-  if (!connection_.Expect(code)) Fail(error);
+  if (!Read(code)) Fail(error);
 }
 
 void CSmtpDialogue::Command(std::string_view text, int code, const char* error,
@@ -26,11 +27,24 @@ void CSmtpDialogue::Command(std::string_view text, int code, const char* error,
 }
 
 bool CSmtpDialogue::Ask(std::string_view text, int code, const char* log_text) {
+  awaits_reply_ = true;
   connection_.Send(text, log_text);
-  return connection_.Expect(code);
+  return Read(code);
+}
+
+bool CSmtpDialogue::Read(int code) {
+  awaits_reply_ = true;
+  const bool expected = connection_.Expect(code);
+  awaits_reply_ = false;
+  ++replies_read_;
+  return expected;
 }
 
 const std::string& CSmtpDialogue::Reply() const { return connection_.LastReply(); }
+
+bool CSmtpDialogue::AwaitsCommand() const {
+  return replies_read_ > 0 && !awaits_reply_ && ReplyCode(Reply()) / 100 != 3;
+}
 
 void CSmtpDialogue::Fail(const std::string& error) {
   connection_.Raise(SmtpFailureText(error, Reply(), security_));

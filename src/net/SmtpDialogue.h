@@ -39,13 +39,25 @@ class CSmtpDialogue {
   bool Ask(std::string_view text, int code, const char* log_text = nullptr);
   // The last reply read, whole.
   const std::string& Reply() const;
+  // Replies read whole so far.
+  long RepliesRead() const { return replies_read_; }
+  // A command went out and its reply has not been read whole: whatever the server did with
+  // it is unknown.
+  bool AwaitsReply() const { return awaits_reply_; }
+  // The server waits for the next command: its last reply was read whole and asks for no more
+  // of the current one (3yz, such as 354 before the message).
+  bool AwaitsCommand() const;
 
   // Ends the session with the error for the last reply.
   [[noreturn]] void Fail(const std::string& error);
 
  private:
+  bool Read(int code);
+
   CConnection& connection_;
   MailSecurity security_;
+  long replies_read_ = 0;
+  bool awaits_reply_ = false;
 };
 
 }  // namespace larkspire

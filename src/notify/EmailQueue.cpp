@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "entries/Identifier.h"
+#include "net/MailSession.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
 #include "notify/MessageNames.h"
@@ -102,11 +103,11 @@ CMailAddresses MailAddressesOf(CRun& app) {
 }
 
 std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
-                          MailRecipient recipient) {
+                          MailRecipient recipient, CMailSession* session) {
   const bool was_fixed = app.TimeoutFixed();
   app.SetTimeoutFixed(true);
-  const std::optional<std::string> result =
-      SendEmail(app, MailServerOf(app), MailAddressesOf(app), path, description, recipient);
+  const std::optional<std::string> result = SendEmail(app, MailServerOf(app), MailAddressesOf(app),
+                                                      path, description, recipient, session);
   app.SetTimeoutFixed(was_fixed);
   // A file with nothing to send is not sent: it stays where it is, with its error.
   const std::string error = result ? *result : NothingToSendError(path, description);
@@ -195,6 +196,11 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const int first = activity_due ? 0 : 1;
   const int item_count = static_cast<int>(names.size()) + (activity_due ? 1 : 0);
   if (!delete_mode) app.BeginBusy("Sending E-Mail", item_count);
+  // Over TLS the batch signs in once and sends every message in one session; the plain
+  // dialogue keeps a session of its own for each message.
+  CMailSession session;
+  CMailSession* batch_session =
+      MailServerOf(app).security != MailSecurity::kNone ? &session : nullptr;
 
   std::vector<std::string> remainder;
   std::vector<std::string> publisher_reports_kept;
@@ -231,7 +237,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
     std::string result = SendEmailFile(
-        app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses);
+        app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses,
+        batch_session);
     if (result.empty()) {
       RemoveFile(path);
       if (k != 0 && to_publisher) app.Settings().WelcomeReportTries.SetInt(0);
@@ -247,6 +254,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       remainder.push_back(name);
     }
   }
+  session.End();
   remainder.insert(remainder.end(), publisher_reports_kept.begin(), publisher_reports_kept.end());
   if (remainder.empty()) {
     RemoveFile(PendingListPath(app));

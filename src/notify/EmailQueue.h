@@ -35,9 +35,10 @@ CMailServer MailServerOf(CRun& app);
 CMailAddresses MailAddressesOf(CRun& app);
 // Sends one message file with the configured server and counts the batch as succeeded or
 // failed; the window's time-out choice does not move the wait's time-out meanwhile. A file
-// that cannot be read or holds nothing to send is an error, never a success.
+// that cannot be read or holds nothing to send is an error, never a success. With a batch's
+// session the message goes over the session the messages before it kept open.
 std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
-                          MailRecipient recipient);
+                          MailRecipient recipient, CMailSession* session = nullptr);
 // Whether a queue exists (the logging directory is set and the pending list can be read).
 bool EmailPending(const CRun& app);
 

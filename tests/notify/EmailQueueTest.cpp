@@ -154,6 +154,25 @@ TEST_F(EmailQueueTest, AFailedSendKeepsItAndEverythingAfterItInOrder) {
   EXPECT_TRUE(App().Status().had_failures);
 }
 
+TEST_F(EmailQueueTest, ThePlainDialogueGivesEveryMessageASessionOfItsOwn) {
+  CSmtpTestServer server;
+  UseServer(server);
+  for (const char* patent : {"1,111,111", "2,222,222"}) {
+    ASSERT_EQ(PostEmail(App(), Entry(patent), kTemplateStatusChange, "s"), "");
+  }
+  EXPECT_TRUE(SendPendingEmail(App(), false, false));
+  // The activity report and the two notices.
+  ASSERT_TRUE(server.WaitForSessions(3));
+  EXPECT_EQ(server.Accepted(), 3);
+  std::vector<std::string> commands;
+  for (const std::string& line : server.Lines()) commands.push_back(line.substr(0, 4));
+  const std::vector<std::string> session = {"HELO", "MAIL", "RCPT", "DATA", "QUIT"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), session.begin(), session.end());
+  EXPECT_EQ(commands, expected);
+  EXPECT_FALSE(EmailPending(App()));
+}
+
 TEST_F(EmailQueueTest, PublisherReportsThatCannotBeSentDoNotHoldBackTheOfficesMail) {
   CSmtpTestServer server(RefusePublisherRecipients);
   UseServer(server);

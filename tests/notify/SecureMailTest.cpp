@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <regex>
 
@@ -76,6 +77,13 @@ class SecureMailTest : public ::testing::Test {
     entry.Text(kReference) = "HM-0042";
     ASSERT_EQ(PostEmail(test_.App(), entry, kTemplateStatusChange, "s"), "");
   }
+  void QueueNotices(const std::vector<std::string>& patents) {
+    for (const std::string& patent : patents) {
+      CEntry entry;
+      entry.Text(kPatNum) = patent;
+      ASSERT_EQ(PostEmail(test_.App(), entry, kTemplateStatusChange, "s"), "");
+    }
+  }
   std::string SendQueue() {
     test_.Ui().messages.clear();
     EXPECT_TRUE(SendPendingEmail(test_.App(), false, false));
@@ -95,10 +103,31 @@ class SecureMailTest : public ::testing::Test {
     return bytes;
   }
 
-  // What the client sent, in order: the flow log's "Sending" lines, and "TLS" where TLS began.
+  // What the server took: for each message, the number of the connection it came over and the
+  // end of its Subject line (the patent number).
+  std::vector<std::string> Taken() {
+    std::vector<std::string> taken;
+    const std::string text = Received("messages.txt");
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = text.substr(start, end - start);
+      taken.push_back(line.substr(0, line.find(' ')) + " " + line.substr(line.rfind(' ') + 1));
+    }
+    return taken;
+  }
+  long CountSent(const std::string& prefix) {
+    const std::vector<std::string> sent = SentAndTls();
+    return std::count_if(sent.begin(), sent.end(),
+                         [&prefix](const std::string& text) { return text.rfind(prefix, 0) == 0; });
+  }
+
+  // What the client sent, in order: the flow log's "Sending" lines, and "TLS" where TLS began;
+  // from the flow log's line flow_start_ on.
   std::vector<std::string> SentAndTls() {
     std::vector<std::string> out;
-    for (const std::string& text : test_.FlowTexts()) {
+    const std::vector<std::string> texts = test_.FlowTexts();
+    for (auto it = texts.begin() + static_cast<long>(flow_start_); it < texts.end(); ++it) {
+      const std::string& text = *it;
       if (text.rfind("SendMail: Sending ", 0) == 0 && text != "SendMail: Sending...") {
         out.push_back(text.substr(18));
       } else if (text.rfind("SendMail: TLS started (TLSv1.", 0) == 0) {
@@ -119,6 +148,7 @@ class SecureMailTest : public ::testing::Test {
   CTempDir queue_;
   CNetTestApp test_{20000};
   std::unique_ptr<CAiosmtpdServer> server_;
+  std::size_t flow_start_ = 0;
 };
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -362,6 +392,130 @@ TEST_F(SecureMailTest, ASignInTheServerDoesNotOfferIsAClearError) {
     server_.reset();
   }
   EXPECT_FALSE(FileExists(received_.File("data.eml")));
+}
+
+TEST_F(SecureMailTest, ABatchSignsInOnceAndSendsEveryMessageOverOneSession) {
+  for (const char* mode : {"starttls", "implicit"}) {
+    Start({"--tls", mode, "--mechanisms", "LOGIN,PLAIN"});
+    Settings().SmtpSecurity.Set(mode == std::string("implicit") ? "TLS" : "STARTTLS");
+    SignInWithPassword();
+    QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+    flow_start_ = test_.FlowTexts().size();
+    EXPECT_EQ(SendQueue(), "") << mode;
+    EXPECT_FALSE(EmailPending(test_.App())) << mode;
+    EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}))
+        << mode;
+
+    const std::vector<std::string> sent = SentAndTls();
+    EXPECT_EQ(CountSent("TLS"), 1) << mode;
+    EXPECT_EQ(CountSent("'EHLO "), mode == std::string("implicit") ? 1 : 2) << mode;
+    EXPECT_EQ(CountSent("AUTH PLAIN "), 1) << mode;
+    EXPECT_EQ(CountSent("'MAIL From: "), 3) << mode;
+    // The one goodbye comes after the last message.
+    EXPECT_EQ(CountSent("'QUIT"), 1) << mode;
+    EXPECT_EQ(sent.back(), "'QUIT\\r\\n' ...") << mode;
+    // Each message is still its own send with its own log line and count.
+    std::string log;
+    ReadWholeFile(queue_.File(kLogFileName), log);
+    for (const char* name :
+         {"Larkspire_s1111111.tmp", "Larkspire_s2222222.tmp", "Larkspire_s3333333.tmp"}) {
+      EXPECT_NE(log.find(std::string("Send E-Mail '") + name + "'"), std::string::npos) << name;
+      EXPECT_FALSE(FileExists(queue_.File(name))) << name;
+    }
+    const std::vector<std::string> texts = test_.FlowTexts();
+    EXPECT_EQ(
+        std::count(texts.begin() + static_cast<long>(flow_start_), texts.end(), "SendMail: Closed"),
+        1)
+        << mode;
+    server_.reset();
+    std::remove(received_.File("messages.txt").c_str());
+  }
+  EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 7);
+  EXPECT_EQ(Settings().CountEmailBatchFailed.Int(0), 0);
+}
+
+TEST_F(SecureMailTest, AFailedMessageEndsTheBatchAndTheNextBatchOpensANewSession) {
+  Start({"--tls", "starttls", "--refuse-rcpt", "2"});
+  Settings().SmtpSecurity.Set("STARTTLS");
+  SignInWithPassword();
+  QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+  EXPECT_EQ(SendQueue(),
+            "Larkspire\xAE - Send Nofications Failed: " + std::string(kSmtpRecipientMessage) +
+                " The server answered: 550 5.1.1 Mailbox unavailable");
+  std::string pending;
+  ASSERT_TRUE(ReadWholeFile(queue_.File(kPendingListName), pending));
+  EXPECT_EQ(pending, "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+  EXPECT_FALSE(FileExists(queue_.File("Larkspire_s1111111.tmp")));
+  EXPECT_TRUE(FileExists(queue_.File("Larkspire_s2222222.tmp")));
+  EXPECT_TRUE(FileExists(queue_.File("Larkspire_s3333333.tmp")));
+  // The server answered the refused RCPT and waits for a command: it is told goodbye.
+  EXPECT_EQ(SentAndTls().back(), "'QUIT\\r\\n' ...");
+  EXPECT_EQ(CountSent("'MAIL From: "), 2);
+
+  EXPECT_EQ(SendQueue(), "");
+  EXPECT_FALSE(EmailPending(test_.App()));
+  EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "2 2,222,222", "2 3,333,333"}));
+  EXPECT_EQ(CountSent("TLS"), 2);
+  EXPECT_EQ(CountSent("'QUIT"), 2);
+  EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 4);
+  EXPECT_EQ(Settings().CountEmailBatchFailed.Int(0), 1);
+}
+
+TEST_F(SecureMailTest, ASessionTheServerEndedBetweenMessagesIsReplacedAndNothingIsLost) {
+  const struct {
+    std::vector<std::string> options;
+    const char* flow_note;
+  } cases[] = {
+      // Hung up after a message's 250: seen before the next MAIL (or else by it).
+      {{"--close-after-message", "1"}, "kept session"},
+      // Hung up at the next MAIL: nothing of the message was taken, so it goes again.
+      {{"--hang-up-at-mail", "2"},
+       "SendMail: The kept session ended before the server answered; the message goes over a new "
+       "one."},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> options = {"--tls", "starttls"};
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    Start(options);
+    Settings().SmtpSecurity.Set("STARTTLS");
+    SignInWithPassword();
+    QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+    flow_start_ = test_.FlowTexts().size();
+    EXPECT_EQ(SendQueue(), "") << c.options[0];
+    EXPECT_FALSE(EmailPending(test_.App())) << c.options[0];
+    EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "2 2,222,222", "2 3,333,333"}))
+        << c.options[0];
+    const std::vector<std::string> texts = test_.FlowTexts();
+    EXPECT_TRUE(std::any_of(
+        texts.begin() + static_cast<long>(flow_start_), texts.end(),
+        [&c](const std::string& text) { return text.find(c.flow_note) != std::string::npos; }))
+        << c.options[0];
+    server_.reset();
+    std::remove(received_.File("messages.txt").c_str());
+  }
+  EXPECT_EQ(Settings().CountEmailBatchFailed.Int(0), 0);
+  EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 7);
+}
+
+TEST_F(SecureMailTest, ASessionThatTimedOutIsNeverUsedAgain) {
+  Start({"--tls", "starttls", "--stall-rcpt", "2"});
+  Settings().SmtpSecurity.Set("STARTTLS");
+  SignInWithPassword();
+  test_.App().SetTimeoutMs(3000);
+  test_.UseWindowTimer();
+  QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+  EXPECT_EQ(SendQueue(),
+            "Larkspire\xAE - Send Nofications Failed: SendEmail: Operation timed out.");
+  std::string pending;
+  ASSERT_TRUE(ReadWholeFile(queue_.File(kPendingListName), pending));
+  EXPECT_EQ(pending, "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+  // The server still owes the RCPT its reply: a QUIT now would be taken for something else.
+  EXPECT_EQ(CountSent("'QUIT"), 0);
+
+  EXPECT_EQ(SendQueue(), "");
+  EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "2 2,222,222", "2 3,333,333"}));
+  EXPECT_EQ(CountSent("TLS"), 2);
+  EXPECT_EQ(CountSent("'QUIT"), 1);
 }
 
 }  // namespace

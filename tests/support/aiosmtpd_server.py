@@ -10,6 +10,12 @@ Usage: aiosmtpd_server.py OUTDIR USER PASSWORD [options]
                      (default LOGIN)
   --token TOKEN      the bearer token XOAUTH2 accepts for USER
   --greylist         a recipient is refused with 450 the first time it is named, then accepted
+  --refuse-rcpt N    the Nth RCPT command the server gets is refused with 550
+  --stall-rcpt N     the Nth RCPT command the server gets is never answered
+  --close-after-message N
+                     the connection that carried the Nth message is closed after its 250
+  --hang-up-at-mail N
+                     the Nth MAIL command the server gets ends its connection without a reply
 
 Prints the port it listens on, then serves until its standard input closes. With TLS the
 certificate comes from a certificate authority made for this run (python3-trustme), whose
@@ -18,9 +24,12 @@ OUTDIR: mail_from.txt, rcpt_tos.txt (one per line), data.eml (the message bytes 
 received them, dots already restored), login.txt (the authenticated user), mechanism.txt (the
 AUTH mechanism that succeeded), tls.txt (the TLS version, or "none"), ehlo.txt (the name the
 client gave in EHLO or HELO) and mail_options.txt (the MAIL parameters, blank-separated).
+Every message also adds a line to OUTDIR/messages.txt: the number of the connection it came
+over (counted from 1 in the order the connections sent their first MAIL) and its Subject line.
 """
 
 import argparse
+import asyncio
 import base64
 import json
 import logging
@@ -47,6 +56,10 @@ def parse_arguments():
     parser.add_argument("--mechanisms", default="LOGIN")
     parser.add_argument("--token", default="")
     parser.add_argument("--greylist", action="store_true")
+    parser.add_argument("--refuse-rcpt", type=int, default=0)
+    parser.add_argument("--stall-rcpt", type=int, default=0)
+    parser.add_argument("--close-after-message", type=int, default=0)
+    parser.add_argument("--hang-up-at-mail", type=int, default=0)
     return parser.parse_args()
 
 
@@ -76,9 +89,34 @@ def main():
 
     succeeded = {}
     seen_recipients = set()
+    counts = {"connections": 0, "mail": 0, "rcpt": 0, "messages": 0}
+
+    def connection_number(server):
+        if not hasattr(server, "larkspire_connection"):
+            counts["connections"] += 1
+            server.larkspire_connection = counts["connections"]
+        return server.larkspire_connection
 
     class Handler:
+        async def handle_MAIL(self, server, session, envelope, address, mail_options):
+            connection_number(server)
+            counts["mail"] += 1
+            if counts["mail"] == args.hang_up_at_mail:
+                server.transport.abort()
+                return "421 4.3.2 Closing"
+            envelope.mail_from = address
+            envelope.mail_options.extend(mail_options)
+            return "250 OK"
+
         async def handle_DATA(self, server, session, envelope):
+            counts["messages"] += 1
+            subject = next((line for line in envelope.original_content.split(b"\r\n")
+                            if line.startswith(b"Subject:")), b"")
+            with open(os.path.join(args.out_dir, "messages.txt"), "ab") as f:
+                f.write(str(connection_number(server)).encode() + b" " + subject + b"\n")
+            if counts["messages"] == args.close_after_message:
+                # After the reply below has gone out.
+                asyncio.get_running_loop().call_soon(server.transport.close)
             ssl_object = server.transport.get_extra_info("ssl_object")
             write("login.txt", session.auth_data.login if session.authenticated else b"")
             write("mechanism.txt", succeeded.get("mechanism", "").encode())
@@ -91,6 +129,11 @@ def main():
             return "250 Message accepted for delivery"
 
         async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+            counts["rcpt"] += 1
+            if counts["rcpt"] == args.refuse_rcpt:
+                return "550 5.1.1 Mailbox unavailable"
+            if counts["rcpt"] == args.stall_rcpt:
+                await asyncio.Event().wait()
             if args.greylist and address not in seen_recipients:
                 seen_recipients.add(address)
                 return "450 4.2.0 Greylisted, please try again later"

@@ -8,6 +8,9 @@ RCPT, DATA with the dots undone, RSET, NOOP, QUIT; commands out of order are ref
 server refuses them) and stores each message exactly as smtp_sink.py does: a numbered file in
 --out holding the envelope sender, the recipients, a blank line, then the data as received.
 
+With --tls-cert FILE --tls-key FILE (PEM) it also offers STARTTLS; the handshake runs inside the
+same selector loop, so a session in its handshake holds up no other.
+
 Listens on 127.0.0.1 (port 0 picks a free one) and prints "listening on 127.0.0.1:PORT" as its
 first line; runs until SIGTERM or SIGINT.
 """
@@ -15,7 +18,9 @@ import argparse
 import os
 import selectors
 import signal
+import select
 import socket
+import ssl
 import sys
 
 HOST = b"127.0.0.1"
@@ -30,6 +35,9 @@ class Session:
         self.pending = bytearray()
         self.greeted = False
         self.data = None  # the message's lines while DATA is read
+        self.tls = False  # the session runs over TLS
+        self.starting_tls = False  # STARTTLS answered: the handshake comes next
+        self.handshaking = False
         self.reset()
 
     def reset(self):
@@ -51,6 +59,11 @@ class Session:
                 replies.append(reply)
                 if reply.startswith(b"221"):
                     return replies, True
+            if self.starting_tls:
+                # Whatever the client sent after STARTTLS was sent in clear text: it is dropped
+                # (RFC 3207), never taken as said over TLS.
+                del self.pending[:]
+                return replies, False
 
     def take_line(self, line):
         if self.data is not None:
@@ -69,8 +82,17 @@ class Session:
             self.greeted = True
             self.reset()
             if verb == b"EHLO":
+                if self.offers_tls():
+                    return b"250-" + HOST + b"\r\n250-8BITMIME\r\n250 STARTTLS\r\n"
                 return b"250-" + HOST + b"\r\n250 8BITMIME\r\n"
             return b"250 " + HOST + b"\r\n"
+        if verb == b"STARTTLS" and self.server.tls is not None:
+            if argument:
+                return b"501 Syntax: STARTTLS\r\n"
+            if self.tls:
+                return b"503 Error: TLS already active\r\n"
+            self.starting_tls = True
+            return b"220 Ready to start TLS\r\n"
         if verb == b"NOOP":
             return b"250 OK\r\n"
         if verb == b"RSET":
@@ -103,6 +125,17 @@ class Session:
             return b"354 End data with <CR><LF>.<CR><LF>\r\n"
         return b'500 Error: command "%s" not recognized\r\n' % verb
 
+    def offers_tls(self):
+        return self.server.tls is not None and not self.tls
+
+    def tls_started(self):
+        """After the handshake the session starts afresh: the client greets again."""
+        self.tls = True
+        self.starting_tls = False
+        self.handshaking = False
+        self.greeted = False
+        self.reset()
+
     @staticmethod
     def address(argument, keyword):
         """The address of "FROM:<a>" / "TO: <a>" (any case, parameters after it ignored)."""
@@ -115,9 +148,23 @@ class Session:
         return text.split(b" ", 1)[0] if text else None
 
 
+def send_all(connection, data):
+    """Sends every byte; a TLS socket is non-blocking, and waits here for room (or for the
+    record TLS needs first) like a plain blocking socket would."""
+    view = memoryview(data)
+    while view:
+        try:
+            view = view[connection.send(view):]
+        except ssl.SSLWantWriteError:
+            select.select([], [connection], [], 10)
+        except ssl.SSLWantReadError:
+            select.select([connection], [], [], 10)
+
+
 class Server:
-    def __init__(self, port, out):
+    def __init__(self, port, out, tls=None):
         self.out = out
+        self.tls = tls  # the server's ssl.SSLContext, or None for no STARTTLS
         self.count = 0
         self.selector = selectors.DefaultSelector()
         self.listener = socket.socket()
@@ -142,6 +189,8 @@ class Server:
             for key, _ in self.selector.select(0.5):
                 if key.data is None:
                     self.accept()
+                elif key.data.handshaking:
+                    self.handshake(key.data)
                 else:
                     self.receive(key.data)
 
@@ -159,6 +208,11 @@ class Server:
     def receive(self, session):
         try:
             chunk = session.connection.recv(65536)
+            # Plain text TLS has decrypted but not handed over yet is no input to the selector.
+            while chunk and session.tls and session.connection.pending():
+                chunk += session.connection.recv(session.connection.pending())
+        except (ssl.SSLWantReadError, ssl.SSLWantWriteError):
+            return  # a TLS record not yet whole, or one with no data in it
         except OSError:
             chunk = b""
         ending = not chunk
@@ -166,12 +220,45 @@ class Server:
             replies, ending = session.take(chunk)
             try:
                 if replies:
-                    session.connection.sendall(b"".join(replies))
+                    send_all(session.connection, b"".join(replies))
             except OSError:
                 ending = True
         if ending:
-            self.selector.unregister(session.connection)
-            session.connection.close()
+            self.end(session)
+        elif session.starting_tls and not session.handshaking:
+            self.start_tls(session)
+
+    def end(self, session):
+        self.selector.unregister(session.connection)
+        session.connection.close()
+
+    def start_tls(self, session):
+        # Wrapping takes the socket over, so the selector lets go of the plain one first.
+        self.selector.unregister(session.connection)
+        session.connection = self.tls.wrap_socket(session.connection, server_side=True,
+                                                  do_handshake_on_connect=False)
+        session.connection.setblocking(False)
+        session.handshaking = True
+        self.selector.register(session.connection, selectors.EVENT_READ, session)
+        self.handshake(session)
+
+    def handshake(self, session):
+        """One step of the server's handshake: as far as the socket allows without waiting."""
+        try:
+            session.connection.do_handshake()
+        except ssl.SSLWantReadError:
+            self.selector.modify(session.connection, selectors.EVENT_READ, session)
+            return
+        except ssl.SSLWantWriteError:
+            self.selector.modify(session.connection, selectors.EVENT_WRITE, session)
+            return
+        except OSError:
+            self.end(session)
+            return
+        session.tls_started()
+        self.selector.modify(session.connection, selectors.EVENT_READ, session)
+        # The client's first command may have come with its last handshake flight.
+        self.receive(session)
 
 
 def main():
@@ -179,9 +266,17 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--tls-cert", help="PEM certificate (chain) for STARTTLS")
+    parser.add_argument("--tls-key", help="PEM private key of --tls-cert")
     args = parser.parse_args()
+    if bool(args.tls_cert) != bool(args.tls_key):
+        parser.error("--tls-cert and --tls-key go together")
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
     os.makedirs(args.out, exist_ok=True)
-    server = Server(args.port, args.out)
+    server = Server(args.port, args.out, tls)
     stop = []
     signal.signal(signal.SIGTERM, lambda *a: stop.append(1))
     signal.signal(signal.SIGINT, lambda *a: stop.append(1))

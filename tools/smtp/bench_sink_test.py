@@ -4,7 +4,9 @@
     bench_sink_test.py            (exit status 0 when every check holds)
 """
 import os
+import smtplib
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -29,7 +31,7 @@ SESSIONS = [
       (b"RCPT To: <b@y>\r\n", [503]), (b"DATA\r\n", [503]), (b"MAIL <a@x>\r\n", [501]),
       (b"MAIL From: <a@x>\r\n", [250]), (b"MAIL From: <a@x>\r\n", [503]),
       (b"RCPT To: <>\r\n", [501]), (b"DATA\r\n", [503]), (b"VRFY someone\r\n", [500]),
-      (b"QUIT\r\n", [221])]),
+      (b"STARTTLS\r\n", [500]), (b"QUIT\r\n", [221])]),
     ("a whole session pipelined, the message split inside a line",
      [(b"HELO h\r\nMAIL From: <a@x>\r\nRCPT To: <e@y>\r\nDATA\r\nSubject: th",
        [250, 250, 250, 354]),
@@ -76,28 +78,101 @@ def run_session(port, steps):
     return got
 
 
-def main():
-    failures = []
+# Two messages over one STARTTLS session, as a mail client sends a batch: their stored files.
+TLS_MESSAGES = [(b"Subject: first\r\n\r\nOver TLS.\r\n", "f@y"),
+                (b"Subject: second\r\n\r\n.Dotted, over the same session.\r\n", "g@y")]
+TLS_STORED = [b"From: a@x\nTo: f@y\n\nSubject: first\r\n\r\nOver TLS.\r\n",
+              b"From: a@x\nTo: g@y\n\nSubject: second\r\n\r\n.Dotted, over the same session.\r\n"]
+
+
+def start_sink(out, options=()):
+    """The sink as a child process, and its port."""
+    sink = subprocess.Popen(["/usr/bin/python3", SINK, "--out", out] + list(options),
+                            stdout=subprocess.PIPE)
+    return sink, int(sink.stdout.readline().decode().strip().rsplit(":", 1)[1])
+
+
+def stop_sink(sink):
+    sink.terminate()
+    sink.wait(timeout=10)
+    sink.stdout.close()
+
+
+def stored_files(out):
+    stored = []
+    for name in sorted(n for n in os.listdir(out) if n.endswith(".eml")):
+        with open(os.path.join(out, name), "rb") as f:
+            stored.append(f.read())
+    return stored
+
+
+def check_plain_sessions(failures):
     with tempfile.TemporaryDirectory(prefix="larkspire-bench-sink-") as out:
-        sink = subprocess.Popen(["/usr/bin/python3", SINK, "--out", out], stdout=subprocess.PIPE)
+        sink, port = start_sink(out)
         try:
-            port = int(sink.stdout.readline().decode().strip().rsplit(":", 1)[1])
             for name, steps in SESSIONS:
                 expected = [(b"", [220])] + steps + [(b"", [])]
                 got = run_session(port, steps)
                 if got != expected:
                     failures.append("%s: replies %s, expected %s" % (name, got, expected))
         finally:
-            sink.terminate()
-            sink.wait(timeout=10)
-            sink.stdout.close()
-        names = sorted(n for n in os.listdir(out) if n.endswith(".eml"))
-        stored = []
-        for name in names:
-            with open(os.path.join(out, name), "rb") as f:
-                stored.append(f.read())
+            stop_sink(sink)
+        stored = stored_files(out)
         if stored != STORED:
             failures.append("stored %r, expected %r" % (stored, STORED))
+
+
+def check_starttls_session(failures):
+    try:
+        import trustme
+    except ImportError:
+        print("SKIP STARTTLS: python3-trustme is not installed")
+        return
+    with tempfile.TemporaryDirectory(prefix="larkspire-bench-sink-tls-") as out:
+        authority = trustme.CA()
+        leaf = authority.issue_cert("127.0.0.1")
+        cert, key = os.path.join(out, "cert.pem"), os.path.join(out, "key.pem")
+        for index, pem in enumerate(leaf.cert_chain_pems):
+            pem.write_to_path(cert, append=index > 0)
+        leaf.private_key_pem.write_to_path(key)
+        mail_dir = os.path.join(out, "mail")
+        sink, port = start_sink(mail_dir, ["--tls-cert", cert, "--tls-key", key])
+        stalled = None
+        try:
+            # A client that asks for TLS and then says nothing must hold up no other session.
+            stalled = socket.create_connection(("127.0.0.1", port), timeout=10)
+            stalled.sendall(b"EHLO stalled\r\nSTARTTLS\r\n")
+            if read_codes(stalled, bytearray(), 3) != [220, 250, 220]:
+                failures.append("the stalled client's STARTTLS was not answered")
+            context = ssl.create_default_context()
+            authority.configure_trust(context)
+            with smtplib.SMTP("127.0.0.1", port, timeout=10) as client:
+                client.ehlo("host")
+                if not client.has_extn("starttls"):
+                    failures.append("STARTTLS not offered: %r" % client.ehlo_resp)
+                client.starttls(context=context)
+                client.ehlo("host")
+                if client.has_extn("starttls"):
+                    failures.append("STARTTLS offered again over TLS: %r" % client.ehlo_resp)
+                for message, recipient in TLS_MESSAGES:
+                    client.sendmail("a@x", [recipient], message)
+                if not isinstance(client.sock, ssl.SSLSocket):
+                    failures.append("the messages did not go over TLS")
+        except (OSError, smtplib.SMTPException) as error:
+            failures.append("STARTTLS session: %r" % error)
+        finally:
+            if stalled is not None:
+                stalled.close()
+            stop_sink(sink)
+        stored = stored_files(mail_dir)
+        if stored != TLS_STORED:
+            failures.append("stored over TLS %r, expected %r" % (stored, TLS_STORED))
+
+
+def main():
+    failures = []
+    check_plain_sessions(failures)
+    check_starttls_session(failures)
     for failure in failures:
         print("FAIL", failure)
     return 1 if failures else 0
