@@ -199,8 +199,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   // Over TLS the batch signs in once and sends every message in one session; the plain
   // dialogue keeps a session of its own for each message.
   CMailSession session;
-  CMailSession* batch_session =
-      MailServerOf(app).security != MailSecurity::kNone ? &session : nullptr;
+  const bool secure = ParseMailSecurity(app.Settings().SmtpSecurity.Text()) != MailSecurity::kNone;
+  CMailSession* batch_session = secure ? &session : nullptr;
 
   std::vector<std::string> remainder;
   std::vector<std::string> publisher_reports_kept;

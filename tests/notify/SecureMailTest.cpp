@@ -32,6 +32,8 @@ namespace {
 constexpr const char* kUser = "docketing@office.example";
 constexpr const char* kPassword = "s3cret pa55";
 constexpr const char* kToken = "ya29.a0-Test-Token_value";
+// The patent numbers of the three notices a batch test queues.
+const std::vector<std::string> kThreePatents = {"1,111,111", "2,222,222", "3,333,333"};
 
 class SecureMailTest : public ::testing::Test {
  protected:
@@ -90,11 +92,20 @@ class SecureMailTest : public ::testing::Test {
     if (test_.Ui().messages.empty()) return std::string();
     return test_.Ui().messages.back().caption + ": " + test_.Ui().messages.back().text;
   }
-  bool NoticeQueued() {
+  // The pending list's text; "" when there is none.
+  std::string PendingList() {
     std::string pending;
-    return ReadWholeFile(queue_.File(kPendingListName), pending) &&
-           pending == "Larkspire_s7654321.tmp\r\n" &&
+    ReadWholeFile(queue_.File(kPendingListName), pending);
+    return pending;
+  }
+  bool NoticeQueued() {
+    return PendingList() == "Larkspire_s7654321.tmp\r\n" &&
            FileExists(queue_.File("Larkspire_s7654321.tmp"));
+  }
+  // Ends the server of one case, and its record of the messages with it, before the next.
+  void StopServer() {
+    server_.reset();
+    std::remove(received_.File("messages.txt").c_str());
   }
 
   std::string Received(const char* name) {
@@ -399,7 +410,7 @@ TEST_F(SecureMailTest, ABatchSignsInOnceAndSendsEveryMessageOverOneSession) {
     Start({"--tls", mode, "--mechanisms", "LOGIN,PLAIN"});
     Settings().SmtpSecurity.Set(mode == std::string("implicit") ? "TLS" : "STARTTLS");
     SignInWithPassword();
-    QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+    QueueNotices(kThreePatents);
     flow_start_ = test_.FlowTexts().size();
     EXPECT_EQ(SendQueue(), "") << mode;
     EXPECT_FALSE(EmailPending(test_.App())) << mode;
@@ -427,8 +438,7 @@ TEST_F(SecureMailTest, ABatchSignsInOnceAndSendsEveryMessageOverOneSession) {
         std::count(texts.begin() + static_cast<long>(flow_start_), texts.end(), "SendMail: Closed"),
         1)
         << mode;
-    server_.reset();
-    std::remove(received_.File("messages.txt").c_str());
+    StopServer();
   }
   EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 7);
   EXPECT_EQ(Settings().CountEmailBatchFailed.Int(0), 0);
@@ -438,13 +448,11 @@ TEST_F(SecureMailTest, AFailedMessageEndsTheBatchAndTheNextBatchOpensANewSession
   Start({"--tls", "starttls", "--refuse-rcpt", "2"});
   Settings().SmtpSecurity.Set("STARTTLS");
   SignInWithPassword();
-  QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+  QueueNotices(kThreePatents);
   EXPECT_EQ(SendQueue(),
             "Larkspire\xAE - Send Nofications Failed: " + std::string(kSmtpRecipientMessage) +
                 " The server answered: 550 5.1.1 Mailbox unavailable");
-  std::string pending;
-  ASSERT_TRUE(ReadWholeFile(queue_.File(kPendingListName), pending));
-  EXPECT_EQ(pending, "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+  EXPECT_EQ(PendingList(), "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
   EXPECT_FALSE(FileExists(queue_.File("Larkspire_s1111111.tmp")));
   EXPECT_TRUE(FileExists(queue_.File("Larkspire_s2222222.tmp")));
   EXPECT_TRUE(FileExists(queue_.File("Larkspire_s3333333.tmp")));
@@ -479,7 +487,7 @@ TEST_F(SecureMailTest, ASessionTheServerEndedBetweenMessagesIsReplacedAndNothing
     Start(options);
     Settings().SmtpSecurity.Set("STARTTLS");
     SignInWithPassword();
-    QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+    QueueNotices(kThreePatents);
     flow_start_ = test_.FlowTexts().size();
     EXPECT_EQ(SendQueue(), "") << c.options[0];
     EXPECT_FALSE(EmailPending(test_.App())) << c.options[0];
@@ -490,8 +498,7 @@ TEST_F(SecureMailTest, ASessionTheServerEndedBetweenMessagesIsReplacedAndNothing
         texts.begin() + static_cast<long>(flow_start_), texts.end(),
         [&c](const std::string& text) { return text.find(c.flow_note) != std::string::npos; }))
         << c.options[0];
-    server_.reset();
-    std::remove(received_.File("messages.txt").c_str());
+    StopServer();
   }
   EXPECT_EQ(Settings().CountEmailBatchFailed.Int(0), 0);
   EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 7);
@@ -503,12 +510,10 @@ TEST_F(SecureMailTest, ASessionThatTimedOutIsNeverUsedAgain) {
   SignInWithPassword();
   test_.App().SetTimeoutMs(3000);
   test_.UseWindowTimer();
-  QueueNotices({"1,111,111", "2,222,222", "3,333,333"});
+  QueueNotices(kThreePatents);
   EXPECT_EQ(SendQueue(),
             "Larkspire\xAE - Send Nofications Failed: SendEmail: Operation timed out.");
-  std::string pending;
-  ASSERT_TRUE(ReadWholeFile(queue_.File(kPendingListName), pending));
-  EXPECT_EQ(pending, "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+  EXPECT_EQ(PendingList(), "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
   // The server still owes the RCPT its reply: a QUIT now would be taken for something else.
   EXPECT_EQ(CountSent("'QUIT"), 0);
 
