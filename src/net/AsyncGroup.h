@@ -35,12 +35,21 @@ template <typename Task, typename Result>
 class CAsyncGroup : public ICancelable {
  public:
   explicit CAsyncGroup(INetWaiter& owner) : owner_(owner), shared_(std::make_shared<Shared>()) {}
+  // A group let go of before its wait ended leaves its workers cancelled and abandoned.
+  ~CAsyncGroup() override { DetachAll(); }
   CAsyncGroup(const CAsyncGroup&) = delete;
   CAsyncGroup& operator=(const CAsyncGroup&) = delete;
 
-  // Runs every task on a thread of its own and waits. The time-out is re-read on every pass,
-  // so raising it while the group waits moves the deadline. User-interface thread only.
-  std::vector<Result> Run(const std::vector<Task>& tasks, const unsigned& timeout_ms);
+  // Runs every task on a thread of its own and waits. User-interface thread only.
+  std::vector<Result> Run(const std::vector<Task>& tasks, const unsigned& timeout_ms) {
+    Start(tasks);
+    return Wait(timeout_ms);
+  }
+  // Puts every task on a thread of its own and returns at once; Wait collects them, once.
+  void Start(const std::vector<Task>& tasks);
+  // Waits for the started tasks. The time-out counts from here and is re-read on every pass,
+  // so raising it while the group waits moves the deadline.
+  std::vector<Result> Wait(const unsigned& timeout_ms);
 
   // Cancels the live connection of every task still attached (called through SetAbort).
   void CancelAll() override;
@@ -159,17 +168,13 @@ void CAsyncGroup<Task, Result>::WorkerBody(CAsyncWorker* worker) {
 }
 
 template <typename Task, typename Result>
-std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& tasks,
-                                                   const unsigned& timeout_ms) {
+void CAsyncGroup<Task, Result>::Start(const std::vector<Task>& tasks) {
   const std::size_t count = tasks.size();
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->slots.assign(count, nullptr);
     shared_->results.assign(count, Result{});
-    shared_->waiting = &owner_;
   }
-  bool done = false;
-  bool timed_out = false;
   try {
     for (std::size_t i = 0; i < count; ++i) {
       auto* worker = new CAsyncWorker{shared_.get(), tasks[i], shared_, i};
@@ -190,7 +195,22 @@ std::vector<Result> CAsyncGroup<Task, Result>::Run(const std::vector<Task>& task
         SetError("Can't create thread.");
       }
     }
+  } catch (...) {
+    DetachAll();
+    throw;
+  }
+}
 
+template <typename Task, typename Result>
+std::vector<Result> CAsyncGroup<Task, Result>::Wait(const unsigned& timeout_ms) {
+  {
+    // A worker that ended before this point woke nobody; AllEnded below finds it.
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->waiting = &owner_;
+  }
+  bool done = false;
+  bool timed_out = false;
+  try {
     const uint64_t start = MonotonicMillis();
     while (!owner_.AbortFlag() && !ErrorFlag()) {
       if (MonotonicMillis() - start >= timeout_ms) {

@@ -157,14 +157,11 @@ std::string ReadHttpResponse(std::string& response) {
   return "";
 }
 
-std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
-                    const std::vector<std::string>& urls, uint32_t direct_mask,
-                    uint32_t size_only_mask, std::vector<std::string>& pages) {
-  const std::string first = urls.empty() ? std::string() : urls[0];
-  waiter.LogRecord("Update '" + first.substr(0, first.find('?')) + "'\n");
-  pages.clear();
-  if (urls.empty()) return kBadUrlMessage;
-
+CStartedHttpGet::CStartedHttpGet(INetWaiter& waiter, const CHttpRoute& route,
+                                 const std::vector<std::string>& urls, uint32_t direct_mask,
+                                 uint32_t size_only_mask)
+    : waiter_(waiter), first_url_(urls.empty() ? std::string() : urls[0]) {
+  if (urls.empty()) return;
   const std::string& proxy = route.proxy;
   std::vector<CHttpGetTask> tasks(urls.size());
   for (std::size_t i = 0; i < urls.size(); ++i) {
@@ -183,12 +180,34 @@ std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
       task.url.insert(5, "//" + proxy);
     }
   }
+  try {
+    group_ = std::make_unique<CAsyncGroup<CHttpGetTask, std::string>>(waiter);
+    group_->Start(tasks);
+  } catch (const std::exception& failure) {
+    start_error_ = ErrorText(failure);
+    group_.reset();
+  }
+}
 
-  std::string error = WaitForGroup(waiter, GroupKind::kHttp, tasks, waiter.TimeoutMs(),
-                                   static_cast<int>(waiter.TimeoutMs() / 1000),
-                                   "HttpGet: Operation timed out.", pages);
+CStartedHttpGet::~CStartedHttpGet() = default;
+
+std::string CStartedHttpGet::Finish(std::vector<std::string>& pages) {
+  // Logged when the wait begins, so the log reads in the order the entries are updated.
+  waiter_.LogRecord("Update '" + first_url_.substr(0, first_url_.find('?')) + "'\n");
+  pages.clear();
+  if (!group_) return start_error_.empty() ? kBadUrlMessage : start_error_;
+  std::string error = WaitForStartedGroup(waiter_, GroupKind::kHttp, *group_, waiter_.TimeoutMs(),
+                                          static_cast<int>(waiter_.TimeoutMs() / 1000),
+                                          "HttpGet: Operation timed out.", pages);
+  group_.reset();
   if (error == kRefusedMessage) error += kRefusedHint;
   return error;
+}
+
+std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
+                    const std::vector<std::string>& urls, uint32_t direct_mask,
+                    uint32_t size_only_mask, std::vector<std::string>& pages) {
+  return CStartedHttpGet(waiter, route, urls, direct_mask, size_only_mask).Finish(pages);
 }
 
 std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route, const std::string& url,

@@ -24,6 +24,8 @@
 namespace larkspire {
 
 class INetWaiter;
+template <typename Task, typename Result>
+class CAsyncGroup;
 
 inline constexpr const char* kBadUrlMessage = "HttpGet: Bad URL.";
 inline constexpr const char* kGetFailedMessage = "HttpGet: HTTP Get Failed.";
@@ -80,6 +82,26 @@ struct CHttpRoute {
 std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route,
                     const std::vector<std::string>& urls, uint32_t direct_mask,
                     uint32_t size_only_mask, std::vector<std::string>& pages);
+
+// The same requests put on their workers at once and waited for later, so that the caller can
+// work meanwhile. Let go of without Finish, they are cancelled and their workers abandoned.
+class CStartedHttpGet {
+ public:
+  CStartedHttpGet(INetWaiter& waiter, const CHttpRoute& route, const std::vector<std::string>& urls,
+                  uint32_t direct_mask, uint32_t size_only_mask);
+  ~CStartedHttpGet();
+  CStartedHttpGet(const CStartedHttpGet&) = delete;
+  CStartedHttpGet& operator=(const CStartedHttpGet&) = delete;
+
+  // What HttpGet returns for the requests; the time-out counts from here. Once only.
+  std::string Finish(std::vector<std::string>& pages);
+
+ private:
+  INetWaiter& waiter_;
+  std::string first_url_;
+  std::string start_error_;
+  std::unique_ptr<CAsyncGroup<CHttpGetTask, std::string>> group_;  // null without URLs
+};
 // One URL; page is assigned only on success.
 std::string HttpGet(INetWaiter& waiter, const CHttpRoute& route, const std::string& url,
                     bool direct, bool size_only, std::string& page);

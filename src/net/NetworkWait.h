@@ -15,21 +15,20 @@ namespace larkspire {
 inline constexpr const char* kInternalProblemMessage =
     "There is a problem with the internal state of Larkspire, please exit the application.";
 
-// The group is registered as kind for aborts while it waits. On success
+// Waits for a started group, registered as kind for aborts while it waits. On success
 // results holds the tasks' results in task order and the text is empty. A time-out noticed by
 // the main window's timer (abort reason 2) gives timed_out_text; workers that would not stop
 // are reported to the user as an internal problem and leave the abort reason at 1.
 template <typename Task, typename Result>
-std::string WaitForGroup(INetWaiter& app, GroupKind kind, const std::vector<Task>& tasks,
-                         const unsigned& timeout_ms, int range_seconds, const char* timed_out_text,
-                         std::vector<Result>& results) {
+std::string WaitForStartedGroup(INetWaiter& app, GroupKind kind, CAsyncGroup<Task, Result>& group,
+                                const unsigned& timeout_ms, int range_seconds,
+                                const char* timed_out_text, std::vector<Result>& results) {
   std::string error;
   try {
-    CAsyncGroup<Task, Result> group(app);
     app.BeginNetworkWait(range_seconds);
     app.RegisterGroup(kind, &group);
     try {
-      results = group.Run(tasks, timeout_ms);
+      results = group.Wait(timeout_ms);
     } catch (...) {
       app.RegisterGroup(kind, nullptr);
       throw;
@@ -54,6 +53,21 @@ std::string WaitForGroup(INetWaiter& app, GroupKind kind, const std::vector<Task
   }
   if (!error.empty()) results.clear();
   return error;
+}
+
+// Starts the tasks as a group and waits for them as above.
+template <typename Task, typename Result>
+std::string WaitForGroup(INetWaiter& app, GroupKind kind, const std::vector<Task>& tasks,
+                         const unsigned& timeout_ms, int range_seconds, const char* timed_out_text,
+                         std::vector<Result>& results) {
+  CAsyncGroup<Task, Result> group(app);
+  try {
+    group.Start(tasks);
+  } catch (const std::exception& failure) {
+    results.clear();
+    return ErrorText(failure);
+  }
+  return WaitForStartedGroup(app, kind, group, timeout_ms, range_seconds, timed_out_text, results);
 }
 
 }  // namespace larkspire

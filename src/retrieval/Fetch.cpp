@@ -18,6 +18,11 @@ std::string FetchPages(CRun& app, const std::vector<std::string>& urls, uint32_t
   return HttpGet(app, RouteOf(app), urls, direct_mask, size_only_mask, pages);
 }
 
+std::unique_ptr<CStartedHttpGet> StartFetchingPages(CRun& app,
+                                                    const std::vector<std::string>& urls) {
+  return std::make_unique<CStartedHttpGet>(app, RouteOf(app), urls, 0, 0);
+}
+
 std::string FetchPage(CRun& app, const std::string& url, bool direct, bool size_only,
                       std::string& page, const CReceiveCap& cap) {
   return HttpGet(app, RouteOf(app, cap), url, direct, size_only, page);

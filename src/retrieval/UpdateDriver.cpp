@@ -1,7 +1,9 @@
 #include "retrieval/UpdateDriver.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "retrieval/MasterListCommand.h"
 #include "retrieval/OdpSettings.h"
 #include "retrieval/OdpUpdate.h"
+#include "retrieval/PagePrefetch.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
@@ -74,7 +77,11 @@ struct CEntryReader {
 
 // Fetches the entry's pages and reads them into a copy; nothing or the failure. A rules value
 // that could not be given explains whatever the pages then seemed to say, so its error wins.
-CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
+// The next due entry's pages are asked for before this entry's are read, once the run can no
+// longer be stopped by the reverted-fields question: a Cancel there must leave later entries
+// unfetched.
+CFailure FetchAndParse(CRun& app, std::size_t row, const CEntry& stored, CEntry& fresh,
+                       CPagePrefetch& prefetch, std::optional<std::size_t> next_row) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
   TakeRulesError(app);  // an earlier lookup's, not this entry's
@@ -83,7 +90,10 @@ CFailure FetchAndParse(CRun& app, const CEntry& stored, CEntry& fresh) {
     EntryPageUrls(app, stored, urls);
   }
   if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return {rules_error};
-  std::string error = FetchPages(app, urls, 0, 0, pages);
+  std::string error = prefetch.FetchPages(row, urls, pages);
+  if (error.empty() && next_row && app.AbortReason() == kAbortNone && !app.Status().warn_reverted) {
+    prefetch.Start(*next_row);
+  }
   if (error.empty()) {
     // Read from where [LastFetch] keeps them: pages can be megabytes, so no second copy.
     std::vector<std::string> normalized;
@@ -198,10 +208,16 @@ void UpdateStatus(CRun& app, bool selected_only) {
     if (Considered(list, row, selected_only) && !list.At(row).IsUpToDate()) due_rows.push_back(row);
   }
 
-  CEntryReader reader{[&app](std::size_t, const CEntry& stored, CEntry& fresh) {
-                        return FetchAndParse(app, stored, fresh);
-                      },
-                      "Webpage Read(s) Failed"};
+  // Let go of with the loop, so a prefetch the run did not take is cancelled at once.
+  auto prefetch = std::make_unique<CPagePrefetch>(app);
+  CEntryReader reader{
+      [&app, &prefetch, &due_rows](std::size_t row, const CEntry& stored, CEntry& fresh) {
+        const auto next = std::upper_bound(due_rows.begin(), due_rows.end(), row);
+        return FetchAndParse(
+            app, row, stored, fresh, *prefetch,
+            next == due_rows.end() ? std::nullopt : std::optional<std::size_t>(*next));
+      },
+      "Webpage Read(s) Failed"};
   std::unique_ptr<COdpUpdateRun> odp;
   std::string error;
   if (UsesOdp(app.Settings())) {
@@ -220,6 +236,7 @@ void UpdateStatus(CRun& app, bool selected_only) {
       if (app.Ui()) app.Ui()->SetProgress(done);
       if (done > 5) app.Status().warn_reverted = false;
     }
+    prefetch.reset();
   } else {
     // The service cannot be used at all (no key, a refused key, an unusable odp section).
     ++app.Status().failure_count;

@@ -70,6 +70,29 @@ TEST(AsyncGroup, ResultsComeBackInTaskOrderWhateverOrderTheyFinish) {
   EXPECT_GT(test.Ui().pumps, 0);
 }
 
+// Started now and waited for later: a task that ended before the wait is collected without
+// waiting for a wake-up; a group let go of unwaited tells its tasks to stop.
+TEST(AsyncGroup, StartedGroupsAreCollectedLaterOrCancelledWhenLetGo) {
+  CTestWaiter test;
+  {
+    Group group(test.App());
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    group.Start({Task([ended](CFakeTask&) {
+      *ended = true;
+      return 7;
+    })});
+    while (!*ended) Sleep(1);
+    EXPECT_EQ(group.Wait(test.App().TimeoutMs()), std::vector<int>{7});
+  }
+  auto seen = std::make_shared<std::atomic<int>>(0);
+  {
+    Group group(test.App());
+    group.Start({Task(UntilCancelled(seen)), Task(UntilCancelled(seen))});
+  }
+  for (int pass = 0; pass < 1000 && seen->load() < 2; ++pass) Sleep(5);
+  EXPECT_EQ(seen->load(), 2);
+}
+
 TEST(AsyncGroup, OneFailingTaskOfThreeEndsTheWaitAndCancelsTheOthers) {
   CTestWaiter test;
   Group group(test.App());

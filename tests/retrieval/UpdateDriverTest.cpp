@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "entries/Identifier.h"
+#include "notify/Templates.h"
+#include "retrieval/EntryFetch.h"
 #include "retrieval/FetchTestSupport.h"
+#include "retrieval/PagePrefetch.h"
 #include "retrieval/UpdateDriver.h"
 #include "rules/Dates.h"
 #include "support/HttpTestServer.h"
@@ -63,7 +68,8 @@ class CUpdateRun {
     app.Entries().SetSort(kReference, false);
     for (std::size_t i = 0; i < specs.size(); ++i) {
       CEntry entry;
-      entry.Text(kReference) = "E" + std::to_string(i + 1);
+      // Two digits, so that the list's order by Reference is the order of the specs.
+      entry.Text(kReference) = (i < 9 ? "E0" : "E") + std::to_string(i + 1);
       entry.Text(kPatNum) = Number(i);
       entry.Text(kExaminer) = "SMITH, JOHN";
       entry.Text(kArtUnit) = "1634";
@@ -109,19 +115,33 @@ class CUpdateRun {
     return texts;
   }
 
+  const CEntry& Entry(std::size_t i) { return net_.App().Entries().At(i); }
+  CRun& App() { return net_.App(); }
+
+  // The addresses the entry in row i asks for.
+  std::vector<std::string> Urls(std::size_t i) {
+    std::vector<std::string> urls;
+    CExpansionScope scope(App(), &Entry(i));
+    EntryPageUrls(App(), Entry(i), urls);
+    return urls;
+  }
+
   long long Succeeded() { return net_.App().Settings().CountUpdateSucceeded.Int(0); }
   long long Failed() { return net_.App().Settings().CountUpdateFailed.Int(0); }
 
-  static std::string Number(std::size_t i) { return "7,000,00" + std::to_string(i + 1); }
+  static std::string Number(std::size_t i) { return "7,000,0" + std::to_string(i + 10); }
 
- private:
-  bool Fetched(std::size_t i) {
+  // How often the proxy was asked for entry i's page.
+  long Requests(std::size_t i) {
     const std::string wanted = "patentnumber=" + Number(i) + " ";
     const std::vector<std::string> requests = proxy_.Requests();
-    return std::any_of(requests.begin(), requests.end(), [&](const std::string& request) {
+    return std::count_if(requests.begin(), requests.end(), [&](const std::string& request) {
       return CHttpTestServer::RequestLine(request).find(wanted) != std::string::npos;
     });
   }
+
+ private:
+  bool Fetched(std::size_t i) { return Requests(i) > 0; }
 
   void Answer(const std::string& request, CTestConnection& connection) {
     const std::string line = CHttpTestServer::RequestLine(request);
@@ -356,6 +376,77 @@ TEST(UpdateDriverTest, RevertedFieldsAreAskedAboutForTheFirstSixEntriesOfARunAtM
       EXPECT_TRUE(outcome.updated);
     }
   }
+}
+
+// Once the reverted-fields question can no longer stop the run, the next due entry's page is
+// asked for while the current one is read: each page still goes to its own entry, is asked for
+// once, and an entry that is not due is passed over.
+TEST(UpdateDriverTest, PastTheSixthEntryTheNextPageIsAskedForWhileTheCurrentIsRead) {
+  struct Case {
+    const char* name;
+    Page ninth;
+    // Per entry E1..E12: how often its page was asked for ('?' either 0 or 1: a prefetch let
+    // go of may be cancelled before its request went out), and 'u' where it was updated, 'c'
+    // where it is marked "Operation canceled.", '-' where it is left as it was.
+    const char* requests;
+    const char* outcome;
+  };
+  const Case cases[] = {
+      {"every page good", Page::kGood, "111101111111", "uuuu-uuuuuuu"},
+      // E10 was asked for before E9's fatal page was read; the run stops all the same and
+      // nothing of E10 is stored.
+      {"fatal ninth page", Page::kFatal, "111101111?00", "uuuu-uuu----"},
+      {"cancel during the ninth fetch", Page::kCancelWhileFetched, "111101111000", "uuuu-uuucccc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<EntrySpec> entries(12);
+    entries[4].up_to_date = true;
+    entries[8].page = c.ninth;
+    CUpdateRun run(entries);
+    run.Run(false);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      SCOPED_TRACE("E" + std::to_string(i + 1));
+      const CEntry& entry = run.Entry(i);
+      if (c.requests[i] != '?') {
+        EXPECT_EQ(run.Requests(i), c.requests[i] - '0');
+      }
+      const bool updated = c.outcome[i] == 'u';
+      EXPECT_EQ(entry.Text(kStatus), updated ? "Patented Case" : "Pending");
+      EXPECT_EQ(entry.Text(kError), c.outcome[i] == 'c' ? kCanceled : "");
+    }
+  }
+}
+
+TEST(UpdateDriverTest, APrefetchGoesOutAtOnceAndIsTakenOnlyByItsOwnEntryAtItsOwnAddresses) {
+  CUpdateRun run(std::vector<EntrySpec>(2));
+  const auto wait_for_requests = [&run](std::size_t i, long count) {
+    for (int pass = 0; pass < 1000 && run.Requests(i) < count; ++pass) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return run.Requests(i);
+  };
+  std::vector<std::string> pages;
+  CPagePrefetch prefetch(run.App());
+
+  // Asked for without anyone waiting, and then taken as it is.
+  prefetch.Start(0);
+  EXPECT_EQ(wait_for_requests(0, 1), 1);
+  EXPECT_EQ(prefetch.FetchPages(0, run.Urls(0), pages), "");
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_NE(pages[0].find("Patented Case"), std::string::npos);
+  EXPECT_EQ(run.Requests(0), 1);
+
+  // Another entry, or the same entry at other addresses, is fetched anew.
+  prefetch.Start(0);
+  EXPECT_EQ(wait_for_requests(0, 2), 2);
+  EXPECT_EQ(prefetch.FetchPages(1, run.Urls(1), pages), "");
+  EXPECT_EQ(run.Requests(1), 1);
+  prefetch.Start(0);
+  EXPECT_EQ(wait_for_requests(0, 3), 3);
+  EXPECT_EQ(prefetch.FetchPages(0, run.Urls(1), pages), "");
+  EXPECT_EQ(run.Requests(1), 2);
+  EXPECT_EQ(run.Requests(0), 3);
 }
 
 TEST(UpdateDriverTest, StatusShowsTheReferenceAsWrittenAndAFailedRunEndsWithAWarning) {
