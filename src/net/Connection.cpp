@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "net/AppError.h"
 #include "net/FlowText.h"
@@ -226,8 +227,10 @@ bool CConnection::Expect(int code) {
   WriteFlow("Expecting '" + std::to_string(code) + "' ...", kFlowStatus);
   CReplyReader reader;
   char buffer[kReplyChunkBytes];
-  for (CReplyReader::Progress progress = CReplyReader::Progress::kMore;
-       progress != CReplyReader::Progress::kComplete;) {
+  CReplyReader::Progress progress = CReplyReader::Progress::kMore;
+  if (!unread_.empty()) progress = reader.Add(std::exchange(unread_, std::string()));
+  if (progress == CReplyReader::Progress::kTooLong) Raise(kReplyTooLongMessage);
+  while (progress != CReplyReader::Progress::kComplete) {
     const int fd = ReadySocket(POLLIN);
     if (fd < 0) continue;
     const long n = ReadSome(fd, buffer, sizeof buffer);
@@ -238,6 +241,7 @@ bool CConnection::Expect(int code) {
     progress = reader.Add(chunk);
     if (progress == CReplyReader::Progress::kTooLong) Raise(kReplyTooLongMessage);
   }
+  if (keep_replies_apart_) unread_ = reader.TakeRest();
   WriteFlow("Received " + std::to_string(reader.Text().size()) + " bytes", kFlowStatus);
   last_reply_ = reader.Text();
   return reader.Code() == code;
@@ -355,7 +359,7 @@ void CConnection::Cancel() {
 
 bool CConnection::StillOpen() {
   const int fd = UsableSocket();
-  if (fd < 0 || (tls_ != nullptr && tls_->HasPending())) return false;
+  if (fd < 0 || !unread_.empty() || (tls_ != nullptr && tls_->HasPending())) return false;
   pollfd entry{fd, POLLIN, 0};
   const int rc = ::poll(&entry, 1, 0);
   if (rc == 0) return true;

@@ -67,6 +67,10 @@ class CConnection {
   bool Expect(int code);
   // The whole of the reply Expect read last, for messages that quote the server.
   const std::string& LastReply() const { return last_reply_; }
+  // From now on Expect keeps what arrives after a reply for the next Expect, as commands sent
+  // together need: their replies may arrive in one piece. Without it, whatever follows a
+  // reply in the same piece counts as part of it.
+  void KeepRepliesApart() { keep_replies_apart_ = true; }
   // Reads a header block (a proxy's answer to CONNECT): everything up to and including the first
   // empty line, or what has arrived once more than most bytes have. The peer sends nothing
   // after the block until this side speaks again, so no byte of the next step is taken.
@@ -142,6 +146,8 @@ class CConnection {
   std::unique_ptr<CTlsChannel> tls_;
   short tls_wait_ = 0;  // the way TLS needs the socket ready before its step is repeated
   std::string last_reply_;
+  bool keep_replies_apart_ = false;
+  std::string unread_;  // what arrived after the last reply, for the next Expect
 };
 
 }  // namespace larkspire

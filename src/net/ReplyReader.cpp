@@ -16,9 +16,17 @@ CReplyReader::Progress CReplyReader::Add(std::string_view chunk) {
       line_start_ = end + 1;
       continue;
     }
+    end_ = end + 1;
     return Progress::kComplete;
   }
   return Progress::kMore;
+}
+
+std::string CReplyReader::TakeRest() {
+  if (end_ >= reply_.size()) return std::string();
+  std::string rest = reply_.substr(end_);
+  reply_.resize(end_);
+  return rest;
 }
 
 }  // namespace larkspire

@@ -29,6 +29,9 @@ class CReplyReader {
   Progress Add(std::string_view chunk);
 
   const std::string& Text() const { return reply_; }
+  // Once complete: cuts off and returns what came after the reply's last line (the replies to
+  // commands sent together with this one).
+  std::string TakeRest();
   long Code() const { return ReplyCode(reply_); }
 
  private:
@@ -36,6 +39,7 @@ class CReplyReader {
   std::string reply_;
   // Where the first line not yet known to be finished starts.
   std::size_t line_start_ = 0;
+  std::size_t end_ = std::string::npos;  // just past the last line, once complete
 };
 
 }  // namespace larkspire

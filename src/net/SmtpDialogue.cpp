@@ -28,14 +28,23 @@ void CSmtpDialogue::Command(std::string_view text, int code, const char* error,
 
 bool CSmtpDialogue::Ask(std::string_view text, int code, const char* log_text) {
   awaits_reply_ = true;
+  replies_owed_ = 1;
   connection_.Send(text, log_text);
   return Read(code);
+}
+
+void CSmtpDialogue::SendTogether(std::string_view commands, int replies) {
+  connection_.KeepRepliesApart();
+  awaits_reply_ = true;
+  replies_owed_ = replies;
+  connection_.Send(commands);
 }
 
 bool CSmtpDialogue::Read(int code) {
   awaits_reply_ = true;
   const bool expected = connection_.Expect(code);
-  awaits_reply_ = false;
+  if (replies_owed_ > 0) --replies_owed_;
+  awaits_reply_ = replies_owed_ > 0;
   ++replies_read_;
   return expected;
 }

@@ -37,6 +37,9 @@ class CSmtpDialogue {
   void Command(std::string_view text, int code, const char* error, const char* log_text = nullptr);
   // Sends text and reads the reply whatever its code; the code tells whether it was code.
   bool Ask(std::string_view text, int code, const char* log_text = nullptr);
+  // Sends several commands in one piece, for a server that offers PIPELINING; their replies
+  // (as many as replies) are then read one by one with Expect, in the order the commands went.
+  void SendTogether(std::string_view commands, int replies);
   // The last reply read, whole.
   const std::string& Reply() const;
   // Replies read whole so far.
@@ -58,6 +61,7 @@ class CSmtpDialogue {
   MailSecurity security_;
   long replies_read_ = 0;
   bool awaits_reply_ = false;
+  int replies_owed_ = 0;  // to commands sent and not yet read
 };
 
 }  // namespace larkspire

@@ -58,6 +58,7 @@ SmtpCapabilities ParseEhloReply(std::string_view reply) {
     const std::string keyword = Upper(text.substr(0, text.find_first_of(" \t=")));
     if (keyword == "STARTTLS") offered.starttls = true;
     if (keyword == "8BITMIME") offered.eight_bit_mime = true;
+    if (keyword == "PIPELINING") offered.pipelining = true;
     if (keyword == "AUTH" && text.size() > 4) AddWords(text.substr(5), offered.auth);
   }
   return offered;

@@ -12,6 +12,7 @@ namespace larkspire {
 struct SmtpCapabilities {
   bool starttls = false;
   bool eight_bit_mime = false;
+  bool pipelining = false;        // commands may go out together (RFC 2920)
   std::vector<std::string> auth;  // the AUTH mechanisms offered, upper case
 
   bool OffersAuth(std::string_view mechanism) const;

@@ -110,6 +110,29 @@ TEST_F(ConnectionTest, SizeOnlyLogsTheLengthOfEachPart) {
   EXPECT_TRUE(Has("T: Received 5 bytes"));
 }
 
+// Replies to commands sent together may arrive in one piece: once asked to, Expect leaves
+// what follows a reply for the next one, and a connection holding such a reply is no longer
+// free for a new command.
+TEST_F(ConnectionTest, RepliesArrivingInOnePieceAreReadOneByOneWhenKeptApart) {
+  CTestServer server([&](CTestConnection& c) {
+    c.Write("250 sender ok\r\n250-recipient\r\n250 ok\r\n354 go ahead\r\n");
+    c.ReadUntil("\r\n");
+  });
+  auto connection = Open();
+  connection->Connect(server.HostPort(), 1);
+  connection->KeepRepliesApart();
+  EXPECT_TRUE(connection->Expect(250));
+  EXPECT_EQ(connection->LastReply(), "250 sender ok\r\n");
+  EXPECT_FALSE(connection->StillOpen());
+  EXPECT_TRUE(connection->Expect(250));
+  EXPECT_EQ(connection->LastReply(), "250-recipient\r\n250 ok\r\n");
+  EXPECT_TRUE(connection->Expect(354));
+  EXPECT_EQ(connection->LastReply(), "354 go ahead\r\n");
+  EXPECT_TRUE(connection->StillOpen());
+  connection->Send("DONE\r\n");
+  ASSERT_TRUE(server.WaitForFinished(1));
+}
+
 TEST_F(ConnectionTest, ExpectReadsAMultiLineReplyArrivingInTwoChunks) {
   std::atomic<bool> early{false};
   CTestServer server([&](CTestConnection& c) {

@@ -504,6 +504,42 @@ TEST_F(SecureMailTest, ASessionTheServerEndedBetweenMessagesIsReplacedAndNothing
   EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 7);
 }
 
+// A server that offers PIPELINING gets each message's MAIL, RCPT and DATA in one piece (the
+// server notes whether DATA had arrived when it took MAIL), and a refusal among their replies
+// fails the message as it does one command at a time.
+TEST_F(SecureMailTest, AServerOfferingPipeliningGetsEachMessagesCommandsTogether) {
+  const struct {
+    std::vector<std::string> options;
+    std::string error;
+    std::string pending;
+    std::string pipelined;
+  } cases[] = {
+      {{}, "", "", "111"},
+      {{"--refuse-rcpt", "2"},
+       "Larkspire\xAE - Send Nofications Failed: " + std::string(kSmtpRecipientMessage) +
+           " The server answered: 550 5.1.1 Mailbox unavailable",
+       "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n",
+       "11"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    std::vector<std::string> options = {"--tls", "starttls", "--pipelining"};
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    Start(options);
+    Settings().SmtpSecurity.Set("STARTTLS");
+    SignInWithPassword();
+    QueueNotices(kThreePatents);
+    EXPECT_EQ(SendQueue(), c.error);
+    EXPECT_EQ(PendingList(), c.pending);
+    EXPECT_EQ(Received("pipelined.txt"), c.pipelined);
+    if (c.error.empty()) {
+      EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}));
+    }
+    std::remove(received_.File("pipelined.txt").c_str());
+    StopServer();
+  }
+}
+
 TEST_F(SecureMailTest, ASessionThatTimedOutIsNeverUsedAgain) {
   Start({"--tls", "starttls", "--stall-rcpt", "2"});
   Settings().SmtpSecurity.Set("STARTTLS");

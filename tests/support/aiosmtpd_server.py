@@ -16,6 +16,8 @@ Usage: aiosmtpd_server.py OUTDIR USER PASSWORD [options]
                      the connection that carried the Nth message is closed after its 250
   --hang-up-at-mail N
                      the Nth MAIL command the server gets ends its connection without a reply
+  --pipelining       EHLO offers PIPELINING; each MAIL adds to OUTDIR/pipelined.txt "1" when
+                     the message's DATA had already arrived with it, else "0"
 
 Prints the port it listens on, then serves until its standard input closes. With TLS the
 certificate comes from a certificate authority made for this run (python3-trustme), whose
@@ -60,6 +62,7 @@ def parse_arguments():
     parser.add_argument("--stall-rcpt", type=int, default=0)
     parser.add_argument("--close-after-message", type=int, default=0)
     parser.add_argument("--hang-up-at-mail", type=int, default=0)
+    parser.add_argument("--pipelining", action="store_true")
     return parser.parse_args()
 
 
@@ -98,9 +101,21 @@ def main():
         return server.larkspire_connection
 
     class Handler:
+        async def handle_EHLO(self, server, session, envelope, hostname, responses):
+            session.host_name = hostname
+            if args.pipelining:
+                responses.insert(-1, "250-PIPELINING")
+            return responses
+
         async def handle_MAIL(self, server, session, envelope, address, mail_options):
             connection_number(server)
             counts["mail"] += 1
+            if args.pipelining:
+                # What the server has read but not yet taken: a client that waits for each
+                # reply has sent nothing more.
+                waiting = bytes(server._reader._buffer)
+                with open(os.path.join(args.out_dir, "pipelined.txt"), "ab") as f:
+                    f.write(b"1" if b"DATA\r\n" in waiting else b"0")
             if counts["mail"] == args.hang_up_at_mail:
                 server.transport.abort()
                 return "421 4.3.2 Closing"
