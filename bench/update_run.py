@@ -5,9 +5,9 @@
                                          [--mail-security none|starttls]
 
 The simulator serves a generated site of N applications (N = 2,000 by default) and a lean local
-SMTP server (tools/smtp/bench_sink.py) takes the mail. A first unattended run of the real
-program imports the list and reads every entry once; then the simulated day moves to the one on
-which every application changed, and each measured round
+SMTP server (larkspire-bench-sink, built from tools/smtp in the same tree) takes the mail. A
+first unattended run of the real program imports the list and reads every entry once; then the
+simulated day moves to the one on which every application changed, and each measured round
 
   - fetches, with a minimal client, the three pages the program reads per entry (status,
     foreign priority, continuity) through the same proxy address: the three in parallel on
@@ -24,10 +24,10 @@ the messages the program sent to the same server, one session each as the progra
 the server's own pace, which the program's sending cannot beat. With --mail-security starttls
 the office's mail goes as a new configuration sends it, over STARTTLS (the server's certificate
 from a certificate authority made for the run, given to the program as its CA file), and the
-minimal SMTP client then sends the batch over one TLS session as the program does. The
-program must be an
-optimised GUI build (default tree: build-rel); without a display it runs on Qt's offscreen
-platform. The run's files go to the build tree unless --dir names another place.
+minimal SMTP client then sends the batch over one TLS session as the program does, each
+message's MAIL, RCPT and DATA as one group when the server offers PIPELINING. The program must
+be an optimised GUI build (default tree: build-rel); without a display it runs on Qt's
+offscreen platform. The run's files go to the build tree unless --dir names another place.
 """
 import argparse
 import os
@@ -105,17 +105,31 @@ def run_minimal_client(port, count):
     return time.monotonic() - started, received
 
 
-def smtp_reply(connection):
-    """Reads one reply (its last line has a blank after the code)."""
-    reply = b""
-    while True:
-        chunk = connection.recv(4096)
-        if not chunk:
-            raise ConnectionError("the SMTP server closed the connection")
-        reply += chunk
-        lines = reply.split(b"\r\n")
-        if len(lines) > 1 and len(lines[-2]) >= 4 and lines[-2][3:4] == b" ":
-            return reply
+class SmtpReplies:
+    """A session's replies, read one at a time however they arrive (several in one piece when
+    the commands went as a group)."""
+
+    def __init__(self, connection):
+        self.connection = connection
+        self.buffer = bytearray()
+
+    def expect(self, code):
+        """The lines of the next reply (its last line has a blank after the code), which must
+        carry the code."""
+        lines = []
+        while not lines or lines[-1][3:4] == b"-":
+            end = self.buffer.find(b"\r\n")
+            if end < 0:
+                chunk = self.connection.recv(65536)
+                if not chunk:
+                    raise ConnectionError("the SMTP server closed the connection")
+                self.buffer += chunk
+                continue
+            lines.append(bytes(self.buffer[:end]))
+            del self.buffer[:end + 2]
+        if lines[-1][:3] != b"%d" % code:
+            raise ConnectionError("the SMTP server answered %r where %d was due" % (lines, code))
+        return lines
 
 
 def dot_stuffed(text):
@@ -124,23 +138,41 @@ def dot_stuffed(text):
     return b"." + data if data.startswith(b".") else data
 
 
-def smtp_commands(recipients, text):
-    """One message's transaction: MAIL, RCPT per recipient, DATA, the text."""
-    return ([b"MAIL From: <docketing@office.example>\r\n"]
-            + [b"RCPT To: <%s>\r\n" % r.encode() for r in recipients]
-            + [b"DATA\r\n", dot_stuffed(text) + b".\r\n"])
+def send_transaction(connection, replies, recipients, text, pipelining):
+    """One message's transaction: MAIL, RCPT per recipient and DATA (as one group when the
+    server offers PIPELINING, else each after the reply to the one before), then the text;
+    every reply checked in order."""
+    envelope = ([b"MAIL From: <docketing@office.example>\r\n"]
+                + [b"RCPT To: <%s>\r\n" % r.encode() for r in recipients] + [b"DATA\r\n"])
+    codes = [250] * (len(envelope) - 1) + [354]
+    if pipelining:
+        connection.sendall(b"".join(envelope))
+        for code in codes:
+            replies.expect(code)
+    else:
+        for command, code in zip(envelope, codes):
+            connection.sendall(command)
+            replies.expect(code)
+    connection.sendall(dot_stuffed(text) + b".\r\n")
+    replies.expect(250)
+
+
+def offers_pipelining(ehlo_lines):
+    return any(line[4:].strip().upper() == b"PIPELINING" for line in ehlo_lines[1:])
 
 
 def send_like_a_minimal_client(port, messages):
     """Seconds for sending each (path, recipients, text) on a session of its own, as the program
-    does: greeting, HELO, MAIL, RCPT per recipient, DATA, the text, QUIT."""
+    does: greeting, HELO, MAIL, RCPT per recipient, DATA, the text, QUIT, one command at a
+    time."""
     started = time.monotonic()
     for _, recipients, text in messages:
         with socket.create_connection(("127.0.0.1", port)) as connection:
-            smtp_reply(connection)
-            for command in [b"HELO bench\r\n"] + smtp_commands(recipients, text):
-                connection.sendall(command)
-                smtp_reply(connection)
+            replies = SmtpReplies(connection)
+            replies.expect(220)
+            connection.sendall(b"HELO bench\r\n")
+            replies.expect(250)
+            send_transaction(connection, replies, recipients, text, False)
             connection.sendall(b"QUIT\r\n")
     return time.monotonic() - started
 
@@ -148,24 +180,25 @@ def send_like_a_minimal_client(port, messages):
 def send_over_one_tls_session(port, messages, ca_file):
     """Seconds for sending every (path, recipients, text) over one STARTTLS session, as the
     program sends a batch under STARTTLS: greeting, EHLO, STARTTLS, the handshake, EHLO, each
-    message's transaction, QUIT."""
+    message's transaction (its commands as one group when the server offers PIPELINING), QUIT."""
     import ssl
     context = ssl.create_default_context(cafile=ca_file)
     started = time.monotonic()
     with socket.create_connection(("127.0.0.1", port)) as plain:
-        smtp_reply(plain)
-        for command in (b"EHLO bench\r\n", b"STARTTLS\r\n"):
-            plain.sendall(command)
-            smtp_reply(plain)
+        replies = SmtpReplies(plain)
+        replies.expect(220)
+        plain.sendall(b"EHLO bench\r\n")
+        replies.expect(250)
+        plain.sendall(b"STARTTLS\r\n")
+        replies.expect(220)
         with context.wrap_socket(plain, server_hostname="127.0.0.1") as connection:
+            replies = SmtpReplies(connection)
             connection.sendall(b"EHLO bench\r\n")
-            smtp_reply(connection)
+            pipelining = offers_pipelining(replies.expect(250))
             for _, recipients, text in messages:
-                for command in smtp_commands(recipients, text):
-                    connection.sendall(command)
-                    smtp_reply(connection)
+                send_transaction(connection, replies, recipients, text, pipelining)
             connection.sendall(b"QUIT\r\n")
-            smtp_reply(connection)
+            replies.expect(221)
     return time.monotonic() - started
 
 
@@ -229,17 +262,19 @@ def mail_times(messages, started):
 
 
 class BenchSink:
-    """tools/smtp/bench_sink.py: the lean SMTP server, which stores each message as a numbered
-    file in out the way the tests' server does; with a certificate (a PEM file holding the key
-    and the chain) it offers STARTTLS."""
+    """larkspire-bench-sink (built in the build tree's tools/): the lean SMTP server, which
+    stores each message as a numbered file in out the way the tests' server does; with a
+    certificate (a PEM file holding the key and the chain) it offers STARTTLS."""
 
-    def __init__(self, out, certificate=None):
+    def __init__(self, build, out, certificate=None):
         from larkspire_run import _start_listening
+        program = os.path.join(build, "tools", "larkspire-bench-sink")
+        if not os.access(program, os.X_OK):
+            sys.exit("%s is missing: build it with ninja -C %s larkspire-bench-sink"
+                     % (program, build))
         self.out = out
         tls = ["--tls-cert", certificate, "--tls-key", certificate] if certificate else []
-        self.process, self.port = _start_listening(
-            ["/usr/bin/python3", os.path.join(SOURCE, "tools", "smtp", "bench_sink.py"),
-             "--out", out, *tls])
+        self.process, self.port = _start_listening([program, "--out", out, *tls])
 
     def stop(self):
         self.process.terminate()
@@ -302,7 +337,7 @@ def main():
     ca_file = server_pem = None
     if args.mail_security == "starttls":
         ca_file, server_pem = make_certificate(work.name)
-    sink = BenchSink(os.path.join(work.name, "mail"), server_pem)
+    sink = BenchSink(args.build, os.path.join(work.name, "mail"), server_pem)
     rounds = []
     try:
         values = support.settings(setup, sim.port, sink.port)

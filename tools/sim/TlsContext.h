@@ -1,5 +1,6 @@
-// The server side of TLS for the simulated Open Data Portal: a certificate chain and its key,
-// as PEM files (tools/sim/make-test-ca.sh makes a test CA and a certificate for 127.0.0.1).
+// The server side of TLS for the simulated Open Data Portal and the benchmarks' SMTP sink: a
+// certificate chain and its key, as PEM files (tools/sim/make-test-ca.sh makes a test CA and a
+// certificate for 127.0.0.1).
 #pragma once
 
 #include <openssl/ssl.h>
