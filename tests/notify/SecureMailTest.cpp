@@ -515,6 +515,9 @@ TEST_F(SecureMailTest, AServerOfferingPipeliningGetsEachMessagesCommandsTogether
     std::string pipelined;
   } cases[] = {
       {{}, "", "", "111"},
+      // Hung up on the second group before MAIL's reply: nothing of it was taken, so it goes
+      // again over a new session.
+      {{"--hang-up-at-mail", "2"}, "", "", "1111"},
       {{"--refuse-rcpt", "2"},
        "Larkspire\xAE - Send Nofications Failed: " + std::string(kSmtpRecipientMessage) +
            " The server answered: 550 5.1.1 Mailbox unavailable",
@@ -533,7 +536,9 @@ TEST_F(SecureMailTest, AServerOfferingPipeliningGetsEachMessagesCommandsTogether
     EXPECT_EQ(PendingList(), c.pending);
     EXPECT_EQ(Received("pipelined.txt"), c.pipelined);
     if (c.error.empty()) {
-      EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}));
+      const std::string second = c.options.empty() ? "1 " : "2 ";
+      EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", second + "2,222,222",
+                                                   second + "3,333,333"}));
     }
     std::remove(received_.File("pipelined.txt").c_str());
     StopServer();
