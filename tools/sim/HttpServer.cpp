@@ -14,6 +14,7 @@
 
 #include "OdpService.h"
 #include "Pages.h"
+#include "ServerBasics.h"
 #include "SimDate.h"
 
 namespace larkspire::sim {
@@ -141,29 +142,6 @@ void Trickle(CConnection& connection, std::string_view data, int stop_fd) {
   }
 }
 
-int ListenOn(int port, int& bound_port, std::string& error) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::string("socket: ") + std::strerror(errno);
-    return -1;
-  }
-  const int yes = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0) {
-    error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  bound_port = ntohs(address.sin_port);
-  return fd;
-}
-
 }  // namespace
 
 CHttpServer::~CHttpServer() {
@@ -173,13 +151,13 @@ CHttpServer::~CHttpServer() {
 
 std::string CHttpServer::Listen(int port) {
   std::string error;
-  listen_fd_ = ListenOn(port, port_, error);
+  listen_fd_ = ListenOnLoopback(port, 0, port_, error);
   return error;
 }
 
 std::string CHttpServer::ListenOdp(int port) {
   std::string error;
-  odp_listen_fd_ = ListenOn(port, odp_port_, error);
+  odp_listen_fd_ = ListenOnLoopback(port, 0, odp_port_, error);
   return error;
 }
 

@@ -12,19 +12,13 @@
 #include "OdpService.h"
 #include "Options.h"
 #include "PageWriter.h"
+#include "ServerBasics.h"
 #include "SimData.h"
 #include "SimDate.h"
 #include "Site.h"
 #include "TlsContext.h"
 
 namespace {
-
-int g_stop_pipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = write(g_stop_pipe[1], &byte, 1);
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "larkspire-sim: %s\n", message.c_str());
@@ -69,13 +63,8 @@ int main(int argc, char** argv) {
     if (fault) site.Faults().Add(*fault);
   }
 
-  if (pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return Fail("cannot create a pipe");
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  const int stop_fd = OpenStopSignal();
+  if (stop_fd < 0) return Fail("cannot create a pipe");
 
   CTlsContext tls;
   std::optional<COdpService> odp;
@@ -102,9 +91,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::fprintf(stderr, "larkspire-sim: simulated date %s, %zu applications, %zu customer numbers\n",
                FormatIsoDate(day).c_str(), data.applications.size(), data.customers.size());
-  server.Serve(g_stop_pipe[0]);
+  server.Serve(stop_fd);
   std::fprintf(stderr, "larkspire-sim: stopped\n");
-  close(g_stop_pipe[0]);
-  close(g_stop_pipe[1]);
+  CloseStopSignal();
   return 0;
 }

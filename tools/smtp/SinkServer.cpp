@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "SinkConnection.h"
+#include "sim/ServerBasics.h"
 
 namespace larkspire::bench_sink {
 
@@ -19,22 +20,9 @@ CSinkServer::~CSinkServer() {
 }
 
 std::string CSinkServer::Listen(int port) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (listen_fd_ < 0) return std::string("socket: ") + std::strerror(errno);
-  const int yes = 1;
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listen_fd_, 128) != 0) {
-    return "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
-  }
-  socklen_t length = sizeof address;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  return "";
+  std::string error;
+  listen_fd_ = sim::ListenOnLoopback(port, SOCK_NONBLOCK, port_, error);
+  return error;
 }
 
 void CSinkServer::Serve(int stop_fd) {

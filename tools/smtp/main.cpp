@@ -18,6 +18,7 @@
 
 #include "MailStore.h"
 #include "SinkServer.h"
+#include "sim/ServerBasics.h"
 #include "sim/TlsContext.h"
 
 namespace {
@@ -76,13 +77,6 @@ std::string ParseOptions(int argc, char** argv, COptions& options) {
   return "";
 }
 
-int g_stop_pipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = write(g_stop_pipe[1], &byte, 1);
-}
-
 int Fail(const std::string& message) {
   std::fprintf(stderr, "larkspire-bench-sink: %s\n", message.c_str());
   return 2;
@@ -112,13 +106,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return Fail("cannot create a pipe");
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  const int stop_fd = larkspire::sim::OpenStopSignal();
+  if (stop_fd < 0) return Fail("cannot create a pipe");
 
   CMailStore store(options.out);
   CSinkServer server(store, tls.Get());
@@ -127,8 +116,7 @@ int main(int argc, char** argv) {
   }
   std::printf("listening on 127.0.0.1:%d\n", server.Port());
   std::fflush(stdout);
-  server.Serve(g_stop_pipe[0]);
-  close(g_stop_pipe[0]);
-  close(g_stop_pipe[1]);
+  server.Serve(stop_fd);
+  larkspire::sim::CloseStopSignal();
   return 0;
 }
