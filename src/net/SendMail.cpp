@@ -94,6 +94,17 @@ CSecureSession OpenSession(CConnection& connection, CSmtpDialogue& smtp, CSendMa
   return CSecureSession();
 }
 
+// "RCPT To: <address>" CR LF for each address of To, Cc and the second Cc, in that order.
+std::vector<std::string> RecipientCommands(const CSendMailTask& task) {
+  std::vector<std::string> commands;
+  for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
+    for (const std::string& address : SplitAddressList(*list)) {
+      commands.push_back("RCPT To: " + BracketAddress(address) + "\r\n");
+    }
+  }
+  return commands;
+}
+
 // One message, from MAIL to the 250 after its text.
 void SendMessage(CSmtpDialogue& smtp, const CSendMailTask& task, const CSecureSession& session,
                  const std::string& date_line) {
@@ -108,31 +119,27 @@ void SendMessage(CSmtpDialogue& smtp, const CSendMailTask& task, const CSecureSe
   const bool eight_bit = session.offered.eight_bit_mime && HasEightBitBytes(task.body);
   const std::string mail =
       "MAIL From: " + sender_address + (eight_bit ? " BODY=8BITMIME" : "") + "\r\n";
+  const auto check_recipients = [&] {
+    for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
+      if (HasLineBreakOrNul(*list)) fail(kSmtpRecipientMessage);
+    }
+  };
   if (session.offered.pipelining) {
     // MAIL, every RCPT and DATA go out in one piece and their replies are checked in order:
     // two round trips a message instead of four or more.
+    check_recipients();
+    const std::vector<std::string> recipients = RecipientCommands(task);
     std::string commands = mail;
-    int recipients = 0;
-    for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
-      if (HasLineBreakOrNul(*list)) fail(kSmtpRecipientMessage);
-      for (const std::string& address : SplitAddressList(*list)) {
-        commands += "RCPT To: " + BracketAddress(address) + "\r\n";
-        ++recipients;
-      }
-    }
-    smtp.SendTogether(commands + "DATA\r\n", recipients + 2);
+    for (const std::string& command : recipients) commands += command;
+    smtp.SendTogether(commands + "DATA\r\n", static_cast<int>(recipients.size()) + 2);
     smtp.Expect(250, kSmtpSenderMessage);
-    for (int i = 0; i < recipients; ++i) smtp.Expect(250, kSmtpRecipientMessage);
+    for (std::size_t i = 0; i < recipients.size(); ++i) smtp.Expect(250, kSmtpRecipientMessage);
     smtp.Expect(354, kSmtpProtocolMessage);
   } else {
     smtp.Command(mail, 250, kSmtpSenderMessage);
-    for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
-      if (HasLineBreakOrNul(*list)) fail(kSmtpRecipientMessage);
-    }
-    for (const std::string* list : {&task.to, &task.cc, &task.cc2}) {
-      for (const std::string& address : SplitAddressList(*list)) {
-        smtp.Command("RCPT To: " + BracketAddress(address) + "\r\n", 250, kSmtpRecipientMessage);
-      }
+    check_recipients();
+    for (const std::string& command : RecipientCommands(task)) {
+      smtp.Command(command, 250, kSmtpRecipientMessage);
     }
     smtp.Command("DATA\r\n", 354, kSmtpProtocolMessage);
   }

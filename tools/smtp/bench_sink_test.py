@@ -59,22 +59,25 @@ STORED = [
 ]
 
 
-def read_codes(connection, buffer, count):
-    """Reads count whole replies (a reply's last line has a blank after its code)."""
-    codes = []
-    while len(codes) < count:
+def reply_lines(connection, buffer):
+    """The lines of one whole reply, CR LF taken off."""
+    lines = []
+    while not lines or lines[-1][3:4] == b"-":
         end = buffer.find(b"\r\n")
         if end < 0:
             chunk = connection.recv(4096)
             if not chunk:
-                raise ConnectionError("closed after %r" % codes)
+                raise ConnectionError("closed after %r" % lines)
             buffer += chunk
             continue
-        line = bytes(buffer[:end])
+        lines.append(bytes(buffer[:end]))
         del buffer[:end + 2]
-        if line[3:4] != b"-":
-            codes.append(int(line[:3]))
-    return codes
+    return lines
+
+
+def read_codes(connection, buffer, count):
+    """Reads count whole replies; returns their codes."""
+    return [int(reply_lines(connection, buffer)[-1][:3]) for _ in range(count)]
 
 
 def run_session(port, steps):
@@ -136,22 +139,6 @@ def check_plain_sessions(failures):
         stored = stored_files(out)
         if stored != STORED:
             failures.append("stored %r, expected %r" % (stored, STORED))
-
-
-def reply_lines(connection, buffer):
-    """The lines of one whole reply, CR LF taken off."""
-    lines = []
-    while not lines or lines[-1][3:4] == b"-":
-        end = buffer.find(b"\r\n")
-        if end < 0:
-            chunk = connection.recv(4096)
-            if not chunk:
-                raise ConnectionError("closed after %r" % lines)
-            buffer += chunk
-            continue
-        lines.append(bytes(buffer[:end]))
-        del buffer[:end + 2]
-    return lines
 
 
 def check_plain_limits(failures):
