@@ -57,6 +57,9 @@ class CAsyncGroup : public ICancelable {
   // Records a failure; a later one replaces the message.
   void SetError(const std::string& message);
 
+  // Whether every started task has ended, so Wait would not wait. Never waits itself.
+  bool AllEnded();
+
  private:
   struct Shared;
 
@@ -82,7 +85,6 @@ class CAsyncGroup : public ICancelable {
   static void WorkerBody(CAsyncWorker* worker);
   static void RecordError(Shared& shared, const std::string& message);
   bool ErrorFlag();
-  bool AllEnded();
   // Lets go of every worker still attached and tells its task to stop.
   void DetachAll();
 

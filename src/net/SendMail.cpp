@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "net/AsyncGroup.h"
 #include "net/Base64.h"
 #include "net/Connection.h"
 #include "net/MailFormat.h"
@@ -246,20 +247,21 @@ char SendMail(CSendMailTask& task) {
   return 0;
 }
 
-std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
+CStartedSendEmail::CStartedSendEmail(INetWaiter& waiter, const CMailServer& server,
                                      const CMailAddresses& addresses, const std::string& path,
                                      const std::string& description, MailRecipient recipient,
-                                     CMailSession* session) {
+                                     CMailSession* session)
+    : waiter_(waiter), session_(session) {
   waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
-  if (text.empty()) return std::nullopt;
+  if (text.empty()) return;
 
   std::string to;
   std::string cc;
   bool found = false;
-  if (!TakeHeaderLine(text, "To: ", to, found)) return std::nullopt;
+  if (!TakeHeaderLine(text, "To: ", to, found)) return;
   if (found) recipient = MailRecipient::kFileLine;
-  if (!TakeHeaderLine(text, "Cc: ", cc, found)) return std::nullopt;
+  if (!TakeHeaderLine(text, "Cc: ", cc, found)) return;
 
   switch (recipient) {
     case MailRecipient::kReturnAddress:
@@ -299,18 +301,46 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
   task.flow_log = waiter.SharedFlowLog();
   if (session != nullptr) task.session = session->ForMessage(task.flow_log);
 
-  // The group's own 30 s decides, whatever the window's time-out says.
-  const unsigned timeout_ms = kSendEmailTimeoutMs;
-  std::vector<char> results;
-  const std::string error = WaitForGroup(waiter, GroupKind::kSmtp, std::vector<CSendMailTask>{task},
-                                         timeout_ms, static_cast<int>(kSendEmailTimeoutMs / 1000),
-                                         "SendEmail: Operation timed out.", results);
+  auto group = std::make_unique<CAsyncGroup<CSendMailTask, char>>(waiter);
+  try {
+    group->Start(std::vector<CSendMailTask>{task});
+  } catch (const std::exception& failure) {
+    start_error_ = ErrorText(failure);
+    return;
+  }
+  group_ = std::move(group);
+}
+
+CStartedSendEmail::~CStartedSendEmail() = default;
+
+bool CStartedSendEmail::Ended() { return group_ == nullptr || group_->AllEnded(); }
+
+std::optional<std::string> CStartedSendEmail::Finish() {
+  std::string error = start_error_;
+  if (error.empty()) {
+    if (group_ == nullptr) return std::nullopt;
+    // The group's own 30 s decides, whatever the window's time-out says.
+    const unsigned timeout_ms = kSendEmailTimeoutMs;
+    std::vector<char> results;
+    error = WaitForStartedGroup(waiter_, GroupKind::kSmtp, *group_, timeout_ms,
+                                static_cast<int>(kSendEmailTimeoutMs / 1000),
+                                "SendEmail: Operation timed out.", results);
+    group_.reset();
+  }
   if (!error.empty()) {
-    waiter.LogRecord("Send E-Mail error '" + error + "'\n");
+    waiter_.LogRecord("Send E-Mail error '" + error + "'\n");
     // Never used again after a failure, a time-out or a cancel.
-    if (session != nullptr) session->End();
+    if (session_ != nullptr) session_->End();
   }
   return error;
+}
+
+std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,
+                                     const CMailAddresses& addresses, const std::string& path,
+                                     const std::string& description, MailRecipient recipient,
+                                     CMailSession* session) {
+  return CStartedSendEmail(waiter, server, addresses, path, description, recipient, session)
+      .Finish();
 }
 
 }  // namespace larkspire

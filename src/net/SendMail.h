@@ -17,6 +17,8 @@
 namespace larkspire {
 
 class INetWaiter;
+template <typename Task, typename Result>
+class CAsyncGroup;
 class CMailSession;
 struct CKeptMailSession;
 
@@ -108,5 +110,31 @@ std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& serv
                                      const CMailAddresses& addresses, const std::string& path,
                                      const std::string& description, MailRecipient recipient,
                                      CMailSession* session = nullptr);
+
+// SendEmail in two halves, so that the caller may go on with other work while the message is
+// on its way: the constructor does everything up to the worker's start (the log line included),
+// and Finish waits for the worker and returns what SendEmail returns.
+class CStartedSendEmail {
+ public:
+  CStartedSendEmail(INetWaiter& waiter, const CMailServer& server, const CMailAddresses& addresses,
+                    const std::string& path, const std::string& description,
+                    MailRecipient recipient, CMailSession* session = nullptr);
+  // A message let go of unfinished has its worker cancelled.
+  ~CStartedSendEmail();
+  CStartedSendEmail(const CStartedSendEmail&) = delete;
+  CStartedSendEmail& operator=(const CStartedSendEmail&) = delete;
+
+  // Whether Finish would return without waiting. Never waits.
+  bool Ended();
+  // The group's time-out counts from here. Once only.
+  std::optional<std::string> Finish();
+
+ private:
+  INetWaiter& waiter_;
+  CMailSession* session_;
+  std::string start_error_;
+  // Null when there was nothing to send or the worker could not be started.
+  std::unique_ptr<CAsyncGroup<CSendMailTask, char>> group_;
+};
 
 }  // namespace larkspire

@@ -102,12 +102,19 @@ CMailAddresses MailAddressesOf(CRun& app) {
   return addresses;
 }
 
-std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
-                          MailRecipient recipient, CMailSession* session) {
+std::unique_ptr<CStartedSendEmail> StartSendingEmailFile(CRun& app, const std::string& path,
+                                                         const std::string& description,
+                                                         MailRecipient recipient,
+                                                         CMailSession* session) {
+  return std::make_unique<CStartedSendEmail>(app, MailServerOf(app), MailAddressesOf(app), path,
+                                             description, recipient, session);
+}
+
+std::string FinishSendingEmailFile(CRun& app, CStartedSendEmail& started, const std::string& path,
+                                   const std::string& description) {
   const bool was_fixed = app.TimeoutFixed();
   app.SetTimeoutFixed(true);
-  const std::optional<std::string> result = SendEmail(app, MailServerOf(app), MailAddressesOf(app),
-                                                      path, description, recipient, session);
+  const std::optional<std::string> result = started.Finish();
   app.SetTimeoutFixed(was_fixed);
   // A file with nothing to send is not sent: it stays where it is, with its error.
   const std::string error = result ? *result : NothingToSendError(path, description);
@@ -118,6 +125,13 @@ std::string SendEmailFile(CRun& app, const std::string& path, const std::string&
     app.Settings().CountEmailBatchSucceeded.Increment();
   }
   return error;
+}
+
+std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
+                          MailRecipient recipient, CMailSession* session) {
+  const std::unique_ptr<CStartedSendEmail> started =
+      StartSendingEmailFile(app, path, description, recipient, session);
+  return FinishSendingEmailFile(app, *started, path, description);
 }
 
 bool EmailPending(const CRun& app) {

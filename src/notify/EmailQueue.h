@@ -3,6 +3,7 @@
 // batch.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "net/SendMail.h"
@@ -39,6 +40,14 @@ CMailAddresses MailAddressesOf(CRun& app);
 // session the message goes over the session the messages before it kept open.
 std::string SendEmailFile(CRun& app, const std::string& path, const std::string& description,
                           MailRecipient recipient, CMailSession* session = nullptr);
+// SendEmailFile in two halves: the message is on its way when Start returns, and Finish waits
+// for it and counts it.
+std::unique_ptr<CStartedSendEmail> StartSendingEmailFile(CRun& app, const std::string& path,
+                                                         const std::string& description,
+                                                         MailRecipient recipient,
+                                                         CMailSession* session = nullptr);
+std::string FinishSendingEmailFile(CRun& app, CStartedSendEmail& started, const std::string& path,
+                                   const std::string& description);
 // Whether a queue exists (the logging directory is set and the pending list can be read).
 bool EmailPending(const CRun& app);
 

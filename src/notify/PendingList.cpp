@@ -91,6 +91,10 @@ void AddUncommittedMessage(CRun& app, const std::string& name) {
   app.EmailQueue().taken.insert(name);
 }
 
+const std::vector<std::string>& UncommittedMessages(const CRun& app) {
+  return app.EmailQueue().uncommitted;
+}
+
 bool DropUncommittedMessage(CRun& app, const std::string& name) {
   CEmailQueueState& queue = app.EmailQueue();
   if (std::erase(queue.uncommitted, name) == 0) return false;

@@ -30,6 +30,8 @@ std::optional<std::string> FirstWaitingName(CRun& app,
                                             const std::function<bool(const std::string&)>& match);
 // A message file just written under the name: the name joins the list at the next commit.
 void AddUncommittedMessage(CRun& app, const std::string& name);
+// The messages written since the last commit, in the order written.
+const std::vector<std::string>& UncommittedMessages(const CRun& app);
 // Forgets a message written since the last commit that will not be queued; false when the list
 // names it already (its file must stay).
 bool DropUncommittedMessage(CRun& app, const std::string& name);

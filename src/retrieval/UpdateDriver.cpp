@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "notify/EntryCommands.h"
+#include "notify/NoticeSender.h"
 #include "notify/PendingList.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
@@ -229,14 +230,17 @@ void UpdateStatus(CRun& app, bool selected_only) {
     error = odp->Prepare(due_rows);
   }
   if (error.empty()) {
+    CNoticeSender sender(app);
     int done = 0;
     for (std::size_t row : due_rows) {
       if (!UpdateOneEntry(app, row, reader)) break;
+      sender.Pump();
       ++done;
       if (app.Ui()) app.Ui()->SetProgress(done);
       if (done > 5) app.Status().warn_reverted = false;
     }
     prefetch.reset();
+    sender.Finish();
   } else {
     // The service cannot be used at all (no key, a refused key, an unusable odp section).
     ++app.Status().failure_count;

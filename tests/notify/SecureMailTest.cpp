@@ -18,6 +18,7 @@
 #include "net/SmtpSecureStart.h"
 #include "net/SmtpSignIn.h"
 #include "notify/EmailQueue.h"
+#include "notify/NoticeSender.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -106,6 +107,44 @@ class SecureMailTest : public ::testing::Test {
   void StopServer() {
     server_.reset();
     std::remove(received_.File("messages.txt").c_str());
+  }
+
+  // Posts the notices inside one batch, as an update run does, with a sender taking them in at
+  // every entry boundary; then gives it up to max_wait_ms to have nothing left to take or to
+  // give up, and finishes it before the batch is committed.
+  void UpdateRunPosting(const std::vector<std::string>& patents, int max_wait_ms = 10000) {
+    CRun& app = test_.App();
+    CEmailBatch batch(app);
+    CNoticeSender sender(app);
+    for (const std::string& patent : patents) {
+      CEntry entry;
+      entry.Text(kPatNum) = patent;
+      ASSERT_EQ(PostEmail(app, entry, kTemplateStatusChange, "s"), "");
+      sender.Pump();
+    }
+    for (int waited = 0; waited < max_wait_ms && !UncommittedMessages(app).empty() &&
+                         Log().find("Send E-Mail error") == std::string::npos;
+         waited += 10) {
+      sender.Pump();
+      app.PumpEvents(10);
+    }
+    sender.Finish();
+  }
+  std::string Log() {
+    std::string log;
+    ReadWholeFile(test_.App().Log().Path(), log);
+    return log;
+  }
+  std::size_t MessageFiles() {
+    std::size_t count = 0;
+    for (const std::string& patent : kThreePatents) {
+      count += FileExists(queue_.File("Larkspire_s" + Digits(patent) + ".tmp")) ? 1 : 0;
+    }
+    return count;
+  }
+  static std::string Digits(std::string text) {
+    std::erase(text, ',');
+    return text;
   }
 
   std::string Received(const char* name) {
@@ -562,6 +601,67 @@ TEST_F(SecureMailTest, ASessionThatTimedOutIsNeverUsedAgain) {
   EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "2 2,222,222", "2 3,333,333"}));
   EXPECT_EQ(CountSent("TLS"), 2);
   EXPECT_EQ(CountSent("'QUIT"), 1);
+}
+
+TEST_F(SecureMailTest, AnUnattendedRunSendsEachNoticeOverTlsAsItIsWrittenAndListsNone) {
+  Start({"--tls", "starttls", "--pipelining"});
+  Settings().SmtpSecurity.Set("STARTTLS");
+  SignInWithPassword();
+  test_.App().Status().auto_run = true;
+  UpdateRunPosting(kThreePatents);
+  EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}));
+  EXPECT_EQ(PendingList(), "");
+  EXPECT_EQ(MessageFiles(), 0u);
+  EXPECT_EQ(Settings().CountEmailPost.Int(0), 3);
+  EXPECT_EQ(Settings().CountEmailBatchSucceeded.Int(0), 1 + 3);
+  EXPECT_EQ(CountSent("'QUIT"), 1);
+  // The end of the run has nothing left to send.
+  EXPECT_EQ(SendQueue(),
+            "Larkspire\xAE: There aren't any e-mail notifications waiting to be sent.");
+}
+
+TEST_F(SecureMailTest, RunsWithAUserAndThePlainDialogueLeaveEveryNoticeForTheEnd) {
+  struct Case {
+    const char* name;
+    bool auto_run;
+    const char* security;
+  };
+  for (const Case& c :
+       {Case{"a run with a user", false, "STARTTLS"}, Case{"the plain dialogue", true, "None"}}) {
+    SCOPED_TRACE(c.name);
+    Start({"--tls", c.security == std::string("None") ? "none" : "starttls"});
+    Settings().SmtpSecurity.Set(c.security);
+    SignInWithPassword();
+    test_.App().Status().auto_run = c.auto_run;
+    // Long enough for all three to go, were they sent early.
+    UpdateRunPosting(kThreePatents, 500);
+    EXPECT_EQ(Taken(), std::vector<std::string>{});
+    EXPECT_EQ(PendingList(),
+              "Larkspire_s1111111.tmp\r\nLarkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+    EXPECT_EQ(MessageFiles(), 3u);
+    EXPECT_EQ(SendQueue(), "");
+    EXPECT_EQ(Taken().size(), 3u);
+    StopServer();
+  }
+}
+
+TEST_F(SecureMailTest, TheFirstNoticeThatFailsStaysQueuedWithTheRestForTheEndOfTheRun) {
+  Start({"--tls", "starttls", "--refuse-rcpt", "2"});
+  Settings().SmtpSecurity.Set("STARTTLS");
+  SignInWithPassword();
+  test_.App().Status().auto_run = true;
+  UpdateRunPosting(kThreePatents);
+  EXPECT_EQ(Taken(), std::vector<std::string>{"1 1,111,111"});
+  EXPECT_NE(Log().find("Send E-Mail error 'SMTP: Error in recipient's e-mail address."),
+            std::string::npos);
+  // Nothing more went early: the two left are listed, in order, for the send at the end.
+  EXPECT_EQ(PendingList(), "Larkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
+  EXPECT_EQ(MessageFiles(), 2u);
+  EXPECT_EQ(Settings().CountEmailPost.Int(0), 3);
+
+  EXPECT_EQ(SendQueue(), "");
+  EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "2 2,222,222", "2 3,333,333"}));
+  EXPECT_EQ(PendingList(), "");
 }
 
 }  // namespace

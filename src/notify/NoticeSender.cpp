@@ -1,0 +1,64 @@
+#include "notify/NoticeSender.h"
+
+#include "net/MailSecurity.h"
+#include "net/SendMail.h"
+#include "notify/EmailQueue.h"
+#include "notify/MessageNames.h"
+#include "notify/PendingList.h"
+#include "platform/Files.h"
+#include "run/Run.h"
+
+namespace larkspire {
+
+CNoticeSender::CNoticeSender(CRun& app)
+    : app_(app),
+      enabled_(app.Status().auto_run && !app.Settings().LogDir.Text().empty() &&
+               ParseMailSecurity(app.Settings().SmtpSecurity.Text()) != MailSecurity::kNone) {}
+
+CNoticeSender::~CNoticeSender() = default;
+
+bool CNoticeSender::MaySend() const {
+  // A message box turns the run into one with a user, who decides at the close.
+  return enabled_ && app_.Status().auto_run && app_.AbortReason() == kAbortNone;
+}
+
+void CNoticeSender::Pump() {
+  if (started_) {
+    if (!started_->Ended()) return;
+    TakeIn();
+  }
+  StartNext();
+}
+
+void CNoticeSender::Finish() {
+  if (started_) TakeIn();
+  enabled_ = false;
+  session_.End();
+}
+
+void CNoticeSender::StartNext() {
+  if (!MaySend()) return;
+  for (const std::string& name : UncommittedMessages(app_)) {
+    // The welcome report goes to the publisher, and a newer one may replace it: the batch at
+    // the end sends it.
+    if (MessageKind(name) == kWelcomeKind) continue;
+    name_ = name;
+    started_ = StartSendingEmailFile(app_, JoinPath(app_.Settings().LogDir.Text(), name), name,
+                                     MailRecipient::kNotifyAddresses, &session_);
+    return;
+  }
+}
+
+void CNoticeSender::TakeIn() {
+  const std::unique_ptr<CStartedSendEmail> started = std::move(started_);
+  const std::string path = JoinPath(app_.Settings().LogDir.Text(), name_);
+  if (!FinishSendingEmailFile(app_, *started, path, name_).empty()) {
+    enabled_ = false;
+    return;
+  }
+  RemoveFile(path);
+  // Posted, and gone without being listed: it counts as queued all the same.
+  if (DropUncommittedMessage(app_, name_)) app_.Settings().CountEmailPost.Increment();
+}
+
+}  // namespace larkspire
