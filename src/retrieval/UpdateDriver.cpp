@@ -82,7 +82,8 @@ struct CEntryReader {
 // longer be stopped by the reverted-fields question: a Cancel there must leave later entries
 // unfetched.
 CFailure FetchAndParse(CRun& app, std::size_t row, const CEntry& stored, CEntry& fresh,
-                       CPagePrefetch& prefetch, std::optional<std::size_t> next_row) {
+                       CPagePrefetch& prefetch, std::optional<std::size_t> next_row,
+                       CNoticeSender& sender) {
   std::vector<std::string> urls;
   std::vector<std::string> pages;
   TakeRulesError(app);  // an earlier lookup's, not this entry's
@@ -95,6 +96,9 @@ CFailure FetchAndParse(CRun& app, std::size_t row, const CEntry& stored, CEntry&
   if (error.empty() && next_row && app.AbortReason() == kAbortNone && !app.Status().warn_reverted) {
     prefetch.Start(*next_row);
   }
+  // A second turn for the notifications each entry: with only one, a message that takes a
+  // little longer than an entry leaves the sender behind for the rest of the run.
+  sender.Pump();
   if (error.empty()) {
     // Read from where [LastFetch] keeps them: pages can be megabytes, so no second copy.
     std::vector<std::string> normalized;
@@ -211,12 +215,13 @@ void UpdateStatus(CRun& app, bool selected_only) {
 
   // Let go of with the loop, so a prefetch the run did not take is cancelled at once.
   auto prefetch = std::make_unique<CPagePrefetch>(app);
+  CNoticeSender sender(app);
   CEntryReader reader{
-      [&app, &prefetch, &due_rows](std::size_t row, const CEntry& stored, CEntry& fresh) {
+      [&app, &prefetch, &due_rows, &sender](std::size_t row, const CEntry& stored, CEntry& fresh) {
         const auto next = std::upper_bound(due_rows.begin(), due_rows.end(), row);
         return FetchAndParse(
             app, row, stored, fresh, *prefetch,
-            next == due_rows.end() ? std::nullopt : std::optional<std::size_t>(*next));
+            next == due_rows.end() ? std::nullopt : std::optional<std::size_t>(*next), sender);
       },
       "Webpage Read(s) Failed"};
   std::unique_ptr<COdpUpdateRun> odp;
@@ -230,7 +235,6 @@ void UpdateStatus(CRun& app, bool selected_only) {
     error = odp->Prepare(due_rows);
   }
   if (error.empty()) {
-    CNoticeSender sender(app);
     int done = 0;
     for (std::size_t row : due_rows) {
       if (!UpdateOneEntry(app, row, reader)) break;
