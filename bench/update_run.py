@@ -261,39 +261,6 @@ def mail_times(messages, started):
     return min(stamps) - started, max(stamps) - started
 
 
-class BenchSink:
-    """larkspire-bench-sink (built in the build tree's tools/): the lean SMTP server, which
-    stores each message as a numbered file in out the way the tests' server does; with a
-    certificate (a PEM file holding the key and the chain) it offers STARTTLS."""
-
-    def __init__(self, build, out, certificate=None):
-        from larkspire_run import _start_listening
-        program = os.path.join(build, "tools", "larkspire-bench-sink")
-        if not os.access(program, os.X_OK):
-            sys.exit("%s is missing: build it with ninja -C %s larkspire-bench-sink"
-                     % (program, build))
-        self.out = out
-        tls = ["--tls-cert", certificate, "--tls-key", certificate] if certificate else []
-        self.process, self.port = _start_listening([program, "--out", out, *tls])
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
-        self.process.stdout.close()
-
-
-def make_certificate(directory):
-    """(CA file, server PEM) from a certificate authority made for this run: the server's
-    certificate names 127.0.0.1, where the program reaches it."""
-    import trustme
-    authority = trustme.CA()
-    ca_file = os.path.join(directory, "ca.pem")
-    authority.cert_pem.write_to_path(ca_file)
-    server_pem = os.path.join(directory, "server.pem")
-    authority.issue_cert("127.0.0.1").private_key_and_cert_chain_pem.write_to_path(server_pem)
-    return ca_file, server_pem
-
-
 def build_type(build):
     try:
         with open(os.path.join(build, "CMakeCache.txt")) as f:
@@ -336,8 +303,8 @@ def main():
     sim = Simulator(date=support.DAY_BEFORE, extra=["--data", site])
     ca_file = server_pem = None
     if args.mail_security == "starttls":
-        ca_file, server_pem = make_certificate(work.name)
-    sink = BenchSink(args.build, os.path.join(work.name, "mail"), server_pem)
+        ca_file, server_pem = support.make_certificate(work.name)
+    sink = support.BenchSink(args.build, os.path.join(work.name, "mail"), server_pem)
     rounds = []
     try:
         values = support.settings(setup, sim.port, sink.port)

@@ -109,3 +109,42 @@ def faketime_env(env, days):
     """The program sees a clock days ahead, so every entry is due again."""
     from larkspire_run import clock_ahead
     return clock_ahead(env, days)
+
+
+class BenchSink:
+    """larkspire-bench-sink (built in the build tree's tools/): the lean SMTP server, which
+    stores each message as a numbered file in out the way the tests' server does; with a
+    certificate (a PEM file holding the key and the chain) it offers STARTTLS. Call use_build
+    first."""
+
+    def __init__(self, build, out, certificate=None):
+        from larkspire_run import _start_listening
+        program = os.path.join(build, "tools", "larkspire-bench-sink")
+        if not os.access(program, os.X_OK):
+            sys.exit("%s is missing: build it with ninja -C %s larkspire-bench-sink"
+                     % (program, build))
+        self.out = out
+        tls = ["--tls-cert", certificate, "--tls-key", certificate] if certificate else []
+        self.process, self.port = _start_listening([program, "--out", out, *tls])
+
+    def messages(self):
+        """(envelope recipients, message text) for each stored message, in arrival order."""
+        from larkspire_run import SmtpSink
+        return SmtpSink.messages(self)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        self.process.stdout.close()
+
+
+def make_certificate(directory):
+    """(CA file, server PEM) from a certificate authority made for this run: the server's
+    certificate names 127.0.0.1, where the program reaches it."""
+    import trustme
+    authority = trustme.CA()
+    ca_file = os.path.join(directory, "ca.pem")
+    authority.cert_pem.write_to_path(ca_file)
+    server_pem = os.path.join(directory, "server.pem")
+    authority.issue_cert("127.0.0.1").private_key_and_cert_chain_pem.write_to_path(server_pem)
+    return ca_file, server_pem
