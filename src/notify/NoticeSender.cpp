@@ -31,7 +31,13 @@ void CNoticeSender::Pump() {
 }
 
 void CNoticeSender::Finish() {
-  if (started_) TakeIn();
+  // What the last entries wrote goes over the session already open, rather than waiting for
+  // the batch at the end to open one of its own.
+  if (!started_) StartNext();
+  while (started_) {
+    TakeIn();
+    StartNext();
+  }
   enabled_ = false;
   session_.End();
 }

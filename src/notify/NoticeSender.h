@@ -29,8 +29,9 @@ class CNoticeSender {
   // Takes in the message on its way once it has gone, then starts the next one written. Never
   // waits for the network.
   void Pump();
-  // Waits for the message on its way and sends nothing more. Before the batch of the run's
-  // notifications is committed, so that a message sent is never listed.
+  // Waits for the message on its way, sends those still waiting one after the other, then
+  // nothing more. Before the batch of the run's notifications is committed, so that a message
+  // sent is never listed.
   void Finish();
 
  private:

@@ -1,13 +1,14 @@
 """The whole update road, unattended, against the status-site simulator and an SMTP server."""
 import os
 import signal
+import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from larkspire_run import (Setup, Simulator, SmtpSink, change_lines, read_data_file,  # noqa: E402
-                           clock_ahead, subject)
+from larkspire_run import (SOURCE, Setup, Simulator, SmtpSink, change_lines,  # noqa: E402
+                           clock_ahead, read_data_file, scramble, subject)
 
 NOTIFY = ["partners@office.example", "paralegals@office.example"]
 
@@ -50,7 +51,6 @@ class UpdateRoadTest(unittest.TestCase):
         args = ["-auto"]
         if day_offset:
             env = clock_ahead(self.setup.env(), day_offset)
-            import subprocess
             return subprocess.run([os.environ["LARKSPIRE_BIN"], *args], env=env,
                                   capture_output=True, timeout=timeout)
         return self.setup.run(*args, timeout=timeout)
@@ -144,6 +144,55 @@ class UpdateRoadTest(unittest.TestCase):
         self.assertIn("Update 'http://pair.uspto.gov/cgi-bin/final/cusnum.pl'", log)
         self.assertIn("Send E-Mail 'Larkspire_s11_456789.tmp'", log)
         self.assertFalse(os.path.exists(os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")))
+
+    def test_over_starttls_each_notice_goes_out_during_the_update_over_one_session(self):
+        try:
+            import aiosmtpd  # noqa: F401
+            import trustme  # noqa: F401
+        except ImportError:
+            self.skipTest("/usr/bin/python3 cannot import aiosmtpd and trustme")
+        self.configure()
+        self.assertEqual(self.run_auto().returncode, 0)  # the import, which mails nothing
+        out = os.path.join(self.setup.root, "tls-mail")
+        os.makedirs(out)
+        user, password = "docketing@office.example", "s3cret pa55"
+        server = subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(SOURCE, "tests/support/aiosmtpd_server.py"), out,
+             user, password, "--tls", "starttls", "--pipelining"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            port = int(server.stdout.readline())
+            self.configure(extra={"SmtpServer": "localhost:%d" % port, "SmtpSecurity": "STARTTLS",
+                                  "CaFile": os.path.join(out, "ca.pem"), "UserName": user,
+                                  "Password": scramble(password)})
+            self.sim.control("date?set=2009-01-15")
+            run = self.run_auto(day_offset=1)
+            self.assertEqual(run.returncode, 0, run.stderr)
+        finally:
+            server.stdin.close()
+            server.wait(timeout=10)
+            server.stdout.close()
+        with open(os.path.join(out, "messages.txt"), "rb") as f:
+            taken = [line.split(" ", 1) for line in f.read().decode().splitlines()]
+        notices = [subject for connection, subject in taken
+                   if subject.startswith("Subject: Patent status update")]
+        self.assertEqual(sorted(notices), [
+            "Subject: Patent status update for 7,091,234",
+            "Subject: Patent status update for 7,460,123",
+            "Subject: Patent status update for application 11/456,789",
+            "Subject: Patent status update for application 11/678,901",
+            "Subject: Patent status update for application 12/050,321"])
+        # All over the first session, each sent before the update read its last entry.
+        self.assertEqual({connection for connection, subject in taken if subject in notices},
+                         {"1"})
+        lines = self.setup.log().split("\r\n")
+        last_update = max(i for i, line in enumerate(lines) if "Update 'http" in line)
+        sent = [i for i, line in enumerate(lines) if "Send E-Mail 'Larkspire_s" in line]
+        self.assertEqual(len(sent), len(notices))
+        self.assertLess(sent[0], last_update)
+        self.assertFalse(os.path.exists(os.path.join(self.setup.log_dir, "Larkspire_pending.tmp")))
+        self.assertEqual([n for n in os.listdir(self.setup.log_dir) if n.startswith("Larkspire_s")],
+                         [])
 
     def test_refused_recipient_keeps_the_rest_queued_in_order_for_the_next_run(self):
         self.configure()
@@ -254,7 +303,6 @@ class UpdateRoadTest(unittest.TestCase):
         self.sim.control("date?set=2009-01-15")
         for delay in (0.05, 0.15, 0.3, 0.5, 0.8, 1.2):
             env = clock_ahead(self.setup.env(), 1)
-            import subprocess
             process = subprocess.Popen([os.environ["LARKSPIRE_BIN"], "-auto"], env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(delay)

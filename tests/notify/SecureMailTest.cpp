@@ -111,15 +111,16 @@ class SecureMailTest : public ::testing::Test {
 
   // Posts the notices inside one batch, as an update run does, with a sender taking them in at
   // every entry boundary; then gives it up to max_wait_ms to have nothing left to take or to
-  // give up, and finishes it before the batch is committed.
-  void UpdateRunPosting(const std::vector<std::string>& patents, int max_wait_ms = 10000) {
+  // give up, and finishes it before the batch is committed. Returns how many messages the
+  // server had taken by then, before the finish.
+  std::size_t UpdateRunPosting(const std::vector<std::string>& patents, int max_wait_ms = 10000) {
     CRun& app = test_.App();
     CEmailBatch batch(app);
     CNoticeSender sender(app);
     for (const std::string& patent : patents) {
       CEntry entry;
       entry.Text(kPatNum) = patent;
-      ASSERT_EQ(PostEmail(app, entry, kTemplateStatusChange, "s"), "");
+      EXPECT_EQ(PostEmail(app, entry, kTemplateStatusChange, "s"), "");
       sender.Pump();
     }
     for (int waited = 0; waited < max_wait_ms && !UncommittedMessages(app).empty() &&
@@ -128,7 +129,9 @@ class SecureMailTest : public ::testing::Test {
       sender.Pump();
       app.PumpEvents(10);
     }
+    const std::size_t taken = Taken().size();
     sender.Finish();
+    return taken;
   }
   std::string Log() {
     std::string log;
@@ -608,7 +611,7 @@ TEST_F(SecureMailTest, AnUnattendedRunSendsEachNoticeOverTlsAsItIsWrittenAndList
   Settings().SmtpSecurity.Set("STARTTLS");
   SignInWithPassword();
   test_.App().Status().auto_run = true;
-  UpdateRunPosting(kThreePatents);
+  EXPECT_EQ(UpdateRunPosting(kThreePatents), 3u);
   EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}));
   EXPECT_EQ(PendingList(), "");
   EXPECT_EQ(MessageFiles(), 0u);
@@ -618,6 +621,30 @@ TEST_F(SecureMailTest, AnUnattendedRunSendsEachNoticeOverTlsAsItIsWrittenAndList
   // The end of the run has nothing left to send.
   EXPECT_EQ(SendQueue(),
             "Larkspire\xAE: There aren't any e-mail notifications waiting to be sent.");
+}
+
+TEST_F(SecureMailTest, TheFinishSendsWhatTheLastEntriesWroteOverTheSessionAlreadyOpen) {
+  Start({"--tls", "starttls"});
+  Settings().SmtpSecurity.Set("STARTTLS");
+  SignInWithPassword();
+  test_.App().Status().auto_run = true;
+  {
+    CEmailBatch batch(test_.App());
+    CNoticeSender sender(test_.App());
+    QueueNotices({kThreePatents[0]});
+    sender.Pump();
+    // The first is sent and taken in, and the sender is idle when the last two are written.
+    for (int waited = 0; waited < 10000 && !UncommittedMessages(test_.App()).empty();
+         waited += 10) {
+      test_.App().PumpEvents(10);
+      sender.Pump();
+    }
+    QueueNotices({kThreePatents[1], kThreePatents[2]});
+    sender.Finish();
+  }
+  EXPECT_EQ(Taken(), (std::vector<std::string>{"1 1,111,111", "1 2,222,222", "1 3,333,333"}));
+  EXPECT_EQ(PendingList(), "");
+  EXPECT_EQ(MessageFiles(), 0u);
 }
 
 TEST_F(SecureMailTest, RunsWithAUserAndThePlainDialogueLeaveEveryNoticeForTheEnd) {
@@ -634,7 +661,7 @@ TEST_F(SecureMailTest, RunsWithAUserAndThePlainDialogueLeaveEveryNoticeForTheEnd
     SignInWithPassword();
     test_.App().Status().auto_run = c.auto_run;
     // Long enough for all three to go, were they sent early.
-    UpdateRunPosting(kThreePatents, 500);
+    EXPECT_EQ(UpdateRunPosting(kThreePatents, 500), 0u);
     EXPECT_EQ(Taken(), std::vector<std::string>{});
     EXPECT_EQ(PendingList(),
               "Larkspire_s1111111.tmp\r\nLarkspire_s2222222.tmp\r\nLarkspire_s3333333.tmp\r\n");
@@ -650,7 +677,7 @@ TEST_F(SecureMailTest, TheFirstNoticeThatFailsStaysQueuedWithTheRestForTheEndOfT
   Settings().SmtpSecurity.Set("STARTTLS");
   SignInWithPassword();
   test_.App().Status().auto_run = true;
-  UpdateRunPosting(kThreePatents);
+  EXPECT_EQ(UpdateRunPosting(kThreePatents), 1u);
   EXPECT_EQ(Taken(), std::vector<std::string>{"1 1,111,111"});
   EXPECT_NE(Log().find("Send E-Mail error 'SMTP: Error in recipient's e-mail address."),
             std::string::npos);
