@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -210,6 +211,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const int first = activity_due ? 0 : 1;
   const int item_count = static_cast<int>(names.size()) + (activity_due ? 1 : 0);
   if (!delete_mode) app.BeginBusy("Sending E-Mail", item_count);
+  // Let go of before any question is asked, however long it waits.
+  std::optional<CLogKeptOpen> log_open(std::in_place, app.Log());
   // Over TLS the batch signs in once and sends every message in one session; the plain
   // dialogue keeps a session of its own for each message.
   CMailSession session;
@@ -276,6 +279,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
     SaveFileAtomically(PendingListPath(app), FormatPendingNames(remainder));
   }
   if (!delete_mode) app.EndBusy();
+  log_open.reset();
 
   if (error.empty()) return true;
   app.Status().had_failures = true;

@@ -160,7 +160,10 @@ bool SaveFileAtomically(const std::string& path, std::string_view bytes) {
   return false;
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
+namespace {
+
+// Opens the file for appending, creating it when missing; -1 when it cannot be.
+int OpenForAppend(const std::string& path) {
   int fd = OpenRegularFile(path, O_WRONLY | O_APPEND);
   if (fd < 0 && errno == ENOENT) {
     fd =
@@ -168,12 +171,44 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
     // Another writer created it first: append to theirs.
     if (fd < 0 && errno == EEXIST) fd = OpenRegularFile(path, O_WRONLY | O_APPEND);
   }
+  return fd;
+}
+
+}  // namespace
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+  const int fd = OpenForAppend(path);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   const int error = errno;
   if (::close(fd) != 0 && ok) return false;
   errno = error;
   return ok;
+}
+
+bool CAppendFile::Append(const std::string& path, const std::optional<FileIdentity>& named,
+                         std::string_view bytes) {
+  const bool same =
+      fd_ >= 0 && path == path_ && named && named->device == device_ && named->inode == inode_;
+  if (!same) {
+    Close();
+    fd_ = OpenForAppend(path);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      Close();
+      return false;
+    }
+    path_ = path;
+    device_ = static_cast<uint64_t>(st.st_dev);
+    inode_ = static_cast<uint64_t>(st.st_ino);
+  }
+  return WriteAll(fd_, bytes);
+}
+
+void CAppendFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 bool CreateNewFile(const std::string& path, std::string_view bytes, mode_t mode) {

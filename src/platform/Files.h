@@ -63,6 +63,29 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> FileIdentityOf(const std::string& path);
 
+// A file appended to again and again, as AppendToFile appends, but kept open between appends:
+// a record costs a write instead of an open, a check and a close. The caller says what the name
+// stands for at each append (it looks anyway, for the file's size); when that is no longer the
+// file kept open (another writer replaced or removed it), the name is opened anew.
+class CAppendFile {
+ public:
+  CAppendFile() = default;
+  ~CAppendFile() { Close(); }
+  CAppendFile(const CAppendFile&) = delete;
+  CAppendFile& operator=(const CAppendFile&) = delete;
+
+  // named: FileIdentityOf(path) as the caller found it just before.
+  bool Append(const std::string& path, const std::optional<FileIdentity>& named,
+              std::string_view bytes);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  uint64_t device_ = 0;
+  uint64_t inode_ = 0;
+};
+
 // Whether the file can be opened for reading as OpenRegularFile opens it.
 bool CanReadFile(const std::string& path);
 

@@ -192,6 +192,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
 
 void UpdateStatus(CRun& app, bool selected_only) {
   if (app.Busy()) return;
+  const CLogKeptOpen log_open(app.Log());
   const COdpRequestTally tally(app);
   if (!selected_only && !RunMasterListStep(app)) return;
   // A close asked for during the import ends the command; the window closes after it.

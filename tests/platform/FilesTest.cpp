@@ -89,6 +89,35 @@ TEST_F(FilesTest, NewFilesTakeTheUmaskAndExistingOnesKeepTheirPermissions) {
   EXPECT_EQ(Read(kept), "new");
 }
 
+TEST_F(FilesTest, AFileKeptOpenForAppendingFollowsItsNameToWhateverFileItNowStandsFor) {
+  const std::string path = dir_.File("kept.log");
+  CAppendFile file;
+  const auto append = [&](const std::string& at, std::string_view bytes) {
+    return file.Append(at, FileIdentityOf(at), bytes);
+  };
+  ASSERT_TRUE(append(path, "a"));
+  ASSERT_TRUE(append(path, "b"));
+  EXPECT_EQ(Read(path), "ab");
+  // Another writer replaced it whole: the appends go to the new file, not the one let go of.
+  ASSERT_TRUE(SaveFileAtomically(path, "cut:"));
+  ASSERT_TRUE(append(path, "c"));
+  EXPECT_EQ(Read(path), "cut:c");
+  // Removed: it is made again.
+  ASSERT_TRUE(RemoveFile(path));
+  ASSERT_TRUE(append(path, "d"));
+  EXPECT_EQ(Read(path), "d");
+  // Another name, and back.
+  const std::string other = dir_.File("other.log");
+  ASSERT_TRUE(append(other, "e"));
+  ASSERT_TRUE(append(path, "f"));
+  EXPECT_EQ(Read(other), "e");
+  EXPECT_EQ(Read(path), "df");
+  // A planted link is never written through, kept open or not.
+  for (const char* name : {"link", "fifo"}) {
+    EXPECT_FALSE(append(dir_.File(name), "appended")) << name;
+  }
+}
+
 TEST_F(FilesTest, PlantedLinksAndPipesAreNeitherReadNorWrittenThrough) {
   for (const char* name : {"link", "dangling", "fifo"}) {
     std::string bytes = "before";

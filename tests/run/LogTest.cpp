@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,17 @@ class LogTest : public ::testing::Test {
     std::string bytes;
     ReadWholeFile(log_.Path(), bytes);
     return bytes;
+  }
+  // How many of the process's descriptors are open on the log's name (or a file it named
+  // before it was replaced).
+  int OpenOnTheLog() {
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+      if (!error && target.rfind(log_.Path(), 0) == 0) ++count;
+    }
+    return count;
   }
 };
 
@@ -97,6 +109,29 @@ TEST_F(LogTest, CutsOnlyAboveOneHundredThousandBytes) {
       EXPECT_NE(bytes.find("%\r\n"), std::string::npos);
     }
   }
+}
+
+TEST_F(LogTest, KeptOpenOnlyWithinAScopeAndAlwaysAppendingToTheFileTheNameStandsFor) {
+  log_dir_.Set(dir_.Path());
+  log_.Write("idle\n");
+  EXPECT_EQ(OpenOnTheLog(), 0);
+  {
+    CLogKeptOpen kept(log_);
+    log_.Write("first\n");
+    EXPECT_EQ(OpenOnTheLog(), 1);
+    // Another instance replaced the file whole: the next record goes into the new one.
+    ASSERT_TRUE(SaveFileAtomically(log_.Path(), "other\r\n"));
+    log_.Write("second\n");
+    EXPECT_EQ(Contents().substr(0, 7), "other\r\n");
+    EXPECT_EQ(Contents().substr(Contents().size() - 8), "second\r\n");
+    // Past the size limit: the record goes into the file the cut leaves.
+    ASSERT_TRUE(SaveFileAtomically(log_.Path(), std::string(100001, 'x')));
+    log_.Write("third\n");
+    EXPECT_EQ(Contents().rfind("--log discarded before here--\r\n", 0), 0u);
+    EXPECT_EQ(Contents().substr(Contents().size() - 7), "third\r\n");
+    EXPECT_EQ(OpenOnTheLog(), 1);
+  }
+  EXPECT_EQ(OpenOnTheLog(), 0);
 }
 
 TEST_F(LogTest, APlantedLinkIsNeitherAppendedToNorCut) {
