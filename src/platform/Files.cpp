@@ -236,8 +236,14 @@ std::string MakePrivateDirectory(const std::string& parent, const std::string& p
 
 bool WriteFreshFile(const std::string& path, std::string_view bytes) {
   // Created new, so the bytes go into a regular file of our own whatever stood there before.
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const auto create = [&path] {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  };
+  int fd = create();
+  if (fd < 0 && errno == EEXIST) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+    fd = create();
+  }
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, bytes);
   if ((::close(fd) == 0) && ok) return true;

@@ -12,15 +12,21 @@ namespace {
 class CWorkerThreads {
  public:
   void Run(std::function<void()> job) {
+    bool queued = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (unclaimed_ > 0) {
         --unclaimed_;
         jobs_.push_back(std::move(job));
-        ready_.notify_one();
-        return;
+        queued = true;
+      } else {
+        ++kept_;
       }
-      ++kept_;
+    }
+    if (queued) {
+      // Told after the lock is let go of, so the thread woken does not wake only to wait for it.
+      ready_.notify_one();
+      return;
     }
     try {
       std::thread(&CWorkerThreads::Serve, this, std::move(job)).detach();
