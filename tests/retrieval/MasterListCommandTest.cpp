@@ -61,6 +61,18 @@ TEST(MasterListCommandTest, AddsEachListedApplicationOnceAndSkipsOneAlreadyMonit
   app->Entries().Insert(ListedEntry("", "7,091,234"));
 
   EXPECT_TRUE(RunMasterListStep(*app));
+  // After the search page and a count page per customer number, each result page is asked for
+  // once (those asked for ahead may come in any order).
+  std::vector<std::string> result_pages;
+  const std::vector<std::string> requests = server.Requests();
+  for (std::size_t i = 4; i < requests.size(); ++i) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(requests[i], match,
+                                  std::regex("customernumber=([0-9]+).*ResultSet=([0-9]+)")));
+    result_pages.push_back(match[1].str() + "-" + match[2].str());
+  }
+  std::sort(result_pages.begin(), result_pages.end());
+  EXPECT_EQ(result_pages, (std::vector<std::string>{"23456-1", "23456-2", "34567-1"}));
 
   std::vector<std::string> numbers;
   for (std::size_t row = 0; row < app->Entries().Size(); ++row) {
