@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Resources.h"
 #include "rules/PageText.h"
+#include "rules/SectionIndex.h"
 
 namespace larkspire {
 namespace {
@@ -153,12 +154,10 @@ std::string ValueAfterMarker(std::string_view text, std::string_view marker) {
 std::string LookupRule(const CRules& in_use, std::string_view section,
                        std::optional<std::string_view> key) {
   const std::string_view rules = in_use.text;
-  std::string header = "\r\n";
-  header += section;
-  header += ':';
-  const std::size_t found = FindBytes(rules, header);
+  thread_local CSectionIndex sections;
+  const std::size_t found = sections.Find(rules, section);
   if (found == std::string_view::npos) return std::string();
-  const std::size_t start = found + header.size();
+  const std::size_t start = found + 2 + section.size() + 1;
   const std::size_t line_end = rules.find("\r\n", start);
   if (!key) {
     return std::string(rules.substr(
