@@ -1,11 +1,11 @@
 // Sending an unattended run's notifications while the update goes on. When the office's mail
 // goes over TLS (one session kept open for many messages), each notification the update writes
-// is sent at the next entry boundary over that session, while the update reads the following
-// entries: the office has its news sooner, and the run ends sooner. A message sent this way
-// never joins the pending list. The first one that fails stays where it is, with everything
-// after it, for the send at the end of the run, which reports it as before; nothing more is sent
-// early in that run. Runs with a user, and mail over the plain dialogue (a session of its own for
-// each message), send everything at the end as they always did.
+// is sent over that session while the update reads the following entries (the update hands the
+// sender a turn twice per entry): the office has its news sooner, and the run ends sooner. A
+// message sent this way never joins the pending list. The first one that fails stays where it
+// is, with everything after it, for the send at the end of the run, which reports it as before;
+// nothing more is sent early in that run. Runs with a user, and mail over the plain dialogue (a
+// session of its own for each message), send everything at the end as they always did.
 #pragma once
 
 #include <memory>

@@ -1,9 +1,8 @@
 // The running log, Larkspire.log in the logging directory: one UTC-stamped record per call,
 // opened and closed each time (within a CLogKeptOpen, kept open between records), cut back to
-// its last
-// 10000 characters once it passes 100000 bytes. Logging never reports a failure. Records carry
-// page and server text, so their control bytes are escaped as the flow log escapes them: a
-// record is always exactly one line, and no text can forge one.
+// its last 10000 characters once it passes 100000 bytes. Logging never reports a failure.
+// Records carry page and server text, so their control bytes are escaped as the flow log
+// escapes them: a record is always exactly one line, and no text can forge one.
 #pragma once
 
 #include <string>
