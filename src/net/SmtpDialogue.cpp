@@ -27,7 +27,6 @@ void CSmtpDialogue::Command(std::string_view text, int code, const char* error,
 }
 
 bool CSmtpDialogue::Ask(std::string_view text, int code, const char* log_text) {
-  awaits_reply_ = true;
   replies_owed_ = 1;
   connection_.Send(text, log_text);
   return Read(code);
@@ -35,16 +34,15 @@ bool CSmtpDialogue::Ask(std::string_view text, int code, const char* log_text) {
 
 void CSmtpDialogue::SendTogether(std::string_view commands, int replies) {
   connection_.KeepRepliesApart();
-  awaits_reply_ = true;
   replies_owed_ = replies;
   connection_.Send(commands);
 }
 
 bool CSmtpDialogue::Read(int code) {
-  awaits_reply_ = true;
+  // A reply read without a command before it (the greeting) is owed as well while it is read.
+  if (replies_owed_ == 0) replies_owed_ = 1;
   const bool expected = connection_.Expect(code);
-  if (replies_owed_ > 0) --replies_owed_;
-  awaits_reply_ = replies_owed_ > 0;
+  --replies_owed_;
   ++replies_read_;
   return expected;
 }
@@ -52,7 +50,7 @@ bool CSmtpDialogue::Read(int code) {
 const std::string& CSmtpDialogue::Reply() const { return connection_.LastReply(); }
 
 bool CSmtpDialogue::AwaitsCommand() const {
-  return replies_read_ > 0 && !awaits_reply_ && ReplyCode(Reply()) / 100 != 3;
+  return replies_read_ > 0 && replies_owed_ == 0 && ReplyCode(Reply()) / 100 != 3;
 }
 
 void CSmtpDialogue::Fail(const std::string& error) {

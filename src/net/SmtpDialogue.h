@@ -46,7 +46,7 @@ class CSmtpDialogue {
   long RepliesRead() const { return replies_read_; }
   // A command went out and its reply has not been read whole: whatever the server did with
   // it is unknown.
-  bool AwaitsReply() const { return awaits_reply_; }
+  bool AwaitsReply() const { return replies_owed_ > 0; }
   // The server waits for the next command: its last reply was read whole and asks for no more
   // of the current one (3yz, such as 354 before the message).
   bool AwaitsCommand() const;
@@ -60,7 +60,6 @@ class CSmtpDialogue {
   CConnection& connection_;
   MailSecurity security_;
   long replies_read_ = 0;
-  bool awaits_reply_ = false;
   int replies_owed_ = 0;  // to commands sent and not yet read
 };
 

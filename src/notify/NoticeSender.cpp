@@ -49,20 +49,20 @@ void CNoticeSender::StartNext() {
     // the end sends it.
     if (MessageKind(name) == kWelcomeKind) continue;
     name_ = name;
-    started_ = StartSendingEmailFile(app_, JoinPath(app_.Settings().LogDir.Text(), name), name,
-                                     MailRecipient::kNotifyAddresses, &session_);
+    path_ = JoinPath(app_.Settings().LogDir.Text(), name);
+    started_ =
+        StartSendingEmailFile(app_, path_, name_, MailRecipient::kNotifyAddresses, &session_);
     return;
   }
 }
 
 void CNoticeSender::TakeIn() {
   const std::unique_ptr<CStartedSendEmail> started = std::move(started_);
-  const std::string path = JoinPath(app_.Settings().LogDir.Text(), name_);
-  if (!FinishSendingEmailFile(app_, *started, path, name_).empty()) {
+  if (!FinishSendingEmailFile(app_, *started, path_, name_).empty()) {
     enabled_ = false;
     return;
   }
-  RemoveFile(path);
+  RemoveFile(path_);
   // Posted, and gone without being listed: it counts as queued all the same.
   if (DropUncommittedMessage(app_, name_)) app_.Settings().CountEmailPost.Increment();
 }

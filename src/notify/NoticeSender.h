@@ -41,7 +41,8 @@ class CNoticeSender {
 
   CRun& app_;
   bool enabled_;
-  std::string name_;  // the message on its way
+  std::string name_;  // the message on its way, and its file
+  std::string path_;
   std::unique_ptr<CStartedSendEmail> started_;
   CMailSession session_;
 };

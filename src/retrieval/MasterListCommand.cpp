@@ -1,10 +1,7 @@
 #include "retrieval/MasterListCommand.h"
 
 #include <algorithm>
-#include <deque>
 #include <limits>
-#include <memory>
-#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -19,6 +16,7 @@
 #include "retrieval/MasterList.h"
 #include "retrieval/OdpMasterList.h"
 #include "retrieval/OdpSettings.h"
+#include "retrieval/PagesAhead.h"
 #include "retrieval/RulesUpdate.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
@@ -133,10 +131,11 @@ std::size_t TotalPages(const std::vector<ResultSets>& sets) {
 struct ResultPage {
   std::string customer_number;
   int index;
-  bool operator==(const ResultPage&) const = default;
+  std::string Key() const { return customer_number + " " + std::to_string(index); }
 };
 
-// How many result pages are asked for ahead of the one read.
+// How many result pages are asked for ahead of the one read: the server takes longer to answer
+// than a page takes to read.
 constexpr std::size_t kResultPagesAhead = 4;
 
 // Up to count result pages after the one given, in the order they are read.
@@ -151,58 +150,35 @@ std::vector<ResultPage> NextResultPages(const std::vector<ResultSets>& sets, std
   return next;
 }
 
-// The next result pages, asked for while the current one is read: the server takes longer to
-// answer than a page takes to read, so a few are asked for at once. A page is taken only by its
-// own turn at its own address; a page read otherwise is fetched as before, and every page asked
-// for and never taken is cancelled.
-class CResultPagesAhead {
- public:
-  explicit CResultPagesAhead(CRun& app) : app_(app) {}
-
-  // Asks for the pages, in the order they come, each with its address given by the rules with
-  // its own customer number and index (the current ones are put back afterwards); those already
-  // asked for stay. Stops at a page for which a rules value is missing: its own turn reports it.
-  void Start(const std::vector<ResultPage>& next) {
-    std::size_t kept = 0;
-    while (kept < next.size() && kept < asked_.size() && asked_[kept].page == next[kept]) ++kept;
-    asked_.resize(kept);
-    CMasterListState& state = app_.MasterList();
-    const CMasterListState current = state;
-    for (std::size_t i = kept; i < next.size(); ++i) {
-      state.cookie = next[i].customer_number;
-      state.index = next[i].index;
-      std::string url = MasterListUrl(app_, next[i].index);
-      if (!TakeRulesError(app_).empty()) break;
-      std::unique_ptr<CStartedHttpGet> started = StartFetchingPages(app_, {url});
-      asked_.push_back({next[i], std::move(url), std::move(started)});
-    }
-    state = current;
+// Asks for the result pages ahead, each at the address the rules give with its own customer
+// number and index (the current ones are put back afterwards); those already asked for stay.
+// Stops at a page for which a rules value is missing: its own turn reports it.
+void AskResultPagesAhead(CRun& app, CPagesAhead& ahead, const std::vector<ResultPage>& next) {
+  std::vector<std::string> keys;
+  for (const ResultPage& page : next) keys.push_back(page.Key());
+  CMasterListState& state = app.MasterList();
+  const CMasterListState current = state;
+  for (std::size_t i = ahead.Keep(keys); i < next.size(); ++i) {
+    state.cookie = next[i].customer_number;
+    state.index = next[i].index;
+    const std::string url = MasterListUrl(app, next[i].index);
+    if (!TakeRulesError(app).empty()) break;
+    ahead.Ask(keys[i], {url});
   }
-  // The page of the current customer number and index, normalised, as FetchPage gives it.
-  std::string Fetch(int page_index, std::string& page) {
-    const std::string url = MasterListUrl(app_, page_index);
-    if (std::string rules_error = TakeRulesError(app_); !rules_error.empty()) return rules_error;
-    if (asked_.empty() || asked_.front().url != url) {
-      asked_.clear();
-      return FetchPage(app_, page_index, page);
-    }
-    const std::unique_ptr<CStartedHttpGet> started = std::move(asked_.front().started);
-    asked_.pop_front();
-    std::vector<std::string> pages;
-    std::string error = started->Finish(pages);
-    if (error.empty()) page = NormalizePage(pages[0]);
-    return error;
-  }
+  state = current;
+}
 
- private:
-  struct CAsked {
-    ResultPage page;
-    std::string url;
-    std::unique_ptr<CStartedHttpGet> started;
-  };
-  CRun& app_;
-  std::deque<CAsked> asked_;
-};
+// The result page of the current customer number and index, normalised: the one asked for
+// ahead when it is that page at that address, else fetched now.
+std::string FetchResultPage(CRun& app, CPagesAhead& ahead, std::string& page) {
+  const CMasterListState& state = app.MasterList();
+  const std::string url = MasterListUrl(app, state.index);
+  if (std::string rules_error = TakeRulesError(app); !rules_error.empty()) return rules_error;
+  std::vector<std::string> pages;
+  const std::string error = ahead.Fetch(ResultPage{state.cookie, state.index}.Key(), {url}, pages);
+  if (error.empty()) page = NormalizePage(pages[0]);
+  return error;
+}
 
 // The page phase: each result set's table, its rows added as entries.
 std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
@@ -216,7 +192,7 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
   const AddFlags add_flags =
       AddFlags::kNoRefresh | (notify_new ? AddFlags::kNotify : AddFlags::kNone);
   CListedNumbers listed(app.Entries());
-  CResultPagesAhead pages_ahead(app);
+  CPagesAhead pages_ahead(app);
   std::string error;
   std::size_t done = 0;
   for (std::size_t set_number = 0; set_number < sets.size(); ++set_number) {
@@ -233,9 +209,10 @@ std::string ReadResultPages(CRun& app, std::size_t cookie_steps,
       ShowProgress(app, "Reading " + set.customer_number + " (" + std::to_string(index) + " of " +
                             std::to_string(set.count) + ")");
       std::string page;
-      error = pages_ahead.Fetch(index, page);
+      error = FetchResultPage(app, pages_ahead, page);
       if (error.empty()) {
-        pages_ahead.Start(NextResultPages(sets, set_number, index, kResultPagesAhead));
+        AskResultPagesAhead(app, pages_ahead,
+                            NextResultPages(sets, set_number, index, kResultPagesAhead));
         error = WithRulesError(app, ReadMasterListTable(app, page, [&](CEntry entry) {
                                  if (listed.Contains(entry)) return std::string();
                                  listed.Add(entry);

@@ -50,7 +50,7 @@ void CLog::Write(const char* format, ...) {
 void CLog::WriteText(const std::string& text) {
   const std::string path = Path();
   if (path.empty()) return;
-  std::optional<FileIdentity> named = FileIdentityOf(path);
+  const std::optional<FileIdentity> named = FileIdentityOf(path);
   if (named && named->size > kCutAboveBytes) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) return;
@@ -58,17 +58,14 @@ void CLog::WriteText(const std::string& text) {
     if (kept.size() > kKeepCharacters) kept.erase(0, kept.size() - kKeepCharacters);
     // Rewritten whole, so a crash during the cut cannot leave half a log.
     if (!SaveFileAtomically(path, ToTextMode("--log discarded before here--\n" + kept))) return;
-    named = FileIdentityOf(path);
+    file_.Close();  // the name stands for the new file now
   }
   const bool ends_line = !text.empty() && text.back() == '\n';
   std::string record = UtcPrefix();
   record += EscapeControlBytes(std::string_view(text).substr(0, text.size() - ends_line));
   if (ends_line) record += '\n';
-  if (kept_open_ > 0) {
-    file_.Append(path, named, ToTextMode(record));
-  } else {
-    AppendToFile(path, ToTextMode(record));
-  }
+  file_.Append(path, named, ToTextMode(record));
+  if (kept_open_ == 0) file_.Close();
 }
 
 }  // namespace larkspire
