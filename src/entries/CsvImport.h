@@ -53,8 +53,9 @@ struct CsvImportPreview {
 // names none of these has no header: its first column is the reference, its second the number.
 // Numbers take every spelling the Add dialog accepts, blanks around them ignored. A file with
 // every column caption of the list (the program's export) gives back each entry as it was
-// exported, status fields and dates included, so exporting the imported list gives the same
-// file; from any other file an entry gets its reference (blanks around it dropped) and number.
+// exported, status fields and dates included (less the quote the export puts before a cell a
+// spreadsheet would evaluate), so exporting the imported list gives the same file; from any
+// other file an entry gets its reference (blanks around it dropped) and number.
 //
 // Rows with nothing in them are skipped; rows are refused for a missing reference or number, a
 // number no spelling matches, and a number already in the list or on an earlier row.

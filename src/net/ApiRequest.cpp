@@ -40,6 +40,13 @@ bool ReadNumber(std::string_view text, int base, std::size_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
+// An application's whole record is a few hundred kilobytes; a service (or something posing as
+// one) that streams without end costs a failed request, never the program's memory.
+constexpr CReceiveCap kAnswerCap{16u << 20, "Open Data Portal: The answer is larger than 16 MB."};
+
+// A chunk size larger than a whole answer may be.
+constexpr std::string_view kChunkOutOfRange = "a chunk's size is out of range";
+
 // Undoes "Transfer-Encoding: chunked"; trailers after the last chunk are passed over.
 std::string Unchunk(std::string_view coded, std::string& body) {
   body.clear();
@@ -50,10 +57,17 @@ std::string Unchunk(std::string_view coded, std::string& body) {
     size_text = size_text.substr(0, size_text.find(';'));
     while (!size_text.empty() && size_text.back() == ' ') size_text.remove_suffix(1);
     std::size_t size = 0;
-    if (!ReadNumber(size_text, 16, size)) return Unreadable("a chunk has no size");
+    if (!ReadNumber(size_text, 16, size)) {
+      const bool digits =
+          !size_text.empty() &&
+          size_text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+      return Unreadable(digits ? kChunkOutOfRange : "a chunk has no size");
+    }
     coded.remove_prefix(line_end + 2);
     if (size == 0) return "";
-    if (coded.size() < size + 2 || coded.substr(size, 2) != "\r\n") {
+    // Sizes are compared, never added to: near the top of the range, size + 2 wraps round.
+    if (size > kAnswerCap.bytes) return Unreadable(kChunkOutOfRange);
+    if (size > coded.size() || coded.size() - size < 2 || coded.substr(size, 2) != "\r\n") {
       return Unreadable("a chunk is cut short");
     }
     body.append(coded.substr(0, size));
@@ -147,10 +161,6 @@ std::string ReadApiResponse(std::string_view response, CApiAnswer& answer) {
   answer.body.assign(rest);
   return "";
 }
-
-// An application's whole record is a few hundred kilobytes; a service (or something posing as
-// one) that streams without end costs a failed request, never the program's memory.
-constexpr CReceiveCap kAnswerCap{16u << 20, "Open Data Portal: The answer is larger than 16 MB."};
 
 CApiAnswer RunTask(CApiRequestTask& task) {
   CFlowLog* flow_log = task.flow_log.get();

@@ -107,6 +107,23 @@ TEST(ApiResponseTest, AnswersOfEveryStatusAreReadWhole) {
        unreadable + "(a chunk is cut short).", 200, "OK", "", ""},
       {"chunk without size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n{}\r\n",
        unreadable + "(a chunk has no size).", 200, "OK", "", ""},
+      // Sizes at the top of the range, where adding the line end's two bytes wraps round, and
+      // one past it.
+      {"chunk size 2^64 - 1",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffffffff\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk size 2^64 - 2",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFE\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk size 2^64",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10000000000000000\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk larger than any answer",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1000001\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk two bytes longer than what came",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n{}\r\n",
+       unreadable + "(a chunk is cut short).", 200, "OK", "", ""},
   };
   for (const Case& c : cases) {
     CApiAnswer answer;
