@@ -19,6 +19,12 @@ inline constexpr const char* kImportUnclosedQuote =
     "a quote is not closed, so the rest of the file ran into this row";
 // Duplicates name what they repeat: "duplicate of R&D-1 in the list", "duplicate of line 4".
 
+// What Import reads at most: a list of references and numbers many times the largest office's
+// fits easily, and reading it (a few times its size in memory) stays quick.
+inline constexpr std::size_t kImportMaxBytes = std::size_t{20} << 20;
+inline constexpr const char* kImportTooLarge =
+    "The file is larger than 20 MB, the most Import reads.";
+
 inline constexpr const char* kImportNoReferenceColumn = "The file has no column of references.";
 inline constexpr const char* kImportNoNumberColumn =
     "The file has no column of application, patent or publication numbers.";
