@@ -1,5 +1,7 @@
 #include "net/ApiRequest.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <vector>
 
@@ -75,6 +77,11 @@ std::string Unchunk(std::string_view coded, std::string& body) {
   }
 }
 
+// The host as an address writes it: an IPv6 address in brackets.
+std::string BracketedHost(const CApiAddress& address) {
+  return address.host.find(':') == std::string::npos ? address.host : "[" + address.host + "]";
+}
+
 }  // namespace
 
 bool ReadApiAddress(std::string_view url, CApiAddress& address) {
@@ -86,21 +93,32 @@ bool ReadApiAddress(std::string_view url, CApiAddress& address) {
   if (address.target.front() == '?') address.target.insert(0, "/");
   if (address.target.find(' ') != std::string::npos) return false;
   address.port = 443;
-  if (const std::size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+  // An IPv6 address is bracketed, its colons apart from the port's.
+  const bool bracketed = authority.starts_with('[');
+  const std::size_t close = bracketed ? authority.find(']') : 0;
+  if (close == std::string_view::npos) return false;
+  std::string_view host = bracketed ? authority.substr(1, close - 1) : authority;
+  if (const std::size_t colon = authority.find(':', close); colon != std::string_view::npos) {
     std::size_t port = 0;
-    if (!ReadNumber(authority.substr(colon + 1), 10, port) || port == 0 || port > 65535) {
+    if ((bracketed && colon != close + 1) || !ReadNumber(authority.substr(colon + 1), 10, port) ||
+        port == 0 || port > 65535) {
       return false;
     }
     address.port = static_cast<int>(port);
-    authority = authority.substr(0, colon);
+    if (!bracketed) host = authority.substr(0, colon);
+  } else if (bracketed && close + 1 != authority.size()) {
+    return false;
   }
-  if (authority.empty() || authority.find_first_of("@[]") != std::string_view::npos) return false;
-  address.host.assign(authority);
+  if (host.empty() || host.find_first_of("@[]") != std::string_view::npos) return false;
+  in6_addr ip6{};
+  if (bracketed && ::inet_pton(AF_INET6, std::string(host).c_str(), &ip6) != 1) return false;
+  address.host.assign(host);
   return true;
 }
 
 std::string BuildApiRequest(const CApiRequest& request, const CApiAddress& address, bool hide_key) {
-  std::string text = request.method + " " + address.target + " HTTP/1.1\r\nHost: " + address.host;
+  std::string text =
+      request.method + " " + address.target + " HTTP/1.1\r\nHost: " + BracketedHost(address);
   if (address.port != 443) text += ":" + std::to_string(address.port);
   text += "\r\nUser-Agent: " + request.user_agent;
   text += "\r\nAccept: application/json\r\nConnection: close\r\n";
@@ -174,7 +192,7 @@ CApiAnswer RunTask(CApiRequestTask& task) {
   }
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);
-  connection.Connect(address.host + ":" + std::to_string(address.port), 443);
+  connection.Connect(BracketedHost(address) + ":" + std::to_string(address.port), 443);
   connection.StartTls(address.host, task.request.ca_file);
   const std::string shown =
       "'" + EscapeFlowText(BuildApiRequest(task.request, address, true)) + "' ...";

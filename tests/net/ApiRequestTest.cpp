@@ -38,6 +38,14 @@ TEST(ApiAddressTest, OnlyWellFormedHttpsAddressesAreRead) {
       {"https://user@host/", false, "", 0, ""},
       {"https://host/a b", false, "", 0, ""},
       {"https://host/a\r\nX-Injected: 1", false, "", 0, ""},
+      // IPv6 addresses in brackets, their colons apart from the port's.
+      {"https://[::1]:8443/search", true, "::1", 8443, "/search"},
+      {"https://[2001:db8::7]", true, "2001:db8::7", 443, "/"},
+      {"https://[::1/", false, "", 0, ""},
+      {"https://[::1]8443/", false, "", 0, ""},
+      {"https://[::1]:/", false, "", 0, ""},
+      {"https://[api.uspto.gov]/", false, "", 0, ""},
+      {"https://::1/", false, "", 0, ""},
   };
   for (const Case& c : cases) {
     CApiAddress address;
@@ -68,6 +76,12 @@ TEST(ApiRequestTextTest, TheKeyGoesInItsHeaderAndIsHiddenInTheShownForm) {
   EXPECT_EQ(BuildApiRequest(request, address, true),
             "GET /search HTTP/1.1\r\nHost: localhost\r\nUser-Agent: Larkspire\r\n"
             "Accept: application/json\r\nConnection: close\r\nX-API-KEY: (hidden)\r\n\r\n");
+  address.host = "::1";
+  EXPECT_EQ(BuildApiRequest(request, address, true).substr(0, 35),
+            "GET /search HTTP/1.1\r\nHost: [::1]\r\n");
+  address.port = 8443;
+  EXPECT_EQ(BuildApiRequest(request, address, true).substr(0, 40),
+            "GET /search HTTP/1.1\r\nHost: [::1]:8443\r\n");
 }
 
 TEST(ApiResponseTest, AnswersOfEveryStatusAreReadWhole) {
