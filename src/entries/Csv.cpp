@@ -134,6 +134,14 @@ bool NeedsQuotes(std::string_view field) {
   return field.find_first_of(",;\"\r\n") != std::string_view::npos || field.starts_with("sep=");
 }
 
+// Quotes and then a character that starts a formula, or that a spreadsheet may skip over to a
+// formula behind it.
+bool StartsLikeFormula(std::string_view cell) {
+  const std::size_t first = cell.find_first_not_of('\'');
+  return first != std::string_view::npos &&
+         std::string_view("=+-@\t\r\n").find(cell[first]) != std::string_view::npos;
+}
+
 }  // namespace
 
 CsvTable ReadCsv(std::string_view bytes) {
@@ -158,6 +166,15 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields) {
     out += '"';
   }
   out += "\r\n";
+}
+
+std::string MakeCellInert(std::string_view cell) {
+  return StartsLikeFormula(cell) ? "'" + std::string(cell) : std::string(cell);
+}
+
+std::string_view RestoreInertCell(std::string_view cell) {
+  if (cell.starts_with('\'') && StartsLikeFormula(cell)) cell.remove_prefix(1);
+  return cell;
 }
 
 }  // namespace larkspire

@@ -39,4 +39,13 @@ CsvTable ReadCsv(std::string_view bytes);
 // field starting "sep=", so a first record never reads as Excel's separator hint.
 void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 
+// A cell that a spreadsheet would evaluate (one starting "=", "+", "-", "@", TAB, CR or LF) with
+// a quote before it, so a spreadsheet shows it as text; so is one that already starts with
+// quotes before such a character, so that RestoreInertCell gives every cell back as it was.
+// Other cells are returned as they are.
+std::string MakeCellInert(std::string_view cell);
+// Takes off the quote MakeCellInert put before a cell; a cell it would not have written that
+// way (a user's own "'abc") is returned as it is.
+std::string_view RestoreInertCell(std::string_view cell);
+
 }  // namespace larkspire

@@ -14,7 +14,7 @@ std::string FormatListCsv(const CEntryList& list) {
   AppendCsvRecord(out, fields);
   for (std::size_t row = 0; row < list.Size(); ++row) {
     const CEntry& entry = list.At(row);
-    for (int id = 0; id < kFieldCount; ++id) fields[id] = entry.GetText(id);
+    for (int id = 0; id < kFieldCount; ++id) fields[id] = MakeCellInert(entry.GetText(id));
     AppendCsvRecord(out, fields);
   }
   return out;

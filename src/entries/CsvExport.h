@@ -1,5 +1,6 @@
 // The entry list as a spreadsheet file: a header of the list's column captions, then one record
-// per row in the list's order, every field in its column and in the form the list shows it.
+// per row in the list's order, every field in its column and in the form the list shows it,
+// made inert where a spreadsheet would evaluate it (a page's text is not the user's own).
 #pragma once
 
 #include <string>

@@ -126,11 +126,13 @@ std::optional<CEntry> ParseNumber(std::string_view text) {
   return std::nullopt;
 }
 
-// Every field as the export wrote it: frequency by name, day numbers from their dates.
+// Every field as the export wrote it: frequency by name, day numbers from their dates, the
+// quote the export put before a formula-like cell taken off.
 void RestoreFields(const CsvRecord& record, const std::array<std::size_t, kFieldCount>& columns,
                    CEntry& entry) {
   for (int id = 0; id < kFieldCount; ++id) {
-    const std::string& text = FieldAt(record, columns[static_cast<std::size_t>(id)]);
+    const std::string_view text =
+        RestoreInertCell(FieldAt(record, columns[static_cast<std::size_t>(id)]));
     if (id == kFrequency) {
       CEntry named;
       for (int32_t frequency = kDaily; frequency <= kNever; ++frequency) {
@@ -175,14 +177,18 @@ class CImporter {
                     [](const std::string& field) { return Trim(field).empty(); })) {
       return;
     }
-    const std::string& reference = FieldAt(record, columns_.reference);
+    // An export's reference as the entry will have it, so a refused row shows it that way too.
+    const std::string_view reference = columns_.fields
+                                           ? RestoreInertCell(FieldAt(record, columns_.reference))
+                                           : std::string_view(FieldAt(record, columns_.reference));
     std::string_view number;
     for (std::size_t column : columns_.numbers) {
       number = Trim(FieldAt(record, column));
       if (!number.empty()) break;
     }
     const auto refuse = [&](std::string reason) {
-      preview_.refusals.push_back({record.line, reference, std::string(number), std::move(reason)});
+      preview_.refusals.push_back(
+          {record.line, std::string(reference), std::string(number), std::move(reason)});
     };
     if (unclosed_quote) return refuse(kImportUnclosedQuote);
     if (Trim(reference).empty()) return refuse(kImportNoReference);

@@ -19,6 +19,12 @@ inline constexpr const char* kImportUnclosedQuote =
     "a quote is not closed, so the rest of the file ran into this row";
 // Duplicates name what they repeat: "duplicate of R&D-1 in the list", "duplicate of line 4".
 
+// What Import reads at most: a list of references and numbers many times the largest office's
+// fits easily, and reading it (a few times its size in memory) stays quick.
+inline constexpr std::size_t kImportMaxBytes = std::size_t{20} << 20;
+inline constexpr const char* kImportTooLarge =
+    "The file is larger than 20 MB, the most Import reads.";
+
 inline constexpr const char* kImportNoReferenceColumn = "The file has no column of references.";
 inline constexpr const char* kImportNoNumberColumn =
     "The file has no column of application, patent or publication numbers.";
@@ -53,8 +59,9 @@ struct CsvImportPreview {
 // names none of these has no header: its first column is the reference, its second the number.
 // Numbers take every spelling the Add dialog accepts, blanks around them ignored. A file with
 // every column caption of the list (the program's export) gives back each entry as it was
-// exported, status fields and dates included, so exporting the imported list gives the same
-// file; from any other file an entry gets its reference (blanks around it dropped) and number.
+// exported, status fields and dates included (less the quote the export puts before a cell a
+// spreadsheet would evaluate), so exporting the imported list gives the same file; from any
+// other file an entry gets its reference (blanks around it dropped) and number.
 //
 // Rows with nothing in them are skipped; rows are refused for a missing reference or number, a
 // number no spelling matches, and a number already in the list or on an earlier row.

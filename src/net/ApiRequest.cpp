@@ -1,5 +1,7 @@
 #include "net/ApiRequest.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <vector>
 
@@ -40,6 +42,13 @@ bool ReadNumber(std::string_view text, int base, std::size_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
+// An application's whole record is a few hundred kilobytes; a service (or something posing as
+// one) that streams without end costs a failed request, never the program's memory.
+constexpr CReceiveCap kAnswerCap{16u << 20, "Open Data Portal: The answer is larger than 16 MB."};
+
+// A chunk size larger than a whole answer may be.
+constexpr std::string_view kChunkOutOfRange = "a chunk's size is out of range";
+
 // Undoes "Transfer-Encoding: chunked"; trailers after the last chunk are passed over.
 std::string Unchunk(std::string_view coded, std::string& body) {
   body.clear();
@@ -50,15 +59,27 @@ std::string Unchunk(std::string_view coded, std::string& body) {
     size_text = size_text.substr(0, size_text.find(';'));
     while (!size_text.empty() && size_text.back() == ' ') size_text.remove_suffix(1);
     std::size_t size = 0;
-    if (!ReadNumber(size_text, 16, size)) return Unreadable("a chunk has no size");
+    if (!ReadNumber(size_text, 16, size)) {
+      const bool digits =
+          !size_text.empty() &&
+          size_text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+      return Unreadable(digits ? kChunkOutOfRange : "a chunk has no size");
+    }
     coded.remove_prefix(line_end + 2);
     if (size == 0) return "";
-    if (coded.size() < size + 2 || coded.substr(size, 2) != "\r\n") {
+    // Sizes are compared, never added to: near the top of the range, size + 2 wraps round.
+    if (size > kAnswerCap.bytes) return Unreadable(kChunkOutOfRange);
+    if (size > coded.size() || coded.size() - size < 2 || coded.substr(size, 2) != "\r\n") {
       return Unreadable("a chunk is cut short");
     }
     body.append(coded.substr(0, size));
     coded.remove_prefix(size + 2);
   }
+}
+
+// The host as an address writes it: an IPv6 address in brackets.
+std::string BracketedHost(const CApiAddress& address) {
+  return address.host.find(':') == std::string::npos ? address.host : "[" + address.host + "]";
 }
 
 }  // namespace
@@ -72,21 +93,32 @@ bool ReadApiAddress(std::string_view url, CApiAddress& address) {
   if (address.target.front() == '?') address.target.insert(0, "/");
   if (address.target.find(' ') != std::string::npos) return false;
   address.port = 443;
-  if (const std::size_t colon = authority.rfind(':'); colon != std::string_view::npos) {
+  // An IPv6 address is bracketed, its colons apart from the port's.
+  const bool bracketed = authority.starts_with('[');
+  const std::size_t close = bracketed ? authority.find(']') : 0;
+  if (close == std::string_view::npos) return false;
+  std::string_view host = bracketed ? authority.substr(1, close - 1) : authority;
+  if (const std::size_t colon = authority.find(':', close); colon != std::string_view::npos) {
     std::size_t port = 0;
-    if (!ReadNumber(authority.substr(colon + 1), 10, port) || port == 0 || port > 65535) {
+    if ((bracketed && colon != close + 1) || !ReadNumber(authority.substr(colon + 1), 10, port) ||
+        port == 0 || port > 65535) {
       return false;
     }
     address.port = static_cast<int>(port);
-    authority = authority.substr(0, colon);
+    if (!bracketed) host = authority.substr(0, colon);
+  } else if (bracketed && close + 1 != authority.size()) {
+    return false;
   }
-  if (authority.empty() || authority.find_first_of("@[]") != std::string_view::npos) return false;
-  address.host.assign(authority);
+  if (host.empty() || host.find_first_of("@[]") != std::string_view::npos) return false;
+  in6_addr ip6{};
+  if (bracketed && ::inet_pton(AF_INET6, std::string(host).c_str(), &ip6) != 1) return false;
+  address.host.assign(host);
   return true;
 }
 
 std::string BuildApiRequest(const CApiRequest& request, const CApiAddress& address, bool hide_key) {
-  std::string text = request.method + " " + address.target + " HTTP/1.1\r\nHost: " + address.host;
+  std::string text =
+      request.method + " " + address.target + " HTTP/1.1\r\nHost: " + BracketedHost(address);
   if (address.port != 443) text += ":" + std::to_string(address.port);
   text += "\r\nUser-Agent: " + request.user_agent;
   text += "\r\nAccept: application/json\r\nConnection: close\r\n";
@@ -148,10 +180,6 @@ std::string ReadApiResponse(std::string_view response, CApiAnswer& answer) {
   return "";
 }
 
-// An application's whole record is a few hundred kilobytes; a service (or something posing as
-// one) that streams without end costs a failed request, never the program's memory.
-constexpr CReceiveCap kAnswerCap{16u << 20, "Open Data Portal: The answer is larger than 16 MB."};
-
 CApiAnswer RunTask(CApiRequestTask& task) {
   CFlowLog* flow_log = task.flow_log.get();
   CApiAddress address;
@@ -164,7 +192,7 @@ CApiAnswer RunTask(CApiRequestTask& task) {
   }
   CConnection connection(&task.cancel, flow_log, task.label);
   CLiveConnection::Registration registration(task.live, connection);
-  connection.Connect(address.host + ":" + std::to_string(address.port), 443);
+  connection.Connect(BracketedHost(address) + ":" + std::to_string(address.port), 443);
   connection.StartTls(address.host, task.request.ca_file);
   const std::string shown =
       "'" + EscapeFlowText(BuildApiRequest(task.request, address, true)) + "' ...";

@@ -22,7 +22,7 @@ inline constexpr const char* kApiHiddenKey = "(hidden)";
 
 struct CApiRequest {
   std::string method = "GET";  // GET, or POST with body
-  std::string url;             // https://host[:port]/path?query
+  std::string url;             // https://host[:port]/path?query, an IPv6 host in brackets
   std::string key_header = "X-API-KEY";
   std::string key;
   std::string body;     // JSON, sent with POST
@@ -39,7 +39,7 @@ struct CApiAnswer {
 
 // The parts of an https:// address; false for any other scheme or a malformed address.
 struct CApiAddress {
-  std::string host;  // the name or address the certificate must carry
+  std::string host;  // the name or address the certificate must carry; IPv6 without brackets
   int port = 443;
   std::string target;  // path and query, "/" at least
 };

@@ -2,6 +2,7 @@
 
 #include "net/Base64.h"
 #include "net/Connection.h"
+#include "net/HostPort.h"
 #include "net/NetworkWait.h"
 #include "net/TextChecks.h"
 
@@ -29,8 +30,9 @@ bool IsHttpsUrl(std::string_view url) {
 // Opens the TLS session for an https:// address: to the host itself, or through a tunnel the
 // proxy opens to it, the certificate being checked against the host's name either way.
 void OpenTlsSession(CConnection& connection, const CHttpGetTask& task, const std::string& host) {
-  const std::size_t colon = host.find(':');
-  const std::string authority = colon == std::string::npos ? host + ":443" : host;
+  // An IPv6 literal is bracketed ("[::1]:8443"): its port's colon is the one after the ']'.
+  const std::size_t port_colon = host.find(':', host.starts_with('[') ? host.find(']') : 0);
+  const std::string authority = port_colon == std::string::npos ? host + ":443" : host;
   if (task.tunnel_proxy.empty()) {
     connection.Connect(host, kHttpsPort);
   } else {
@@ -49,7 +51,7 @@ void OpenTlsSession(CConnection& connection, const CHttpGetTask& task, const std
       connection.Raise(kNoTunnelMessage + authority + " " + status + ".");
     }
   }
-  connection.StartTls(host.substr(0, colon), task.ca_file);
+  connection.StartTls(SplitHostPort(host, kHttpsPort).host, task.ca_file);
 }
 
 std::string BuildRequest(const CHttpGetTask& task, const std::string& host, const std::string& path,

@@ -88,8 +88,8 @@ bool IsIssuerUnknown(long verify) {
          verify == X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE;
 }
 
-// The DNS names and addresses the certificate is for (its common name when it lists none),
-// the first few of them, so a refusal for the wrong name shows which name would have worked.
+// The DNS names and addresses the certificate is for, the first few of them, so a refusal for
+// the wrong name shows which name would have worked.
 std::string NamesOf(X509* certificate) {
   std::string names;
   int count = 0;
@@ -106,20 +106,17 @@ std::string NamesOf(X509* certificate) {
       const ASN1_IA5STRING* dns = name->d.dNSName;
       add(std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(dns)),
                       static_cast<std::size_t>(ASN1_STRING_length(dns))));
-    } else if (name->type == GEN_IPADD && ASN1_STRING_length(name->d.iPAddress) == 4) {
-      char dotted[INET_ADDRSTRLEN] = "";
-      ::inet_ntop(AF_INET, ASN1_STRING_get0_data(name->d.iPAddress), dotted, sizeof dotted);
-      add(dotted);
+    } else if (name->type == GEN_IPADD) {
+      const int length = ASN1_STRING_length(name->d.iPAddress);
+      char text[INET6_ADDRSTRLEN] = "";
+      if ((length == 4 || length == 16) &&
+          ::inet_ntop(length == 4 ? AF_INET : AF_INET6, ASN1_STRING_get0_data(name->d.iPAddress),
+                      text, sizeof text) != nullptr) {
+        add(text);
+      }
     }
   }
   GENERAL_NAMES_free(alternatives);
-  if (count == 0) {
-    char common[256] = "";
-    if (X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, common,
-                                  sizeof common) > 0) {
-      add(common);
-    }
-  }
   return names;
 }
 
@@ -129,21 +126,37 @@ X509* PresentedCertificate(SSL* ssl) {
   return sk_X509_num(chain) > 0 ? sk_X509_value(chain, 0) : nullptr;
 }
 
+std::string CommonNameOf(X509* certificate) {
+  char common[256] = "";
+  return X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, common,
+                                   sizeof common) > 0
+             ? common
+             : "";
+}
+
 std::string VerifyReason(SSL* ssl, long verify) {
   const std::string text = X509_verify_cert_error_string(verify);
   if (IsIssuerUnknown(verify)) return "unknown issuer: " + text;
   if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
     X509* certificate = PresentedCertificate(ssl);
-    const std::string names = certificate != nullptr ? NamesOf(certificate) : "";
-    return names.empty() ? "wrong host name: " + text
-                         : "wrong host name: the certificate is for " + names;
+    if (certificate == nullptr) return "wrong host name: " + text;
+    const std::string names = NamesOf(certificate);
+    if (!names.empty()) return "wrong host name: the certificate is for " + names;
+    // Browsers stopped reading a host from the common name long ago; so does this program.
+    const std::string common = CommonNameOf(certificate);
+    return common.empty() ? "wrong host name: " + text
+                          : "wrong host name: the certificate names " + common +
+                                " only as its common name, not as a subject alternative name";
   }
   return text;
 }
 
-bool IsDottedAddress(const std::string& host) {
-  in_addr address{};
-  return ::inet_pton(AF_INET, host.c_str(), &address) == 1;
+// An IPv4 or IPv6 address: checked against the certificate's addresses, and never sent as SNI,
+// which names hosts only.
+bool IsAddressLiteral(const std::string& host) {
+  in6_addr address{};
+  return ::inet_pton(AF_INET, host.c_str(), &address) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
 }
 
 }  // namespace
@@ -181,9 +194,11 @@ CTlsChannel::CTlsChannel(int fd, const std::string& host, const std::string& ca_
   BIO_set_init(transport, 1);
   SSL_set_bio(ssl_.get(), transport, transport);
   SSL_set_connect_state(ssl_.get());
-  SSL_set_hostflags(ssl_.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+  // A certificate without a subjectAltName is refused rather than matched on its common name.
+  SSL_set_hostflags(ssl_.get(),
+                    X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
   const bool named =
-      IsDottedAddress(host)
+      IsAddressLiteral(host)
           ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_.get()), host.c_str()) == 1
           : SSL_set_tlsext_host_name(ssl_.get(), host.c_str()) == 1 &&
                 SSL_set1_host(ssl_.get(), host.c_str()) == 1;

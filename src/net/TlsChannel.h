@@ -25,9 +25,10 @@ enum class TlsStep {
 
 class CTlsChannel {
  public:
-  // A client for the server called host: the name its certificate must carry (a dotted IPv4
-  // address is checked against the certificate's addresses) and, for a name, the one sent as
-  // SNI. Certificates are checked against the system's trust store plus, when ca_file is not
+  // A client for the server called host: the name its certificate must carry in its
+  // subjectAltName (its common name is never read; an IPv4 or IPv6 address, without brackets, is
+  // checked against the certificate's addresses) and, for a name, the one sent as SNI.
+  // Certificates are checked against the system's trust store plus, when ca_file is not
   // empty, the PEM certificates in that file. TLS 1.2 at least. Throws CAppError when the CA
   // file cannot be used or there is no host to check against.
   CTlsChannel(int fd, const std::string& host, const std::string& ca_file);

@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <random>
+
+#include "platform/CappedRead.h"
 
 namespace larkspire {
 
@@ -55,27 +58,36 @@ int OpenRegularFile(const std::string& path, int flags) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
+  return ReadFileUpTo(path, std::numeric_limits<std::size_t>::max(), out) == FileRead::kRead;
+}
+
+FileRead ReadFileUpTo(const std::string& path, std::size_t max_bytes, std::string& out) {
   out.clear();
   const int fd = OpenRegularFile(path, O_RDONLY);
-  if (fd < 0) return false;
+  if (fd < 0) return FileRead::kFailed;
+  const auto refuse = [&](FileRead why) {
+    const int error = errno;
+    ::close(fd);
+    out.clear();
+    errno = error;
+    return why;
+  };
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    if (static_cast<uint64_t>(st.st_size) > max_bytes) return refuse(FileRead::kTooLarge);
+    out.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      out.clear();
-      errno = error;
-      return false;
-    }
+    if (n < 0) return refuse(FileRead::kFailed);
     if (n == 0) break;
+    if (static_cast<std::size_t>(n) > max_bytes - out.size()) return refuse(FileRead::kTooLarge);
     out.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return true;
+  return FileRead::kRead;
 }
 
 namespace {

@@ -42,6 +42,10 @@ SignedFetch FetchSignedFromPublisher(CRun& app, const std::string& url, std::str
   if (!reason.empty()) return SignedFetch::kRefused;
   if (CompareVersions(manifest.version, version_in_use) == 0) return SignedFetch::kCurrent;
   reason = CheckNewerVersion(manifest.version, version_in_use);
+  // A genuine manifest served at another file's address, or one run out (an old release served
+  // again), does not vouch for a download.
+  if (reason.empty()) reason = CheckServedName(manifest, url);
+  if (reason.empty()) reason = CheckNotExpired(manifest, TodayUtcDayNumber());
   if (!reason.empty()) return SignedFetch::kRefused;
 
   std::string bytes;

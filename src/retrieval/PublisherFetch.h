@@ -30,7 +30,8 @@ enum class SignedFetch {
 };
 
 // The manifest first (url + ".manifest"), checked and compared with the version in use, then,
-// only when it offers a newer version, the file itself (within cap), checked against it. Each
+// only when it offers a newer version, is made for url's file name and has not expired, the
+// file itself (within cap), checked against it. Each
 // transfer goes the way FetchFromPublisher goes. file is filled only when the result is kTaken.
 SignedFetch FetchSignedFromPublisher(CRun& app, const std::string& url, std::string_view kind,
                                      std::string_view version_in_use, bool size_only,

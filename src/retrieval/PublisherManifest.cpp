@@ -5,6 +5,8 @@
 
 #include "net/Base64.h"
 #include "net/Signature.h"
+#include "platform/Clock.h"
+#include "rules/Dates.h"
 #include "rules/RulesFile.h"
 
 namespace larkspire {
@@ -56,6 +58,12 @@ int CompareGroups(std::string_view a, std::string_view b) {
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// yyyy-mm-dd naming a day of the calendar, written the one way.
+bool IsCalendarDate(std::string_view text) {
+  const int32_t day = ParseDayNumber(text);
+  return day != 0 && day != kUnknownDayNumber && FormatDayNumber(day) == text;
+}
 
 // The fields of the signed lines; "" or why they cannot be read.
 std::string ReadFields(std::string_view body, std::map<std::string, std::string>& fields) {
@@ -109,6 +117,13 @@ std::string CheckFields(std::map<std::string, std::string>& fields, std::string_
   }
   if (!hex) {
     return "the manifest's SHA-256 " + Quoted(fields["sha256"]) + " is not 64 hexadecimal digits";
+  }
+  if (const auto expires = fields.find("expires"); expires != fields.end()) {
+    manifest.expires = expires->second;
+    if (!IsCalendarDate(manifest.expires)) {
+      return "the manifest's expiry date " + Quoted(manifest.expires) +
+             " is not a date (yyyy-mm-dd)";
+    }
   }
   return "";
 }
@@ -170,6 +185,28 @@ std::string CheckFileAgainstManifest(const PublisherManifest& manifest, std::str
     }
   }
   return "";
+}
+
+std::string CheckServedName(const PublisherManifest& manifest, std::string_view file_address) {
+  std::string_view name = file_address.substr(0, file_address.find_first_of("?#"));
+  const std::size_t slash = name.rfind('/');
+  if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  if (name == manifest.file) return "";
+  return "the manifest is for the file " + Quoted(manifest.file) + ", not for " + Quoted(name) +
+         " that the address names";
+}
+
+int32_t TodayUtcDayNumber() {
+  const CalendarTime today = UtcCalendar(NowUnixMillis() / 1000);
+  return DayNumberFromCalendar(today.year, today.month, today.day).value_or(0);
+}
+
+bool ManifestExpired(const PublisherManifest& manifest, int32_t today) {
+  return !manifest.expires.empty() && ParseDayNumber(manifest.expires) < today;
+}
+
+std::string CheckNotExpired(const PublisherManifest& manifest, int32_t today) {
+  return ManifestExpired(manifest, today) ? "the manifest expired on " + manifest.expires : "";
 }
 
 bool IsNumericVersion(std::string_view version) {

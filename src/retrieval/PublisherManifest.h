@@ -12,13 +12,16 @@
 //   file: larkspire.txt
 //   size: 48213
 //   sha256: 64 lower-case hexadecimal digits
+//   expires: 2027-03-10
 //   signature: base64 of the 64-byte Ed25519 signature
 //
 // The first line names the format. The signature line comes last and signs every byte before
 // it, line ends included. kind is "rules" or "program"; version is digit groups separated by
-// points; file is the name the file is served under; size is its length in bytes. Lines with
-// other keys are signed like the rest and otherwise ignored. tools/sign/sign-release.sh writes
-// manifests.
+// points; file is the name the file is served under, the last part of its address; size is its
+// length in bytes. expires (optional: manifests signed before it existed have none) is the last
+// day, in UTC, on which the manifest vouches for a new download, so an old release served again
+// is refused once its manifest has run out. Lines with other keys are signed like the rest and
+// otherwise ignored. tools/sign/sign-release.sh writes manifests.
 //
 // Every check answers "" when it passes and otherwise the reason, a phrase without a capital
 // or a final stop (for "Rules update refused: " + reason + ".").
@@ -39,7 +42,8 @@ struct PublisherManifest {
   std::string version;
   std::string file;
   uint64_t size = 0;
-  std::string sha256;  // lower case
+  std::string sha256;   // lower case
+  std::string expires;  // yyyy-mm-dd; "" when the manifest names no end
 };
 
 // The address of the manifest of the file at file_address.
@@ -53,6 +57,17 @@ std::string VerifyManifest(std::string_view text, std::string_view public_key,
 // Whether the bytes are the file the manifest describes: its size and SHA-256, and for a rules
 // file the version its own version line names.
 std::string CheckFileAgainstManifest(const PublisherManifest& manifest, std::string_view bytes);
+
+// Whether the manifest was made for the file at file_address: its file name is the address's
+// last part (after the last '/', without a query or fragment).
+std::string CheckServedName(const PublisherManifest& manifest, std::string_view file_address);
+
+// Today's day number in UTC, the calendar expiry dates are written in.
+int32_t TodayUtcDayNumber();
+// Whether the manifest has run out on the day given: its expiry date lies before it.
+bool ManifestExpired(const PublisherManifest& manifest, int32_t today);
+// The refusal of a download whose manifest has run out: "" while it has not.
+std::string CheckNotExpired(const PublisherManifest& manifest, int32_t today);
 
 // Digit groups separated by single points, such as "4.2.10" or "4.2.04.000".
 bool IsNumericVersion(std::string_view version);

@@ -91,6 +91,11 @@ void LoadSavedRules(CRun& app) {
   // A copy no newer than the rules in use (the program was upgraded since) is simply passed by.
   if (CompareVersions(manifest.version, app.Rules().version) > 0) {
     UseRules(app, text, manifest_text);
+    // Rules once taken stay in use: the expiry only stops new downloads. Said once per run.
+    if (ManifestExpired(manifest, TodayUtcDayNumber())) {
+      app.Log().Write("Saved rules %s kept in use; their manifest expired on %s.\n", path.c_str(),
+                      manifest.expires.c_str());
+    }
   }
 }
 

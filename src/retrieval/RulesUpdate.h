@@ -11,7 +11,8 @@ class CRun;
 void UpdateRules(CRun& app);
 void SaveRules(CRun& app);
 // After LoadRules at start: the saved copy in place of the rules in use when its manifest
-// passes and it is newer. A copy that does not pass is logged and left alone.
+// passes and it is newer. A copy that does not pass is logged and left alone; one whose
+// manifest has expired is used all the same, and logged.
 void LoadSavedRules(CRun& app);
 
 }  // namespace larkspire

@@ -3,13 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <memory>
+#include <vector>
 
 #include "app/AppCore.h"
 #include "entries/CsvExport.h"
 #include "entries/CsvImport.h"
 #include "notify/EntryCommands.h"
-#include "platform/Files.h"
+#include "platform/CappedRead.h"
 #include "rules/TextEncoding.h"
+#include "run/BackgroundJob.h"
 #include "ui/ImportPreviewDialog.h"
 
 namespace larkspire {
@@ -22,6 +25,15 @@ std::string FilePath(const QString& path) { return QFile::encodeName(path).toStd
 
 // The path as a message shows it.
 std::string ShownPath(const QString& path) { return Cp1252FromUtf8(path.toStdString()); }
+
+// The reading of an import file, done on a worker with a copy of the list to check against: an
+// abort leaves the worker running, and the list may change meanwhile.
+struct CImportJob {
+  std::string path;
+  CEntryList listed;
+  FileRead read = FileRead::kFailed;
+  CsvImportPreview preview;
+};
 
 void ShowFailure(AppCore& core, const std::string& title, const std::string& text) {
   core.MessageBox(text, MsgButtons::kOk, MsgAnswer::kOk, title, std::nullopt, MsgIcon::kWarning);
@@ -50,12 +62,38 @@ bool ExportListFile(AppCore& core, const QString& path) {
 }
 
 std::size_t ImportListFile(AppCore& core, QWidget* parent, const QString& path) {
-  std::string bytes;
-  if (!ReadWholeFile(FilePath(path), bytes)) {
+  const auto job = std::make_shared<CImportJob>();
+  job->path = FilePath(path);
+  std::vector<CEntry> listed;
+  for (std::size_t row = 0; row < core.Entries().Size(); ++row) {
+    listed.push_back(core.Entries().At(row));
+  }
+  job->listed.InsertAll(std::move(listed));
+
+  core.BeginBusy("Import", 0);
+  if (core.Ui()) {
+    core.Ui()->ShowTimeoutChoice(false);
+    core.Ui()->SetStatusText("Reading " + ShownPath(path));
+  }
+  const bool ended = RunInBackground(core, [job] {
+    std::string bytes;
+    job->read = ReadFileUpTo(job->path, kImportMaxBytes, bytes);
+    if (job->read == FileRead::kRead) job->preview = PreviewCsvImport(bytes, job->listed);
+  });
+  if (core.Ui()) core.Ui()->ShowTimeoutChoice(true);
+  core.EndBusy();
+  // Cancelled, or the window is closing: nothing was added.
+  if (!ended) return 0;
+
+  if (job->read == FileRead::kFailed) {
     ShowFailure(core, "Import Failed", "Couldn't read " + ShownPath(path) + ".");
     return 0;
   }
-  CsvImportPreview preview = PreviewCsvImport(bytes, core.Entries());
+  if (job->read == FileRead::kTooLarge) {
+    ShowFailure(core, "Import Failed", ShownPath(path) + "\n\n" + kImportTooLarge);
+    return 0;
+  }
+  CsvImportPreview& preview = job->preview;
   if (!preview.problem.empty()) {
     ShowFailure(core, "Import Failed", ShownPath(path) + "\n\n" + preview.problem);
     return 0;

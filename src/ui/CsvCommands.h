@@ -20,7 +20,8 @@ void ImportListCommand(AppCore& core, QWidget* parent);
 bool ExportListFile(AppCore& core, const QString& path);
 // Reads path and shows the preview; when the user accepts it, adds the accepted entries with
 // the duplicate check and their "entry added" notices, re-sorts and saves the list. Returns how
-// many were added.
+// many were added. The file is read and previewed on a worker while the window stays alive
+// (Cancel ends the wait, adding nothing); one larger than kImportMaxBytes is refused unread.
 std::size_t ImportListFile(AppCore& core, QWidget* parent, const QString& path);
 
 }  // namespace larkspire

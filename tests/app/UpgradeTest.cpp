@@ -375,6 +375,15 @@ TEST_F(UpgradeTest, ADownloadItsManifestDoesNotVouchForIsRefusedAndTheProgramSta
        "the manifest's version 'zzz' is not a number", 1},
       {"a rules file's manifest", program, manifest(key_, "rules", kNewerProgram, program),
        "the manifest is for a file of kind 'rules', not 'program'", 1},
+      {"the manifest of another file", program,
+       key_.ManifestOf("program", kNewerProgram, "larkspire-beta.ex_", program),
+       "the manifest is for the file 'larkspire-beta.ex_', not for 'larkspire.ex_' that the "
+       "address names",
+       1},
+      {"an expired manifest", program,
+       key_.SignManifest(ManifestBody("program", kNewerProgram, "larkspire.ex_", program) +
+                         "expires: 2020-01-31\r\n"),
+       "the manifest expired on 2020-01-31", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -8,7 +8,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from larkspire_run import SOURCE, Setup, Simulator, SmtpSink  # noqa: E402
+from larkspire_run import SOURCE, Setup, Simulator, SmtpSink, clock_ahead  # noqa: E402
 
 SIGN = os.path.join(SOURCE, "tools/sign/sign-release.sh")
 NOT_THE_PUBLISHERS = ("the manifest's signature is not the publisher's (the manifest was altered "
@@ -74,13 +74,15 @@ class SignedRulesTest(unittest.TestCase):
     def rules_requests(self):
         return [line for line in self.sim.request_log().split("\n") if "larkspire.txt" in line]
 
-    def run_auto(self, key=None):
+    def run_auto(self, key=None, days_ahead=0):
         """One unattended run; returns what it added to the log."""
         before = len(self.setup.log())
         env = self.setup.env()
         env.pop("LARKSPIRE_PUBLISHER_KEY", None)
         if key:
             env["LARKSPIRE_PUBLISHER_KEY"] = key
+        if days_ahead:
+            env = clock_ahead(env, days_ahead)
         result = subprocess.run([os.environ["LARKSPIRE_BIN"], "-auto"], env=env,
                                 capture_output=True, timeout=120)
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -144,6 +146,26 @@ class SignedRulesTest(unittest.TestCase):
         self.assertIn("Rules update refused: version 4.2.03.000 is older than 4.2.04.000 in use.\r\n",
                       log)
         self.assertFalse(os.path.exists(self.saved))
+
+    def test_a_manifest_past_its_expiry_date_vouches_for_no_new_download(self):
+        expires = [line for line in self.manifest.split(b"\r\n") if line.startswith(b"expires: ")]
+        self.assertEqual(len(expires), 1, self.manifest)
+        expired_on = expires[0][len(b"expires: "):].decode()
+        # The script's default: 90 days; on the 91st the download is refused.
+        log = self.run_auto(self.public, days_ahead=91)
+        self.assertIn("Rules update refused: the manifest expired on %s.\r\n" % expired_on, log)
+        self.assertFalse(os.path.exists(self.saved))
+
+        # Taken while it was good, the copy stays in use once the manifest has run out; the log
+        # says so, and the publisher offering the same version is no refusal.
+        log = self.run_auto(self.public)
+        self.assertNotIn("refused", log)
+        self.assertEqual(read(self.saved), self.newer)
+        log = self.run_auto(self.public, days_ahead=91)
+        self.assertIn("Saved rules %s kept in use; their manifest expired on %s.\r\n"
+                      % (self.saved, expired_on), log)
+        self.assertNotIn("refused", log)
+        self.assertNotIn("not used", log)
 
     def test_the_offices_own_rules_file_is_used_and_the_publisher_not_asked(self):
         office = self.newer.replace(b"version: 4.2.05.000", b"version: 4.2.01.000", 1)

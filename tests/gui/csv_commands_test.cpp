@@ -1,6 +1,8 @@
 // File > Import... and File > Export... through the window: the preview shows what will be added
 // and what is refused and why, accepting it adds with the "entry added" notices, and the list
 // survives export, delete all, import of the export and a second export byte for byte.
+#include <unistd.h>
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -172,6 +174,40 @@ class CsvCommandsTest : public QObject {
     QCOMPARE(fixture.Ui().messages[2].text,
              headers.toStdString() + "\n\n" + std::string(kImportNoReferenceColumn));
     QVERIFY(fixture->Entries().Empty());
+  }
+
+  void aFileOverTheLimitIsRefusedUnreadWithItsNameAndTheLimit() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    fixture->Entries().Insert(MakeEntry("LISTED-1", "10/123,456"));
+    window.RefreshList();
+    const QString small = Path(fixture, "at-the-limit.csv");
+    const QString large = Path(fixture, "over-the-limit.csv");
+    // Sparse files: their sizes, without the bytes on disk.
+    WriteBytes(small, "Reference,Number\r\nNEW-1,\"12/345,001\"\r\n");
+    QCOMPARE(::truncate(small.toStdString().c_str(), static_cast<off_t>(kImportMaxBytes)), 0);
+    WriteBytes(large, "Reference,Number\r\nNEW-2,\"12/345,002\"\r\n");
+    QCOMPARE(::truncate(large.toStdString().c_str(), static_cast<off_t>(kImportMaxBytes) + 1), 0);
+
+    QCOMPARE(ImportListFile(*fixture, &window, large), std::size_t{0});
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
+    QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption) + " - Import Failed");
+    QCOMPARE(fixture.Ui().messages[0].text,
+             large.toStdString() + "\n\nThe file is larger than 20 MB, the most Import reads.");
+    QCOMPARE(fixture->Entries().Size(), std::size_t{1});
+    // The window is usable again.
+    QVERIFY(Actions(window).Action(kCmdImport)->isEnabled());
+
+    // At the limit the file is read (its padding of NUL bytes ends in the number's field).
+    QString summary;
+    WhenModal<CImportPreviewDialog>([&](CImportPreviewDialog* dialog) {
+      summary = dialog->Summary().text();
+      dialog->AddButton().click();
+    });
+    QCOMPARE(ImportListFile(*fixture, &window, small), std::size_t{1});
+    QVERIFY2(summary.contains("1 entry will be added"), qPrintable(summary));
+    QCOMPARE(fixture->Entries().Size(), std::size_t{2});
+    QCOMPARE(fixture.Ui().messages.size(), std::size_t{1});
   }
 
   void theFileMenuOffersBothWhileIdle() {

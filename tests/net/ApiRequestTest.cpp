@@ -38,6 +38,14 @@ TEST(ApiAddressTest, OnlyWellFormedHttpsAddressesAreRead) {
       {"https://user@host/", false, "", 0, ""},
       {"https://host/a b", false, "", 0, ""},
       {"https://host/a\r\nX-Injected: 1", false, "", 0, ""},
+      // IPv6 addresses in brackets, their colons apart from the port's.
+      {"https://[::1]:8443/search", true, "::1", 8443, "/search"},
+      {"https://[2001:db8::7]", true, "2001:db8::7", 443, "/"},
+      {"https://[::1/", false, "", 0, ""},
+      {"https://[::1]8443/", false, "", 0, ""},
+      {"https://[::1]:/", false, "", 0, ""},
+      {"https://[api.uspto.gov]/", false, "", 0, ""},
+      {"https://::1/", false, "", 0, ""},
   };
   for (const Case& c : cases) {
     CApiAddress address;
@@ -68,6 +76,12 @@ TEST(ApiRequestTextTest, TheKeyGoesInItsHeaderAndIsHiddenInTheShownForm) {
   EXPECT_EQ(BuildApiRequest(request, address, true),
             "GET /search HTTP/1.1\r\nHost: localhost\r\nUser-Agent: Larkspire\r\n"
             "Accept: application/json\r\nConnection: close\r\nX-API-KEY: (hidden)\r\n\r\n");
+  address.host = "::1";
+  EXPECT_EQ(BuildApiRequest(request, address, true).substr(0, 35),
+            "GET /search HTTP/1.1\r\nHost: [::1]\r\n");
+  address.port = 8443;
+  EXPECT_EQ(BuildApiRequest(request, address, true).substr(0, 40),
+            "GET /search HTTP/1.1\r\nHost: [::1]:8443\r\n");
 }
 
 TEST(ApiResponseTest, AnswersOfEveryStatusAreReadWhole) {
@@ -107,6 +121,23 @@ TEST(ApiResponseTest, AnswersOfEveryStatusAreReadWhole) {
        unreadable + "(a chunk is cut short).", 200, "OK", "", ""},
       {"chunk without size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n{}\r\n",
        unreadable + "(a chunk has no size).", 200, "OK", "", ""},
+      // Sizes at the top of the range, where adding the line end's two bytes wraps round, and
+      // one past it.
+      {"chunk size 2^64 - 1",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffffffff\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk size 2^64 - 2",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFE\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk size 2^64",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10000000000000000\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk larger than any answer",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1000001\r\n{}\r\n",
+       unreadable + "(a chunk's size is out of range).", 200, "OK", "", ""},
+      {"chunk two bytes longer than what came",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n{}\r\n",
+       unreadable + "(a chunk is cut short).", 200, "OK", "", ""},
   };
   for (const Case& c : cases) {
     CApiAnswer answer;

@@ -166,6 +166,40 @@ TEST_F(HttpsTest, ThroughTheProxyTheTunnelIsAskedForAndTheCertificateCheckedInsi
   EXPECT_EQ(origin.Requests().size(), 2u);
 }
 
+TEST_F(HttpsTest, AnIpv6LiteralIsTunnelledWithItsPortAndCheckedAsAnAddress) {
+  CertificateFields loopback6;
+  loopback6.alternative_names = "IP:::1";
+  const TestServerIdentity identity = authority_.Issue(loopback6);
+  CTlsOrigin origin(identity);
+  std::string asked;
+  // The proxy tunnels to the origin whatever port it is asked for.
+  CTestServer proxy([&](CTestConnection& client) {
+    std::optional<std::string> request = client.ReadUntil("\r\n\r\n");
+    if (!request) return;
+    asked = *request;
+    client.Write("HTTP/1.1 200 Connection established\r\n\r\n");
+    Relay(client, origin.Port());
+  });
+  const std::string with_port = "[::1]:" + std::to_string(origin.Port());
+  const struct {
+    std::string url;
+    std::string authority;  // as CONNECT asks for it
+    std::string host;       // as the request's Host header names it
+  } cases[] = {
+      {"https://" + with_port + "/x", with_port, with_port},
+      {"https://[::1]/x", "[::1]:443", "[::1]"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Get(c.url, Route(proxy.HostPort(), ca_file_), false), "") << c.url;
+    EXPECT_EQ(page_, CTlsOrigin::kBody) << c.url;
+    EXPECT_EQ(asked, "CONNECT " + c.authority + " HTTP/1.0\r\nHost: " + c.authority +
+                         "\r\nUser-Agent: Larkspire\r\n\r\n");
+    ASSERT_FALSE(origin.Requests().empty());
+    EXPECT_EQ(origin.Requests().back(), ExpectedGet("/x", c.host));
+  }
+  EXPECT_GE(FlowIndex("HttpGet(0): Starting TLS with ::1 ..."), 0);
+}
+
 TEST_F(HttpsTest, AProxyThatOpensNoTunnelSaysSoAndNothingIsSentPastIt) {
   const struct {
     const char* name;

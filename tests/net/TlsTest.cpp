@@ -166,6 +166,15 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
       {"DNS:a.test,DNS:b.test,DNS:c.test,DNS:d.test,DNS:e.test", "f.test",
        "TLS: certificate of f.test not accepted (wrong host name: the certificate is for a.test, "
        "b.test, c.test, d.test, ...)."},
+      {"IP:::1", "::1", nullptr},
+      {"IP:::1", "0:0:0:0:0:0:0:1", nullptr},
+      {"DNS:localhost,IP:::2", "::1",
+       "TLS: certificate of ::1 not accepted (wrong host name: the certificate is for localhost, "
+       "::2)."},
+      // No subjectAltName: the common name ("localhost") is not taken for one.
+      {"", "localhost",
+       "TLS: certificate of localhost not accepted (wrong host name: the certificate names "
+       "localhost only as its common name, not as a subject alternative name)."},
   };
   for (const auto& c : cases) {
     CertificateFields fields;
@@ -183,7 +192,9 @@ TEST_F(TlsTest, HostNamesAreCheckedAgainstTheCertificate) {
     }
     EXPECT_EQ(accepted, c.refusal == nullptr) << c.names << " " << c.host;
     // A name goes out as SNI; an address never does.
-    EXPECT_EQ(server_name, std::string(c.host) == "127.0.0.1" ? "" : c.host) << c.host;
+    const bool address =
+        std::string_view(c.host).find_first_not_of("0123456789.:") == std::string_view::npos;
+    EXPECT_EQ(server_name, address ? "" : c.host) << c.host;
     if (c.refusal != nullptr) {
       EXPECT_TRUE(Has(std::string("T: ") + c.refusal));
     }

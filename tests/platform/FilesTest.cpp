@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/CappedRead.h"
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
@@ -178,6 +179,32 @@ TEST_F(FilesTest, NewFilesAndPrivateDirectoriesAreMadeNewWithTheirOwnPermissions
   EXPECT_EQ(Read(program), "program bytes");
   EXPECT_FALSE(CreateNewFile(program, "other bytes", 0700));
   EXPECT_EQ(Read(program), "program bytes");
+}
+
+TEST(CappedReadTest, AFileOverTheLimitIsRefusedByItsSizeAndNothingIsRead) {
+  CTempDir dir;
+  const std::size_t limit = 100000;
+  const struct {
+    off_t size;
+    FileRead result;
+  } cases[] = {{0, FileRead::kRead},
+               {1, FileRead::kRead},
+               {static_cast<off_t>(limit), FileRead::kRead},
+               {static_cast<off_t>(limit) + 1, FileRead::kTooLarge},
+               // Sparse: its size is refused without a byte of it read.
+               {off_t{1} << 40, FileRead::kTooLarge}};
+  for (const auto& c : cases) {
+    const std::string path = dir.File("file.csv");
+    ASSERT_TRUE(SaveFileAtomically(path, ""));
+    ASSERT_EQ(::truncate(path.c_str(), c.size), 0);
+    std::string bytes = "before";
+    EXPECT_EQ(ReadFileUpTo(path, limit, bytes), c.result) << c.size;
+    EXPECT_EQ(bytes.size(), c.result == FileRead::kRead ? static_cast<std::size_t>(c.size) : 0u)
+        << c.size;
+  }
+  std::string bytes = "before";
+  EXPECT_EQ(ReadFileUpTo(dir.File("missing.csv"), limit, bytes), FileRead::kFailed);
+  EXPECT_EQ(bytes, "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "retrieval/PublisherKey.h"
 #include "retrieval/PublisherManifest.h"
+#include "rules/Dates.h"
 #include "support/TempDir.h"
 #include "support/TestSigningKey.h"
 
@@ -148,6 +149,16 @@ TEST_F(PublisherManifestTest, TamperingAndMistakesAreRefusedWithTheirReason) {
       {"file name with a path, signed",
        signed_body(Replaced(body_, "file: larkspire.txt", "file: ../larkspire.txt")), kRules,
        "the manifest's file name '../larkspire.txt' is not a plain name"},
+      // The expiry date is signed with the rest: moving it on breaks the signature.
+      {"expiry date moved on",
+       Replaced(signed_body(body_ + "expires: 2027-03-10\r\n"), "2027-03-10", "2099-03-10"), kRules,
+       not_signed},
+      {"expiry date not a day, signed", signed_body(body_ + "expires: 2027-02-29\r\n"), kRules,
+       "the manifest's expiry date '2027-02-29' is not a date (yyyy-mm-dd)"},
+      {"expiry date in another form, signed", signed_body(body_ + "expires: 2027-3-10\r\n"), kRules,
+       "the manifest's expiry date '2027-3-10' is not a date (yyyy-mm-dd)"},
+      {"expiry date empty, signed", signed_body(body_ + "expires: \r\n"), kRules,
+       "the manifest's expiry date '' is not a date (yyyy-mm-dd)"},
   };
   for (const auto& c : cases) EXPECT_EQ(Refusal(c.manifest, c.file), c.reason) << c.name;
 }
@@ -166,6 +177,46 @@ TEST_F(PublisherManifestTest, WhatAManifestMayVaryInIsStillAccepted) {
   manifest.version = "kept";
   VerifyManifest(body_, key_.PublicPem(), kManifestKindRules, manifest);
   EXPECT_EQ(manifest.version, "kept");
+}
+
+TEST_F(PublisherManifestTest, ItVouchesOnlyForTheFileTheAddressNamesUntilItsExpiryDate) {
+  PublisherManifest manifest;
+  ASSERT_EQ(VerifyManifest(key_.SignManifest(body_ + "expires: 2027-03-10\r\n"), key_.PublicPem(),
+                           kManifestKindRules, manifest),
+            "");
+  EXPECT_EQ(manifest.expires, "2027-03-10");
+  const struct {
+    const char* address;
+    const char* refusal;  // null when the manifest was made for the address
+  } addresses[] = {
+      {"https://www.larkspire.example/support/larkspire.txt", nullptr},
+      {"http://[::1]:8080/larkspire.txt?from=menu#top", nullptr},
+      {"https://www.larkspire.example/support/larkspire.txt.bak",
+       "the manifest is for the file 'larkspire.txt', not for 'larkspire.txt.bak' that the "
+       "address names"},
+      {"https://www.larkspire.example/support/larkspire.txt/",
+       "the manifest is for the file 'larkspire.txt', not for '' that the address names"},
+      {"https://www.larkspire.example/support/LARKSPIRE.TXT",
+       "the manifest is for the file 'larkspire.txt', not for 'LARKSPIRE.TXT' that the address "
+       "names"},
+  };
+  for (const auto& a : addresses) {
+    EXPECT_EQ(CheckServedName(manifest, a.address), a.refusal ? a.refusal : "") << a.address;
+  }
+
+  const int32_t expiry = ParseDayNumber("2027-03-10");
+  const struct {
+    int32_t today;
+    const char* refusal;
+  } days[] = {{expiry - 1, ""}, {expiry, ""}, {expiry + 1, "the manifest expired on 2027-03-10"}};
+  for (const auto& d : days) {
+    EXPECT_EQ(ManifestExpired(manifest, d.today), *d.refusal != '\0') << d.today;
+    EXPECT_EQ(CheckNotExpired(manifest, d.today), d.refusal) << d.today;
+  }
+  // Manifests signed before the field existed never run out.
+  ASSERT_EQ(VerifyManifest(manifest_, key_.PublicPem(), kManifestKindRules, manifest), "");
+  EXPECT_EQ(manifest.expires, "");
+  EXPECT_FALSE(ManifestExpired(manifest, expiry + 100000));
 }
 
 TEST_F(PublisherManifestTest, TheBuiltInPublisherKeyIsAnEd25519KeyThatTestManifestsDoNotFool) {
@@ -261,10 +312,11 @@ class SignReleaseScriptTest : public ::testing::Test {
 
 TEST_F(SignReleaseScriptTest, ItsManifestsVerify) {
   ASSERT_TRUE(SaveFileAtomically(dir_.File("larkspire.txt"), kRules));
-  ASSERT_EQ(Sign("-t rules " + dir_.File("larkspire.txt")), 0) << Read("output.txt");
+  ASSERT_EQ(Sign("-t rules -e 9999-12-31 " + dir_.File("larkspire.txt")), 0) << Read("output.txt");
   const std::string manifest_text = Read("larkspire.txt.manifest");
   EXPECT_EQ(manifest_text,
-            key_.SignManifest(ManifestBody("rules", "4.2.05.000", "larkspire.txt", kRules)));
+            key_.SignManifest(ManifestBody("rules", "4.2.05.000", "larkspire.txt", kRules) +
+                              "expires: 9999-12-31\r\n"));
   PublisherManifest manifest;
   EXPECT_EQ(VerifyManifest(manifest_text, key_.PublicPem(), kManifestKindRules, manifest), "");
   EXPECT_EQ(CheckFileAgainstManifest(manifest, kRules), "");
@@ -275,15 +327,21 @@ TEST_F(SignReleaseScriptTest, ItsManifestsVerify) {
                                   6) +
                               std::string(70000, 'p');
   ASSERT_TRUE(SaveFileAtomically(dir_.File("build-output"), program));
+  const int32_t before = TodayUtcDayNumber();
   ASSERT_EQ(Sign("-t program -v 4.2.10 -n larkspire -o " + dir_.File("larkspire.manifest") + " " +
                  dir_.File("build-output")),
             0)
       << Read("output.txt");
+  const int32_t after = TodayUtcDayNumber();
   EXPECT_EQ(
       VerifyManifest(Read("larkspire.manifest"), key_.PublicPem(), kManifestKindProgram, manifest),
       "");
   EXPECT_EQ(manifest.file, "larkspire");
   EXPECT_EQ(manifest.version, "4.2.10");
+  // Without -e, 90 days from the day it was signed (read on either side of a midnight).
+  EXPECT_TRUE(manifest.expires == FormatDayNumber(before + 90) ||
+              manifest.expires == FormatDayNumber(after + 90))
+      << manifest.expires;
   EXPECT_EQ(CheckFileAgainstManifest(manifest, program), "");
 }
 
@@ -300,6 +358,9 @@ TEST_F(SignReleaseScriptTest, ItRefusesWhatTheProgramWouldRefuse) {
            "-t program -v zzz " + dir_.File("program"),
            "-t program -v 1.0 -n ../program " + dir_.File("program"),
            "-t library -v 1.0 " + dir_.File("program"),
+           "-t program -v 1.0 -e 2027-02-29 " + dir_.File("program"),
+           "-t program -v 1.0 -e 10.3.2027 " + dir_.File("program"),
+           "-t program -v 1.0 -e 2020-01-31 " + dir_.File("program"),
        }) {
     EXPECT_EQ(Sign(arguments), 1) << arguments << ": " << Read("output.txt");
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "notify/Variables.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "retrieval/PublisherTrust.h"
 #include "retrieval/RulesUpdate.h"
@@ -8,6 +9,7 @@
 #include "rules/RulesFile.h"
 #include "support/HttpTestServer.h"
 #include "support/NetTestApp.h"
+#include "support/ScopedTimeZone.h"
 #include "support/TempDir.h"
 #include "support/TestSigningKey.h"
 
@@ -41,6 +43,12 @@ class RulesUpdateTest : public ::testing::Test {
   }
   std::string Manifest(const std::string& rules, const std::string& version) {
     return key_.ManifestOf("rules", version, "larkspire.txt", rules);
+  }
+  // A manifest of the rules' own version that vouches for downloads up to the day given.
+  std::string ExpiringManifest(const std::string& rules, const std::string& expires) {
+    return key_.SignManifest(
+        ManifestBody("rules", ValueAfterMarker(rules, kVersionMarker), "larkspire.txt", rules) +
+        "expires: " + expires + "\r\n");
   }
   // The publisher's two files: the rules and their manifest.
   static CHttpTestServer::Responder Serving(const std::string& rules, const std::string& manifest) {
@@ -154,6 +162,13 @@ TEST_F(RulesUpdateTest, TamperedFilesAreRefusedWithTheReasonAndTheRulesInUseStay
        "the manifest is for a file of kind 'program', not 'rules'"},
       {"a signed file cut short", cut, Manifest(cut, "4.2.05.000"),
        "the rules file is not complete"},
+      // The publisher's genuine manifest of another of its files, served at this address.
+      {"a manifest made for another file", newer,
+       key_.ManifestOf("rules", "4.2.05.000", "larkspire-test.txt", newer),
+       "the manifest is for the file 'larkspire-test.txt', not for 'larkspire.txt' that the "
+       "address names"},
+      {"a manifest that has expired", newer, ExpiringManifest(newer, "2020-01-31"),
+       "the manifest expired on 2020-01-31"},
   };
   std::size_t log_size = Log().size();
   for (const auto& c : cases) {
@@ -173,6 +188,28 @@ TEST_F(RulesUpdateTest, TamperedFilesAreRefusedWithTheReasonAndTheRulesInUseStay
         << log.substr(log_size);
     log_size = log.size();
   }
+}
+
+TEST_F(RulesUpdateTest, AManifestIsTakenUpToAndOnItsExpiryDayInUtc) {
+  const std::string newer = WithVersion(built_in_, "4.2.05.000");
+  const std::string manifest = ExpiringManifest(newer, "2027-03-10");
+  CHttpTestServer server(Serving(newer, manifest));
+  PublishAt(server.HostPort());
+  // 2027-03-11 00:30 in UTC, still 2027-03-10 in the office's zone: UTC decides.
+  const CScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+  SetFakeClockForTesting(int64_t{1804725000} * 1000);
+  UpdateRules(app());
+  EXPECT_EQ(app().Rules().version, "4.2.04.000");
+  EXPECT_NE(Log().find("Rules update refused: the manifest expired on 2027-03-10.\r\n"),
+            std::string::npos)
+      << Log();
+  // 2027-03-10 23:59 UTC.
+  SetFakeClockForTesting(int64_t{1804723140} * 1000);
+  app().Rules().update_due = true;
+  UpdateRules(app());
+  SetFakeClockForTesting(std::nullopt);
+  EXPECT_EQ(app().Rules().version, "4.2.05.000");
+  EXPECT_EQ(app().Rules().manifest, manifest);
 }
 
 TEST_F(RulesUpdateTest, AFailedDirectFetchIsRetriedThroughTheProxyOnlyWhenThereIsOne) {
@@ -334,6 +371,26 @@ TEST_F(SavedRulesTest, ACopyItsManifestDoesNotVouchForIsLoggedAndTheBuiltInRules
                               " not used: " + c.reason + ".\r\n"))
         << c.name << ": " << log;
     EXPECT_EQ(log.find("\r\n"), log.size() - 2) << c.name << ": " << log;
+  }
+}
+
+TEST_F(SavedRulesTest, ACopyWhoseManifestHasExpiredStaysInUseAndTheLogSaysSo) {
+  const std::string newer = WithVersion(built_in_, "4.2.05.000");
+  const struct {
+    const char* expires;
+    bool logged;
+  } cases[] = {{"2020-01-31", true}, {"9999-12-31", false}};
+  for (const auto& c : cases) {
+    Save(newer, ExpiringManifest(newer, c.expires));
+    const std::size_t log_size = Log().size();
+    Start();
+    EXPECT_EQ(app().Rules().version, "4.2.05.000") << c.expires;
+    const std::string log = Log().substr(log_size);
+    EXPECT_EQ(log.ends_with("> Saved rules " + dir_.File("Larkspire/rules.txt") +
+                            " kept in use; their manifest expired on " + c.expires + ".\r\n"),
+              c.logged)
+        << c.expires << ": " << log;
+    EXPECT_EQ(log.find("not used"), std::string::npos) << log;
   }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Signs a release file of the publisher (the rules file or the program): writes FILE.manifest
 # beside it, the manifest the program checks before it takes the file (the format is described
-# in src/retrieval/PublisherManifest.h). Needs bash and the openssl command, nothing else.
+# in src/retrieval/PublisherManifest.h). Needs bash, GNU date and the openssl command.
 #
 #   sign-release.sh -k KEY.pem -t rules FILE
 #   sign-release.sh -k KEY.pem -t program -v VERSION FILE
@@ -12,10 +12,12 @@
 #       line ("version: ...") and -v, when given, must agree with it
 #   -n  the name the file is served under (default: the file's own name)
 #   -o  where to write the manifest (default: FILE.manifest)
+#   -e  the last day (yyyy-mm-dd, UTC) on which the program takes a new download of the file
+#       with this manifest (default: 90 days after today)
 set -euo pipefail
 
 usage() {
-  sed -n '6,14p' "$0" >&2
+  sed -n '6,16p' "$0" >&2
   exit 2
 }
 fail() {
@@ -23,9 +25,10 @@ fail() {
   exit 1
 }
 
-key="" kind="" version="" name="" out=""
-while getopts "k:t:v:n:o:" option; do
+key="" kind="" version="" name="" out="" expires=""
+while getopts "k:t:v:n:o:e:" option; do
   case "$option" in
+    e) expires="$OPTARG" ;;
     k) key="$OPTARG" ;;
     t) kind="$OPTARG" ;;
     v) version="$OPTARG" ;;
@@ -59,13 +62,19 @@ case "$kind" in
 esac
 [[ "$version" =~ ^[0-9]+(\.[0-9]+)*$ ]] || fail "the version '$version' is not digit groups separated by points"
 
+expires="${expires:-$(date -u -d '+90 days' +%Y-%m-%d)}"
+[[ "$expires" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}$ ]] &&
+  [ "$(date -u -d "$expires" +%Y-%m-%d 2>/dev/null)" = "$expires" ] ||
+  fail "the expiry date '$expires' is not a date (yyyy-mm-dd)"
+[[ ! "$expires" < "$(date -u +%Y-%m-%d)" ]] || fail "the expiry date $expires has passed"
+
 size="$(wc -c <"$file" | tr -d ' ')"
 sha256="$(openssl dgst -sha256 -r "$file" | cut -d ' ' -f 1)"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-printf 'larkspire-manifest: 1\r\nkind: %s\r\nversion: %s\r\nfile: %s\r\nsize: %s\r\nsha256: %s\r\n' \
-  "$kind" "$version" "$name" "$size" "$sha256" >"$work/body"
+printf 'larkspire-manifest: 1\r\nkind: %s\r\nversion: %s\r\nfile: %s\r\nsize: %s\r\nsha256: %s\r\nexpires: %s\r\n' \
+  "$kind" "$version" "$name" "$size" "$sha256" "$expires" >"$work/body"
 openssl pkeyutl -sign -inkey "$key" -rawin -in "$work/body" -out "$work/signature"
 # Check the signature the way the program will, with the public half of the key.
 openssl pkey -in "$key" -pubout -out "$work/public.pem"
@@ -77,5 +86,5 @@ openssl pkeyutl -verify -pubin -inkey "$work/public.pem" -rawin -in "$work/body"
   printf 'signature: %s\r\n' "$(openssl base64 -A -in "$work/signature")"
 } >"$work/manifest"
 mv "$work/manifest" "$out"
-echo "$out: $kind $version, $name, $size bytes, signed by the key with public half:"
+echo "$out: $kind $version, $name, $size bytes, expires $expires, signed by the key with public half:"
 sed -n 2p "$work/public.pem"
