@@ -6,11 +6,13 @@
 
 #include "app/AppCore.h"
 #include "net/SendMail.h"
+#include "net/Signature.h"
 #include "notify/EmailQueue.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
 #include "platform/LzExpand.h"
+#include "platform/PrivateDirectory.h"
 #include "platform/ProgramFiles.h"
 #include "platform/ProgramInfo.h"
 #include "retrieval/PublisherFetch.h"
@@ -20,38 +22,39 @@
 namespace larkspire {
 namespace {
 
-// The unpacked program, or "" when the download is not a program of this platform or cannot be
-// written; nothing is left behind then. The program is written as a new file into a new
-// directory of the logging directory that only this user may enter, and started from there:
-// no other user of a shared logging directory can swap it between the writing and the start.
-std::string UnpackProgram(AppCore& app, const std::string& body) {
-  const std::string dir = app.Settings().LogDir.Text();
-  if (dir.empty()) return std::string();
+// The unpacked program, or one not open when the download is not a program of this platform or
+// cannot be written; nothing is left behind then. The program is written as a new file into a
+// new directory of the user's private directory, on a path no other user can change, and kept
+// open: what starts is the file that was checked, whatever its name stands for by then.
+CUnpackedProgram UnpackProgram(const std::string& body) {
+  CUnpackedProgram unpacked;
   std::optional<std::string> expanded = LzExpand(body);
-  if (!expanded || !LooksLikeProgram(*expanded)) return std::string();
-  const std::string folder = MakePrivateDirectory(dir, kUpgradeFolderPrefix);
-  if (folder.empty()) return std::string();
+  if (!expanded || !LooksLikeProgram(*expanded)) return unpacked;
+  const std::string place = UserPrivateDirectory(true);
+  if (place.empty()) return unpacked;
+  const std::string folder = MakePrivateDirectory(place, kUpgradeFolderPrefix);
+  if (folder.empty()) return unpacked;
   const std::string program = JoinPath(folder, UpgradeFileName());
-  if (!CreateNewFile(program, *expanded, 0700)) {
-    ::rmdir(folder.c_str());
-    return std::string();
+  if (CreateNewFile(program, *expanded, 0700)) {
+    unpacked.file = CHeldProgram(program);
+    unpacked.sha256 = Sha256Hex(*expanded);
+    if (IsIntact(unpacked)) return unpacked;
+    unpacked.file = CHeldProgram();
   }
-  return program;
+  RemoveFile(program);
+  ::rmdir(folder.c_str());
+  return unpacked;
 }
 
-}  // namespace
-
-void RemoveUpgradeLeftovers(const std::string& log_dir) {
-  if (log_dir.empty()) return;
-  // Where versions before the private directory unpacked the program.
-  RemoveFile(JoinPath(log_dir, UpgradeFileName()));
-  DIR* listing = ::opendir(log_dir.c_str());
+// Removes this user's unpack directories in dir.
+void RemoveUpgradeFolders(const std::string& dir) {
+  DIR* listing = ::opendir(dir.c_str());
   if (listing == nullptr) return;
   const std::string prefix = kUpgradeFolderPrefix;
   while (const dirent* item = ::readdir(listing)) {
     const std::string name = item->d_name;
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string folder = JoinPath(log_dir, name);
+    const std::string folder = JoinPath(dir, name);
     struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
       continue;
@@ -60,6 +63,28 @@ void RemoveUpgradeLeftovers(const std::string& log_dir) {
     ::rmdir(folder.c_str());
   }
   ::closedir(listing);
+}
+
+}  // namespace
+
+void RemoveUpgradeLeftovers(const std::string& log_dir) {
+  if (!log_dir.empty()) {
+    // Where versions before the private directory unpacked the program.
+    RemoveFile(JoinPath(log_dir, UpgradeFileName()));
+    RemoveUpgradeFolders(log_dir);
+  }
+  const std::string place = UserPrivateDirectory(false);
+  if (!place.empty()) RemoveUpgradeFolders(place);
+}
+
+bool IsIntact(const CUnpackedProgram& program) {
+  std::string bytes;
+  return !program.sha256.empty() && program.file.ReadBytes(bytes) &&
+         Sha256Hex(bytes) == program.sha256;
+}
+
+bool StartUnpackedProgram(const CUnpackedProgram& program) {
+  return IsIntact(program) && program.file.StartDetached();
 }
 
 std::string NewestVersion(const AppCore& app) { return app.Rules().version.substr(0, 6); }
@@ -72,7 +97,7 @@ std::string TitleVersionSuffix(const AppCore& app) {
 }
 
 UpgradeResult UpgradeProgram(AppCore& app,
-                             const std::function<void(const std::string& program)>& hand_over) {
+                             const std::function<void(CUnpackedProgram&& program)>& hand_over) {
   UpdateRules(app);
   if (ProgramIsCurrent(app)) {
     app.MessageBox("You are using the latest version available.");
@@ -111,13 +136,13 @@ UpgradeResult UpgradeProgram(AppCore& app,
                   "The downloaded program was refused: " + reason + ". The program in use stays.");
     return UpgradeResult::kRefused;
   }
-  const std::string program = UnpackProgram(app, file.bytes);
-  if (program.empty()) {
+  CUnpackedProgram program = UnpackProgram(file.bytes);
+  if (!program.file.IsOpen()) {
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;
   }
   SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
-  if (hand_over) hand_over(program);
+  if (hand_over) hand_over(std::move(program));
   if (app.Ui()) app.Ui()->RequestClose();
   return UpgradeResult::kHandedOver;
 }

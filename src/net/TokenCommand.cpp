@@ -1,15 +1,19 @@
 #include "net/TokenCommand.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <set>
 
 #include "net/Connection.h"
 #include "platform/Clock.h"
@@ -90,6 +94,55 @@ void ReadAvailable(CPipeEnd& end, std::string& text) {
   }
 }
 
+// What the helper's environment keeps of this process's: not the Open Data Portal's key, which
+// the helper has no business with, nor this program's own variables.
+bool KeptForHelper(std::string_view entry) {
+  return !entry.starts_with("USPTO_API_KEY=") && !entry.starts_with("LARKSPIRE_");
+}
+
+// The processes started by pid, as /proc lists them for each of its threads.
+std::vector<pid_t> ChildrenOf(pid_t pid) {
+  std::vector<pid_t> children;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  DIR* listing = ::opendir(tasks.c_str());
+  if (listing == nullptr) return children;
+  while (const dirent* task = ::readdir(listing)) {
+    if (task->d_name[0] == '.') continue;
+    std::ifstream file(tasks + "/" + task->d_name + "/children");
+    for (pid_t child = 0; file >> child;) children.push_back(child);
+  }
+  ::closedir(listing);
+  return children;
+}
+
+// Kills the helper and every process under it, wherever they went: its process group, and
+// what left the group (setsid) but is still its descendant or was handed to it as an orphan
+// (the helper is the subreaper of everything it starts). Each is stopped first, so nothing
+// starts another process between the listing and the kill; the listing is repeated until it
+// finds no process it has not stopped.
+void KillHelperTree(pid_t helper) {
+  ::kill(-helper, SIGSTOP);
+  ::kill(helper, SIGSTOP);
+  std::set<pid_t> stopped = {helper};
+  for (bool found = true; found;) {
+    found = false;
+    std::vector<pid_t> pending(stopped.begin(), stopped.end());
+    while (!pending.empty()) {
+      const pid_t parent = pending.back();
+      pending.pop_back();
+      for (const pid_t child : ChildrenOf(parent)) {
+        if (!stopped.insert(child).second) continue;
+        ::kill(child, SIGSTOP);
+        pending.push_back(child);
+        found = true;
+      }
+    }
+  }
+  ::kill(-helper, SIGKILL);
+  for (const pid_t pid : stopped) ::kill(pid, SIGKILL);
+  ::waitpid(helper, nullptr, 0);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
@@ -136,30 +189,49 @@ std::string RunTokenCommand(const std::string& command_line, const CCancelFlag* 
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_write.Fd(), 1);
-  posix_spawn_file_actions_adddup2(&actions, err_write.Fd(), 2);
-  // Its own process group, so a time-out ends whatever the helper started too; signals as a
-  // fresh process has them, whatever this worker thread blocks.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  sigset_t signals;
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attributes, &signals);
-  sigaddset(&signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &signals);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (KeptForHelper(*entry)) environment.emplace_back(*entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  CPipeEnd null_input, report_read, report_write;
+  null_input.Fd() = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (!null_input.Open() || !MakePipe(report_read, report_write)) {
+    fail(command + " could not be started (" + std::strerror(errno) + ").");
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // Only calls safe after a fork of a threaded process from here to the exec. Its own process
+    // group, the subreaper of whatever it starts (so a time-out finds all of it), signals as a
+    // fresh process has them, and no descriptor of this process but its three standard ones.
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction fresh {};
+    fresh.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &fresh, nullptr);
+    if (::dup2(null_input.Fd(), 0) >= 0 && ::dup2(out_write.Fd(), 1) >= 0 &&
+        ::dup2(err_write.Fd(), 2) >= 0 && ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) {
+      ::execvpe(argv[0], argv.data(), envp.data());
+    }
+    const int error = errno;
+    [[maybe_unused]] const ssize_t n = ::write(report_write.Fd(), &error, sizeof error);
+    ::_exit(127);
+  }
+  const int fork_error = errno;
   out_write.Close();
   err_write.Close();
-  if (spawned != 0) fail(command + " could not be started (" + std::strerror(spawned) + ").");
+  report_write.Close();
+  if (pid < 0) fail(command + " could not be started (" + std::strerror(fork_error) + ").");
+  int spawned = 0;
+  if (::read(report_read.Fd(), &spawned, sizeof spawned) == static_cast<ssize_t>(sizeof spawned)) {
+    ::waitpid(pid, nullptr, 0);
+    fail(command + " could not be started (" + std::strerror(spawned) + ").");
+  }
 
   std::string output;
   std::string errors;
@@ -185,8 +257,7 @@ std::string RunTokenCommand(const std::string& command_line, const CCancelFlag* 
     }
     const bool cancelled = cancel != nullptr && cancel->IsSet();
     if (cancelled || late) {
-      ::kill(-pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
+      KillHelperTree(pid);
       if (cancelled) fail(kCanceledMessage);
       const int seconds = (timeout_ms + 999) / 1000;
       fail(command + " did not finish within " + std::to_string(seconds) +

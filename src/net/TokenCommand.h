@@ -20,11 +20,14 @@ inline constexpr int kTokenCommandTimeoutMs = 20000;
 // special.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
-// Runs the command (the program found on PATH when its name has no slash) with no input and
-// returns the first line it prints, without its line end and surrounding blanks. A command that
-// cannot start, fails, prints no token or runs past the time-out is killed if need be and
-// raised as an "SMTP: The token command ..." CAppError; a cancel raises the cancel message. The
-// flow log names the program and never shows what it printed.
+// Runs the command (the program found on PATH when its name has no slash) with no input, no
+// descriptor of this process but the standard three, and this process's environment less the
+// Open Data Portal's key (USPTO_API_KEY) and the program's own LARKSPIRE_ variables; returns the
+// first line it prints, without its line end and surrounding blanks. A command that cannot
+// start, fails, prints no token or runs past the time-out is killed if need be, with every
+// process it started (those that left its process group too), and raised as an "SMTP: The token
+// command ..." CAppError; a cancel raises the cancel message. The flow log names the program and
+// never shows what it printed.
 std::string RunTokenCommand(const std::string& command_line, const CCancelFlag* cancel,
                             CFlowLog* flow_log, const std::string& label,
                             int timeout_ms = kTokenCommandTimeoutMs);

@@ -191,11 +191,14 @@ std::string ExtractField(CRun& app, std::string_view page, std::string_view sect
 void LoadRules(CRun& app) {
   const std::string& log_dir = app.Settings().LogDir.Text();
   CRulesInUse& rules = app.Rules();
-  rules.text = ChooseRulesText(log_dir, &rules.office_file);
+  std::string passed_by;
+  rules.text = ChooseRulesText(log_dir, &rules.office_file, &passed_by);
   rules.version = ValueAfterMarker(rules.text, kVersionMarker);
   rules.manifest.clear();
   const std::string office_path = OfficeRulesFilePath(log_dir);
-  if (rules.office_file) {
+  if (!passed_by.empty()) {
+    app.Log().Write("Rules: %s is not used: %s\n", office_path.c_str(), passed_by.c_str());
+  } else if (rules.office_file) {
     app.Log().Write(
         "Rules: the office's own %s, version %s, is in use; the publisher's rules are "
         "not fetched while it is there\n",

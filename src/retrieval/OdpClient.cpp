@@ -7,7 +7,7 @@
 
 #include "net/ApiRequest.h"
 #include "net/AppError.h"
-#include "net/Signature.h"
+#include "net/PacingLockName.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -30,8 +30,7 @@ bool ContainsNoMatch(std::string_view body) { return FindText(body, kNoMatch).ha
 }  // namespace
 
 std::string OdpLockPath(const std::string& log_dir, const std::string& key) {
-  if (log_dir.empty()) return "";
-  return JoinPath(log_dir, "Larkspire_odp_" + Sha256Hex(key).substr(0, 16) + ".lock");
+  return PacingLockPath(log_dir, "Larkspire_odp_", key);
 }
 
 std::int64_t RetryAfterMs(std::string_view header) {

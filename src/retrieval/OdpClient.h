@@ -43,8 +43,10 @@ struct COdpReply {
   std::string body;
 };
 
-// The lock file of a key in the logging directory: named by a digest of the key, so processes
-// sharing a key share the file and the key itself is nowhere on disk.
+// The lock file of a key in the logging directory: named by a keyed digest of the key under the
+// directory's salt (net/PacingLockName.h), so processes sharing a key share the file, the key
+// itself is nowhere on disk, and its name cannot be matched against guesses of the key without
+// the salt.
 std::string OdpLockPath(const std::string& log_dir, const std::string& key);
 
 // The wait a Retry-After header asks for (whole seconds); -1 when there is none to read.

@@ -1,5 +1,11 @@
 #include "rules/RulesFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "platform/Files.h"
 #include "platform/Resources.h"
 #include "rules/PageText.h"
@@ -113,11 +119,10 @@ std::string OfficeRulesFilePath(const std::string& log_dir) {
   return InRulesFolder(log_dir, "office-rules.txt");
 }
 
-// The file is read in blocks, each kept up to its first NUL byte, so stray NULs never reach
-// the text.
-std::string ReadRulesFile(const std::string& path) {
-  std::string bytes;
-  if (path.empty() || !ReadWholeFile(path, bytes)) return std::string();
+namespace {
+
+// Stray NUL bytes dropped: each block of the file is kept up to its first NUL byte.
+std::string RulesTextOf(const std::string& bytes) {
   std::string text;
   text.reserve(bytes.size());
   const std::string_view all(bytes);
@@ -128,12 +133,57 @@ std::string ReadRulesFile(const std::string& path) {
   return text;
 }
 
+// Why a file opened as fd may not decide anything for this user (as where the key is sent):
+// another user may have put it there or may change it. "" when it is this user's or root's and
+// writable by nobody else.
+std::string OfficeFileRefusal(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return "it cannot be examined";
+  if (st.st_uid != ::getuid() && st.st_uid != 0) {
+    return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+  }
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return std::string("other users may write it (mode ") + mode + ")";
+  }
+  return "";
+}
+
+bool ReadDescriptor(int fd, std::string& out) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+std::string ReadRulesFile(const std::string& path) {
+  std::string bytes;
+  if (path.empty() || !ReadWholeFile(path, bytes)) return std::string();
+  return RulesTextOf(bytes);
+}
+
 bool IsAcceptableRulesText(std::string_view text) {
   return text.starts_with(kVersionMarker) && text.find(kEndOfRulesLine) != std::string_view::npos;
 }
 
-std::string ChooseRulesText(const std::string& log_dir, bool* office) {
-  std::string file = ReadRulesFile(OfficeRulesFilePath(log_dir));
+std::string ChooseRulesText(const std::string& log_dir, bool* office, std::string* passed_by) {
+  std::string file;
+  const std::string path = OfficeRulesFilePath(log_dir);
+  // Checked and read through one descriptor: what is read is the file that was checked.
+  const int fd = path.empty() ? -1 : OpenRegularFile(path, O_RDONLY);
+  if (fd >= 0) {
+    const std::string refusal = OfficeFileRefusal(fd);
+    std::string bytes;
+    if (refusal.empty() && ReadDescriptor(fd, bytes)) file = RulesTextOf(bytes);
+    if (passed_by != nullptr) *passed_by = refusal;
+    ::close(fd);
+  }
   const bool office_file = IsAcceptableRulesText(file);
   if (office != nullptr) *office = office_file;
   if (office_file) return file;

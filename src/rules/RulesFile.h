@@ -39,8 +39,9 @@ inline constexpr std::string_view kEndOfRulesLine = "\r\nend-of-rules\r\n";
 // as rules.txt.manifest; "" without a logging directory.
 std::string RulesFilePath(const std::string& log_dir);
 // Where an office puts a rules file of its own: LogDir/Larkspire/office-rules.txt; "" without a
-// logging directory. It needs no signature: whoever may write the logging directory is trusted
-// with it.
+// logging directory. It needs no signature, but it decides where the program sends its keys,
+// so it is taken only from this user or root, and only when nobody else may write it: in a
+// shared logging directory another user could otherwise point the program at a host of theirs.
 std::string OfficeRulesFilePath(const std::string& log_dir);
 
 // A rules file as the program reads it: stray NUL bytes dropped. "" when it cannot be read.
@@ -52,8 +53,10 @@ bool IsAcceptableRulesText(std::string_view text);
 
 // The office's own rules file when there is one that is acceptable (office is then set), else
 // the built-in rules. A downloaded copy is not looked at here: only its signature vouches for
-// it, and that is checked above this layer.
-std::string ChooseRulesText(const std::string& log_dir, bool* office = nullptr);
+// it, and that is checked above this layer. passed_by is set to why an office file that exists
+// was not even read (another user's, or writable by others), else "".
+std::string ChooseRulesText(const std::string& log_dir, bool* office = nullptr,
+                            std::string* passed_by = nullptr);
 
 // The rest of the line after the first occurrence of marker (exact, else ignoring case),
 // trimmed; "" when the marker is missing or its line has no line end.

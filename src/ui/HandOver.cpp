@@ -7,20 +7,40 @@
 namespace larkspire {
 namespace {
 
-std::string& Scheduled() {
-  static std::string program;
-  return program;
+struct CScheduled {
+  std::string path;
+  CUnpackedProgram unpacked;
+};
+
+CScheduled& Scheduled() {
+  static CScheduled scheduled;
+  return scheduled;
 }
 
 }  // namespace
 
-void ScheduleProgramStart(const std::string& program) { Scheduled() = program; }
+void ScheduleProgramStart(const std::string& program) {
+  Scheduled().unpacked = CUnpackedProgram();
+  Scheduled().path = program;
+}
 
-const std::string& ScheduledProgram() { return Scheduled(); }
+void ScheduleUnpackedProgramStart(CUnpackedProgram&& program) {
+  Scheduled().path = program.file.Path();
+  Scheduled().unpacked = std::move(program);
+}
+
+const std::string& ScheduledProgram() { return Scheduled().path; }
+
+const CUnpackedProgram* ScheduledUnpackedProgram() {
+  return Scheduled().unpacked.file.IsOpen() ? &Scheduled().unpacked : nullptr;
+}
 
 bool StartScheduledProgram() {
-  if (Scheduled().empty()) return false;
-  return QProcess::startDetached(ToQt(Scheduled()), QStringList());
+  if (const CUnpackedProgram* unpacked = ScheduledUnpackedProgram()) {
+    return StartUnpackedProgram(*unpacked);
+  }
+  if (Scheduled().path.empty()) return false;
+  return QProcess::startDetached(ToQt(Scheduled().path), QStringList());
 }
 
 }  // namespace larkspire

@@ -5,13 +5,20 @@
 
 #include <string>
 
+#include "app/Upgrade.h"
+
 namespace larkspire {
 
-// Remembers the program to start when this run ends (the last call wins).
+// Remembers the program to start when this run ends (the last call of either wins): an
+// installed copy by its path, an upgrade's unpacked copy by the file held open since its check.
 void ScheduleProgramStart(const std::string& program);
-// The program remembered, or "".
+void ScheduleUnpackedProgramStart(CUnpackedProgram&& program);
+// The path of the program remembered, or "".
 const std::string& ScheduledProgram();
-// Starts the remembered program, detached; false when there is none or it cannot start.
+// The unpacked program remembered, or null.
+const CUnpackedProgram* ScheduledUnpackedProgram();
+// Starts the remembered program, detached; false when there is none or it cannot start (an
+// unpacked copy also when its bytes are no longer the ones checked).
 // Called by the entry point after everything is saved and the instance lock released.
 bool StartScheduledProgram();
 

@@ -22,7 +22,9 @@ void OnSignal(int) {
 }  // namespace
 
 void RouteTerminationSignalsTo(QWidget* window) {
-  if (g_signal_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signal_pipe) != 0) return;
+  if (g_signal_pipe[0] < 0 &&
+      ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0)
+    return;
   auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, window);
   QPointer<QWidget> target(window);
   QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {

@@ -5,6 +5,6 @@
 
 namespace larkspire {
 
-void RunUpgrade(AppCore& app) { UpgradeProgram(app, ScheduleProgramStart); }
+void RunUpgrade(AppCore& app) { UpgradeProgram(app, ScheduleUnpackedProgramStart); }
 
 }  // namespace larkspire

@@ -1,7 +1,12 @@
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -35,6 +40,65 @@ CHttpTestServer::Responder Publisher(std::map<std::string, std::string> files) {
   return CHttpTestServer::Files(std::move(files));
 }
 
+// The user's private directory, for the test's lifetime: where upgrades unpack.
+class CPrivatePlace {
+ public:
+  CPrivatePlace() {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
+    ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1);
+  }
+  ~CPrivatePlace() {
+    if (old_) {
+      ::setenv("XDG_RUNTIME_DIR", old_->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+  const CTempDir& Dir() const { return dir_; }
+
+ private:
+  CTempDir dir_;
+  std::optional<std::string> old_;
+};
+
+// A second account on this machine for the test's lifetime (made with useradd, as root).
+class CThrowAwayUser {
+ public:
+  CThrowAwayUser() : name_("lkspr" + std::to_string(::getpid())) {
+    const std::string add =
+        "useradd --no-create-home --shell /usr/sbin/nologin " + name_ + " >/dev/null 2>&1";
+    if (std::system(add.c_str()) != 0) return;
+    if (const passwd* entry = ::getpwnam(name_.c_str())) {
+      uid_ = entry->pw_uid;
+      gid_ = entry->pw_gid;
+    }
+  }
+  ~CThrowAwayUser() {
+    if (uid_ == 0) return;
+    [[maybe_unused]] const int removed =
+        std::system(("userdel " + name_ + " >/dev/null 2>&1").c_str());
+  }
+  bool Made() const { return uid_ != 0; }
+  // Runs act as this user in a child process; its exit code.
+  int Run(const std::function<int()>& act) const {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(gid_) != 0 || ::setuid(uid_) != 0) {
+        ::_exit(99);
+      }
+      ::_exit(act());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  std::string name_;
+  uid_t uid_ = 0;
+  gid_t gid_ = 0;
+};
+
 class UpgradeTest : public ::testing::Test {
  protected:
   UpgradeTest() {
@@ -58,15 +122,16 @@ class UpgradeTest : public ::testing::Test {
     return "http://" + server.HostPort() + path;
   }
   UpgradeResult Upgrade() {
-    return UpgradeProgram(*app_, [this](const std::string& p) {
-      handed_over_.push_back(p);
+    return UpgradeProgram(*app_, [this](CUnpackedProgram&& p) {
+      handed_over_.push_back(p.file.Path());
+      unpacked_.push_back(std::move(p));
       smtp_sessions_at_hand_over_ = smtp_.Accepted();
     });
   }
   // The private directories upgrades have unpacked into.
   std::vector<std::string> UpgradeFolders() {
     std::vector<std::string> folders;
-    for (const auto& item : std::filesystem::directory_iterator(dir_.Path())) {
+    for (const auto& item : std::filesystem::directory_iterator(private_.Dir().Path())) {
       const std::string name = item.path().filename().string();
       if (name.rfind(kUpgradeFolderPrefix, 0) == 0) folders.push_back(item.path().string());
     }
@@ -83,10 +148,12 @@ class UpgradeTest : public ::testing::Test {
 
   CTestSigningKey key_;
   CTempDir dir_;
+  CPrivatePlace private_;
   CSmtpTestServer smtp_;
   CTestAppCore app_;
   CScriptedUi& ui_ = app_.Ui();
   std::vector<std::string> handed_over_;
+  std::vector<CUnpackedProgram> unpacked_;
   int smtp_sessions_at_hand_over_ = -1;
 };
 
@@ -162,13 +229,14 @@ TEST_F(UpgradeTest, CompressedAndPlainDownloadsAreUnpackedReportedAndHandedOver)
     EXPECT_EQ(ui_.busy_captions,
               (std::vector<std::string>{"from " + publisher.HostPort(), "Send E-Mail"}));
     EXPECT_EQ(ui_.status_texts.at(0), std::string("Download ") + kProgramFileName + " v9.9.99");
-    // The program is handed over from a new directory only this user may enter, as a file
-    // only this user may run.
+    // The program is handed over from a new directory of the user's private directory, as a
+    // file only this user may run, held open with the hash of the bytes unpacked.
     ASSERT_EQ(handed_over_.size(), 1u);
     const std::string program = handed_over_[0];
     const std::string folder = DirectoryOf(program);
     EXPECT_EQ(UpgradeFolders().size(), static_cast<std::size_t>(++sessions));
-    EXPECT_EQ(folder.rfind(dir_.File(kUpgradeFolderPrefix), 0), 0u) << folder;
+    EXPECT_EQ(folder.rfind(private_.Dir().File(kUpgradeFolderPrefix), 0), 0u) << folder;
+    EXPECT_TRUE(IsIntact(unpacked_.back()));
     EXPECT_EQ(program, JoinPath(folder, UpgradeFileName()));
     EXPECT_TRUE(IsUpgradeRun(program));
     std::string unpacked;
@@ -320,10 +388,13 @@ TEST_F(UpgradeTest, TheRulesAreBroughtUpToDateFirst) {
 }
 
 TEST_F(UpgradeTest, TheNextStartRemovesTheUnpackedProgramsButAnUpgradeRunKeepsItsOwn) {
-  const std::string folder = MakePrivateDirectory(dir_.Path(), kUpgradeFolderPrefix);
+  const std::string folder = MakePrivateDirectory(private_.Dir().Path(), kUpgradeFolderPrefix);
   ASSERT_NE(folder, "");
   const std::string program = JoinPath(folder, UpgradeFileName());
   ASSERT_TRUE(CreateNewFile(program, "\177ELF newer", 0700));
+  // Where the versions before unpacked: a private directory in the logging directory.
+  const std::string older = MakePrivateDirectory(dir_.Path(), kUpgradeFolderPrefix);
+  ASSERT_TRUE(CreateNewFile(JoinPath(older, UpgradeFileName()), "\177ELF older", 0700));
   ASSERT_TRUE(SaveFileAtomically(SharedPlace(), "\177ELF left by an older version"));
   // Another user's directory of the same name form is not this run's to remove.
   const std::string others = dir_.File(std::string(kUpgradeFolderPrefix) + "others");
@@ -338,8 +409,60 @@ TEST_F(UpgradeTest, TheNextStartRemovesTheUnpackedProgramsButAnUpgradeRunKeepsIt
   { AppCore installed_run(backend, JoinPath(dir_.File("app"), kProgramFileName)); }
   EXPECT_FALSE(FileExists(program));
   EXPECT_FALSE(FileExists(folder));
+  EXPECT_FALSE(FileExists(older));
   EXPECT_FALSE(FileExists(SharedPlace()));
   EXPECT_EQ(IsDirectory(others), others_given_away);
+}
+
+// Another user of a shared logging directory, played by a throw-away account: between the
+// unpacking and the hand-over they rename the folder holding the program and put a folder of
+// their own with a program of their own under its name.
+TEST_F(UpgradeTest, AnotherUserCannotSwapTheUnpackedProgramBeforeItStarts) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making a second user needs root";
+  const CThrowAwayUser other;
+  if (!other.Made()) GTEST_SKIP() << "useradd could not make a second user here";
+  // The office's directory: every user may write it.
+  ASSERT_EQ(::chmod(dir_.Path().c_str(), 0777), 0);
+  CHttpTestServer publisher(Publisher(Release("/larkspire.ex_", ReadData("program_"))));
+  UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  int swapped = -1;
+  EXPECT_EQ(UpgradeProgram(*app_,
+                           [&](CUnpackedProgram&& program) {
+                             const std::string folder = DirectoryOf(program.file.Path());
+                             const std::string aside = folder + ".aside";
+                             const std::string own = program.file.Path();
+                             swapped = other.Run([&] {
+                               if (::rename(folder.c_str(), aside.c_str()) != 0) return 1;
+                               if (::mkdir(folder.c_str(), 0755) != 0) return 2;
+                               return CreateNewFile(own, "\177ELF the other user's", 0755) ? 0 : 3;
+                             });
+                             unpacked_.push_back(std::move(program));
+                           }),
+            UpgradeResult::kHandedOver);
+  EXPECT_NE(swapped, 0) << "the other user swapped the program";
+  ASSERT_EQ(unpacked_.size(), 1u);
+  // What the hand-over starts, and what its name stands for, is the program downloaded.
+  EXPECT_TRUE(IsIntact(unpacked_[0]));
+  std::string held;
+  ASSERT_TRUE(unpacked_[0].file.ReadBytes(held));
+  EXPECT_EQ(held, ReadData("program"));
+  std::string named;
+  ASSERT_TRUE(ReadWholeFile(unpacked_[0].file.Path(), named));
+  EXPECT_EQ(named, ReadData("program"));
+}
+
+TEST_F(UpgradeTest, AnUnpackedProgramChangedAfterItsCheckIsNotStarted) {
+  CHttpTestServer publisher(Publisher(Release("/larkspire.ex_", ReadData("program_"))));
+  UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  ASSERT_EQ(Upgrade(), UpgradeResult::kHandedOver);
+  ASSERT_EQ(unpacked_.size(), 1u);
+  // Changed in place, through another open of its name.
+  const int fd = ::open(unpacked_[0].file.Path().c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, "X", 1, 100), 1);
+  ::close(fd);
+  EXPECT_FALSE(IsIntact(unpacked_[0]));
+  EXPECT_FALSE(StartUnpackedProgram(unpacked_[0]));
 }
 
 TEST_F(UpgradeTest, ADownloadItsManifestDoesNotVouchForIsRefusedAndTheProgramStays) {

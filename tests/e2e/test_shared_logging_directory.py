@@ -1,6 +1,7 @@
 """A logging directory shared by an office: new files follow the user's umask (the settings
 stay private), links planted by another user of the directory are never followed, a lock that
-cannot be had ends the run with its reason, and a save that fails fails a headless run."""
+cannot be had ends the run with its reason, a save that fails fails a headless run, and an
+office rules file another user may change decides nothing."""
 import errno
 import os
 import stat
@@ -96,6 +97,22 @@ class SharedLoggingDirectoryTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(os.path.islink(log))
         self.assert_target_untouched()
+
+    def test_an_office_rules_file_others_may_write_is_passed_by_with_its_reason(self):
+        folder = os.path.join(self.setup.log_dir, "Larkspire")
+        os.makedirs(folder)
+        office = os.path.join(folder, "office-rules.txt")
+        # A rules file that would send the key elsewhere; being passed by, it is never parsed.
+        with open(office, "wb") as f:
+            f.write(b"version: 9.9.99.000\r\n[odp]\r\n server: https://127.0.0.1:9\r\n"
+                    b"end-of-rules\r\n")
+        os.chmod(office, 0o664)
+        result = self.run_program("-auto")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        log = self.setup.log()
+        self.assertIn("Rules: %s is not used: other users may write it (mode 0664)\r\n" % office,
+                      log)
+        self.assertNotIn("office's own", log)
 
     def test_a_save_that_fails_ends_a_headless_run_non_zero_and_keeps_the_old_file(self):
         if os.geteuid() != 0:

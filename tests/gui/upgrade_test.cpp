@@ -6,6 +6,8 @@
 // mailed, and the unpacked copy is the program that starts when the run ends.
 #include "app/Upgrade.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -205,6 +207,11 @@ class UpgradeTest : public QObject {
     QVERIFY(!sim.Address().empty());
     fixture->Settings().ProxyServer.Set(sim.Address());
     TrustTestKey(fixture);
+    // The user's private directory, where the upgrade unpacks.
+    const std::string runtime = fixture.dir.File("runtime");
+    QVERIFY(::mkdir(runtime.c_str(), 0700) == 0);
+    const QByteArray old_runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
     fixture.Ui().answers = {MsgAnswer::kYes};  // download and install
     CMainWindow window(*fixture);
     window.show();
@@ -224,11 +231,15 @@ class UpgradeTest : public QObject {
     QCOMPARE(fixture.Ui().messages[0].text,
              std::string("Do you want to download and install the latest version?"));
 
-    // Started from a private directory of the logging directory.
+    qputenv("XDG_RUNTIME_DIR", old_runtime);
+    // Started from a new directory of the user's private directory, by the file held open
+    // since it was checked.
     const std::string unpacked = ScheduledProgram();
-    QCOMPARE(unpacked.rfind(JoinPath(fixture.dir.Path(), kUpgradeFolderPrefix), 0), std::size_t{0});
+    QCOMPARE(unpacked.rfind(JoinPath(runtime, kUpgradeFolderPrefix), 0), std::size_t{0});
+    QVERIFY(ScheduledUnpackedProgram() != nullptr);
+    QVERIFY(IsIntact(*ScheduledUnpackedProgram()));
     std::string bytes;
-    QVERIFY(ReadWholeFile(unpacked, bytes));
+    QVERIFY(ScheduledUnpackedProgram()->file.ReadBytes(bytes));
     QCOMPARE(QByteArray(bytes.data(), bytes.size()), program);
     QVERIFY(smtp.WaitForSessions(1));
     QVERIFY(smtp.Data().find("Upgrade for Example Patent Group") != std::string::npos);

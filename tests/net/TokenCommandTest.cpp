@@ -1,6 +1,11 @@
 // The token command: run without a shell, its first line taken, every failure a clear error.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "net/AppError.h"
@@ -91,6 +96,60 @@ TEST(TokenCommand, AHelperThatDoesNotFinishIsKilledWithEverythingItStarted) {
   // Killed as a group: the background process never gets to leave its mark.
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_FALSE(FileExists(marker));
+}
+
+// Whether the process is gone: not there, or a zombie nobody has reaped yet.
+bool ProcessGone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && line.compare(close + 2, 1, "Z") == 0;
+}
+
+TEST(TokenCommand, AHelperThatDoesNotFinishIsKilledWithWhatLeftItsProcessGroup) {
+  CTempDir dir;
+  const std::string pids = dir.File("pids");
+  // Started in a session of its own (setsid), once directly and once handed on (setsid -f
+  // forks and its first process ends): both out of reach of the helper's process group.
+  // The helper waits until both have said who they are.
+  const std::string command = "/bin/sh -c \"setsid sleep 300 & echo $! >> " + pids +
+                              "; setsid -f /bin/sh -c 'echo $$ >> " + pids +
+                              "; exec sleep 300'; while [ $(wc -l < " + pids +
+                              ") -lt 2 ]; do sleep 0.1; done; " + "sleep 300\"";
+  EXPECT_EQ(RunCommand(command, 5000),
+            "SMTP: The token command '/bin/sh' did not finish within 5 seconds.");
+  std::ifstream list(pids);
+  std::vector<pid_t> started;
+  for (pid_t pid = 0; list >> pid;) started.push_back(pid);
+  ASSERT_EQ(started.size(), 2u);
+  for (const pid_t pid : started) {
+    // SIGKILL ends a process at once; its parent's end hands it to be reaped.
+    for (int i = 0; i < 200 && !ProcessGone(pid); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ProcessGone(pid)) << pid;
+    if (!ProcessGone(pid)) ::kill(pid, SIGKILL);
+  }
+}
+
+TEST(TokenCommand, TheHelperGetsNoDescriptorNorKeyOfThisProcess) {
+  // A descriptor some part of the process made without close-on-exec.
+  int leaked[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, leaked), 0);
+  ::setenv("USPTO_API_KEY", "odp-key-9f2c", 1);
+  ::setenv("LARKSPIRE_SETTINGS", "/tmp/settings.ini", 1);
+  const std::string listing = RunCommand(
+      "/usr/bin/python3 -c \"import os; d = '/proc/self/fd'; print(' '.join(sorted(f for f in "
+      "os.listdir(d) if os.path.lexists(d + '/' + f))))\"");
+  const std::string environment = RunCommand(
+      "/bin/sh -c \"echo ${USPTO_API_KEY:-none}.${LARKSPIRE_SETTINGS:-none}.${HOME:+home}\"");
+  ::unsetenv("USPTO_API_KEY");
+  ::unsetenv("LARKSPIRE_SETTINGS");
+  ::close(leaked[0]);
+  ::close(leaked[1]);
+  EXPECT_EQ(listing, "token: 0 1 2");
+  EXPECT_EQ(environment, std::string("token: none.none.") + (std::getenv("HOME") ? "home" : ""));
 }
 
 TEST(TokenCommand, ACancelEndsTheWaitAndTheFlowLogNeverShowsTheToken) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "entries/Entry.h"
 #include "notify/Templates.h"
@@ -90,6 +93,44 @@ TEST_F(LoadRulesTest, AFileCutShortIsPassedByWithALogLine) {
                        "end-of-rules line\r\n"),
             std::string::npos)
       << Log();
+}
+
+// The office file decides where the program sends its keys: in a shared logging directory,
+// one another user put there or may change is passed by, with the reason in the log.
+TEST_F(LoadRulesTest, AFileAnotherUserPutThereOrMayChangeIsPassedBy) {
+  struct Case {
+    mode_t mode;
+    uid_t owner;  // 0: the test's own user
+    std::string reason;
+  };
+  std::vector<Case> cases = {
+      {0664, 0, "other users may write it (mode 0664)"},
+      {0646, 0, "other users may write it (mode 0646)"},
+  };
+  if (::geteuid() == 0) cases.push_back({0644, 65534, "it belongs to another user (uid 65534)"});
+  const std::string path = dir_.File("Larkspire/office-rules.txt");
+  std::string text = WithVersion(BuiltInRules(), "4.2.05.000");
+  text = ReplaceAll(text, "support@larkspire.example", "help@elsewhere.example");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    WriteOfficeFile(text);
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    if (c.owner != 0) {
+      ASSERT_EQ(::chown(path.c_str(), c.owner, c.owner), 0);
+    }
+    LoadRules(*app_);
+    EXPECT_EQ(app_->Rules().text, BuiltInRules());
+    EXPECT_FALSE(app_->Rules().office_file);
+    EXPECT_EQ(LookupRule(*app_, "location", "support"), "support@larkspire.example");
+    EXPECT_NE(Log().find("Rules: " + path + " is not used: " + c.reason + "\r\n"),
+              std::string::npos)
+        << Log();
+  }
+  // The same file, this user's and writable by nobody else, is used.
+  WriteOfficeFile(text);
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  LoadRules(*app_);
+  EXPECT_TRUE(app_->Rules().office_file);
 }
 
 TEST_F(LoadRulesTest, BareLineFeedsLoadButNoSectionIsFound) {
