@@ -62,9 +62,12 @@ bool IsHolidayOfYear(int year, int32_t day) {
   if (day == NthWeekday(year, 9, kMonday, 1)) return true;                  // Labor Day
   if (day == NthWeekday(year, 10, kMonday, 2)) return true;                 // Columbus Day
   if (day == NthWeekday(year, 11, kThursday, 4)) return true;               // Thanksgiving Day
-  if (year >= 1965 && (year - 1965) % 4 == 0) {                             // Inauguration Day
+  // Inauguration Day: a Sunday one moves to the Monday; a Saturday one has no day in its
+  // place (it is not one of the holidays observed on the Friday before).
+  if (year >= 1965 && (year - 1965) % 4 == 0) {
     const int32_t inauguration = Date(year, 1, 20);
-    if (day == (Weekday(inauguration) == 0 ? inauguration + 1 : inauguration)) return true;
+    const int weekday = Weekday(inauguration);
+    if (weekday != 6 && day == (weekday == 0 ? inauguration + 1 : inauguration)) return true;
   }
   return false;
 }

@@ -16,13 +16,15 @@ namespace larkspire {
 
 inline constexpr std::string_view kDeadlinesSection = "deadlines";
 
-// An event as one of the two status sources names it: its code on the Open Data Portal, its
-// text as the status site shows it. A rule's event matches either (the text ignoring case; a
-// trailing * matches any rest).
-struct CEventName {
-  std::string code;
-  std::string text;
-  bool operator==(const CEventName&) const = default;
+// Events as the two status sources name them: codes as the Open Data Portal gives them, texts
+// as the status site (and the portal's descriptions) show them. An event matches when its code
+// is one of the codes or its text matches one of the texts, ignoring case, where * stands for
+// any run of characters.
+struct CEventSet {
+  std::vector<std::string> codes;
+  std::vector<std::string> texts;
+  bool Matches(std::string_view code, std::string_view text) const;
+  bool operator==(const CEventSet&) const = default;
 };
 
 // What a deadline is counted from.
@@ -32,19 +34,19 @@ enum class DeadlineBase {
 };
 
 // Which patents a grant-based rule applies to.
-enum class PatentKind { kUtility, kDesign, kPlant, kReissue };
+enum class PatentKind { kUtility, kDesign, kPlant, kReissue, kOther };
 
 struct CDeadlineRule {
   std::string key;   // the rule's name in the section ("nonfinal", "fee1", ...)
   std::string what;  // "Reply to non-final rejection", "Issue fee", ...
   DeadlineBase base = DeadlineBase::kEvent;
-  std::vector<PatentKind> kinds;    // kGrant only: the kinds of patent it applies to
-  std::vector<CEventName> opening;  // kEvent only
-  CPeriod period;                   // from the base date to the due date
-  CPeriod window;                   // kGrant: from the grant to the window's first day
+  std::vector<PatentKind> kinds;  // kGrant only: the kinds of patent it applies to
+  CEventSet opening;              // kEvent only
+  CPeriod period;                 // from the base date to the due date
+  CPeriod window;                 // kGrant: from the grant to the window's first day
   bool extendable = false;
   CPeriod last;  // from the base date to the last date; only when extendable
-  std::vector<CEventName> closing;
+  CEventSet closing;
 };
 
 struct CDeadlineRules {
@@ -58,12 +60,10 @@ struct CDeadlineRules {
 // A rule whose keys cannot be read is left out and named in problem; the others are kept.
 CDeadlineRules ReadDeadlineRules(const CRules& rules);
 
-// Whether an event matches one of the names.
-bool MatchesEvent(const std::vector<CEventName>& names, std::string_view code,
-                  std::string_view text);
-
-// The kind of patent: a patent number starting "D" is a design, "PP" a plant, "RE" a reissue;
-// without a patent number, an application of series 29 is a design; otherwise a utility patent.
+// The kind of patent: a patent number starting "D" is a design, "PP" a plant, "RE" a reissue,
+// "H" or "T" (statutory invention registrations, defensive publications) other; without a
+// patent number, an application of series 29 (or 35, international design applications) is a
+// design; otherwise a utility patent.
 PatentKind KindOfPatent(std::string_view patent_number, std::string_view application_number);
 
 }  // namespace larkspire
