@@ -9,7 +9,9 @@
 namespace larkspire {
 namespace {
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// Event texts are compared in ASCII lower case (other bytes as they are), cheaply: every
+// event of every entry is looked up.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Ignoring case; * in the pattern stands for any run of characters.
 bool MatchesPattern(std::string_view text, std::string_view pattern) {
@@ -83,6 +85,21 @@ std::optional<PatentKind> ParseKind(std::string_view name) {
   if (name == "plant") return PatentKind::kPlant;
   if (name == "reissue") return PatentKind::kReissue;
   return std::nullopt;
+}
+
+// A text with *, with what every text it matches must begin with and hold, checked first.
+CDeadlineRules::CTextPattern MakePattern(const std::string& pattern) {
+  CDeadlineRules::CTextPattern made;
+  made.pattern = pattern;
+  made.head = pattern.substr(0, pattern.find('*'));
+  std::size_t start = 0;
+  while (start <= pattern.size()) {
+    std::size_t end = pattern.find('*', start);
+    if (end == std::string::npos) end = pattern.size();
+    if (end - start > made.piece.size()) made.piece = pattern.substr(start, end - start);
+    start = end + 1;
+  }
+  return made;
 }
 
 bool IsRuleName(std::string_view key) {
@@ -165,6 +182,56 @@ class CSectionReader {
 
 }  // namespace
 
+void CDeadlineRules::IndexEvents() {
+  by_code_.clear();
+  by_text_.clear();
+  patterns_.clear();
+  for (std::size_t i = 0; i < rules.size() && i < kMaxDeadlineRules; ++i) {
+    const uint64_t bit = uint64_t{1} << i;
+    const auto add = [&](const CEventSet& events, uint64_t CEventClass::*mask) {
+      for (const std::string& code : events.codes) by_code_[code].*mask |= bit;
+      for (const std::string& text : events.texts) {
+        std::string lower = text;
+        for (char& c : lower) c = Lower(c);
+        if (lower.find('*') == std::string::npos) {
+          by_text_[lower].*mask |= bit;
+          continue;
+        }
+        auto found =
+            std::find_if(patterns_.begin(), patterns_.end(),
+                         [&](const CTextPattern& known) { return known.pattern == lower; });
+        if (found == patterns_.end()) found = patterns_.insert(patterns_.end(), MakePattern(lower));
+        found->events.*mask |= bit;
+      }
+    };
+    add(rules[i].opening, &CEventClass::opens);
+    add(rules[i].closing, &CEventClass::closes);
+  }
+}
+
+CEventClass CDeadlineRules::Classify(std::string_view code, std::string_view text) const {
+  CEventClass found;
+  const auto merge = [&](const CEventClass& more) {
+    found.opens |= more.opens;
+    found.closes |= more.closes;
+  };
+  if (!code.empty()) {
+    if (auto at = by_code_.find(code); at != by_code_.end()) merge(at->second);
+  }
+  if (text.empty()) return found;
+  thread_local std::string lower;
+  lower.assign(text);
+  for (char& c : lower) c = Lower(c);
+  if (auto at = by_text_.find(lower); at != by_text_.end()) merge(at->second);
+  for (const CTextPattern& pattern : patterns_) {
+    if (lower.starts_with(pattern.head) && lower.find(pattern.piece) != std::string::npos &&
+        MatchesPattern(lower, pattern.pattern)) {
+      merge(pattern.events);
+    }
+  }
+  return found;
+}
+
 bool CEventSet::Matches(std::string_view code, std::string_view text) const {
   if (!code.empty() && std::find(codes.begin(), codes.end(), code) != codes.end()) return true;
   if (text.empty()) return false;
@@ -183,9 +250,17 @@ CDeadlineRules ReadDeadlineRules(const CRules& rules) {
       }
       continue;
     }
-    if (std::optional<CDeadlineRule> rule = section.Rule(key, result.problem)) {
-      result.rules.push_back(std::move(*rule));
+    std::optional<CDeadlineRule> rule = section.Rule(key, result.problem);
+    if (!rule) continue;
+    if (result.rules.size() == kMaxDeadlineRules) {
+      if (result.problem.empty()) {
+        result.problem = "Rules file: deadlines has more than " +
+                         std::to_string(kMaxDeadlineRules) + " rules; " + key +
+                         " and those after it are left out.";
+      }
+      break;
     }
+    result.rules.push_back(std::move(*rule));
   }
   for (const std::string& date : SplitOn(section.Value("closed"), ' ')) {
     const int32_t day = ParseDayNumber(date);
@@ -199,6 +274,7 @@ CDeadlineRules ReadDeadlineRules(const CRules& rules) {
     result.closures.push_back(day);
   }
   std::sort(result.closures.begin(), result.closures.end());
+  result.IndexEvents();
   return result;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "docket/BusinessDays.h"
@@ -49,11 +51,49 @@ struct CDeadlineRule {
   CEventSet closing;
 };
 
-struct CDeadlineRules {
+// Which rules an event opens and which it closes, one bit per rule in CDeadlineRules::rules.
+struct CEventClass {
+  uint64_t opens = 0;
+  uint64_t closes = 0;
+};
+
+// At most this many rules are read; more are left out and named in problem.
+inline constexpr std::size_t kMaxDeadlineRules = 64;
+
+class CDeadlineRules {
+ public:
   std::vector<CDeadlineRule> rules;
   std::vector<int32_t> closures;  // days the office was closed, sorted
   // Why a rule was left out ("" when every rule was read).
   std::string problem;
+
+  // What the event opens and closes, as the rules' CEventSets say, from an index of their codes
+  // and texts (an update asks this of every event of every entry).
+  CEventClass Classify(std::string_view code, std::string_view text) const;
+  // Builds that index; ReadDeadlineRules does, and whoever changes rules afterwards must.
+  void IndexEvents();
+
+  // A text with * in lower case, what every text it matches begins with and the longest piece
+  // it holds without *.
+  struct CTextPattern {
+    std::string pattern;
+    std::string head;
+    std::string piece;
+    CEventClass events;
+  };
+
+ private:
+  struct CTextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+  using CEventIndex = std::unordered_map<std::string, CEventClass, CTextHash, std::equal_to<>>;
+
+  CEventIndex by_code_;
+  CEventIndex by_text_;  // texts without *, in lower case
+  std::vector<CTextPattern> patterns_;
 };
 
 // Reads the section from the rules text through LookupRule, as the other sections are read.

@@ -44,10 +44,13 @@ bool Usable(const CStatusEvent& event) { return event.day != 0 && event.day != k
 void ApplyEvent(const CDeadlineRules& rules, const CEntryFacts& entry, const CStatusEvent& event,
                 std::vector<CDeadline>& list) {
   if (!Usable(event)) return;
-  for (const CDeadlineRule& rule : rules.rules) {
-    const bool closes = rule.closing.Matches(event.code, event.text);
-    const bool opens =
-        rule.base == DeadlineBase::kEvent && rule.opening.Matches(event.code, event.text);
+  const CEventClass found = rules.Classify(event.code, event.text);
+  if ((found.opens | found.closes) == 0) return;
+  for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
+    const CDeadlineRule& rule = rules.rules[i];
+    const uint64_t bit = uint64_t{1} << i;
+    const bool closes = (found.closes & bit) != 0;
+    const bool opens = rule.base == DeadlineBase::kEvent && (found.opens & bit) != 0;
     if (!closes && !opens) continue;
     for (CDeadline& deadline : list) {
       if (deadline.rule_key == rule.key && deadline.closed_on == 0 &&
@@ -77,7 +80,8 @@ bool AppliesTo(const CDeadlineRule& rule, PatentKind kind) {
 void ApplyGrant(const CDeadlineRules& rules, const CEntryFacts& entry,
                 const std::vector<CStatusEvent>& events, std::vector<CDeadline>& list) {
   const PatentKind kind = KindOfPatent(entry.patent_number, entry.application_number);
-  for (const CDeadlineRule& rule : rules.rules) {
+  for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
+    const CDeadlineRule& rule = rules.rules[i];
     if (rule.base != DeadlineBase::kGrant) continue;
     std::erase_if(list, [&](const CDeadline& deadline) {
       return deadline.rule_key == rule.key && !deadline.done &&
@@ -97,7 +101,7 @@ void ApplyGrant(const CDeadlineRules& rules, const CEntryFacts& entry,
     }
     for (const CStatusEvent& event : events) {
       if (Usable(event) && found->closed_on == 0 && event.day > found->opened_on &&
-          rule.closing.Matches(event.code, event.text)) {
+          (rules.Classify(event.code, event.text).closes & (uint64_t{1} << i)) != 0) {
         found->closed_on = event.day;
         found->closing_event = EventName(event);
       }
@@ -218,19 +222,18 @@ bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry
     if (fee) list.push_back(old);
   }
   ApplyGrant(rules, entry, history, list);
-  for (CDeadline& deadline : list) {
-    const std::string uid = deadline.Uid();
-    for (const CDeadline& old : before) {
-      if (old.done && old.Uid() == uid) deadline.done = true;
-    }
-  }
-  // What the user marked done stays, though the history no longer opens it.
+  // Done marks go by UID, that is by rule and opening date within the entry; what the user
+  // marked done stays, though the history no longer opens it.
   for (CDeadline& old : before) {
     if (!old.done) continue;
-    const std::string uid = old.Uid();
-    const bool listed = std::any_of(
-        list.begin(), list.end(), [&](const CDeadline& deadline) { return deadline.Uid() == uid; });
-    if (!listed) list.push_back(std::move(old));
+    auto same = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
+      return deadline.rule_key == old.rule_key && deadline.opened_on == old.opened_on;
+    });
+    if (same != list.end()) {
+      same->done = true;
+    } else {
+      list.push_back(std::move(old));
+    }
   }
   for (CDeadline& deadline : list) deadline.reference = entry.reference;
   return Store(entry.entry_key, std::move(list));
