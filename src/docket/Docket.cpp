@@ -213,26 +213,26 @@ bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry
   std::vector<CDeadline> list;
   for (const CStatusEvent* event : ordered) ApplyEvent(rules, entry, *event, list);
 
-  std::vector<CDeadline> before = EntryDeadlines(entry.entry_key);
+  const std::vector<const CDeadline*> before = ForEntry(entry.entry_key);
   // Fee deadlines already on the docket stay although their last date may have passed since.
-  for (const CDeadline& old : before) {
+  for (const CDeadline* old : before) {
     const bool fee = std::any_of(rules.rules.begin(), rules.rules.end(), [&](const auto& rule) {
-      return rule.key == old.rule_key && rule.base == DeadlineBase::kGrant;
+      return rule.key == old->rule_key && rule.base == DeadlineBase::kGrant;
     });
-    if (fee) list.push_back(old);
+    if (fee) list.push_back(*old);
   }
   ApplyGrant(rules, entry, history, list);
   // Done marks go by UID, that is by rule and opening date within the entry; what the user
   // marked done stays, though the history no longer opens it.
-  for (CDeadline& old : before) {
-    if (!old.done) continue;
+  for (const CDeadline* old : before) {
+    if (!old->done) continue;
     auto same = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
-      return deadline.rule_key == old.rule_key && deadline.opened_on == old.opened_on;
+      return deadline.rule_key == old->rule_key && deadline.opened_on == old->opened_on;
     });
     if (same != list.end()) {
       same->done = true;
     } else {
-      list.push_back(std::move(old));
+      list.push_back(*old);
     }
   }
   for (CDeadline& deadline : list) deadline.reference = entry.reference;
