@@ -10,6 +10,8 @@ namespace larkspire {
 namespace {
 
 constexpr std::size_t kFieldCount = 14;
+constexpr std::string_view kNewerFormat =
+    "was written by a newer version of Larkspire, in a format this one does not read";
 
 // Backslash, TAB, CR, LF and every other control byte are escaped, so a value from outside can
 // neither end a line nor shift the fields after it.
@@ -206,8 +208,7 @@ std::string ParseDocket(std::string_view bytes, CDocket& docket) {
     if (++number == 1) {
       if (line == kDocketFileHeader) continue;
       if (line.starts_with("Larkspire docket ")) {
-        return "it was written in a newer format (\"" + std::string(line) +
-               "\") than this version of Larkspire reads";
+        return std::string(kNewerFormat) + " (\"" + std::string(line) + "\")";
       }
       return "it does not begin with the line \"" + std::string(kDocketFileHeader) + "\"";
     }
@@ -233,6 +234,7 @@ std::string LoadDocket(const std::string& path, CDocket& docket) {
   }
   const std::string problem = ParseDocket(bytes, docket);
   if (problem.empty()) return problem;
+  if (problem.starts_with(kNewerFormat)) return "The docket file " + path + " " + problem + ".";
   return "The docket file " + path + " is damaged: " + problem + ".";
 }
 
