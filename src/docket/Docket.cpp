@@ -205,13 +205,24 @@ bool CDocket::Store(std::string_view entry_key, std::vector<CDeadline> deadlines
 
 bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry,
                            const std::vector<CStatusEvent>& history) {
-  std::vector<const CStatusEvent*> ordered;
-  ordered.reserve(history.size());
-  for (const CStatusEvent& event : history) ordered.push_back(&event);
-  std::stable_sort(ordered.begin(), ordered.end(),
-                   [](const CStatusEvent* a, const CStatusEvent* b) { return a->day < b->day; });
+  // Oldest first; the events of one day give the same result in any order, so a history
+  // listed newest first (as the portal lists it) is only walked backwards.
+  const auto by_day = [](const CStatusEvent& a, const CStatusEvent& b) { return a.day < b.day; };
   std::vector<CDeadline> list;
-  for (const CStatusEvent* event : ordered) ApplyEvent(rules, entry, *event, list);
+  if (std::is_sorted(history.begin(), history.end(), by_day)) {
+    for (const CStatusEvent& event : history) ApplyEvent(rules, entry, event, list);
+  } else if (std::is_sorted(history.rbegin(), history.rend(), by_day)) {
+    for (auto event = history.rbegin(); event != history.rend(); ++event) {
+      ApplyEvent(rules, entry, *event, list);
+    }
+  } else {
+    std::vector<const CStatusEvent*> ordered;
+    ordered.reserve(history.size());
+    for (const CStatusEvent& event : history) ordered.push_back(&event);
+    std::sort(ordered.begin(), ordered.end(),
+              [](const CStatusEvent* a, const CStatusEvent* b) { return a->day < b->day; });
+    for (const CStatusEvent* event : ordered) ApplyEvent(rules, entry, *event, list);
+  }
 
   const std::vector<const CDeadline*> before = ForEntry(entry.entry_key);
   // Fee deadlines already on the docket stay although their last date may have passed since.
