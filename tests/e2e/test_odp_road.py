@@ -311,6 +311,11 @@ class OdpRoadTest(unittest.TestCase):
                          "The Open Data Portal is busy (it answered 429 Too Many Requests 2 times)."
                          " Try again later.")
         self.assertEqual(data["11/456,789"]["Status"], "Non Final Action Mailed")
+        # The log names the application the error belongs to, after the addresses it asked.
+        log = road.setup.log()
+        self.assertIn("> Update error 'application 11/456,789: The Open Data Portal is busy", log)
+        self.assertIn("> Update 'https://127.0.0.1:%d/api/v1/patent/applications/11456789'"
+                      % sim.odp_port, log)
         others = {n: e for n, e in data.items() if n != "11/456,789"}
         self.assertTrue(all(e["Error"] == "" for e in others.values()), others)
         self.assertEqual(data["10/987,654"]["Status"], "Patented Case")
