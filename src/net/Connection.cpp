@@ -282,10 +282,13 @@ void CConnection::StartTls(const std::string& host, const std::string& ca_file) 
 }
 
 int CConnection::ReadySocket(short events) {
-  if (tls_wait_ != 0) events = tls_wait_;
+  // TLS that has asked for the socket cannot move without it, whatever it holds: part of a
+  // record counts as pending, and going ahead on it would spin until the rest arrives.
+  const bool tls_asked = tls_wait_ != 0;
+  if (tls_asked) events = tls_wait_;
   const int fd = UsableSocket();
   bool failed = fd < 0;
-  const bool buffered = tls_ != nullptr && events == POLLIN && tls_->HasPending();
+  const bool buffered = tls_ != nullptr && !tls_asked && events == POLLIN && tls_->HasPending();
   const bool ready = !failed && (buffered || PollReady(fd, events, failed));
   CheckStep(failed);
   return ready ? fd : -1;

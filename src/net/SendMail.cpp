@@ -1,5 +1,6 @@
 #include "net/SendMail.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <vector>
@@ -22,6 +23,39 @@ namespace larkspire {
 namespace {
 
 constexpr std::size_t kReadPieceBytes = 4096;
+constexpr const char* kSendEmailTimedOutMessage = "SendEmail: Operation timed out.";
+
+// What the server did not do at the stage within the time; "" for a stage that is not the
+// server's (the token command).
+std::string MailStageTimeOut(MailStage stage, int seconds) {
+  const char* what = "";
+  switch (stage) {
+    case MailStage::kToken:
+      return "";
+    case MailStage::kConnect:
+      what = "did not accept the connection";
+      break;
+    case MailStage::kGreeting:
+      what = "did not answer the greeting";
+      break;
+    case MailStage::kHello:
+      what = "did not answer EHLO";
+      break;
+    case MailStage::kStartTls:
+      what = "did not answer STARTTLS";
+      break;
+    case MailStage::kHandshake:
+      what = "did not finish the TLS handshake";
+      break;
+    case MailStage::kSignIn:
+      what = "did not answer the sign-in";
+      break;
+    case MailStage::kMessage:
+      what = "did not take the message";
+      break;
+  }
+  return std::string(what) + " within " + std::to_string(seconds) + " s";
+}
 
 // The file in pieces of 4096 bytes, each piece taken up to its first zero byte, with every line
 // end made CR LF (a reader accepts a lone LF; the wire takes CR LF only). A file that cannot be
@@ -73,13 +107,14 @@ CSecureSession OpenSession(CConnection& connection, CSmtpDialogue& smtp, CSendMa
   const bool token_sign_in = task.auth == MailAuth::kToken;
   if (token_sign_in && !secure) fail(kSmtpTokenInClearMessage);
   if (token_sign_in && task.user_name.empty()) fail(kSmtpTokenUserMessage);
+  if (token_sign_in) *task.stage = MailStage::kToken;
   const std::string token =
       token_sign_in ? RunTokenCommand(task.token_command, &task.cancel, flow_log, task.label)
                     : std::string();
 
   if (secure) {
     return StartSecureSession(connection, smtp, task.server, task.security, task.ca_file,
-                              {task.user_name, task.password, task.auth, token});
+                              {task.user_name, task.password, task.auth, token}, *task.stage);
   }
   connection.Connect(task.server, DefaultMailPort(MailSecurity::kNone));
   const std::string host = connection.LocalHostName();
@@ -111,6 +146,7 @@ void SendMessage(CSmtpDialogue& smtp, const CSendMailTask& task, const CSecureSe
                  const std::string& date_line) {
   auto fail = [&](const char* message) { RaiseLogged(task.flow_log.get(), task.label, message); };
   const bool secure = task.security != MailSecurity::kNone;
+  *task.stage = MailStage::kMessage;
   // The addresses also go into header lines, so a line break anywhere in them is refused
   // before anything of them is sent.
   if (HasLineBreakOrNul(task.from) || HasLineBreakOrNul(task.reply_to)) fail(kSmtpSenderMessage);
@@ -251,7 +287,7 @@ CStartedSendEmail::CStartedSendEmail(INetWaiter& waiter, const CMailServer& serv
                                      const CMailAddresses& addresses, const std::string& path,
                                      const std::string& description, MailRecipient recipient,
                                      CMailSession* session)
-    : waiter_(waiter), session_(session) {
+    : waiter_(waiter), session_(session), server_(server.server), security_(server.security) {
   waiter.LogRecord("Send E-Mail '" + description + "'\n");
   std::string text = ReadMessageFile(path);
   if (text.empty()) return;
@@ -300,6 +336,7 @@ CStartedSendEmail::CStartedSendEmail(INetWaiter& waiter, const CMailServer& serv
   task.body = std::move(text);
   task.flow_log = waiter.SharedFlowLog();
   if (session != nullptr) task.session = session->ForMessage(task.flow_log);
+  stage_ = task.stage;
 
   auto group = std::make_unique<CAsyncGroup<CSendMailTask, char>>(waiter);
   try {
@@ -324,15 +361,38 @@ std::optional<std::string> CStartedSendEmail::Finish() {
     std::vector<char> results;
     error = WaitForStartedGroup(waiter_, GroupKind::kSmtp, *group_, timeout_ms,
                                 static_cast<int>(kSendEmailTimeoutMs / 1000),
-                                "SendEmail: Operation timed out.", results);
+                                kSendEmailTimedOutMessage, results);
     group_.reset();
   }
+  if (!error.empty() && security_ != MailSecurity::kNone) error = NameUnreachableServer(error);
   if (!error.empty()) {
     waiter_.LogRecord("Send E-Mail error '" + error + "'\n");
     // Never used again after a failure, a time-out or a cancel.
     if (session_ != nullptr) session_->End();
   }
   return error;
+}
+
+std::string CStartedSendEmail::NameUnreachableServer(const std::string& error) {
+  std::string what;
+  if (error == kSendEmailTimedOutMessage || error == CTimedoutError().what()) {
+    // The wait ends at the group's own time-out or the window's, whichever is shorter.
+    const unsigned window_ms = waiter_.TimeoutMs();
+    const unsigned waited_ms =
+        window_ms > 0 ? std::min(window_ms, kSendEmailTimeoutMs) : kSendEmailTimeoutMs;
+    if (stage_ != nullptr) {
+      what = MailStageTimeOut(*stage_, static_cast<int>((waited_ms + 500) / 1000));
+    }
+  } else if (error == kRefusedMessage) {
+    what = "refused the connection";
+  } else if (error == kCantConnectMessage) {
+    what = "could not be reached";
+  } else if (error == kNoResolveMessage) {
+    what = "could not be found (its name does not resolve)";
+  }
+  if (what.empty()) return error;
+  unreachable_ = true;
+  return "SMTP: The server " + server_ + " " + what + ".";
 }
 
 std::optional<std::string> SendEmail(INetWaiter& waiter, const CMailServer& server,

@@ -13,6 +13,7 @@
 #include "net/FlowLog.h"
 #include "net/LiveConnection.h"
 #include "net/MailSecurity.h"
+#include "net/SmtpSecureStart.h"
 
 namespace larkspire {
 
@@ -92,6 +93,8 @@ struct CSendMailTask {
   // A session kept open over a batch: used when it is open, opened and left open when it is
   // not. Null for a session of this message's own, ended by QUIT.
   std::shared_ptr<CKeptMailSession> session;
+  // Where a secure session is; shared with the side that waits for the worker.
+  std::shared_ptr<CMailStage> stage = std::make_shared<CMailStage>(MailStage::kConnect);
 };
 
 // The SMTP dialogue on the worker thread; throws CAppError. The result byte means nothing.
@@ -126,12 +129,23 @@ class CStartedSendEmail {
 
   // Whether Finish would return without waiting. Never waits.
   bool Ended();
-  // The group's time-out counts from here. Once only.
+  // The group's time-out counts from here. Once only. Over STARTTLS or TLS, a server that did
+  // not answer in time or could not be reached is named with what it did not do ("SMTP: The
+  // server smtp.example:587 did not finish the TLS handshake within 30 s.").
   std::optional<std::string> Finish();
+  // After Finish: the secure mail's server timed out or could not be reached, so any other
+  // message of the run would wait for it the same way. Never for the plain dialogue.
+  bool ServerUnreachable() const { return unreachable_; }
 
  private:
+  std::string NameUnreachableServer(const std::string& error);
+
   INetWaiter& waiter_;
   CMailSession* session_;
+  std::string server_;
+  MailSecurity security_ = MailSecurity::kNone;
+  std::shared_ptr<CMailStage> stage_;
+  bool unreachable_ = false;
   std::string start_error_;
   // Null when there was nothing to send or the worker could not be started.
   std::unique_ptr<CAsyncGroup<CSendMailTask, char>> group_;

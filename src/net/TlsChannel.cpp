@@ -161,6 +161,10 @@ bool IsAddressLiteral(const std::string& host) {
 
 }  // namespace
 
+bool IsLastingTlsFailure(std::string_view message) {
+  return message.starts_with(kTlsCertificatePrefix) || message.starts_with(kTlsCaFilePrefix);
+}
+
 CTlsChannel::CTlsChannel(int fd, const std::string& host, const std::string& ca_file)
     : host_(host), socket_{fd, false} {
   ERR_clear_error();
@@ -180,7 +184,7 @@ CTlsChannel::CTlsChannel(int fd, const std::string& host, const std::string& ca_
   ERR_clear_error();
   if (!ca_file.empty() &&
       SSL_CTX_load_verify_locations(context_.get(), ca_file.c_str(), nullptr) != 1) {
-    throw CAppError("TLS: CA file " + ca_file + " could not be used (" +
+    throw CAppError(std::string(kTlsCaFilePrefix) + ca_file + " could not be used (" +
                     QueuedReason("unreadable") + ").");
   }
 
@@ -283,7 +287,7 @@ void CTlsChannel::RecordHandshakeFailure() {
   const long verify = SSL_get_verify_result(ssl_.get());
   if (verify != X509_V_OK) {
     ERR_clear_error();
-    failure_ = "TLS: certificate of " + host_ + " not accepted (" +
+    failure_ = std::string(kTlsCertificatePrefix) + host_ + " not accepted (" +
                VerifyReason(ssl_.get(), verify) + ").";
     return;
   }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 struct ssl_ctx_st;
 struct ssl_st;
@@ -22,6 +23,12 @@ enum class TlsStep {
   kBroken,     // the socket failed underneath (reset, shut down by a cancel)
   kFailed,     // TLS itself failed; FailureText says why
 };
+
+// The beginnings of the failures that every later connection to the same server meets again:
+// a refused certificate, and a CA file that cannot be used.
+inline constexpr std::string_view kTlsCertificatePrefix = "TLS: certificate of ";
+inline constexpr std::string_view kTlsCaFilePrefix = "TLS: CA file ";
+bool IsLastingTlsFailure(std::string_view message);
 
 class CTlsChannel {
  public:

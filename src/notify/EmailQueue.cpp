@@ -32,6 +32,23 @@ std::string ShortName(const std::string& name) {
 
 bool IsWelcomeReport(const std::string& name) { return MessageKind(name) == kWelcomeKind; }
 
+// Whether the send that failed with this error found the configured server unreachable.
+bool MadeUnreachable(const CRun& app, const std::string& error) {
+  return !error.empty() && app.Status().unreachable_mail_error == error &&
+         app.Status().unreachable_mail_server == app.Settings().SmtpServer.Text();
+}
+
+// The error of the configured mail server when it already timed out or could not be reached
+// in this unattended run; "" when it may be tried. A run with a user tries at each batch: the
+// user may have put the server right meanwhile.
+std::string UnreachableMailError(CRun& app) {
+  const CRunStatus& status = app.Status();
+  if (!status.auto_run || status.unreachable_mail_server != app.Settings().SmtpServer.Text()) {
+    return "";
+  }
+  return status.unreachable_mail_error;
+}
+
 // The names of the list that are of the queue's own form; any other line is logged and
 // dropped, never used as a path.
 std::vector<std::string> AcceptedNames(CRun& app, const std::vector<std::string>& names) {
@@ -117,6 +134,10 @@ std::string FinishSendingEmailFile(CRun& app, CStartedSendEmail& started, const 
   app.SetTimeoutFixed(true);
   const std::optional<std::string> result = started.Finish();
   app.SetTimeoutFixed(was_fixed);
+  if (started.ServerUnreachable()) {
+    app.Status().unreachable_mail_server = app.Settings().SmtpServer.Text();
+    app.Status().unreachable_mail_error = *result;
+  }
   // A file with nothing to send is not sent: it stays where it is, with its error.
   const std::string error = result ? *result : NothingToSendError(path, description);
   if (!result) app.Log().Write("Send E-Mail error '%s'\n", error.c_str());
@@ -221,10 +242,18 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
 
   std::vector<std::string> remainder;
   std::vector<std::string> publisher_reports_kept;
-  std::string error;
+  // A server that made this run wait out its time-out (or could not be reached) is not tried
+  // again: everything stays queued for the next run.
+  std::string error = delete_mode ? "" : UnreachableMailError(app);
+  if (!error.empty()) {
+    app.Log().Write("Send E-Mail not tried: %zu message(s) stay queued for the next run '%s'\n",
+                    names.size(), error.c_str());
+  }
   for (int k = first; k <= static_cast<int>(names.size()); ++k) {
     std::string name;
     if (k == 0) {
+      // The activity report is written afresh for the batch that sends it.
+      if (!error.empty()) continue;
       bool found = false;
       std::string report = ExpandTemplateText(app, kTemplateActivity, found);
       if (!found || !SaveFileAtomically(JoinPath(dir, kActivityFileName), report)) continue;
@@ -266,6 +295,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       if (k != 0 && !DropWelcomeReportAfterTries(app, path, result)) {
         publisher_reports_kept.push_back(name);
       }
+      // Passed over for a refusal of its own, never for a server every message would wait for.
+      if (MadeUnreachable(app, result)) error = result;
     } else {
       error = result;
       remainder.push_back(name);

@@ -111,7 +111,9 @@ const ApplicationVariable kApplicationVariables[] = {
               kProductPageAddress + "\">" + kProductPageAddress + "</a>.</i></p>";
      }},
     {"DataKind", [](CRun&) { return std::string("Patent"); }},
-    {"DataSource", [](CRun&) { return std::string("PAIR"); }},
+    // The source a reader can open: the Open Data Portal serves no pages, Patent Center does.
+    {"DataSource",
+     [](CRun& app) { return std::string(UsesOdp(app.Settings()) ? "Patent Center" : "PAIR"); }},
 };
 
 void AppendChange(const CEntry& current, const CEntry& previous, int id, std::string& out) {

@@ -298,7 +298,7 @@ bool RunMasterListStep(CRun& app) {
     app.ShowError("Update Master List Failed", error);
   }
   SaveEntries(app);
-  // A refused key would fail every request of the status update as well.
+  // A refused key or certificate would fail every request of the status update as well.
   if (failure.fatal) return false;
 
   const std::size_t added = app.Entries().Size() - before;

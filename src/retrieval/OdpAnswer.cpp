@@ -47,9 +47,7 @@ std::string ReadBag(const COdpValue& top, COdpReading& reading, std::vector<COdp
   std::vector<COdpValue> values;
   std::string error = FindValues(path, top, reading, values);
   if (!error.empty()) return error;
-  if (values.empty()) {
-    return std::string(kAnswer) + "has no " + path.text + "; the rules file may need an update.";
-  }
+  if (values.empty()) return reading.MissingPartError(path);
   const COdpValue& bag = values.front();
   if (bag.element.type() != EType::ARRAY) return reading.TypeError(bag, "a list");
   dom::array elements = bag.element.get_array().value_unsafe();
@@ -113,6 +111,7 @@ COdpApplication COdpAnswerReader::ReadApplication(std::string_view json) {
   std::optional<std::uint64_t> count;
   std::vector<COdpValue> records;
   answer.error = ReadRecords(parser_->parser, json, reading, count, records);
+  answer.unknown_shape = reading.UnknownShape();
   if (!answer.error.empty()) return answer;
   if (records.empty()) {
     answer.result = EOdpResult::kNotFound;
@@ -129,6 +128,7 @@ COdpApplication COdpAnswerReader::ReadApplication(std::string_view json) {
     if (const COdpTemplate* parts = rules[static_cast<std::size_t>(id)]) {
       reading.ReadFor(kFields[id].key, true);
       answer.error = ExpandTemplate(*parts, records.front(), reading, text);
+      answer.unknown_shape = reading.UnknownShape();
       if (!answer.error.empty()) return answer;
     }
     fields.push_back({id, TrimDash(CollapseSpace(text))});

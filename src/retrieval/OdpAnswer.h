@@ -30,6 +30,9 @@ struct COdpField {
 struct COdpApplication {
   EOdpResult result = EOdpResult::kBadAnswer;
   std::string error;
+  // A bad answer whose shape the mapping does not know (a part it names is missing or of
+  // another kind), which every answer of the service would then have: not one record's fault.
+  bool unknown_shape = false;
   std::vector<COdpField> fields;
   // The record's last ingestion time (the mapping's search-time, read from the record) as
   // sent; "" when the record has none of the expected kind.

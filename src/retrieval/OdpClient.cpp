@@ -8,6 +8,7 @@
 #include "net/ApiRequest.h"
 #include "net/AppError.h"
 #include "net/PacingLockName.h"
+#include "net/TlsChannel.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -56,23 +57,32 @@ std::string ServiceMessage(std::string_view body) {
   return "";
 }
 
-std::string KeyRefusedMessage(int status, std::string_view service_message) {
+std::string KeyRefusedMessage(int status, std::string_view service_message,
+                              bool key_from_environment) {
   std::string answer = std::to_string(status) + (status == 401 ? " Unauthorized" : " Forbidden");
   if (!service_message.empty()) answer += ": " + std::string(service_message);
+  const std::string variable = kOdpKeyVariable;
   if (status == 401) {
-    return "The Open Data Portal wants an API key (it answered " + answer +
-           "). Enter your key in Options > Configure, or set " + kOdpKeyVariable +
-           " for the program.";
+    return "The Open Data Portal wants an API key (it answered " + answer + "). " +
+           (key_from_environment
+                ? "Check the key in " + variable +
+                      ", the environment variable this run took it from, or enter one in "
+                      "Options > Configure."
+                : "Enter your key in Options > Configure, or set " + variable +
+                      " for the program.");
   }
-  return "The Open Data Portal refused the API key (it answered " + answer +
-         "). Check the key in Options > Configure: a new key takes a while to become active, "
-         "and an unused one lapses after a year. A key comes with an account at "
-         "data.uspto.gov.";
+  return "The Open Data Portal refused the API key (it answered " + answer + "). " +
+         (key_from_environment
+              ? "Check the key in " + variable + ", the environment variable this run took it from"
+              : std::string("Check the key in Options > Configure")) +
+         ": a new key takes a while to become active, and an unused one lapses after a year. A "
+         "key comes with an account at data.uspto.gov.";
 }
 
 COdpClient::COdpClient(CRun& app, std::string key)
     : app_(app),
       key_(TrimKey(key).empty() ? OdpKeyOf(app.Settings()) : TrimKey(key)),
+      key_from_environment_(TrimKey(key).empty() && OdpKeyFromEnvironment(app.Settings())),
       pacing_(OdpLockPath(app.Settings().LogDir.Text(), key_)) {
   setup_error_ = ReadOdpMapping(app.Rules().text, mapping_);
   reader_ = std::make_unique<COdpAnswerReader>(mapping_);
@@ -137,6 +147,9 @@ COdpReply COdpClient::Send(const std::string& method, const std::string& url,
       return reply;
     }
     ++app_.Status().odp_requests;
+    // As the status site's fetches are logged: the address without its query (the key goes in
+    // a header, never into the log).
+    app_.LogRecord("Update '" + url.substr(0, url.find('?')) + "'\n");
     CApiAnswer answer;
     const std::string error = SendApiRequest(app_, request, answer);
     std::int64_t wait = gap_ms_;
@@ -148,6 +161,7 @@ COdpReply COdpClient::Send(const std::string& method, const std::string& url,
 
     if (!error.empty()) {
       reply.message = error;
+      if (IsLastingTlsFailure(error)) reply.outcome = EOdpOutcome::kTlsRefused;
       return reply;
     }
     reply.status = answer.status;
@@ -171,7 +185,8 @@ COdpReply COdpClient::Send(const std::string& method, const std::string& url,
       reply.outcome = EOdpOutcome::kNotFound;
     } else if (answer.status == 401 || answer.status == 403) {
       reply.outcome = EOdpOutcome::kKeyRefused;
-      reply.message = KeyRefusedMessage(answer.status, ServiceMessage(answer.body));
+      reply.message =
+          KeyRefusedMessage(answer.status, ServiceMessage(answer.body), key_from_environment_);
     } else {
       const std::string said = ServiceMessage(answer.body);
       reply.message = "The Open Data Portal answered " + status +

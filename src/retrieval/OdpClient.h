@@ -33,8 +33,14 @@ enum class EOdpOutcome {
   kNotFound,    // 404 "No matching records"
   kBusy,        // 429 or 5xx on every try
   kKeyRefused,  // 401 or 403: no request of the run can succeed
+  kTlsRefused,  // the service's certificate (or the CA file) refused: neither can any
   kFailed,      // anything else: message says what
 };
+
+// Whether every later request of the run would meet the same: the run stops at the first.
+inline bool StopsRun(EOdpOutcome outcome) {
+  return outcome == EOdpOutcome::kKeyRefused || outcome == EOdpOutcome::kTlsRefused;
+}
 
 struct COdpReply {
   EOdpOutcome outcome = EOdpOutcome::kFailed;
@@ -52,8 +58,10 @@ std::string OdpLockPath(const std::string& log_dir, const std::string& key);
 // The wait a Retry-After header asks for (whole seconds); -1 when there is none to read.
 std::int64_t RetryAfterMs(std::string_view header);
 
-// What a refused key means for the user: what the service said and what to do.
-std::string KeyRefusedMessage(int status, std::string_view service_message);
+// What a refused key means for the user: what the service said and what to do, which for a
+// key taken from the environment (a scheduled run's) is to check that variable.
+std::string KeyRefusedMessage(int status, std::string_view service_message,
+                              bool key_from_environment);
 
 // The service's own explanation in an error answer (detailedMessage, else message), as
 // Windows-1252 text; "" when the body has none.
@@ -95,6 +103,7 @@ class COdpClient {
 
   CRun& app_;
   std::string key_;
+  bool key_from_environment_ = false;
   std::string setup_error_;
   COdpMapping mapping_;
   std::unique_ptr<COdpAnswerReader> reader_;

@@ -30,6 +30,7 @@ std::string CheckOdpKey(CRun& app, const std::string& key) {
     case EOdpOutcome::kBusy:
       text = reply.message;
       break;
+    case EOdpOutcome::kTlsRefused:
     case EOdpOutcome::kFailed:
       text = "The key could not be checked: " + reply.message;
       break;

@@ -24,7 +24,7 @@ CFailure ImportFromOdp(CRun& app, const std::vector<std::string>& customer_numbe
   const auto page = static_cast<std::uint64_t>(client.RuleNumber(
       "search-page", static_cast<std::int64_t>(kOdpDefaultSearchPage), 1, kOdpSearchCap));
   std::string error;
-  bool key_refused = false;
+  bool stops_run = false;
   for (std::size_t k = 0; error.empty() && k < customer_numbers.size(); ++k) {
     if (app.AbortReason() == kAbortClosing) {
       ++app.Status().failure_count;
@@ -63,7 +63,7 @@ CFailure ImportFromOdp(CRun& app, const std::vector<std::string>& customer_numbe
         },
         total);
     if (app.Ui()) app.Ui()->RefreshList();
-    key_refused = error.empty() && reply.outcome == EOdpOutcome::kKeyRefused;
+    stops_run = error.empty() && StopsRun(reply.outcome);
     if (error.empty() && reply.outcome != EOdpOutcome::kAnswered) error = reply.message;
     if (error.empty() && total > read && read >= kOdpSearchCap) {
       error = "The Open Data Portal lists " + std::to_string(total) +
@@ -76,7 +76,7 @@ CFailure ImportFromOdp(CRun& app, const std::vector<std::string>& customer_numbe
   app.EndBusy();
   app.Entries().Sort();
   if (app.Ui()) app.Ui()->RefreshList();
-  return {error, key_refused};
+  return {error, stops_run};
 }
 
 }  // namespace larkspire

@@ -9,13 +9,6 @@
 
 namespace larkspire {
 
-bool UsesOdp(std::string_view status_source) {
-  return status_source.size() == std::string_view(kSourceOdp).size() &&
-         StartsWithIgnoringCase(status_source, kSourceOdp);
-}
-
-bool UsesOdp(const CSettings& settings) { return UsesOdp(settings.StatusSource.Text()); }
-
 std::string TrimKey(std::string_view key) {
   constexpr std::string_view kSpace = " \t\r\n";
   const std::size_t first = key.find_first_not_of(kSpace);
@@ -29,6 +22,10 @@ std::string OdpKeyOf(const CSettings& settings) {
     if (const char* variable = std::getenv(kOdpKeyVariable)) key = TrimKey(variable);
   }
   return key;
+}
+
+bool OdpKeyFromEnvironment(const CSettings& settings) {
+  return TrimKey(UnscramblePassword(settings.OdpKey.Text())).empty() && !OdpKeyOf(settings).empty();
 }
 
 bool IsCustomerNumber(std::string_view text) {

@@ -8,21 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "run/Settings.h"
+
 namespace larkspire {
 
-class CSettings;
-
-// The StatusSource values. Anything but kSourceOdp (an absent setting above all) is the site.
-inline constexpr const char* kSourceSite = "Site";
-inline constexpr const char* kSourceOdp = "ODP";
 inline constexpr const char* kOdpKeyVariable = "USPTO_API_KEY";
-
-bool UsesOdp(std::string_view status_source);
-bool UsesOdp(const CSettings& settings);
 
 // The key a request sends: the stored one, else the environment's; "" when there is none.
 // Blanks and line ends around a pasted key are not part of it.
 std::string OdpKeyOf(const CSettings& settings);
+// Whether that key is the environment's: no key is stored.
+bool OdpKeyFromEnvironment(const CSettings& settings);
 std::string TrimKey(std::string_view key);
 // The customer numbers of the setting, which separates them by blanks, commas or semicolons.
 std::vector<std::string> SplitCustomerNumbers(std::string_view text);

@@ -112,7 +112,7 @@ std::string COdpUpdateRun::SearchGroup(const std::vector<std::size_t>& rows) {
         client_, client_.Address("search"), query, page,
         [&](const COdpSearchHit& hit) { hits[OdpNumber(hit.number)] = hit.ingested; }, total);
     if (reply.outcome == EOdpOutcome::kAnswered) break;
-    if (reply.outcome == EOdpOutcome::kKeyRefused) return reply.message;
+    if (StopsRun(reply.outcome)) return reply.message;
     if (ranged_ && reply.status == 400) {
       // The service refuses the range filter: every group is then asked for all its members'
       // times.
@@ -172,7 +172,7 @@ CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry&
     const COdpReply reply = RunOdpSearch(
         client_, client_.Address("search"), query, 1,
         [&](const COdpSearchHit& hit) { number = hit.number; }, total, 1);
-    if (reply.outcome == EOdpOutcome::kKeyRefused) return {reply.message, true};
+    if (StopsRun(reply.outcome)) return {reply.message, true};
     if (reply.outcome != EOdpOutcome::kAnswered) return {reply.message};
     if (number.empty()) {
       SetNotFound(fresh);
@@ -183,7 +183,7 @@ CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry&
 
   const std::string url = client_.Address("page[AppNum]", &target);
   const COdpReply reply = client_.Get(url);
-  if (reply.outcome == EOdpOutcome::kKeyRefused) return {reply.message, true};
+  if (StopsRun(reply.outcome)) return {reply.message, true};
   if (reply.outcome == EOdpOutcome::kNotFound) {
     SetNotFound(fresh);
     return {};
@@ -197,7 +197,8 @@ CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry&
     SetNotFound(fresh);
     return {};
   }
-  if (answer.result != EOdpResult::kMapped) return {answer.error};
+  // An answer the mapping cannot read for its shape is read the same way for every entry.
+  if (answer.result != EOdpResult::kMapped) return {answer.error, answer.unknown_shape};
   ApplyOdpFields(answer.fields, fresh);
   seen_.Confirm(OdpNumber(fresh.Text(kAppNum)), answer.ingested);
   return {};

@@ -260,7 +260,8 @@ std::string COdpReading::Purpose() const {
   return is_field_ ? "the " + std::string(subject_) + " field" : std::string(subject_);
 }
 
-std::string COdpReading::TypeError(const COdpValue& value, std::string_view wanted) const {
+std::string COdpReading::TypeError(const COdpValue& value, std::string_view wanted) {
+  unknown_shape_ = true;
   std::string message(kAnswer);
   message += "has ";
   message += Describe(value.element.type());
@@ -276,10 +277,16 @@ std::string COdpReading::DateError(const COdpValue& value, std::string_view text
          " where " + Purpose() + " needs a date.";
 }
 
-std::string COdpReading::MissingError(const COdpValue& base, const COdpPath& path) const {
+std::string COdpReading::MissingError(const COdpValue& base, const COdpPath& path) {
+  unknown_shape_ = true;
   const std::string location = base.where ? LocationText(base.where) : std::string();
   return std::string(kAnswer) + "has nothing at " + location + path.text + ", which " + Purpose() +
          " needs.";
+}
+
+std::string COdpReading::MissingPartError(const COdpPath& path) {
+  unknown_shape_ = true;
+  return std::string(kAnswer) + "has no " + path.text + "; the rules file may need an update.";
 }
 
 std::string LocationText(const COdpLocation* where) {

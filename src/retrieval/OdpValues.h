@@ -47,9 +47,14 @@ class COdpReading {
   const COdpLocation* Member(const COdpLocation* parent, std::string_view name);
   const COdpLocation* Index(const COdpLocation* parent, std::size_t index);
 
-  std::string TypeError(const COdpValue& value, std::string_view wanted) const;
+  // The messages of a value of another kind and of a missing value mark the reading's answer
+  // as of a shape the mapping does not know; an unreadable date is the value's own fault.
+  std::string TypeError(const COdpValue& value, std::string_view wanted);
   std::string DateError(const COdpValue& value, std::string_view text) const;
-  std::string MissingError(const COdpValue& base, const COdpPath& path) const;
+  std::string MissingError(const COdpValue& base, const COdpPath& path);
+  // A part the mapping names that the answer lacks altogether (the list of records).
+  std::string MissingPartError(const COdpPath& path);
+  bool UnknownShape() const { return unknown_shape_; }
 
  private:
   std::string Purpose() const;
@@ -58,6 +63,7 @@ class COdpReading {
   std::deque<COdpLocation> locations_;
   std::string_view subject_;
   bool is_field_;
+  bool unknown_shape_ = false;
 };
 
 // A JSON Pointer of a location; "the top level" for the top.

@@ -9,6 +9,12 @@ namespace larkspire {
 class CRun;
 class CEntry;
 
+// The Open Data Portal serves no pages a reader can open; its applications are shown by the
+// patent office's Patent Center, at this address + "applications/" + the eight digits.
+inline constexpr const char* kPatentCenterAddress = "https://patentcenter.uspto.gov/";
+
+// On the Open Data Portal: the application's page on Patent Center (Patent Center itself for
+// an entry not yet read, known only by its patent or publication number). On the site:
 // fetch1 page[AppNum] when the entry has an application number, else page[PatNum] when it has a
 // patent number, else page[PubNum] with its blanks sent as "%20". The entry is made the
 // current entry for the lookup, so the address's references resolve to it.

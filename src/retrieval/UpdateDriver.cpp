@@ -20,6 +20,7 @@
 #include "retrieval/OdpUpdate.h"
 #include "retrieval/PagePrefetch.h"
 #include "retrieval/RulesUpdate.h"
+#include "retrieval/SourceSwitch.h"
 #include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "run/Run.h"
@@ -74,6 +75,8 @@ int CountDueEntries(CRun& app, bool selected_only) {
 struct CEntryReader {
   std::function<CFailure(std::size_t row, const CEntry& stored, CEntry& fresh)> read;
   const char* failure_title;
+  // Whether the log's error line names the entry (the site's keeps the form it always had).
+  bool names_entry_in_log = false;
 };
 
 // Fetches the entry's pages and reads them into a copy; nothing or the failure. A rules value
@@ -134,12 +137,14 @@ class COdpRequestTally {
 };
 
 // Returns false when the whole run must stop.
-bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
+bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader,
+                    CSourceSwitch& sources) {
   CEntryList& list = app.Entries();
   if (app.AbortReason() == kAbortClosing) return false;
   if (list.At(row).IsUpToDate()) return true;
 
   std::string error;
+  const std::string identifier = list.At(row).Identifier();
   if (app.AbortReason() == kAbortCanceled) {
     error = kCanceledMessage;
   } else {
@@ -158,6 +163,9 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
       return false;
     }
     if (failure.fatal) {
+      if (reader.names_entry_in_log) {
+        app.Log().Write("Update error '%s: %s'\n", identifier.c_str(), error.c_str());
+      }
       Redraw(app, row);
       ++app.Status().failure_count;
       app.Status().had_failures = true;
@@ -171,14 +179,20 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
       } else {
         fresh.last_update = TodayDayNumber();
         fresh.Normalize();
-        error = ApplyUpdate(app, row, std::move(fresh), stored);
+        const CEntry baseline = sources.Baseline(stored, fresh);
+        sources.Read(fresh);
+        error = ApplyUpdate(app, row, std::move(fresh), baseline);
       }
     }
   }
   if (error.empty()) {
     app.Settings().CountUpdateSucceeded.Increment();
   } else {
-    app.Log().Write("Update error '%s'\n", error.c_str());
+    if (reader.names_entry_in_log) {
+      app.Log().Write("Update error '%s: %s'\n", identifier.c_str(), error.c_str());
+    } else {
+      app.Log().Write("Update error '%s'\n", error.c_str());
+    }
     app.Settings().CountUpdateFailed.Increment();
     ++app.Status().failure_count;
     app.Status().had_failures = true;
@@ -226,19 +240,20 @@ void UpdateStatus(CRun& app, bool selected_only) {
       },
       "Webpage Read(s) Failed"};
   std::unique_ptr<COdpUpdateRun> odp;
+  CSourceSwitch sources(app);
   std::string error;
   if (UsesOdp(app.Settings())) {
     odp = std::make_unique<COdpUpdateRun>(app);
     reader = {[&odp](std::size_t row, const CEntry& stored, CEntry& fresh) {
                 return odp->ReadEntry(row, stored, fresh);
               },
-              kOdpFailureTitle};
+              kOdpFailureTitle, true};
     error = odp->Prepare(due_rows);
   }
   if (error.empty()) {
     int done = 0;
     for (std::size_t row : due_rows) {
-      if (!UpdateOneEntry(app, row, reader)) break;
+      if (!UpdateOneEntry(app, row, reader, sources)) break;
       sender.Pump();
       ++done;
       if (app.Ui()) app.Ui()->SetProgress(done);
@@ -255,6 +270,7 @@ void UpdateStatus(CRun& app, bool selected_only) {
   // Saved after every run, so a crash or a kill later loses nothing the run learnt.
   const bool saved = SaveEntries(app);
   if (odp) odp->Finish(saved);
+  sources.Finish(saved);
   if (!(app.Status().auto_run && app.Status().failure_count == 0)) {
     const bool failed = app.Status().failure_count != 0;
     const char* summary = selected_only

@@ -112,6 +112,10 @@ struct CRunStatus {
   std::string problem_desc;
   // Requests sent to the Open Data Portal by this process, each try counted.
   int odp_requests = 0;
+  // The secure mail server that timed out or could not be reached in this run, and the error
+  // that said so: the run's other mail waits for the next run rather than for that server.
+  std::string unreachable_mail_server;
+  std::string unreachable_mail_error;
 };
 
 // The two entry slots that variable lookup reads: the entry being reported on and, for the

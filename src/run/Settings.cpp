@@ -5,6 +5,8 @@
 #include <fstream>
 #include <random>
 
+#include "net/TextChecks.h"
+
 namespace larkspire {
 
 const char* const kColumnWidthNames[26] = {"ColWidthFrequency",
@@ -216,5 +218,12 @@ CSetting* CSettings::ColumnWidth(int field_id) {
   if (field_id < 0 || field_id >= static_cast<int>(column_widths_.size())) return nullptr;
   return column_widths_[static_cast<std::size_t>(field_id)].get();
 }
+
+bool UsesOdp(std::string_view status_source) {
+  return status_source.size() == std::string_view(kSourceOdp).size() &&
+         StartsWithIgnoringCase(status_source, kSourceOdp);
+}
+
+bool UsesOdp(const CSettings& settings) { return UsesOdp(settings.StatusSource.Text()); }
 
 }  // namespace larkspire

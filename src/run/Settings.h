@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/SettingsBackend.h"
@@ -147,5 +148,11 @@ class CSettings {
 
 // Names of the column-width values, in field-id order.
 extern const char* const kColumnWidthNames[26];
+
+// The StatusSource values. Anything but kSourceOdp (an absent setting above all) is the site.
+inline constexpr const char* kSourceSite = "Site";
+inline constexpr const char* kSourceOdp = "ODP";
+bool UsesOdp(std::string_view status_source);
+bool UsesOdp(const CSettings& settings);
 
 }  // namespace larkspire

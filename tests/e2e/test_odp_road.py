@@ -103,6 +103,18 @@ class Road:
         path = os.path.join(self.setup.log_dir, "patent.dat")
         return {e["AppNum"]: e for e in read_data_file(path)}
 
+    def change_settings(self, values):
+        """Sets values of the Settings group in the settings file the runs left."""
+        with open(self.setup.settings_path) as f:
+            text = f.read()
+        for name, value in values.items():
+            line = "%s=%s" % (name, value)
+            text, found = re.subn(r"(?m)^%s=.*$" % name, lambda _: line, text)
+            if not found:
+                text = text.replace("[Settings]\n", "[Settings]\n%s\n" % line, 1)
+        with open(self.setup.settings_path, "w") as f:
+            f.write(text)
+
     def place_rules(self, text):
         """The office's own rules file in the logging directory, used as it is."""
         with open(os.path.join(self.setup.log_dir, "Larkspire", "office-rules.txt"), "wb") as f:
@@ -197,6 +209,17 @@ class OdpRoadTest(unittest.TestCase):
                       odp_mails["Patent status update for application 11/456,789"])
         self.assertTrue(any(s.startswith("Patent entry added") for s in map(subject, (
             m for _, m in odp_new))))
+        # The reader is sent to the application's page on Patent Center, never to the retired
+        # status site; the status site's own mails keep their PAIR addresses.
+        for _, message in odp_new:
+            if not subject(message).startswith("Patent status update for"):
+                continue
+            text = message.decode("latin-1") if isinstance(message, bytes) else message
+            self.assertIn("reported on the Patent Center web site", text)
+            self.assertRegex(text, r"status page at:\r?\nhttps://patentcenter\.uspto\.gov/"
+                                   r"applications/\d{8}\r?\n")
+            self.assertNotIn("pair.uspto.gov", text)
+            self.assertNotIn("PAIR", text)
 
         # The second run asked the search what changed and fetched only those applications.
         state = odp.sim.odp_state()
@@ -218,14 +241,17 @@ class OdpRoadTest(unittest.TestCase):
         self.assertEqual(road.run().returncode, 0)
         before = road.data()
 
+        sim.control("odp?reset=1")
         sim.control("odp?names=old")
         failed = road.run(day_offset=1)
         self.assertEqual(failed.returncode, 1)
-        self.assertIn(b"has no /patentFileWrapperDataBag; the rules file may need an update.",
-                      failed.stderr)
+        # Every answer has the shape the mapping does not know: the first application's stops
+        # the run, with one message, instead of failing the entries one by one.
+        message = b"has no /patentFileWrapperDataBag; the rules file may need an update."
+        self.assertEqual(failed.stderr.count(message), 2, failed.stderr)  # the import's, the update's
+        self.assertEqual(sim.odp_state()["requests-application"], "1")
         after = road.data()
         for number, entry in after.items():
-            self.assertIn("/patentFileWrapperDataBag", entry["Error"], number)
             self.assertEqual(entry["LastUpdate"], before[number]["LastUpdate"], number)
             self.assertEqual(entry["Status"], before[number]["Status"], number)
 
@@ -285,6 +311,11 @@ class OdpRoadTest(unittest.TestCase):
                          "The Open Data Portal is busy (it answered 429 Too Many Requests 2 times)."
                          " Try again later.")
         self.assertEqual(data["11/456,789"]["Status"], "Non Final Action Mailed")
+        # The log names the application the error belongs to, after the addresses it asked.
+        log = road.setup.log()
+        self.assertIn("> Update error 'application 11/456,789: The Open Data Portal is busy", log)
+        self.assertIn("> Update 'https://127.0.0.1:%d/api/v1/patent/applications/11456789'"
+                      % sim.odp_port, log)
         others = {n: e for n, e in data.items() if n != "11/456,789"}
         self.assertTrue(all(e["Error"] == "" for e in others.values()), others)
         self.assertEqual(data["10/987,654"]["Status"], "Patented Case")
@@ -299,14 +330,55 @@ class OdpRoadTest(unittest.TestCase):
         road.key = INACTIVE_KEY
         result = road.run(day_offset=1)
         self.assertEqual(result.returncode, 1)
+        # The key came from the environment, as a scheduled run's does: that is what to check.
         self.assertIn(b"The Open Data Portal refused the API key (it answered 403 Forbidden: "
-                      b"The API key is not yet active). Check the key in Options > Configure",
-                      result.stderr)
+                      b"The API key is not yet active). Check the key in USPTO_API_KEY, the "
+                      b"environment variable this run took it from", result.stderr)
         # The first request was refused, and nothing was asked or updated after it.
         self.assertEqual(sim.request_count(), 1)
         self.assertEqual({n: e["LastUpdate"] for n, e in road.data().items()},
                          {n: e["LastUpdate"] for n, e in before.items()})
         self.assertNotIn(INACTIVE_KEY, road.setup.log())
+
+    def test_switching_to_the_service_mails_no_field_only_the_switch_changed(self):
+        sim = self.sim()
+        road = self.road(sim, source="Site")
+        self.assertEqual(road.run().returncode, 0)
+        site_data = road.data()
+        self.assertTrue(any(e["Location"] for e in site_data.values()))
+        before = len(road.messages())
+        road.change_settings({"StatusSource": "ODP", "OdpServer": "127.0.0.1:%d" % sim.odp_port,
+                              "CaFile": sim.ca_file, "OdpCustomerNumbers": CUSTOMERS})
+        # The same day on the service: nothing happened to any application.
+        result = road.run(day_offset=1)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        data = road.data()
+        served = [n for n in data if n in site_data
+                  and not data[n]["LastHistoryText"].startswith("Not served")]
+        self.assertTrue(served)
+        self.assertTrue(all(data[n]["Location"] == "" for n in served), data)
+        self.assertEqual(status_mails(road.messages()[before:]), {})
+        with open(os.path.join(road.setup.log_dir, "Larkspire_source.txt")) as f:
+            self.assertIn("11456789\tODP", f.read())
+
+    def test_a_refused_certificate_stops_the_run_at_the_first_request(self):
+        sim = self.sim()
+        road = self.road(sim)
+        self.assertEqual(road.run().returncode, 0)
+        before = road.data()
+        # The office's CA file is gone: the service's certificate is no longer trusted.
+        road.change_settings({"CaFile": ""})
+        log_before = road.setup.log()
+        result = road.run(day_offset=1)
+        self.assertEqual(result.returncode, 1)
+        refused = b"TLS: certificate of 127.0.0.1 not accepted (unknown issuer"
+        self.assertEqual(result.stderr.count(refused), 1, result.stderr)
+        # One request was tried (the import's search), and nothing was asked or updated after it.
+        log = road.setup.log()[len(log_before):]
+        self.assertEqual(len(re.findall(r"> Update 'https://", log)), 1, log)
+        self.assertIn("Open Data Portal: 1 requests in this update", log)
+        self.assertEqual({n: e["LastUpdate"] for n, e in road.data().items()},
+                         {n: e["LastUpdate"] for n, e in before.items()})
 
     def test_without_a_key_the_run_says_where_to_enter_one(self):
         sim = self.sim()

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "net/Connection.h"
@@ -341,6 +343,49 @@ TEST_F(TlsTest, CancelEndsAStalledHandshakeReadOrSendLikeAPlainOne) {
     });
     stopper.join();
     EXPECT_EQ(error, c.message) << c.name;
+  }
+}
+
+// The CPU time this process has spent so far, in seconds.
+double ProcessCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A server that stops answering in the middle of the handshake costs the wait, not a core: the
+// connection waits for the socket whenever TLS asks for more, also when TLS already holds part
+// of a record (which it counts as pending).
+TEST_F(TlsTest, AHandshakeThatStallsWaitsForTheSocketInsteadOfSpinning) {
+  constexpr auto kStall = std::chrono::seconds(3);
+  const struct {
+    const char* name;
+    std::string said;  // what the server sends after the ClientHello before it falls silent
+  } cases[] = {
+      {"nothing", ""},
+      // A handshake record header announcing 64 bytes, and only ten of them.
+      {"half a record", std::string("\x16\x03\x03\x00\x40", 5) + std::string(10, '\x02')},
+  };
+  for (const auto& c : cases) {
+    cancel_.Set(0);
+    CTestServer server([&](CTestConnection& s) {
+      if (!s.DataArrives(5000)) return;
+      s.Write(c.said);
+      s.Stall();
+    });
+    auto connection = Open();
+    connection->Connect(server.HostPort(), 1);
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(kStall);
+      cancel_.Set(1);
+    });
+    const double before = ProcessCpuSeconds();
+    const std::string error = ErrorOf([&] { connection->StartTls("localhost", ca_file_); });
+    const double spent = ProcessCpuSeconds() - before;
+    stopper.join();
+    EXPECT_EQ(error, kCanceledMessage) << c.name;
+    EXPECT_LT(spent, 0.3) << c.name << ": CPU seconds over a 3 s stall";
   }
 }
 

@@ -6,12 +6,16 @@
 
 #include <optional>
 
+#include "entries/Entry.h"
 #include "net/Connection.h"
 #include "net/PasswordScramble.h"
 #include "net/ReplyReader.h"
 #include "net/SendMail.h"
 #include "net/SmtpDialogue.h"
 #include "notify/EmailQueue.h"
+#include "notify/NoticeSender.h"
+#include "notify/PendingList.h"
+#include "notify/Templates.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "run/Run.h"
@@ -19,6 +23,7 @@
 #include "support/ScopedTimeZone.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
+#include "support/TestServer.h"
 
 namespace larkspire {
 namespace {
@@ -429,6 +434,81 @@ TEST_F(SendMailTest, SilentServerEndsAtTheWindowTimerWithTheSendEmailPrefix) {
   EXPECT_EQ(test_.App().AbortReason(), kAbortNone);
   EXPECT_EQ(Failed(), 1);
   EXPECT_EQ(test_.Ui().busy_ranges, std::vector<int>{30});
+}
+
+// An unattended run over TLS whose mail server cannot be reached: the notices its update
+// writes, then the batch at the end with the activity report due. The server is asked once;
+// what it did not do names it, and every message stays queued for the next run.
+class UnreachableMailServerTest : public SendMailTest {
+ protected:
+  // The message the run's end shows; the notices are posted as an update posts them.
+  std::string RunAgainst(const std::string& server) {
+    CRun& app = test_.App();
+    CSettings& settings = app.Settings();
+    settings.SmtpServer.Set(server);
+    settings.SmtpSecurity.Set("TLS");
+    settings.NotifyAddress.Items() = {"partners@office.example"};
+    settings.CountEmailBatchSucceeded.SetInt(0);  // the activity report is due
+    app.Status().auto_run = true;
+    app.SetTimeoutMs(2000);
+    test_.UseWindowTimer();
+    {
+      CEmailBatch batch(app);
+      CNoticeSender sender(app);
+      for (const char* patent : {"1,111,111", "2,222,222"}) {
+        CEntry entry;
+        entry.Text(kPatNum) = patent;
+        EXPECT_EQ(PostEmail(app, entry, kTemplateStatusChange, "s"), "");
+        sender.Pump();
+      }
+      sender.Finish();
+    }
+    test_.Ui().messages.clear();
+    SendPendingEmail(app, true, false);
+    return test_.Ui().messages.empty() ? "" : test_.Ui().messages.back().text;
+  }
+  long Connections() {
+    long count = 0;
+    for (const std::string& line : test_.FlowTexts()) {
+      count += line.starts_with("SendMail: Connecting to") ? 1 : 0;
+    }
+    return count;
+  }
+  std::string Pending() {
+    std::string text;
+    ReadWholeFile(dir_.File(kPendingListName), text);
+    return text;
+  }
+  static constexpr const char* kBothQueued = "Larkspire_s1111111.tmp\r\nLarkspire_s2222222.tmp\r\n";
+};
+
+TEST_F(UnreachableMailServerTest, AServerStalledInTheHandshakeCostsOneTimeOutARun) {
+  // Takes the connection and the ClientHello, then says nothing.
+  CTestServer server([](CTestConnection& c) {
+    if (c.DataArrives(5000)) c.Stall();
+  });
+  const std::string error =
+      "SMTP: The server " + server.HostPort() + " did not finish the TLS handshake within 2 s.";
+  EXPECT_EQ(RunAgainst(server.HostPort()), error + "\n\nDo you want to exit anyway?");
+  EXPECT_EQ(server.Accepted(), 1);
+  EXPECT_EQ(Connections(), 1);
+  EXPECT_EQ(Pending(), kBothQueued);
+  EXPECT_NE(Log().find("Send E-Mail not tried: 2 message(s) stay queued for the next run '" +
+                       error + "'"),
+            std::string::npos)
+      << Log();
+}
+
+TEST_F(UnreachableMailServerTest, AServerThatRefusesTheConnectionIsAskedOnceARun) {
+  std::string closed;
+  {
+    CTestServer gone([](CTestConnection&) {});
+    closed = gone.HostPort();
+  }
+  EXPECT_EQ(RunAgainst(closed), "SMTP: The server " + closed +
+                                    " refused the connection.\n\nDo you want to exit anyway?");
+  EXPECT_EQ(Connections(), 1);
+  EXPECT_EQ(Pending(), kBothQueued);
 }
 
 TEST_F(SendMailTest, AFixedTimeOutStaysAsTheCallerLeftIt) {

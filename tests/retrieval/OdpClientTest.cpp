@@ -203,6 +203,56 @@ TEST_F(OdpClientTest, TheKeyComesFromTheSettingElseFromTheEnvironmentAndWithoutO
   }
 }
 
+TEST_F(OdpClientTest, ARefusedKeyTakenFromTheEnvironmentSaysToCheckTheVariable) {
+  CScopedVariable variable(kOdpKeyVariable, "scheduled-run-key");
+  const struct {
+    std::string answer;
+    std::string message;
+  } cases[] = {
+      {CHttpsTestServer::Answer(401, "Unauthorized", ""),
+       "The Open Data Portal wants an API key (it answered 401 Unauthorized). Check the key in "
+       "USPTO_API_KEY, the environment variable this run took it from, or enter one in Options > "
+       "Configure."},
+      {CHttpsTestServer::Answer(403, "Forbidden", "{\"message\":\"Key lapsed\"}"),
+       "The Open Data Portal refused the API key (it answered 403 Forbidden: Key lapsed). Check "
+       "the key in USPTO_API_KEY, the environment variable this run took it from: a new key takes "
+       "a while to become active, and an unused one lapses after a year. A key comes with an "
+       "account at data.uspto.gov."},
+  };
+  COdpClient client(*app_);
+  for (const auto& c : cases) {
+    Answer({c.answer});
+    const COdpReply reply = client.Get(Url());
+    EXPECT_EQ(reply.outcome, EOdpOutcome::kKeyRefused);
+    EXPECT_EQ(reply.message, c.message);
+  }
+  // A key given to the client (the dialog's key check) is not the environment's.
+  Answer({CHttpsTestServer::Answer(403, "Forbidden", "")});
+  EXPECT_NE(COdpClient(*app_, kKey).Get(Url()).message.find("Options > Configure:"),
+            std::string::npos);
+}
+
+TEST_F(OdpClientTest, EveryRequestIsLoggedByItsAddressAndARefusedCertificateStopsTheRun) {
+  Answer({CHttpsTestServer::Answer(200, "OK", "{}")});
+  COdpClient client(*app_, kKey);
+  ASSERT_EQ(client.Get(Url() + "?fields=a").outcome, EOdpOutcome::kAnswered);
+  std::string log;
+  ReadWholeFile(app_->Log().Path(), log);
+  EXPECT_NE(log.find("> Update '" + Url() + "'\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find(kKey), std::string::npos);
+
+  // Without the test CA the service's certificate is refused, as every later request's would be.
+  app_->Settings().CaFile.Set("");
+  COdpClient refused(*app_, kKey);
+  const COdpReply reply = refused.Get(Url());
+  EXPECT_EQ(reply.outcome, EOdpOutcome::kTlsRefused);
+  EXPECT_TRUE(StopsRun(reply.outcome));
+  EXPECT_TRUE(
+      reply.message.starts_with("TLS: certificate of localhost not accepted (unknown "
+                                "issuer"))
+      << reply.message;
+}
+
 TEST_F(OdpClientTest, AnOdpSectionThatCannotBeReadStopsEveryRequest) {
   app_->Rules().text = "version: 1\r\nodp:\r\n limit: 12\r\nend-of-rules\r\n";
   COdpClient client(*app_, kKey);

@@ -24,6 +24,9 @@ namespace {
 
 constexpr const char* kApplications = "/api/v1/patent/applications/";
 constexpr const char* kNoMatch = "{\"detailedMessage\":\"No matching records found\"}";
+constexpr const char* kNotServed =
+    "Not served by the Open Data Portal: it may be unpublished (only applications filed since "
+    "2001 that are published or patented are served).";
 
 // The service as the tests script it: records from the fixtures, one search answer.
 class CScriptedService {
@@ -57,6 +60,8 @@ class CScriptedService {
                          json)) {
         return CHttpsTestServer::Answer(404, "Not Found", kNoMatch);
       }
+      if (!record_edit.first.empty())
+        json = ReplaceOnce(json, record_edit.first, record_edit.second);
       return CHttpsTestServer::Answer(200, "OK", json);
     }
     return CHttpsTestServer::Answer(400, "Bad Request", "{}");
@@ -66,8 +71,9 @@ class CScriptedService {
   std::vector<std::pair<std::string, std::string>> hits;  // number, ingestion time
   std::string search_refusal;                             // answered to every search when set
   bool refuse_once = false;
-  std::vector<std::string> searches;  // bodies
-  std::vector<std::string> fetched;   // numbers
+  std::pair<std::string, std::string> record_edit;  // a text of every record and its stand-in
+  std::vector<std::string> searches;                // bodies
+  std::vector<std::string> fetched;                 // numbers
 };
 
 class OdpUpdateTest : public ::testing::Test {
@@ -295,7 +301,7 @@ TEST_F(OdpUpdateTest, EntriesByPatentOrPublicationNumberLearnTheirApplicationWit
     if (c.app_num.empty()) {
       // The status site's not-found page gives the same: only the last history says so.
       EXPECT_EQ(fresh.Text(kLastHistoryDate), "????-??-??");
-      EXPECT_EQ(fresh.Text(kLastHistoryText), "Not found in the PAIR database.");
+      EXPECT_EQ(fresh.Text(kLastHistoryText), kNotServed);
       EXPECT_EQ(fresh.Text(c.field), c.number);
     } else {
       EXPECT_EQ(fresh.Text(kStatus), "Patented Case");
@@ -310,17 +316,67 @@ TEST_F(OdpUpdateTest, AnApplicationTheServiceDoesNotServeIsNotFoundAndABadRecord
   ASSERT_EQ(run.Prepare(AllRows()), "");
   CEntry fresh;
   ASSERT_EQ(run.ReadEntry(unpublished, app_->Entries().At(unpublished), fresh).text, "");
-  EXPECT_EQ(fresh.Text(kLastHistoryText), "Not found in the PAIR database.");
+  // In this source's words, not the status site's.
+  EXPECT_EQ(fresh.Text(kLastHistoryText), kNotServed);
   EXPECT_EQ(fresh.Text(kAppNum), "12/345,001");
 
-  app_->Rules().text =
-      ReplaceOnce(app_->Rules().text, " bag: /patentFileWrapperDataBag", " bag: /patentBag");
+  // A record the mapping cannot read for one value of its own fails its entry; an answer whose
+  // shape the mapping does not know would fail every entry, so it stops the run.
   AddEntry("10/123,456", 0);
   const std::size_t row = RowOf("10/123,456");
-  COdpUpdateRun renamed(*app_);
-  ASSERT_EQ(renamed.Prepare(AllRows()), "");
-  EXPECT_EQ(renamed.ReadEntry(row, app_->Entries().At(row), fresh).text,
-            "The Open Data Portal's answer has no /patentBag; the rules file may need an update.");
+  const std::string rules = app_->Rules().text;
+  const struct {
+    const char* name;
+    std::string rules;
+    std::pair<std::string, std::string> record_edit;
+    std::string error;
+    bool fatal;
+  } cases[] = {
+      {"a renamed bag",
+       ReplaceOnce(rules, " bag: /patentFileWrapperDataBag", " bag: /patentBag"),
+       {},
+       "The Open Data Portal's answer has no /patentBag; the rules file may need an update.",
+       true},
+      {"renamed events",
+       ReplaceOnce(rules, "{/eventDataBag/newest(eventDate)/eventDate",
+                   "{/transactionContentBag/newest(eventDate)/eventDate"),
+       {},
+       "The Open Data Portal's answer has nothing at /patentFileWrapperDataBag/0/"
+       "transactionContentBag/newest(eventDate)/eventDate, which the LastHistoryDate field needs.",
+       true},
+      {"one record's unreadable date",
+       rules,
+       {"\"filingDate\": \"2003-05-12\"", "\"filingDate\": \"soon\""},
+       "The Open Data Portal's answer has \"soon\" at "
+       "/patentFileWrapperDataBag/0/applicationMetaData/filingDate where the FilingDate field "
+       "needs a date.",
+       false},
+  };
+  for (const auto& c : cases) {
+    app_->Rules().text = c.rules;
+    service_.record_edit = c.record_edit;
+    COdpUpdateRun run_case(*app_);
+    ASSERT_EQ(run_case.Prepare(AllRows()), "") << c.name;
+    const CFailure failure = run_case.ReadEntry(row, app_->Entries().At(row), fresh);
+    EXPECT_EQ(failure.text, c.error) << c.name;
+    EXPECT_EQ(failure.fatal, c.fatal) << c.name;
+  }
+}
+
+TEST_F(OdpUpdateTest, ARefusedCertificateStopsTheRunAtTheFirstRequest) {
+  AddEntry("10/123,456");
+  AddEntry("10/345,678", 0);
+  Remember({{"10123456", {"2008-02-11T02:28:34", "2008-06-30T05:00:00"}}});
+  app_->Settings().CaFile.Set("");
+  COdpUpdateRun run(*app_);
+  // The search of the entries read before meets it first; an entry's own fetch as well.
+  EXPECT_TRUE(run.Prepare(AllRows()).starts_with("TLS: certificate of localhost not accepted"));
+  const std::size_t row = RowOf("10/345,678");
+  CEntry fresh;
+  const CFailure failure = run.ReadEntry(row, app_->Entries().At(row), fresh);
+  EXPECT_TRUE(failure.fatal);
+  EXPECT_TRUE(failure.text.starts_with("TLS: certificate of localhost not accepted"))
+      << failure.text;
 }
 
 TEST(OdpSeenTest, TheStoreReadsItsOwnLinesAndPassesOverOthers) {

@@ -274,5 +274,15 @@ TEST_F(TemplateFilesTest, EveryTemplate) {
   Check(7, "07-report-row-quiet.txt", &added_, nullptr);
 }
 
+TEST_F(TemplateFilesTest, OnTheOpenDataPortalTheReaderIsSentToPatentCenter) {
+  (*app_)->Settings().StatusSource.Set(kSourceOdp);
+  Check(9, "09-status-change-odp.txt", &current_, &previous_);
+  Check(7, "07-report-row-odp.txt", &current_, nullptr);
+  // Known only by its patent number until its first read, an entry has Patent Center's search.
+  CEntry by_patent;
+  by_patent.Text(kPatNum) = "7,612,345";
+  EXPECT_EQ(by_patent.StatusUrl(), "https://patentcenter.uspto.gov/");
+}
+
 }  // namespace
 }  // namespace larkspire
