@@ -353,18 +353,18 @@ TEST_F(OdpMappingTest, WholeHistoryForTheDocket) {
   const CStatusEvent& newest = full.history->front();
   EXPECT_EQ(FormatDayNumber(newest.day), Texts(full).at("LastHistoryDate"));
   EXPECT_EQ(newest.text, Texts(full).at("LastHistoryText"));
-  const auto rejection = std::find_if(full.history->begin(), full.history->end(),
-                                      [](const CStatusEvent& e) { return e.code == "MCTNF"; });
-  ASSERT_NE(rejection, full.history->end());
-  EXPECT_EQ(rejection->text, "Mail Non-Final Rejection");
-  EXPECT_EQ(FormatDayNumber(rejection->day), "2005-02-14");
+  const auto allowance = std::find_if(full.history->begin(), full.history->end(),
+                                      [](const CStatusEvent& e) { return e.code == "MN/=."; });
+  ASSERT_NE(allowance, full.history->end());
+  EXPECT_EQ(allowance->text, "Mail Notice of Allowance");
+  EXPECT_EQ(FormatDayNumber(allowance->day), "2006-01-10");
 
-  json = ReplaceOnce(json, "\"eventDate\": \"2005-02-14\"", "\"eventDay\": 1");
+  json = ReplaceOnce(json, "\"eventDate\": \"2006-01-10\"", "\"eventDay\": 1");
   const COdpApplication undated = Read(json);
   ASSERT_TRUE(undated.history.has_value());
   EXPECT_EQ(undated.history->size(), events - 1);
   EXPECT_TRUE(std::none_of(undated.history->begin(), undated.history->end(),
-                           [](const CStatusEvent& e) { return e.code == "MCTNF"; }));
+                           [](const CStatusEvent& e) { return e.code == "MN/=."; }));
 
   const std::string renamed = ReplaceAll(json, "\"eventDataBag\"", "\"eventBag\"");
   const std::string rules_renamed = ReplaceAll(BuiltInRules(), "{/eventDataBag/", "{/eventBag/");
