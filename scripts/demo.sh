@@ -3,7 +3,8 @@
 # Portal over HTTPS with a test CA made here) and a local SMTP server on loopback. The same office
 # runs twice on each status source: first the status site through the proxy, as the program
 # always has (an unattended import and update, the simulated date moved on, a second run), then
-# the Open Data Portal with an API key. Each run's e-mails and request count are printed.
+# the Open Data Portal with an API key. Each run's e-mails and request count are printed, and at
+# the end the open deadlines each source's docket holds.
 # The simulator also plays the publisher, serving a rules release signed with a key made here.
 set -euo pipefail
 build=${1:-build}
@@ -154,7 +155,21 @@ run "$demo/odp/settings.ini" "Open Data Portal" 2008-06-30 "" "$key"
 control "date?set=2009-01-15" >/dev/null
 run "$demo/odp/settings.ini" "Open Data Portal" 2009-01-15 "+1d" "$key"
 
+# The docket each source left: printed by the program itself, which only reads it.
+deadlines() {
+  echo
+  echo "== $1: open deadlines (larkspire -deadlines)"
+  LARKSPIRE_SETTINGS="$2" "$bin" -deadlines || echo "(the deadlines could not be listed)"
+}
+deadlines "status site" "$demo/settings.ini"
+deadlines "Open Data Portal" "$demo/odp/settings.ini"
+LARKSPIRE_SETTINGS="$demo/odp/settings.ini" "$bin" -deadlines "$demo/odp/deadlines.csv" || true
+
 echo
+echo "Deadlines:   the status site shows only each application's last event, so a deadline"
+echo "             opens when its event is the last one and stays open until a closing event is"
+echo "             last; the Open Data Portal gives the whole history. They are an aid: the"
+echo "             office action itself governs. As CSV: $demo/odp/deadlines.csv"
 if [ -f "$demo/log/Larkspire/rules.txt.manifest" ]; then
   echo "Rules:       the signed release $(sed -n '1s/^version: //p' "$demo/log/Larkspire/rules.txt" | tr -d '\r') was taken and kept with its"
   echo "             manifest in $demo/log/Larkspire/"

@@ -66,6 +66,9 @@ CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args) {
       } else {
         result = {CommandRequest::kUsageError, {}};
       }
+    } else if (IsOneOf(word, {"deadlines"}) && result.request != CommandRequest::kVersion) {
+      const bool has_file = i + 1 < args.size() && !args[i + 1].starts_with('-');
+      result = {CommandRequest::kDeadlines, has_file ? args[++i] : std::string()};
     }
   }
   return result;
@@ -75,6 +78,7 @@ std::string UsageText() {
   const std::string program = kProgramFileName;
   std::string text = "Usage: " + program + " [-auto]\n";
   text += "       " + program + " -export FILE.csv\n";
+  text += "       " + program + " -deadlines [FILE.csv]\n";
   text += "       " + program + " --help | --version\n\n";
   text += kCaption;
   text +=
@@ -86,6 +90,10 @@ std::string UsageText() {
       "                     reports and exit\n"
       "  -export FILE.csv   write the list as last saved to FILE.csv (UTF-8, a header row of\n"
       "                     the list's columns) and exit\n"
+      "  -deadlines         print the open deadlines, earliest first, and exit\n"
+      "  -deadlines FILE.csv\n"
+      "                     write the open deadlines to FILE.csv (UTF-8, a header row) and\n"
+      "                     exit\n"
       "  RegServer, UnregServer\n"
       "                     accepted for compatibility with the Windows program; exit at once\n"
       "  --help             print this text and exit\n"

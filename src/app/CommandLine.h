@@ -23,13 +23,16 @@ enum class CommandRequest {
   kHelp,        // --help, -help, -h, -? or /? anywhere: print the usage
   kVersion,     // --version or -version anywhere: print the version
   kExport,      // -export FILE: write the saved list to FILE as CSV
+  kDeadlines,   // -deadlines [FILE]: the open deadlines as a table, or to FILE as CSV
   kUsageError,  // -export without a file
 };
 struct CommandLineRequest {
   CommandRequest request = CommandRequest::kRun;
-  std::string export_path;
+  std::string export_path;  // -export's file, or -deadlines' ("" for the terminal)
 };
-// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export.
+// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export
+// and deadlines (of those two the later counts). The word after -export is its file whatever it
+// looks like; the word after -deadlines is its file unless it starts with "-".
 CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args);
 
 // The usage: every switch the program takes. Windows-1252, lines ended by LF.

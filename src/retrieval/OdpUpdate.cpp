@@ -157,6 +157,7 @@ void COdpUpdateRun::SetNotFound(CEntry& fresh) {
 
 CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry& fresh) {
   fresh = stored;
+  news_ = {EEventNews::kNone, {}};
   if (unchanged_.contains(row)) {
     seen_.Confirm(OdpNumber(stored.Text(kAppNum)), "");
     return {};
@@ -200,6 +201,11 @@ CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry&
   // An answer the mapping cannot read for its shape is read the same way for every entry.
   if (answer.result != EOdpResult::kMapped) return {answer.error, answer.unknown_shape};
   ApplyOdpFields(answer.fields, fresh);
+  if (answer.history) {
+    news_ = {EEventNews::kHistory, std::move(*answer.history)};
+  } else {
+    news_.kind = EEventNews::kLastEvent;
+  }
   seen_.Confirm(OdpNumber(fresh.Text(kAppNum)), answer.ingested);
   return {};
 }

@@ -116,6 +116,8 @@ struct CRunStatus {
   // that said so: the run's other mail waits for the next run rather than for that server.
   std::string unreachable_mail_server;
   std::string unreachable_mail_error;
+  // The docket changed since it was last written; it is written with the data file.
+  bool docket_unsaved = false;
 };
 
 // The two entry slots that variable lookup reads: the entry being reported on and, for the

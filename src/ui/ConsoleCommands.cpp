@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/DeadlineListing.h"
 #include "app/SavedListExport.h"
 #include "platform/SettingsBackend.h"
 #include "platform/qt/QtSettingsBackend.h"
@@ -21,19 +22,30 @@ std::string WithoutLastLineEnd(std::string text) {
   return text;
 }
 
-int ExportList(const std::string& csv_path) {
-  // A configuration that does not exist is not created just to find it empty.
+// The settings as they are, read only: a configuration that does not exist is not created
+// just to find it empty.
+std::unique_ptr<ISettingsBackend> ReadSettings() {
   const QString settings_path = DefaultSettingsPath();
-  std::unique_ptr<ISettingsBackend> settings;
-  if (QFileInfo::exists(settings_path)) {
-    settings = std::make_unique<CQtSettingsBackend>(settings_path);
-  } else {
-    settings = std::make_unique<CMemorySettingsBackend>();
-  }
+  if (QFileInfo::exists(settings_path)) return std::make_unique<CQtSettingsBackend>(settings_path);
+  return std::make_unique<CMemorySettingsBackend>();
+}
+
+int ExportList(const std::string& csv_path) {
   std::string error;
-  if (ExportSavedList(*settings, csv_path, error)) return 0;
+  if (ExportSavedList(*ReadSettings(), csv_path, error)) return 0;
   PrintLine(stderr, error);
   return 1;
+}
+
+int ListDeadlines(const std::string& csv_path) {
+  std::string table;
+  std::string error;
+  if (!ListSavedDeadlines(*ReadSettings(), csv_path, table, error)) {
+    PrintLine(stderr, error);
+    return 1;
+  }
+  if (!table.empty()) PrintLine(stdout, WithoutLastLineEnd(table));
+  return 0;
 }
 
 }  // namespace
@@ -55,6 +67,8 @@ std::optional<int> RunConsoleCommand(const std::vector<std::string>& args) {
       return kUsageErrorCode;
     case CommandRequest::kExport:
       return ExportList(request.export_path);
+    case CommandRequest::kDeadlines:
+      return ListDeadlines(request.export_path);
   }
   return std::nullopt;
 }

@@ -60,6 +60,13 @@ TEST(CommandLine, RequestsAnsweredWithoutAWindow) {
       // The word after -export is the file, whatever it looks like.
       {{"--export", "-h"}, CommandRequest::kExport, "-h"},
       {{"-export"}, CommandRequest::kUsageError, ""},
+      {{"-deadlines"}, CommandRequest::kDeadlines, ""},
+      {{"/Deadlines", "/tmp/due.csv"}, CommandRequest::kDeadlines, "/tmp/due.csv"},
+      {{"-deadlines", "-auto"}, CommandRequest::kDeadlines, ""},
+      {{"-auto", "--deadlines", "due.csv"}, CommandRequest::kDeadlines, "due.csv"},
+      {{"-export", "x.csv", "-deadlines"}, CommandRequest::kDeadlines, ""},
+      {{"-deadlines", "--version"}, CommandRequest::kVersion, ""},
+      {{"-deadlines", "-h"}, CommandRequest::kHelp, ""},
       {{"help"}, CommandRequest::kRun, ""},  // a word without a switch sign is no switch
       {{"-helpme"}, CommandRequest::kRun, ""},
   };
@@ -72,8 +79,9 @@ TEST(CommandLine, RequestsAnsweredWithoutAWindow) {
 
 TEST(CommandLine, UsageNamesEverySwitch) {
   const std::string usage = UsageText();
-  for (const char* word : {"-auto", "/auto", "-export FILE.csv", "--help", "--version", "RegServer",
-                           "UnregServer", "LARKSPIRE_SETTINGS"}) {
+  for (const char* word :
+       {"-auto", "/auto", "-export FILE.csv", "-deadlines [FILE.csv]", "-deadlines FILE.csv",
+        "--help", "--version", "RegServer", "UnregServer", "LARKSPIRE_SETTINGS"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
   EXPECT_EQ(VersionLine(), "Larkspire\xAE 4.2.04");

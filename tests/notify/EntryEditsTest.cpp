@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "docket/DocketFile.h"
 #include "entries/DataFile.h"
 #include "entries/Identifier.h"
 #include "notify/EmailQueue.h"
@@ -136,6 +137,48 @@ TEST_F(EntryEditsTest, ASaveThatFailsIsShownWithItsReasonLoggedAndCountedAsAFail
   EXPECT_TRUE(app_->Status().had_failures);
   EXPECT_TRUE(IsDirectory(dir_.File(kDataFileName)));
   EXPECT_FALSE(SaveEntries(*app_));
+}
+
+}  // namespace
+}  // namespace larkspire
+
+namespace larkspire {
+namespace {
+
+CDeadline DeadlineOf(const std::string& key, int32_t opened_on) {
+  CDeadline deadline;
+  deadline.entry_key = key;
+  deadline.rule_key = "nonfinal";
+  deadline.what = "Reply to non-final rejection";
+  deadline.opened_on = opened_on;
+  deadline.computed_due = deadline.due = deadline.last_date = opened_on + 92;
+  return deadline;
+}
+
+// The docket follows the list: a deleted entry's deadlines go, an entry that learns its patent
+// number keeps its deadlines under it, and the docket reaches its file with the next save of
+// the data file.
+TEST_F(EntryEditsTest, DeadlinesFollowTheirEntry) {
+  const std::string kept = app_->Entries().At(0).Identifier();
+  const std::string deleted = app_->Entries().At(1).Identifier();
+  app_->Docket().Replace({DeadlineOf(kept, 40000), DeadlineOf(deleted, 40001)});
+  app_->Status().docket_unsaved = true;
+
+  ui_.answers = {MsgAnswer::kYes};
+  DeleteSelectedEntries(*app_);
+  CDocket stored;
+  ASSERT_EQ(LoadDocket(dir_.File(kDocketFileName), stored), "");
+  ASSERT_EQ(stored.All().size(), 1u);
+  EXPECT_EQ(stored.All()[0].entry_key, kept);
+
+  CEntry granted = app_->Entries().At(0);
+  granted.SetText(kPatNum, "7,091,234");
+  ReplaceEntry(*app_, 0, granted, ReplaceNotice::kNone);
+  ASSERT_TRUE(SaveEntries(*app_));
+  ASSERT_EQ(LoadDocket(dir_.File(kDocketFileName), stored), "");
+  ASSERT_EQ(stored.All().size(), 1u);
+  EXPECT_EQ(stored.All()[0].entry_key, granted.Identifier());
+  EXPECT_NE(granted.Identifier(), kept);
 }
 
 }  // namespace
