@@ -238,7 +238,7 @@ void CMainWindow::SaveAtDestruction() {
     list_->SaveColumnWidths(settings);
   }
   const int sort_field = core_.Entries().SortField();
-  settings.SortBy.Set(kFields[sort_field].key);
+  settings.SortBy.Set(SortFieldKey(sort_field));
   settings.SortReversed.SetInt(core_.Entries().SortReversed() ? 1 : 0);
   details_->hide();
   flow_->hide();
