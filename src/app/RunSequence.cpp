@@ -17,6 +17,7 @@ namespace larkspire {
 
 void InitializeRun(AppCore& app) {
   LoadEntries(app);
+  if (app.Status().loaded) app.LoadDocketFile();
   if (const char* key_file = std::getenv(kPublisherKeyVariable); key_file && *key_file) {
     UsePublisherKeyFile(app, key_file);
   }

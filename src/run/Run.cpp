@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "docket/DocketFile.h"
 #include "platform/Clock.h"
 #include "run/Terminal.h"
 
@@ -46,6 +47,39 @@ MsgAnswer CRun::MessageBox(const std::string& text, MsgButtons buttons, MsgAnswe
 void CRun::ShowError(const std::string& title, const std::string& message) {
   log_.Write("%s '%s'\n", title.c_str(), message.c_str());
   MessageBox(message, MsgButtons::kOk, MsgAnswer::kOk, title, std::nullopt, MsgIcon::kWarning);
+}
+
+void CRun::LoadDocketFile() {
+  const std::string& log_dir = settings_.LogDir.Text();
+  if (log_dir.empty()) return;
+  const std::string problem = LoadDocket(JoinPath(log_dir, kDocketFileName), docket_);
+  if (problem.empty()) return;
+  docket_read_only_ = true;
+  ShowError("Docket Not Read",
+            problem + " Deadlines are shown but not saved in this run; the file is left as it is.");
+}
+
+bool CRun::SaveDocketNow() {
+  if (docket_read_only_) return false;
+  const std::string& log_dir = settings_.LogDir.Text();
+  if (log_dir.empty()) return true;
+  const std::string problem = SaveDocket(JoinPath(log_dir, kDocketFileName), docket_);
+  if (problem.empty()) return true;
+  status_.had_failures = true;
+  ShowError("Save Failed", problem);
+  return false;
+}
+
+const CDeadlineRules& CRun::DeadlineRules() {
+  if (!deadline_rules_read_ || deadline_rules_source_ != rules_.text) {
+    deadline_rules_ = ReadDeadlineRules(
+        CRules{rules_.text, [](std::string_view) { return std::string(); }, nullptr});
+    deadline_rules_source_ = rules_.text;
+    deadline_rules_read_ = true;
+    if (!deadline_rules_.problem.empty())
+      log_.Write("Rules '%s'\n", deadline_rules_.problem.c_str());
+  }
+  return deadline_rules_;
 }
 
 void CRun::ShowInternalProblem(const std::string& message) { ShowError("Problem", message); }

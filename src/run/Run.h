@@ -14,6 +14,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "docket/DeadlineRules.h"
+#include "docket/Docket.h"
 #include "entries/EntryList.h"
 #include "net/FlowLog.h"
 #include "net/NetWaiter.h"
@@ -147,6 +149,21 @@ class CRun : public INetWaiter {
   const CRunStatus& Status() const { return status_; }
   CExpansionSlots& Slots() { return slots_; }
 
+  // The docket, kept in docket.dat beside patent.dat.
+  CDocket& Docket() { return docket_; }
+  const CDocket& Docket() const { return docket_; }
+  // Reads docket.dat from the logging directory. A damaged file is refused: the problem is
+  // logged and shown once, and the docket stays read-only for the run, so the file is never
+  // overwritten with less than it holds.
+  void LoadDocketFile();
+  // Writes the docket file after a change. A failure is shown with its reason and counts as a
+  // failure of the run; false then, and when the docket is read-only (nothing is written).
+  // Without a logging directory there is no file and nothing to do.
+  bool SaveDocketNow();
+  bool DocketReadOnly() const { return docket_read_only_; }
+  // The deadlines section of the rules in use, read again whenever the rules text changed.
+  const CDeadlineRules& DeadlineRules();
+
   const std::string& VersionText() const { return version_text_; }
   const std::string& ProgramPath() const { return program_path_; }
 
@@ -215,6 +232,12 @@ class CRun : public INetWaiter {
   CEmailQueueState email_queue_;
   CRunStatus status_;
   CExpansionSlots slots_;
+  CDocket docket_;
+  bool docket_read_only_ = false;
+  CDeadlineRules deadline_rules_;
+  // The rules text deadline_rules_ was read from.
+  std::string deadline_rules_source_;
+  bool deadline_rules_read_ = false;
 
   int busy_depth_ = 0;
   bool network_waiting_ = false;

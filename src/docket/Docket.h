@@ -1,0 +1,58 @@
+// Every deadline of every entry, computed from the events the status sources report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "docket/Deadline.h"
+#include "docket/DeadlineRules.h"
+
+namespace larkspire {
+
+// What the docket needs of an entry besides its events.
+struct CEntryFacts {
+  std::string entry_key;           // the entry's Identifier()
+  std::string reference;           // its Reference
+  std::string application_number;  // its AppNum, for the kind of patent
+  std::string patent_number;       // its PatNum, for the kind of patent
+  int32_t grant_day = 0;           // its IssueDate as a day number; 0 while not granted
+  int32_t today = 0;  // a maintenance fee whose last date is before today is not opened anew
+};
+
+class CDocket {
+ public:
+  const std::vector<CDeadline>& All() const { return deadlines_; }
+  std::vector<const CDeadline*> OpenEarliestFirst() const;
+  // The entry's deadlines, open and done, earliest due first.
+  std::vector<const CDeadline*> ForEntry(std::string_view entry_key) const;
+  // The entry's open deadline due first; null when none is open.
+  const CDeadline* NextOpen(std::string_view entry_key) const;
+  const CDeadline* Find(std::string_view uid) const;
+
+  // Each mutating call returns whether anything changed, so the caller saves only then.
+
+  // The Open Data Portal: the whole event history is known. The entry's deadlines are
+  // recomputed from it: a deadline is open when no closing event follows its opening event.
+  // Done marks are kept by UID, and a done deadline stays even when the history no longer
+  // opens it.
+  bool ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry,
+                    const std::vector<CStatusEvent>& history);
+  // The status site: only the last event is known. An opening event opens its deadline; a
+  // closing event closes the open ones it answers; any other event changes nothing, so a
+  // deadline never closes because an unrelated event became the last one.
+  bool ApplyLastEvent(const CDeadlineRules& rules, const CEntryFacts& entry,
+                      const CStatusEvent& last_event);
+  // Marks a deadline done, or undoes that; false when no deadline has the UID or it already was.
+  bool SetDone(std::string_view uid, bool done);
+  bool RemoveEntry(std::string_view entry_key);
+
+  // The file loader's way in: the deadlines as they were saved.
+  void Replace(std::vector<CDeadline> deadlines) { deadlines_ = std::move(deadlines); }
+
+ private:
+  std::vector<CDeadline> deadlines_;
+};
+
+}  // namespace larkspire
