@@ -45,26 +45,42 @@ int32_t Observed(int32_t day) {
   }
 }
 
-bool IsHolidayOfYear(int year, int32_t day) {
+// The days the holidays of a year are observed on (New Year's Day may fall on December 31 of
+// the year before).
+std::vector<int32_t> HolidaysOfYear(int year) {
   constexpr int kMonday = 1;
   constexpr int kThursday = 4;
-  const int32_t fixed[] = {
-      Observed(Date(year, 1, 1)),    // New Year's Day
-      Observed(Date(year, 7, 4)),    // Independence Day
-      Observed(Date(year, 11, 11)),  // Veterans Day
-      Observed(Date(year, 12, 25)),  // Christmas Day
+  std::vector<int32_t> days = {
+      Observed(Date(year, 1, 1)),          // New Year's Day
+      NthWeekday(year, 2, kMonday, 3),     // Washington's Birthday
+      NthWeekday(year, 5, kMonday, -1),    // Memorial Day
+      Observed(Date(year, 7, 4)),          // Independence Day
+      NthWeekday(year, 9, kMonday, 1),     // Labor Day
+      NthWeekday(year, 10, kMonday, 2),    // Columbus Day
+      Observed(Date(year, 11, 11)),        // Veterans Day
+      NthWeekday(year, 11, kThursday, 4),  // Thanksgiving Day
+      Observed(Date(year, 12, 25)),        // Christmas Day
   };
-  if (std::find(std::begin(fixed), std::end(fixed), day) != std::end(fixed)) return true;
-  if (year >= 2021 && day == Observed(Date(year, 6, 19))) return true;      // Juneteenth
-  if (year >= 1986 && day == NthWeekday(year, 1, kMonday, 3)) return true;  // Martin Luther King
-  if (day == NthWeekday(year, 2, kMonday, 3)) return true;                  // Washington's Birthday
-  if (day == NthWeekday(year, 5, kMonday, -1)) return true;                 // Memorial Day
-  if (day == NthWeekday(year, 9, kMonday, 1)) return true;                  // Labor Day
-  if (day == NthWeekday(year, 10, kMonday, 2)) return true;                 // Columbus Day
-  if (day == NthWeekday(year, 11, kThursday, 4)) return true;               // Thanksgiving Day
-  if (year >= 1965 && (year - 1965) % 4 == 0) {                             // Inauguration Day
+  if (year >= 1986) days.push_back(NthWeekday(year, 1, kMonday, 3));  // Martin Luther King Jr.
+  if (year >= 2021) days.push_back(Observed(Date(year, 6, 19)));      // Juneteenth
+  // Inauguration Day: a Sunday one moves to the Monday; a Saturday one has no day in its
+  // place (it is not one of the holidays observed on the Friday before).
+  if (year >= 1965 && (year - 1965) % 4 == 0) {
     const int32_t inauguration = Date(year, 1, 20);
-    if (day == (Weekday(inauguration) == 0 ? inauguration + 1 : inauguration)) return true;
+    const int weekday = Weekday(inauguration);
+    if (weekday != 6) days.push_back(weekday == 0 ? inauguration + 1 : inauguration);
+  }
+  return days;
+}
+
+bool IsHolidayComputed(int32_t day) {
+  int year = 0;
+  int month = 0;
+  int mday = 0;
+  CalendarFromDayNumber(day, year, month, mday);
+  for (int of : {year, year + 1}) {
+    const std::vector<int32_t> days = HolidaysOfYear(of);
+    if (std::find(days.begin(), days.end(), day) != days.end()) return true;
   }
   return false;
 }
@@ -89,13 +105,25 @@ int32_t AddPeriod(int32_t day, const CPeriod& period) {
 }
 
 bool IsFederalHoliday(int32_t day) {
-  int year = 0;
-  int month = 0;
-  int mday = 0;
-  CalendarFromDayNumber(day, year, month, mday);
-  // New Year's Day on a Saturday is observed on December 31 of the year before.
-  return IsHolidayOfYear(year, day) ||
-         (month == 12 && mday == 31 && IsHolidayOfYear(year + 1, day));
+  // Deadlines are counted again for every entry an update touches, so the holidays of the
+  // years deadlines fall in are worked out once, a bit per day.
+  static const int32_t kTableFirst = Date(1965, 1, 1);
+  static const int32_t kTableEnd = Date(2200, 1, 1);
+  static const std::vector<bool> kTable = [] {
+    std::vector<bool> table(static_cast<std::size_t>(kTableEnd - kTableFirst));
+    for (int year = 1964; year < 2200; ++year) {
+      for (int32_t d : HolidaysOfYear(year)) {
+        if (d >= kTableFirst && d < kTableEnd) {
+          table[static_cast<std::size_t>(d - kTableFirst)] = true;
+        }
+      }
+    }
+    return table;
+  }();
+  if (day >= kTableFirst && day < kTableEnd) {
+    return kTable[static_cast<std::size_t>(day - kTableFirst)];
+  }
+  return IsHolidayComputed(day);
 }
 
 bool IsBusinessDay(int32_t day, const std::vector<int32_t>& closures) {

@@ -1,19 +1,274 @@
 #include "docket/Docket.h"
 
-namespace larkspire {
+#include <algorithm>
 
-std::vector<const CDeadline*> CDocket::OpenEarliestFirst() const { return {}; }
-std::vector<const CDeadline*> CDocket::ForEntry(std::string_view) const { return {}; }
-const CDeadline* CDocket::NextOpen(std::string_view) const { return nullptr; }
-const CDeadline* CDocket::Find(std::string_view) const { return nullptr; }
-bool CDocket::ApplyHistory(const CDeadlineRules&, const CEntryFacts&,
-                           const std::vector<CStatusEvent>&) {
+#include "rules/Dates.h"
+
+namespace larkspire {
+namespace {
+
+bool DueFirst(const CDeadline* a, const CDeadline* b) {
+  if (a->due != b->due) return a->due < b->due;
+  if (a->entry_key != b->entry_key) return a->entry_key < b->entry_key;
+  return a->rule_key < b->rule_key;
+}
+
+std::string EventName(const CStatusEvent& event) {
+  return event.text.empty() ? event.code : event.text;
+}
+
+CDeadline Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, const CEntryFacts& entry,
+                  int32_t base) {
+  CDeadline deadline;
+  deadline.entry_key = entry.entry_key;
+  deadline.reference = entry.reference;
+  deadline.rule_key = rule.key;
+  deadline.what = rule.what;
+  deadline.opened_on = base;
+  if (rule.base == DeadlineBase::kGrant) deadline.window_opens = AddPeriod(base, rule.window);
+  deadline.computed_due = AddPeriod(base, rule.period);
+  deadline.due = NextBusinessDay(deadline.computed_due, rules.closures);
+  deadline.extendable = rule.extendable;
+  // An extension counts from the period's own last day, not from the business day it moved
+  // to, so the last date is counted from the base afresh.
+  deadline.last_date =
+      rule.extendable ? NextBusinessDay(AddPeriod(base, rule.last), rules.closures) : deadline.due;
+  return deadline;
+}
+
+bool Usable(const CStatusEvent& event) { return event.day != 0 && event.day != kUnknownDayNumber; }
+
+// One event: it closes the open deadlines opened before its day whose rule it answers, and
+// opens those of the rules it opens (which also ends an earlier open deadline of the same rule:
+// a second rejection supersedes the first). Events of one day may come in any order.
+void ApplyEvent(const CDeadlineRules& rules, const CEntryFacts& entry, const CStatusEvent& event,
+                std::vector<CDeadline>& list) {
+  if (!Usable(event)) return;
+  const CEventClass found = rules.Classify(event.code, event.text);
+  if ((found.opens | found.closes) == 0) return;
+  for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
+    const CDeadlineRule& rule = rules.rules[i];
+    const uint64_t bit = uint64_t{1} << i;
+    const bool closes = (found.closes & bit) != 0;
+    const bool opens = rule.base == DeadlineBase::kEvent && (found.opens & bit) != 0;
+    if (!closes && !opens) continue;
+    for (CDeadline& deadline : list) {
+      if (deadline.rule_key == rule.key && deadline.closed_on == 0 &&
+          deadline.opened_on < event.day) {
+        deadline.closed_on = event.day;
+        deadline.closing_event = EventName(event);
+      }
+    }
+    if (!opens) continue;
+    const bool known = std::any_of(list.begin(), list.end(), [&](const CDeadline& deadline) {
+      return deadline.rule_key == rule.key && deadline.opened_on == event.day;
+    });
+    if (known) continue;
+    CDeadline opened = Compute(rule, rules, entry, event.day);
+    opened.opening_event = EventName(event);
+    list.push_back(std::move(opened));
+  }
+}
+
+bool AppliesTo(const CDeadlineRule& rule, PatentKind kind) {
+  return std::find(rule.kinds.begin(), rule.kinds.end(), kind) != rule.kinds.end();
+}
+
+// The grant-based deadlines (maintenance fees): those of the current grant date are added when
+// missing, unless their last date passed before today (a patent granted long ago has no fee
+// to pay now); ones of an earlier grant date, read wrong then, go unless marked done.
+void ApplyGrant(const CDeadlineRules& rules, const CEntryFacts& entry,
+                const std::vector<CStatusEvent>& events, std::vector<CDeadline>& list) {
+  const PatentKind kind = KindOfPatent(entry.patent_number, entry.application_number);
+  for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
+    const CDeadlineRule& rule = rules.rules[i];
+    if (rule.base != DeadlineBase::kGrant) continue;
+    std::erase_if(list, [&](const CDeadline& deadline) {
+      return deadline.rule_key == rule.key && !deadline.done &&
+             (deadline.opened_on != entry.grant_day || !AppliesTo(rule, kind));
+    });
+    if (entry.grant_day == 0 || !Usable({entry.grant_day, "", ""}) || !AppliesTo(rule, kind)) {
+      continue;
+    }
+    auto found = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
+      return deadline.rule_key == rule.key && deadline.opened_on == entry.grant_day;
+    });
+    if (found == list.end()) {
+      CDeadline fee = Compute(rule, rules, entry, entry.grant_day);
+      if (entry.today != 0 && fee.last_date < entry.today) continue;
+      list.push_back(std::move(fee));
+      found = list.end() - 1;
+    }
+    for (const CStatusEvent& event : events) {
+      if (Usable(event) && found->closed_on == 0 && event.day > found->opened_on &&
+          (rules.Classify(event.code, event.text).closes & (uint64_t{1} << i)) != 0) {
+        found->closed_on = event.day;
+        found->closing_event = EventName(event);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void CDocket::Replace(std::vector<CDeadline> deadlines) {
+  deadlines_ = std::move(deadlines);
+  by_entry_.clear();
+  for (std::size_t i = 0; i < deadlines_.size(); ++i) {
+    by_entry_[deadlines_[i].entry_key].push_back(i);
+  }
+}
+
+std::vector<const CDeadline*> CDocket::OpenEarliestFirst() const {
+  std::vector<const CDeadline*> open;
+  for (const CDeadline& deadline : deadlines_) {
+    if (deadline.IsOpen()) open.push_back(&deadline);
+  }
+  std::sort(open.begin(), open.end(), DueFirst);
+  return open;
+}
+
+std::vector<const CDeadline*> CDocket::ForEntry(std::string_view entry_key) const {
+  std::vector<const CDeadline*> found;
+  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
+    for (std::size_t position : at->second) found.push_back(&deadlines_[position]);
+  }
+  std::sort(found.begin(), found.end(), DueFirst);
+  return found;
+}
+
+const CDeadline* CDocket::NextOpen(std::string_view entry_key) const {
+  const CDeadline* next = nullptr;
+  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
+    for (std::size_t position : at->second) {
+      const CDeadline& deadline = deadlines_[position];
+      if (deadline.IsOpen() && (next == nullptr || DueFirst(&deadline, next))) next = &deadline;
+    }
+  }
+  return next;
+}
+
+const CDeadline* CDocket::Find(std::string_view uid) const {
+  for (const CDeadline& deadline : deadlines_) {
+    if (deadline.Uid() == uid) return &deadline;
+  }
+  return nullptr;
+}
+
+std::vector<CDeadline> CDocket::EntryDeadlines(std::string_view entry_key) const {
+  std::vector<CDeadline> list;
+  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
+    for (std::size_t position : at->second) list.push_back(deadlines_[position]);
+  }
+  return list;
+}
+
+void CDocket::RemoveAt(std::size_t position) {
+  const std::size_t last = deadlines_.size() - 1;
+  if (position != last) {
+    std::vector<std::size_t>& moved = by_entry_.find(deadlines_[last].entry_key)->second;
+    *std::find(moved.begin(), moved.end(), last) = position;
+    deadlines_[position] = std::move(deadlines_[last]);
+  }
+  deadlines_.pop_back();
+}
+
+bool CDocket::Store(std::string_view entry_key, std::vector<CDeadline> deadlines) {
+  auto at = by_entry_.find(entry_key);
+  if (at == by_entry_.end()) {
+    if (deadlines.empty()) return false;
+    at = by_entry_.emplace(std::string(entry_key), std::vector<std::size_t>()).first;
+  }
+  std::vector<std::size_t>& positions = at->second;
+  bool changed = positions.size() != deadlines.size();
+  const std::size_t kept = std::min(positions.size(), deadlines.size());
+  for (std::size_t i = 0; i < kept; ++i) {
+    if (deadlines_[positions[i]] == deadlines[i]) continue;
+    deadlines_[positions[i]] = std::move(deadlines[i]);
+    changed = true;
+  }
+  for (std::size_t i = kept; i < deadlines.size(); ++i) {
+    positions.push_back(deadlines_.size());
+    deadlines_.push_back(std::move(deadlines[i]));
+  }
+  if (positions.size() > kept && deadlines.size() == kept) {
+    std::vector<std::size_t> gone(positions.begin() + static_cast<std::ptrdiff_t>(kept),
+                                  positions.end());
+    positions.resize(kept);
+    // From the back, so a position still to be removed is never the one moved into a gap.
+    std::sort(gone.rbegin(), gone.rend());
+    for (std::size_t position : gone) RemoveAt(position);
+  }
+  if (at->second.empty()) by_entry_.erase(at);
+  return changed;
+}
+
+bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry,
+                           const std::vector<CStatusEvent>& history) {
+  // Oldest first; the events of one day give the same result in any order, so a history
+  // listed newest first (as the portal lists it) is only walked backwards.
+  const auto by_day = [](const CStatusEvent& a, const CStatusEvent& b) { return a.day < b.day; };
+  std::vector<CDeadline> list;
+  if (std::is_sorted(history.begin(), history.end(), by_day)) {
+    for (const CStatusEvent& event : history) ApplyEvent(rules, entry, event, list);
+  } else if (std::is_sorted(history.rbegin(), history.rend(), by_day)) {
+    for (auto event = history.rbegin(); event != history.rend(); ++event) {
+      ApplyEvent(rules, entry, *event, list);
+    }
+  } else {
+    std::vector<const CStatusEvent*> ordered;
+    ordered.reserve(history.size());
+    for (const CStatusEvent& event : history) ordered.push_back(&event);
+    std::sort(ordered.begin(), ordered.end(),
+              [](const CStatusEvent* a, const CStatusEvent* b) { return a->day < b->day; });
+    for (const CStatusEvent* event : ordered) ApplyEvent(rules, entry, *event, list);
+  }
+
+  const std::vector<const CDeadline*> before = ForEntry(entry.entry_key);
+  // Fee deadlines already on the docket stay although their last date may have passed since.
+  for (const CDeadline* old : before) {
+    const bool fee = std::any_of(rules.rules.begin(), rules.rules.end(), [&](const auto& rule) {
+      return rule.key == old->rule_key && rule.base == DeadlineBase::kGrant;
+    });
+    if (fee) list.push_back(*old);
+  }
+  ApplyGrant(rules, entry, history, list);
+  // Done marks go by UID, that is by rule and opening date within the entry; what the user
+  // marked done stays, though the history no longer opens it.
+  for (const CDeadline* old : before) {
+    if (!old->done) continue;
+    auto same = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
+      return deadline.rule_key == old->rule_key && deadline.opened_on == old->opened_on;
+    });
+    if (same != list.end()) {
+      same->done = true;
+    } else {
+      list.push_back(*old);
+    }
+  }
+  for (CDeadline& deadline : list) deadline.reference = entry.reference;
+  return Store(entry.entry_key, std::move(list));
+}
+
+bool CDocket::ApplyLastEvent(const CDeadlineRules& rules, const CEntryFacts& entry,
+                             const CStatusEvent& last_event) {
+  std::vector<CDeadline> list = EntryDeadlines(entry.entry_key);
+  ApplyEvent(rules, entry, last_event, list);
+  ApplyGrant(rules, entry, {last_event}, list);
+  for (CDeadline& deadline : list) deadline.reference = entry.reference;
+  return Store(entry.entry_key, std::move(list));
+}
+
+bool CDocket::SetDone(std::string_view uid, bool done) {
+  for (CDeadline& deadline : deadlines_) {
+    if (deadline.Uid() != uid) continue;
+    if (deadline.done == done) return false;
+    deadline.done = done;
+    return true;
+  }
   return false;
 }
-bool CDocket::ApplyLastEvent(const CDeadlineRules&, const CEntryFacts&, const CStatusEvent&) {
-  return false;
-}
-bool CDocket::SetDone(std::string_view, bool) { return false; }
-bool CDocket::RemoveEntry(std::string_view) { return false; }
+
+bool CDocket::RemoveEntry(std::string_view entry_key) { return Store(entry_key, {}); }
 
 }  // namespace larkspire

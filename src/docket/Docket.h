@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "docket/Deadline.h"
@@ -23,6 +24,7 @@ struct CEntryFacts {
 
 class CDocket {
  public:
+  // Every deadline, open, closed and done, in no particular order.
   const std::vector<CDeadline>& All() const { return deadlines_; }
   std::vector<const CDeadline*> OpenEarliestFirst() const;
   // The entry's deadlines, open and done, earliest due first.
@@ -49,10 +51,27 @@ class CDocket {
   bool RemoveEntry(std::string_view entry_key);
 
   // The file loader's way in: the deadlines as they were saved.
-  void Replace(std::vector<CDeadline> deadlines) { deadlines_ = std::move(deadlines); }
+  void Replace(std::vector<CDeadline> deadlines);
 
  private:
+  struct CKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>()(key);
+    }
+  };
+  using CIndex =
+      std::unordered_map<std::string, std::vector<std::size_t>, CKeyHash, std::equal_to<>>;
+
+  std::vector<CDeadline> EntryDeadlines(std::string_view entry_key) const;
+  // Puts the entry's deadlines in place of those it had; whether anything changed.
+  bool Store(std::string_view entry_key, std::vector<CDeadline> deadlines);
+  void RemoveAt(std::size_t position);
+
   std::vector<CDeadline> deadlines_;
+  // Where each entry's deadlines are in deadlines_, so an entry's update costs the same with
+  // a hundred thousand entries as with ten.
+  CIndex by_entry_;
 };
 
 }  // namespace larkspire
