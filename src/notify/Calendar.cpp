@@ -158,6 +158,9 @@ std::string FormatCalendar(const CDocket& docket, const CEntryList& entries,
   icalproperty_set_x_name(name, "X-WR-CALNAME");
   icalcomponent_add_property(calendar.get(), name);
 
+  // Each event is written and freed as it is made, so a large docket never holds every event
+  // as libical's components at once; they go before the calendar's END line.
+  std::string events;
   for (const CDeadline* deadline : docket.OpenEarliestFirst()) {
     ComponentPtr event = EventOf(*deadline, by_key.Find(deadline->entry_key));
     icaltimetype stamp = now;
@@ -173,9 +176,11 @@ std::string FormatCalendar(const CDocket& docket, const CEntryList& entries,
     }
     icalcomponent_add_property(event.get(), icalproperty_new_dtstamp(stamp));
     icalcomponent_add_property(event.get(), icalproperty_new_sequence(sequence));
-    icalcomponent_add_component(calendar.get(), event.release());
+    events += TextOf(event.get());
   }
-  return TextOf(calendar.get());
+  std::string text = TextOf(calendar.get());
+  text.insert(text.rfind("END:VCALENDAR"), events);
+  return text;
 }
 
 std::string CalendarPath(const CRun& app) {
