@@ -199,7 +199,9 @@ TEST_F(CalendarTest, TextIsUtf8AndEscapedAsTheFormatWants) {
   CEntryList entries;
   entries.Insert(Entry("M\xFCller\xAE; a,b \\ c", "10/123,456"));
   std::vector<CDeadline> deadlines = {docket_.All()[0]};
-  deadlines[0].opening_event = "Rejection\tmailed\n(\x93" "final\x94)";
+  deadlines[0].opening_event =
+      "Rejection\tmailed\n(\x93"
+      "final\x94)";
   docket_.Replace(deadlines);
   Parsed calendar = Parse(FormatCalendar(docket_, entries, "", kFirstWrite));
   const std::vector<icalcomponent*> events = Events(calendar.get());
