@@ -9,7 +9,7 @@ packages=(
   python3 python3-aiosmtpd python3-lxml
   faketime
   clang libclang-rt-14-dev
-  libssl-dev openssl libsimdjson-dev
+  libssl-dev openssl libsimdjson-dev libical-dev python3-icalendar
   tinyproxy python3-trustme clang-format
 )
 missing=()

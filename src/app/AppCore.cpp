@@ -36,7 +36,7 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
   Settings().CountExec.Increment();
   if (Settings().GUID.Text().empty()) Settings().GUID.Set(CreateGuidText());
 
-  int sort_field = FindFieldByKey(Settings().SortBy.Text());
+  int sort_field = FindSortField(Settings().SortBy.Text());
   Entries().SetSort(sort_field < 0 ? 0 : sort_field, Settings().SortReversed.Int(0) != 0);
 
   const std::string running_name = ProgramPath().substr(ProgramPath().rfind('/') + 1);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -10,6 +12,22 @@
 #include "entries/Entry.h"
 
 namespace larkspire {
+
+// Beside the fields the list sorts by one column that is not a field: the next deadline, which
+// the docket above the entries keeps. Its sort "field" follows the field ids, and the SortBy
+// setting names it kNextDeadlineSortKey (a program that does not know the name sorts by
+// Frequency, as it does for any unknown name).
+inline constexpr int kSortNextDeadline = kFieldCount;
+inline constexpr const char* kNextDeadlineSortKey = "NextDeadline";
+// A field key or kNextDeadlineSortKey (ignoring case) as a sort field; -1 when unknown.
+int FindSortField(std::string_view key);
+// The SortBy setting's name of a sort field.
+const char* SortFieldKey(int sort_field);
+
+// An entry's place in the sort by next deadline: smaller first. The source makes one such key
+// for each sort or insertion, so it can read its index of the docket once for all the rows.
+using SortKeyOfEntry = std::function<int64_t(const CEntry&)>;
+using SortKeySource = std::function<SortKeyOfEntry()>;
 
 class CEntryList {
  public:
@@ -23,6 +41,9 @@ class CEntryList {
   // Sets the order and re-sorts (stable), keeping each row's selection with its entry.
   void SetSort(int field_id, bool reversed);
   void Sort();
+  // Where the sort by next deadline takes its keys; without one every entry has the same key
+  // (the order is then that of the tie-breaks: AppNum, then PatNum).
+  void SetSortKeySource(SortKeySource source) { sort_key_source_ = std::move(source); }
 
   // Inserts where the current sort puts it (after equal entries); returns the row.
   std::size_t Insert(CEntry entry);
@@ -58,7 +79,12 @@ class CEntryList {
     bool selected = false;
     bool updating = false;
   };
+  // The comparison of the current sort: negative when a sorts before b.
+  int Compare(const CEntry& a, const CEntry& b, const SortKeyOfEntry& key) const;
+  SortKeyOfEntry SortKey() const;
+
   std::vector<Row> rows_;
+  SortKeySource sort_key_source_;
   int sort_field_ = 0;
   bool sort_reversed_ = false;
 };

@@ -1,5 +1,7 @@
 #include "notify/Reports.h"
 
+#include "notify/Calendar.h"
+#include "notify/DeadlineReport.h"
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "platform/Markup.h"
@@ -42,6 +44,7 @@ void WriteReports(CRun& app) {
     CExpansionScope no_entry(app, nullptr);
     AppendTemplate(app, kTemplateReportHeader, html);
   }
+  InsertUpcomingDeadlines(html, UpcomingDeadlinesHtml(app.Docket(), entries));
   std::optional<std::string> row = LoadTemplate(kTemplateReportRow);
   for (std::size_t i = 0; row && i < entries.Size(); ++i) {
     CExpansionScope scope(app, &entries.At(i));
@@ -71,6 +74,7 @@ void WriteReports(CRun& app) {
   }
   xml += "</Entries>\n";
   SaveFileAtomically(JoinPath(app.Settings().ReportDir.Text(), kXmlReportName), ToTextMode(xml));
+  WriteCalendar(app);
 }
 
 }  // namespace larkspire

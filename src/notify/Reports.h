@@ -1,4 +1,5 @@
-// The HTML status report and the XML export, rewritten whole in the report directory.
+// The HTML status report and the XML export, rewritten whole in the report directory, and the
+// calendar of open deadlines beside them (notify/Calendar.h).
 #pragma once
 
 #include <string>

@@ -47,6 +47,7 @@ void CDetailsWindow::Refresh() {
   refresh_pending_ = false;
   summary_ = BuildChangeSummary(entries_);
   text_->setHtml(SummaryHtml(summary_));
+  emit Refreshed();
 }
 
 QString SummaryHtml(const std::string& summary) {

@@ -28,6 +28,10 @@ class CDetailsWindow : public CToolWindow {
   QTextEdit& TextField() { return *text_; }
   bool RefreshPending() const { return refresh_pending_; }
 
+ signals:
+  // After each rebuild, so parts added below the summary show the same selection.
+  void Refreshed();
+
  protected:
   void showEvent(QShowEvent* event) override;
 

@@ -4,12 +4,21 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdlib>
 
 #include "entries/EntryList.h"
 #include "run/Settings.h"
 #include "ui/EntryListModel.h"
 
 namespace larkspire {
+namespace {
+
+// The deadline column's width is kept beside the fields' widths, but only by a window that was
+// shown, so a settings file that never met the column (or an unattended run) is left as it was.
+constexpr const char* kNextDeadlineWidthName = "ColWidthNextDeadline";
+constexpr int kNextDeadlineWidthUnits = 5;
+
+}  // namespace
 
 CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
     : QTableView(parent), entries_(entries), model_(new CEntryListModel(entries, this)) {
@@ -31,7 +40,9 @@ CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setStretchLastSection(false);
-  for (int id = 0; id < kFieldCount; ++id) setColumnWidth(id, DefaultColumnWidth(id));
+  for (int id = 0; id < kListColumnCount; ++id) setColumnWidth(id, DefaultColumnWidth(id));
+  // Logically after the fields, so every stored width keeps its column; shown after App #.
+  horizontalHeader()->moveSection(kNextDeadlineColumn, kAppNum + 1);
 
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CEntryListView::HeaderClicked);
   connect(this, &QAbstractItemView::doubleClicked, this,
@@ -64,8 +75,12 @@ void CEntryListView::paintEvent(QPaintEvent* event) {
 
 int CEntryListView::DefaultColumnWidth(int field_id) const {
   const int w = fontMetrics().horizontalAdvance(QStringLiteral("Last Update"));
-  return (w + 15) * kFields[field_id].width_units / 2;
+  const int units =
+      field_id == kNextDeadlineColumn ? kNextDeadlineWidthUnits : kFields[field_id].width_units;
+  return (w + 15) * units / 2;
 }
+
+void CEntryListView::SetDocket(const CDocket& docket) { model_->SetDocket(&docket); }
 
 void CEntryListView::RestoreColumnWidths(CSettings& settings) {
   for (int id = 0; id < kFieldCount; ++id) {
@@ -75,6 +90,12 @@ void CEntryListView::RestoreColumnWidths(CSettings& settings) {
     setColumnHidden(id, width <= 0);
     if (width > 0) setColumnWidth(id, width);
   }
+  const std::optional<std::string> stored =
+      settings.Backend().Read(kSettingsGroup, kNextDeadlineWidthName);
+  const int width = stored && !stored->empty() ? std::atoi(stored->c_str())
+                                               : DefaultColumnWidth(kNextDeadlineColumn);
+  setColumnHidden(kNextDeadlineColumn, width <= 0);
+  if (width > 0) setColumnWidth(kNextDeadlineColumn, width);
 }
 
 void CEntryListView::SaveColumnWidths(CSettings& settings) const {
@@ -83,6 +104,8 @@ void CEntryListView::SaveColumnWidths(CSettings& settings) const {
       stored->SetInt(isColumnHidden(id) ? 0 : columnWidth(id));
     }
   }
+  const int width = isColumnHidden(kNextDeadlineColumn) ? 0 : columnWidth(kNextDeadlineColumn);
+  settings.Backend().Write(kSettingsGroup, kNextDeadlineWidthName, std::to_string(width));
 }
 
 int CEntryListView::TopIndex() const {
@@ -181,7 +204,7 @@ void CEntryListView::ShowCoreSelection() {
     }
     int last = row;
     while (last + 1 < rows && entries_.IsSelected(static_cast<std::size_t>(last + 1))) ++last;
-    selection.select(model_->index(row, 0), model_->index(last, kFieldCount - 1));
+    selection.select(model_->index(row, 0), model_->index(last, kListColumnCount - 1));
     row = last + 1;
   }
   showing_core_selection_ = true;

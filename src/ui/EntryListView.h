@@ -11,6 +11,7 @@ namespace larkspire {
 
 inline constexpr int kRowRedrawMs = 250;
 
+class CDocket;
 class CEntry;
 class CEntryList;
 class CEntryListModel;
@@ -25,7 +26,11 @@ class CEntryListView : public QTableView {
   // Shown in an empty list: how it fills.
   static QString PlaceholderText();
 
-  // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font.
+  // The docket whose next deadlines the list shows.
+  void SetDocket(const CDocket& docket);
+
+  // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font (the
+  // next deadline's column, kNextDeadlineColumn, counts 5 units).
   int DefaultColumnWidth(int field_id) const;
   // A stored width wins over the default; 0 hides the column.
   void RestoreColumnWidths(CSettings& settings);

@@ -5,7 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "entries/Entry.h"
+#include "entries/EntryList.h"
 #include "ui/QtText.h"
 #include "ui/SortRules.h"
 
@@ -83,6 +83,10 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
     sort_fields->addAction(action);
     sort->addAction(action);
   }
+  QAction* by_deadline = Add(kCmdSortByField + kSortNextDeadline, tr("By &Next Deadline"), window);
+  by_deadline->setCheckable(true);
+  sort_fields->addAction(by_deadline);
+  sort->addAction(by_deadline);
   sort->addSeparator();
   QActionGroup* directions = RadioGroup(QActionGroup::ExclusionPolicy::Exclusive);
   for (const auto& [command, text] :
@@ -148,7 +152,7 @@ QAction* CMainActions::Action(int command) const {
 void CMainActions::Apply(const CommandState& state) {
   for (auto& [command, action] : actions_) action->setEnabled(true);
   for (int command : kIdleOnly) Action(command)->setEnabled(!state.busy);
-  for (int id = 0; id < kFieldCount; ++id) {
+  for (int id = 0; id <= kSortNextDeadline; ++id) {
     if (QAction* action = Action(kCmdSortByField + id)) action->setEnabled(!state.busy);
   }
   Action(kCmdAscending)->setEnabled(!state.busy);
@@ -160,7 +164,7 @@ void CMainActions::Apply(const CommandState& state) {
   Action(kCmdCancel)->setEnabled(state.busy);
 
   for (int f = 0; f < 5; ++f) Action(kCmdDaily + f)->setChecked(state.focused_frequency == f);
-  for (int id = 0; id < kFieldCount; ++id) {
+  for (int id = 0; id <= kSortNextDeadline; ++id) {
     if (QAction* action = Action(kCmdSortByField + id)) action->setChecked(id == state.sort_field);
   }
   const bool ascending = IsAscending({state.sort_field, state.sort_reversed});

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/AppCore.h"
 #include "app/RunSequence.h"
@@ -17,10 +18,12 @@
 #include "ui/BusyPanel.h"
 #include "ui/ConfigureCommand.h"
 #include "ui/CsvCommands.h"
+#include "ui/DeadlinesPanel.h"
 #include "ui/DetailsWindow.h"
 #include "ui/EntryListView.h"
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
+#include "ui/NextDeadlines.h"
 #include "ui/ProgramIcon.h"
 #include "ui/QtText.h"
 #include "ui/UnhandledException.h"
@@ -93,6 +96,7 @@ CMainWindow::CMainWindow(AppCore& core)
   flow_ = new CFlowWindow(this, core_);
   details_->setObjectName("details");
   flow_->setObjectName("tcpIpFlow");
+  ConnectDeadlines();
   InitializeRun(core_);
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
@@ -138,6 +142,29 @@ void CMainWindow::Start() {
       });
       return;
   }
+}
+
+void CMainWindow::ConnectDeadlines() {
+  list_->SetDocket(core_.Docket());
+  // One index of the docket per sort, so a sort reads each entry's next deadline once.
+  core_.Entries().SetSortKeySource([this]() -> SortKeyOfEntry {
+    auto next = std::make_shared<const CNextDeadlines>(core_.Docket());
+    return [next](const CEntry& entry) -> int64_t {
+      const CNextDeadline* found = next->Find(entry.Identifier());
+      return found != nullptr ? found->due : INT64_MAX;
+    };
+  });
+  auto* deadlines = new CDeadlinesPanel(core_, details_);
+  deadlines->setObjectName("deadlines");
+  details_->layout()->addWidget(deadlines);
+  connect(details_, &CDetailsWindow::Refreshed, deadlines, &CDeadlinesPanel::Refresh);
+  connect(deadlines, &CDeadlinesPanel::DocketChanged, this, [this] {
+    CEntryList& entries = core_.Entries();
+    const CEntry* focused = list_->FocusedEntry();
+    if (entries.SortField() == kSortNextDeadline) entries.Sort();
+    RefreshList();
+    list_->FocusEntry(focused);
+  });
 }
 
 // UiHost -------------------------------------------------------------------------------------
@@ -238,7 +265,7 @@ void CMainWindow::SaveAtDestruction() {
     list_->SaveColumnWidths(settings);
   }
   const int sort_field = core_.Entries().SortField();
-  settings.SortBy.Set(kFields[sort_field].key);
+  settings.SortBy.Set(SortFieldKey(sort_field));
   settings.SortReversed.SetInt(core_.Entries().SortReversed() ? 1 : 0);
   details_->hide();
   flow_->hide();
@@ -337,7 +364,7 @@ void CMainWindow::ShowContextMenu(int field, const QPoint& global_pos) {
 }
 
 void CMainWindow::RunCommand(int command) {
-  if (command >= kCmdSortByField && command < kCmdSortByField + kFieldCount) {
+  if (command >= kCmdSortByField && command <= kCmdSortByField + kSortNextDeadline) {
     SortBy(SortTrigger::kByField, command - kCmdSortByField);
   } else if (command >= kCmdChangeField && command < kCmdChangeField + kFieldCount) {
     EditColumn(command - kCmdChangeField);

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "entries/Entry.h"
@@ -191,6 +192,60 @@ TEST(EntryList, SortKeepsSelectionWithItsEntry) {
   EXPECT_EQ(list.SelectedCount(), 0u);
   list.Clear();
   EXPECT_TRUE(list.Empty());
+}
+
+// The sort by next deadline reads its keys from the layer above: a key source made once per sort
+// or insertion, entries without a deadline keyed last, ties by AppNum as for the fields.
+TEST(EntryList, SortsByNextDeadlineKeysFromItsSource) {
+  CEntryList list;
+  int sources_made = 0;
+  list.SetSortKeySource([&sources_made] {
+    ++sources_made;
+    return [](const CEntry& e) -> int64_t {
+      const std::string& due = e.Text(kDocketNumber);  // the test's stand-in for the docket
+      return due.empty() ? INT64_MAX : std::stoll(due);
+    };
+  });
+  list.SetSort(kSortNextDeadline, false);
+  EXPECT_EQ(sources_made, 1);
+  for (auto [ref, app, due] : {std::tuple{"none", "10/9", ""},
+                               {"late", "10/1", "50"},
+                               {"soon-b", "10/3", "10"},
+                               {"soon-a", "10/2", "10"}}) {
+    list.Insert(Make({{kReference, ref}, {kAppNum, app}, {kDocketNumber, due}}));
+  }
+  EXPECT_EQ(sources_made, 5);
+  EXPECT_EQ(References(list), (std::vector<std::string>{"soon-a", "soon-b", "late", "none"}));
+  list.SetSort(kSortNextDeadline, true);
+  EXPECT_EQ(References(list), (std::vector<std::string>{"none", "late", "soon-a", "soon-b"}));
+
+  CEntryList at_once;
+  at_once.SetSortKeySource([] {
+    return
+        [](const CEntry& e) -> int64_t { return -static_cast<int64_t>(e.Text(kReference).size()); };
+  });
+  at_once.SetSort(kSortNextDeadline, false);
+  at_once.Insert(Make({{kReference, "bb"}}));
+  at_once.InsertAll(
+      {Make({{kReference, "a"}}), Make({{kReference, "ccc"}}), Make({{kReference, "dd"}})});
+  EXPECT_EQ(References(at_once), (std::vector<std::string>{"ccc", "bb", "dd", "a"}));
+}
+
+TEST(EntryList, SortFieldKeysIncludeTheNextDeadline) {
+  struct Case {
+    const char* key;
+    int field;
+  };
+  for (const Case& c : {Case{"NextDeadline", kSortNextDeadline},
+                        {"nextdeadline", kSortNextDeadline},
+                        {"Status", kStatus},
+                        {"Fequency", kFrequency},
+                        {"Next", -1}}) {
+    EXPECT_EQ(FindSortField(c.key), c.field) << c.key;
+    if (c.field >= 0) {
+      EXPECT_EQ(FindSortField(SortFieldKey(c.field)), c.field) << c.key;
+    }
+  }
 }
 
 TEST(EntryList, FindDuplicateByPatentElseApplication) {

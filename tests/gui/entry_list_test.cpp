@@ -34,7 +34,9 @@ class EntryListTest : public QObject {
     entry.SetText(kError, "WinSock: Disconnected by server.");
     entries.Insert(entry);
     CEntryListModel model(entries);
-    QCOMPARE(model.columnCount(), 26);
+    QCOMPARE(model.columnCount(), kFieldCount + 1);
+    QCOMPARE(model.headerData(kNextDeadlineColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+             "Next Deadline");
     QCOMPARE(model.rowCount(), 1);
     for (int id = 0; id < kFieldCount; ++id) {
       QCOMPARE(model.headerData(id, Qt::Horizontal, Qt::DisplayRole).toString(),
