@@ -7,6 +7,7 @@
 #include "app/AppCore.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
+#include "notify/PublisherConsent.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -116,7 +117,9 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;
   }
-  SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
+  if (!PublisherReportsRefused(app)) {
+    SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
+  }
   if (hand_over) hand_over(program);
   if (app.Ui()) app.Ui()->RequestClose();
   return UpgradeResult::kHandedOver;

@@ -19,7 +19,8 @@ class CEntryListModel : public QAbstractTableModel {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  // Display: the field's display form. Decoration (first column): the row's state image.
+  // Display: the field's display form. Decoration (first column): the row's state image, and
+  // its meaning as the tooltip.
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 

@@ -96,6 +96,7 @@ CMainWindow::CMainWindow(AppCore& core)
   InitializeRun(core_);
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
+  ShowSortIndicator();
   busy_->SetDate(FormatDayNumber(TodayDayNumber()));
   busy_->SetTimeoutChoice(core_.TimeoutMs());
 
@@ -191,6 +192,7 @@ void CMainWindow::RedrawRow(int row) {
 
 void CMainWindow::RefreshList() {
   list_->Reload();
+  ShowSortIndicator();
   details_->RequestDetailsRefresh();
   RefreshCommandStates();
 }
@@ -295,6 +297,12 @@ void CMainWindow::CheckTimeout() {
 }
 
 // Sorting and column edits -------------------------------------------------------------------
+
+void CMainWindow::ShowSortIndicator() {
+  const CEntryList& entries = core_.Entries();
+  list_->ShowSortIndicator(entries.SortField(),
+                           IsAscending({entries.SortField(), entries.SortReversed()}));
+}
 
 void CMainWindow::SortBy(SortTrigger trigger, int field) {
   if (core_.Busy()) return;

@@ -65,6 +65,8 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   // Enabled and checked states of every command, after any change of the busy state, the
   // selection, the focused row or the sort.
   void RefreshCommandStates();
+  // The header arrow on the sorted column, the way the Sort menu marks it.
+  void ShowSortIndicator();
   void SelectionChanged();
   void ShowContextMenu(int field, const QPoint& global_pos);
   void OnTimeoutChosen(unsigned ms);
