@@ -77,11 +77,11 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
   EXPECT_EQ(question.caption, std::string(kCaption) + " - Reports to the Publisher");
   EXPECT_EQ(question.buttons, MsgButtons::kYesNo);
   EXPECT_EQ(question.default_answer, MsgAnswer::kNo);
-  for (const std::string& shown :
-       {"(activity@larkspire.example)", "Welcome for Hollis & Marsh", "Org Name: Hollis & Marsh",
-        "Smtp Server: " + smtp_.HostPort(), "Return Address: docket@hollis.example",
-        "Notify Addresses: ann@hollis.example", "GUID: " + App().Settings().GUID.Text(),
-        "OS: ", "activity report"}) {
+  for (const std::string& shown : std::vector<std::string>{
+           "(activity@larkspire.example)", "Welcome for Hollis & Marsh", "Org Name: Hollis & Marsh",
+           "Smtp Server: " + smtp_.HostPort(), "Return Address: docket@hollis.example",
+           "Notify Addresses: ann@hollis.example", "GUID: " + App().Settings().GUID.Text(),
+           "OS: ", "activity report"}) {
     EXPECT_NE(question.text.find(shown), std::string::npos) << shown << "\n" << question.text;
   }
   EXPECT_EQ(question.text.find('\r'), std::string::npos);
