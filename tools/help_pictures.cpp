@@ -74,7 +74,7 @@ int MakePictures(const QString& out) {
   CAdvancedDialog advanced(app, copy, nullptr);
   ok = Save(advanced, out + "/fig2a.jpg") && ok;
 
-  CAddAddressDialog add(nullptr);
+  CAddAddressDialog add(app, nullptr);
   add.findChild<QLineEdit*>("address")->setText("b.marsh@hollis-marsh.example");
   ok = Save(add, out + "/fig3.jpg") && ok;
 

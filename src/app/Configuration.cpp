@@ -54,11 +54,14 @@ namespace {
 
 std::optional<ConfigField> CheckOdpConfiguration(AppCore& app, const CConfiguration& config) {
   if (!UsesOdp(config.status_source)) return std::nullopt;
-  if (UnscramblePassword(config.odp_key).empty() && std::getenv(kOdpKeyVariable) == nullptr) {
+  // A variable set but empty (or only blanks) gives no key either.
+  const char* variable = std::getenv(kOdpKeyVariable);
+  if (TrimKey(UnscramblePassword(config.odp_key)).empty() &&
+      (variable == nullptr || TrimKey(variable).empty())) {
     app.MessageBox(std::string("Please enter your Open Data Portal API key, or set ") +
-                   kOdpKeyVariable +
-                   " for the program. (A key comes with an account at "
-                   "data.uspto.gov.)");
+                   kOdpKeyVariable + " for the program. (The key is shown on your MyODP page, " +
+                   kOdpKeyPage +
+                   ", once you sign in to the Open Data Portal with a USPTO.gov account.)");
     return ConfigField::kOdpKey;
   }
   for (const std::string& number : SplitCustomerNumbers(config.odp_customer_numbers)) {
@@ -73,6 +76,17 @@ std::optional<ConfigField> CheckOdpConfiguration(AppCore& app, const CConfigurat
 }
 
 }  // namespace
+
+std::optional<std::string> AddressProblem(const std::string& address) {
+  const std::size_t at = address.find('@');
+  if (at != std::string::npos && at > 0 && at + 1 < address.size() &&
+      address.find_first_of(" \t") == std::string::npos) {
+    return std::nullopt;
+  }
+  return "\"" + address +
+         "\" is not an e-mail address. Please enter an address with its domain. (like "
+         "attorney@example.com)";
+}
 
 CConfiguration ReadConfiguration(AppCore& app) {
   CSettings& s = app.Settings();
@@ -114,10 +128,20 @@ std::optional<ConfigField> CheckConfiguration(AppCore& app, const CConfiguration
     app.MessageBox("Please enter a E-Mail return address. (like docketing@example.com)");
     return ConfigField::kReturnAddress;
   }
+  if (std::optional<std::string> problem = AddressProblem(config.return_address)) {
+    app.MessageBox(*problem);
+    return ConfigField::kReturnAddress;
+  }
   if (config.notify_addresses.empty()) {
     app.MessageBox(
         "Please enter at least one E-Mail notification address. (like attorney@example.com)");
     return ConfigField::kNotifyAddresses;
+  }
+  for (const std::string& address : config.notify_addresses) {
+    if (std::optional<std::string> problem = AddressProblem(address)) {
+      app.MessageBox(*problem);
+      return ConfigField::kNotifyAddresses;
+    }
   }
   if (std::optional<std::string> problem = AdvancedProblem(config)) {
     app.MessageBox(*problem);

@@ -56,6 +56,13 @@ enum class ConfigField {
 // status source, since the status site is gone.
 CConfiguration ReadConfiguration(AppCore& app);
 
+// Why the text cannot be an e-mail address (it needs a name, an "@" and a domain, and no
+// blanks), naming it; nothing when it can.
+std::optional<std::string> AddressProblem(const std::string& address);
+
+// Where an Open Data Portal key is obtained, for the messages and the dialog.
+inline constexpr const char* kOdpKeyPage = "https://data.uspto.gov/myodp";
+
 // The checks of the dialog's OK, in order; each failure shows its message and ends the checks.
 // Returns the field the user must fix, or nothing when all pass. A configuration that passes
 // but would send a password unencrypted to another host is stored after a warning.

@@ -4,6 +4,7 @@
 #include "entries/Entry.h"
 #include "net/SendMail.h"
 #include "notify/EmailQueue.h"
+#include "notify/PublisherConsent.h"
 #include "notify/Templates.h"
 #include "platform/ProgramInfo.h"
 
@@ -38,6 +39,16 @@ std::string FolderName(const std::string& folder) {
   return trimmed.substr(trimmed.rfind('/') + 1);
 }
 
+// Asked once, with the report shown as it would go; the answer is kept, so an unattended run
+// never sends the office's details on an answer nobody gave.
+bool AskPublisherReports(AppCore& app) {
+  const bool yes = app.MessageBox(PublisherReportsQuestion(app), MsgButtons::kYesNo, MsgAnswer::kNo,
+                                  "Reports to the Publisher") == MsgAnswer::kYes;
+  app.Settings().PublisherReports.Set(yes ? kPublisherReportsYes : kPublisherReportsNo);
+  app.Settings().PublisherReports.Save();
+  return yes;
+}
+
 }  // namespace
 
 bool ConfigureProgram(AppCore& app, const CConfigureHooks& hooks) {
@@ -55,7 +66,7 @@ bool ConfigureProgram(AppCore& app, const CConfigureHooks& hooks) {
       const bool install = first || s.ShortcutFolder.Text() != old_shortcut_folder ||
                            DirectoryOf(app.ProgramPath()) != s.Install.Text();
       if (first) {
-        PostEmail(app, CEntry(), kTemplateWelcome, "welcome");
+        if (AskPublisherReports(app)) PostEmail(app, CEntry(), kTemplateWelcome, "welcome");
         if (app.MessageBox(kTestOffer, MsgButtons::kYesNo, MsgAnswer::kYes) == MsgAnswer::kYes) {
           SendTemplateNow(app, kTemplateTestEmail, MailRecipient::kReturnAddress, true);
         }

@@ -8,6 +8,7 @@
 #include "net/SendMail.h"
 #include "net/Signature.h"
 #include "notify/EmailQueue.h"
+#include "notify/PublisherConsent.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -141,7 +142,9 @@ UpgradeResult UpgradeProgram(AppCore& app,
     app.ShowError("Copy failed.", "Couldn't properly copy downloaded file.");
     return UpgradeResult::kCopyFailed;
   }
-  SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
+  if (!PublisherReportsRefused(app)) {
+    SendTemplateNow(app, kTemplateUpgrade, MailRecipient::kActivity, false);
+  }
   if (hand_over) hand_over(std::move(program));
   if (app.Ui()) app.Ui()->RequestClose();
   return UpgradeResult::kHandedOver;

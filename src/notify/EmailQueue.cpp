@@ -11,6 +11,7 @@
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
 #include "notify/MessageNames.h"
+#include "notify/PublisherConsent.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -85,6 +86,13 @@ bool DropWelcomeReportAfterTries(CRun& app, const std::string& path, const std::
                   error.c_str());
   tries.SetInt(0);
   return true;
+}
+
+// A welcome report queued without the user's yes (by a version that did not ask) leaves the
+// queue unsent.
+void DropUnagreedWelcomeReport(CRun& app, const std::string& path) {
+  RemoveFile(path);
+  app.Log().Write("Welcome report dropped: sending it was not agreed to '%s'\n", path.c_str());
 }
 
 std::string ExpandTemplateText(CRun& app, int template_number, bool& found) {
@@ -228,7 +236,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   }
 
   const std::vector<std::string> names = AcceptedNames(app, ReadPendingNames(list_bytes));
-  const bool activity_due = !delete_mode && app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
+  const bool activity_due = !delete_mode && !PublisherReportsRefused(app) &&
+                            app.Settings().CountEmailBatchSucceeded.Int(0) % 5 == 0;
   const int first = activity_due ? 0 : 1;
   const int item_count = static_cast<int>(names.size()) + (activity_due ? 1 : 0);
   if (!delete_mode) app.BeginBusy("Sending E-Mail", item_count);
@@ -260,6 +269,10 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       name = kActivityFileName;
     } else {
       name = names[static_cast<std::size_t>(k - 1)];
+      if (IsWelcomeReport(name) && !delete_mode && !PublisherReportsAgreed(app)) {
+        DropUnagreedWelcomeReport(app, JoinPath(dir, name));
+        continue;
+      }
     }
     if (!error.empty()) {
       remainder.push_back(name);

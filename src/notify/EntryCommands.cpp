@@ -47,6 +47,14 @@ bool SaveDocketChanges(CRun& app) {
 
 }  // namespace
 
+std::string DuplicateEntryMessage(const CEntry& listed) {
+  const bool patent = !listed.Text(kPatNum).empty();
+  std::string named = "This entry already exists: ";
+  if (!listed.Text(kReference).empty()) named += "\"" + listed.Text(kReference) + "\", ";
+  named += patent ? "patent " + listed.Text(kPatNum) : "application " + listed.Text(kAppNum);
+  return named + ".";
+}
+
 std::string AddEntry(CRun& app, CEntry entry, AddFlags flags, std::size_t* added_row) {
   CEntryList& entries = app.Entries();
   if (HasFlag(flags, AddFlags::kCheckDuplicate) && entries.FindDuplicate(entry)) {

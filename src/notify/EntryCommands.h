@@ -35,6 +35,8 @@ enum class ReplaceNotice {
 };
 
 inline constexpr const char* kDuplicateEntryMessage = "This entry already exists.";
+// The same, naming the listed entry by its reference and number, so the user can find it.
+std::string DuplicateEntryMessage(const CEntry& listed);
 
 // Inserts the entry where the current sort puts it; returns the error text ("" on success, and
 // also for a duplicate skipped quietly). Sets the added row's index when given.

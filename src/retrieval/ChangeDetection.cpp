@@ -1,5 +1,6 @@
 #include "retrieval/ChangeDetection.h"
 
+#include "entries/LastChanges.h"
 #include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
 #include "notify/Templates.h"
@@ -76,6 +77,9 @@ std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& 
       ReplaceEntry(app, row, kept, ReplaceNotice::kNone);
       return queue_error;
     }
+    // For the Details window; a file that cannot be written only leaves it nothing to show.
+    RecordLastChange(app.Settings().LogDir.Text(), fresh,
+                     {fresh.last_change, ChangedFields(stored, fresh)});
   }
   return ReplaceEntry(app, row, std::move(fresh), ReplaceNotice::kReferenceChange);
 }

@@ -181,7 +181,9 @@ CSettings::CSettings(ISettingsBackend& backend)
       StatusSource(backend, "StatusSource"),
       OdpKey(backend, "OdpKey"),
       OdpCustomerNumbers(backend, "OdpCustomerNumbers"),
-      OdpServer(backend, "OdpServer") {
+      OdpServer(backend, "OdpServer"),
+      PublisherReports(backend, "PublisherReports"),
+      HiddenColumns(backend, "HiddenColumns") {
   for (const char* name : kColumnWidthNames) {
     column_widths_.push_back(std::make_unique<CSetting>(backend, name));
   }

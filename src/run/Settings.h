@@ -141,6 +141,11 @@ class CSettings {
   CSetting OdpKey;  // scrambled like the password
   CSetting OdpCustomerNumbers;
   CSetting OdpServer;
+  // The user's answer ("Yes" or "No") to sending the office's details to the publisher in the
+  // welcome and activity reports; empty when never asked (configured before the question).
+  CSetting PublisherReports;
+  // The field ids of the list columns the user hid, separated by commas; empty shows all.
+  CSetting HiddenColumns;
 
  private:
   std::vector<std::unique_ptr<CSetting>> column_widths_;

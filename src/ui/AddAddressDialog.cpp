@@ -7,11 +7,12 @@
 #include <QVBoxLayout>
 
 #include "app/AppCore.h"
+#include "app/Configuration.h"
 #include "ui/QtText.h"
 
 namespace larkspire {
 
-CAddAddressDialog::CAddAddressDialog(QWidget* parent) : QDialog(parent) {
+CAddAddressDialog::CAddAddressDialog(AppCore& app, QWidget* parent) : QDialog(parent), app_(app) {
   setWindowTitle(ToQt(std::string(kCaption) + " - Add an E-Mail Notification Address"));
   address_ = new QLineEdit(this);
   address_->setObjectName("address");
@@ -29,5 +30,18 @@ CAddAddressDialog::CAddAddressDialog(QWidget* parent) : QDialog(parent) {
 }
 
 std::string CAddAddressDialog::Address() const { return FromQt(address_->text()); }
+
+void CAddAddressDialog::accept() {
+  // Nothing typed adds nothing; anything typed must be an address.
+  const std::string address = Address();
+  if (!address.empty()) {
+    if (std::optional<std::string> problem = AddressProblem(address)) {
+      app_.MessageBox(*problem);
+      address_->setFocus();
+      return;
+    }
+  }
+  QDialog::accept();
+}
 
 }  // namespace larkspire

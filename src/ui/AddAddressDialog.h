@@ -1,4 +1,5 @@
 // "Add an E-Mail Notification Address": one field; the Configure dialog adds what was typed.
+// OK refuses a text that is not an address, naming it, and stays open.
 #pragma once
 
 #include <QDialog>
@@ -8,14 +9,19 @@ class QLineEdit;
 
 namespace larkspire {
 
+class AppCore;
+
 class CAddAddressDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CAddAddressDialog(QWidget* parent);
+  CAddAddressDialog(AppCore& app, QWidget* parent);
   std::string Address() const;
 
+  void accept() override;
+
  private:
+  AppCore& app_;
   QLineEdit* address_;
 };
 

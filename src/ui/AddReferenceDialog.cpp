@@ -8,16 +8,20 @@
 
 #include "app/AppCore.h"
 #include "entries/Entry.h"
+#include "entries/EntryList.h"
 #include "entries/Identifier.h"
+#include "notify/EntryCommands.h"
 #include "rules/Dates.h"
 #include "ui/QtText.h"
 
 namespace larkspire {
 
-CAddReferenceDialog::CAddReferenceDialog(QWidget* parent, AppCore& core, CEntry& entry)
+CAddReferenceDialog::CAddReferenceDialog(QWidget* parent, AppCore& core, CEntry& entry,
+                                         std::function<void(std::size_t row)> show_listed)
     : QDialog(parent),
       core_(core),
       entry_(entry),
+      show_listed_(std::move(show_listed)),
       reference_(new QLineEdit(this)),
       number_(new QLineEdit(this)) {
   setWindowTitle(ToQt(std::string(kCaption) + " - Add Reference"));
@@ -44,6 +48,13 @@ void CAddReferenceDialog::accept() {
   entry_.SetText(kReference, FromQt(reference_->text()));
   if (std::optional<std::string> error = SetIdentifier(entry_, FromQt(number_->text()))) {
     core_.MessageBox(*error, MsgButtons::kOk, MsgAnswer::kOk, "", std::nullopt, MsgIcon::kWarning);
+    number_->setFocus();
+    return;
+  }
+  if (std::optional<std::size_t> row = core_.Entries().FindDuplicate(entry_)) {
+    if (show_listed_) show_listed_(*row);
+    core_.MessageBox(DuplicateEntryMessage(core_.Entries().At(*row)), MsgButtons::kOk,
+                     MsgAnswer::kOk, "Duplicate Entry", std::nullopt, MsgIcon::kWarning);
     number_->setFocus();
     return;
   }

@@ -1,6 +1,7 @@
 #include "ui/ChangeSummary.h"
 
 #include "entries/EntryList.h"
+#include "rules/Dates.h"
 
 namespace larkspire {
 
@@ -15,7 +16,7 @@ std::string FieldListing(const CEntry& entry) {
   return text;
 }
 
-std::string BuildChangeSummary(const CEntryList& entries) {
+std::string BuildChangeSummary(const CEntryList& entries, const LastChanges& changes) {
   std::string text;
   bool first = true;
   for (std::size_t row = 0; row < entries.Size(); ++row) {
@@ -30,6 +31,14 @@ std::string BuildChangeSummary(const CEntryList& entries) {
     text += "Changed within the last week: ";
     text += entry.IsRecentChange() ? "Yes" : "No";
     text += "\r\n";
+    if (const CLastChange* change = LastChangeOf(changes, entry)) {
+      text += "Last change (" + FormatDayNumber(change->day) + "):\r\n";
+      for (const CFieldChange& field : change->fields) {
+        const std::string caption = kFields[field.field].column_caption;
+        text += caption + " (now):\t" + field.now + "\r\n";
+        text += caption + " (was):\t" + field.was + "\r\n";
+      }
+    }
     text += entry.GetText(kFrequency);
     text += " update needed: ";
     text += entry.IsUpToDate() ? "No" : "Yes";

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include "notify/EmailQueue.h"
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
+#include "ui/DirectoryChooser.h"
 #include "ui/QtText.h"
 #include "ui/StatusSourceBox.h"
 
@@ -46,11 +48,13 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
     return field;
   };
 
+  // Every mnemonic of the dialog differs from the others: a letter used twice only cycles the
+  // focus, and typing then replaces the wrong field.
   org_name_ = line("orgName", copy_.org_name);
   smtp_server_ = line("smtpServer", copy_.smtp_server);
   return_address_ = line("returnAddress", copy_.return_address);
   add_row(tr("&Organization Name:"), org_name_);
-  add_row(tr("&SMTP Server:"), smtp_server_);
+  add_row(tr("S&MTP Server:"), smtp_server_);
   add_row(tr("&Return Address:"), return_address_);
 
   addresses_ = new QComboBox(this);
@@ -72,18 +76,39 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
   advanced_->setObjectName("advanced");
   grid->addWidget(advanced_, row++, 1, 1, 2, Qt::AlignLeft);
 
-  shortcut_folder_ = line("shortcutFolder", copy_.shortcut_folder);
-  app_dir_ = line("appDir", copy_.app_dir);
-  log_dir_ = line("logDir", copy_.log_dir);
-  report_dir_ = line("reportDir", copy_.report_dir);
-  add_row(tr("Short&cut Folder:"), shortcut_folder_);
-  add_row(tr("&Application Directory:"), app_dir_);
-  add_row(tr("&Logging Directory:"), log_dir_);
-  add_row(tr("&HTML Report Directory:"), report_dir_);
+  // A folder field and its Browse button; the buttons carry no mnemonic (the field's label
+  // has it, and Tab goes from the field to its button).
+  auto folder_row = [&](const QString& label, const char* name, const std::string& text,
+                        const char* browse_name, const QString& title) {
+    QLineEdit* field = line(name, text);
+    auto* browse = new QPushButton(tr("Browse..."), this);
+    browse->setObjectName(browse_name);
+    browse->setAccessibleName(title);
+    connect(browse, &QPushButton::clicked, this, [this, field, title] {
+      const QString chosen = ChooseDirectory(this, title, field->text());
+      if (!chosen.isEmpty()) field->setText(ToQt(QFile::encodeName(chosen).toStdString()));
+    });
+    add_row(label, field, browse);
+    return field;
+  };
+  shortcut_folder_ = folder_row(tr("Short&cut Folder:"), "shortcutFolder", copy_.shortcut_folder,
+                                "browseShortcutFolder", tr("Shortcut Folder"));
+  app_dir_ = folder_row(tr("Appl&ication Directory:"), "appDir", copy_.app_dir, "browseAppDir",
+                        tr("Application Directory"));
+  log_dir_ = folder_row(tr("&Logging Directory:"), "logDir", copy_.log_dir, "browseLogDir",
+                        tr("Logging Directory"));
+  report_dir_ = folder_row(tr("&HTML Report Directory:"), "reportDir", copy_.report_dir,
+                           "browseReportDir", tr("HTML Report Directory"));
 
+  // Made before the buttons, so Tab reaches the group where it is seen: above them.
+  status_source_ = new CStatusSourceBox(app_, copy_, this);
+
+  // Enter and Esc are their keys; their own letters would take two of the fields'.
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  buttons->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
   QPushButton* help = buttons->addButton(tr("HELP"), QDialogButtonBox::HelpRole);
   help->setObjectName("help");
 
@@ -93,8 +118,6 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this, [this] { ShowHelp(app_, "config"); });
-
-  status_source_ = new CStatusSourceBox(app_, copy_, this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
@@ -108,12 +131,22 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
 }
 
 void CConfigureDialog::AddAddress() {
-  CAddAddressDialog dialog(this);
+  CAddAddressDialog dialog(app_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   const std::string address = dialog.Address();
   if (address.empty()) return;
   addresses_->addItem(ToQt(address));
   addresses_->setCurrentIndex(addresses_->count() - 1);
+}
+
+void CConfigureDialog::SelectFirstBadAddressOrAdd() {
+  for (int i = 0; i < addresses_->count(); ++i) {
+    if (AddressProblem(FromQt(addresses_->itemText(i)))) {
+      addresses_->setCurrentIndex(i);
+      return;
+    }
+  }
+  AddAddress();
 }
 
 void CConfigureDialog::DeleteAddress() {
@@ -131,7 +164,8 @@ void CConfigureDialog::OpenAdvanced() {
   // The advanced dialog's warning names the SMTP server as it is typed now.
   copy_ = Collect();
   CAdvancedDialog dialog(app_, copy_, this);
-  dialog.exec();
+  // The proxy is also shown in the status-source group; both show the one setting.
+  if (dialog.exec() == QDialog::Accepted) status_source_->ShowProxy(copy_.proxy_server);
 }
 
 CConfiguration CConfigureDialog::Collect() const {
@@ -182,7 +216,7 @@ void CConfigureDialog::accept() {
   const CConfiguration config = Collect();
   if (std::optional<ConfigField> failed = CheckConfiguration(app_, config)) {
     FieldWidget(*failed)->setFocus();
-    if (*failed == ConfigField::kNotifyAddresses) AddAddress();
+    if (*failed == ConfigField::kNotifyAddresses) SelectFirstBadAddressOrAdd();
     if (*failed == ConfigField::kAdvanced) OpenAdvanced();
     return;
   }

@@ -1,6 +1,6 @@
 // "Configure": organisation, SMTP server, return and notification addresses, directories, and
-// the Advanced dialog. It works on a copy; OK stores it only when every check passes, and
-// otherwise leaves the dialog open with the focus on the field to fix.
+// the Advanced dialog, with a Browse button for each folder. It works on a copy; OK stores it only
+// when every check passes, and otherwise leaves the dialog open with the focus on the field to fix.
 #pragma once
 
 #include <QDialog>
@@ -28,6 +28,8 @@ class CConfigureDialog : public QDialog {
 
  private:
   void AddAddress();
+  // After a failed address check: the address to fix, or the Add dialog when there is none.
+  void SelectFirstBadAddressOrAdd();
   void DeleteAddress();
   void OpenAdvanced();
   CConfiguration Collect() const;

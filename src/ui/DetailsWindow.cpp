@@ -14,6 +14,7 @@ CDetailsWindow::CDetailsWindow(QWidget* main_window, CSettings& settings, const 
                   {settings.DetailsLeft, settings.DetailsTop, settings.DetailsRight,
                    settings.DetailsBottom},
                   settings.DetailsVisible),
+      settings_(settings),
       entries_(entries),
       text_(new QTextEdit(this)) {
   text_->setObjectName("text");
@@ -45,7 +46,7 @@ void CDetailsWindow::PostRefresh() {
 
 void CDetailsWindow::Refresh() {
   refresh_pending_ = false;
-  summary_ = BuildChangeSummary(entries_);
+  summary_ = BuildChangeSummary(entries_, ReadLastChanges(settings_.LogDir.Text()));
   text_->setHtml(SummaryHtml(summary_));
   emit Refreshed();
 }

@@ -1,4 +1,5 @@
-// "Larkspire® - Details": every field of the selected entries with a short summary. It is
+// "Larkspire® - Details": every field of the selected entries with a short summary, and what
+// each one's last change changed when the logging directory keeps it. It is
 // rebuilt lazily: requests while one is pending, or while the window is hidden, cost nothing.
 // Each entry's fields show as two columns, the captions as wide as the longest and the values
 // wrapped in the rest of the width, so nothing hides behind a scroll bar.
@@ -39,6 +40,7 @@ class CDetailsWindow : public CToolWindow {
   void PostRefresh();
   void Refresh();
 
+  CSettings& settings_;
   const CEntryList& entries_;
   QTextEdit* text_;
   std::string summary_;

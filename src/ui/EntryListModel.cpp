@@ -85,6 +85,9 @@ QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
       if (index.column() != 0) return {};
       if (!images_) images_.emplace();
       return images_->Icon(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
+    case Qt::ToolTipRole:
+      if (index.column() != 0) return {};
+      return StateImageMeaning(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
     default:
       return {};
   }

@@ -30,8 +30,9 @@ class CEntryListModel : public QAbstractTableModel {
   // The docket whose deadlines the last column shows (none: the column stays empty).
   void SetDocket(const CDocket* docket);
 
-  // Display: the field's display form. Decoration (first column): the row's state image.
-  // Background, foreground and tool tip: the marking of a row whose next deadline is near.
+  // Display: the field's display form. Decoration (first column): the row's state image, and
+  // its meaning as the tooltip. Background, foreground and tool tip of the other cells: the
+  // marking of a row whose next deadline is near.
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 

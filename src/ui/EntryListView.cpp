@@ -1,6 +1,7 @@
 #include "ui/EntryListView.h"
 
 #include <QHeaderView>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "entries/EntryList.h"
 #include "run/Settings.h"
 #include "ui/EntryListModel.h"
+#include "ui/QtText.h"
 
 namespace larkspire {
 namespace {
@@ -45,6 +47,13 @@ CEntryListView::CEntryListView(CEntryList& entries, QWidget* parent)
   horizontalHeader()->moveSection(kNextDeadlineColumn, kAppNum + 1);
 
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CEntryListView::HeaderClicked);
+  horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) {
+            QMenu* menu = CreateColumnMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(horizontalHeader()->mapToGlobal(pos));
+          });
   connect(this, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { emit CellDoubleClicked(index.column()); });
   connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -83,29 +92,100 @@ int CEntryListView::DefaultColumnWidth(int field_id) const {
 void CEntryListView::SetDocket(const CDocket& docket) { model_->SetDocket(&docket); }
 
 void CEntryListView::RestoreColumnWidths(CSettings& settings) {
-  for (int id = 0; id < kFieldCount; ++id) {
+  chosen_hidden_.clear();
+  const QStringList hidden = ToQt(settings.HiddenColumns.Text()).split(',', Qt::SkipEmptyParts);
+  for (int id = 0; id < model_->columnCount(); ++id) {
     const CSetting* stored = settings.ColumnWidth(id);
     const int width = stored != nullptr && !stored->Text().empty() ? static_cast<int>(stored->Int())
                                                                    : DefaultColumnWidth(id);
     setColumnHidden(id, width <= 0);
     if (width > 0) setColumnWidth(id, width);
+    if (hidden.contains(ColumnCaption(id)) && ShownColumnCount() > 1) {
+      chosen_hidden_[id] = width > 0 ? width : DefaultColumnWidth(id);
+      setColumnHidden(id, true);
+    }
   }
   const std::optional<std::string> stored =
       settings.Backend().Read(kSettingsGroup, kNextDeadlineWidthName);
   const int width = stored && !stored->empty() ? std::atoi(stored->c_str())
                                                : DefaultColumnWidth(kNextDeadlineColumn);
+  // The column menu may have hidden it; its width then comes back when it is shown again.
+  const auto chosen = chosen_hidden_.find(kNextDeadlineColumn);
+  if (chosen != chosen_hidden_.end()) {
+    chosen->second = width > 0 ? width : DefaultColumnWidth(kNextDeadlineColumn);
+    return;
+  }
   setColumnHidden(kNextDeadlineColumn, width <= 0);
   if (width > 0) setColumnWidth(kNextDeadlineColumn, width);
 }
 
 void CEntryListView::SaveColumnWidths(CSettings& settings) const {
-  for (int id = 0; id < kFieldCount; ++id) {
+  QStringList hidden;
+  for (int id = 0; id < model_->columnCount(); ++id) {
+    const auto chosen = chosen_hidden_.find(id);
+    if (chosen != chosen_hidden_.end()) hidden.append(ColumnCaption(id));
     if (CSetting* stored = settings.ColumnWidth(id)) {
-      stored->SetInt(isColumnHidden(id) ? 0 : columnWidth(id));
+      if (chosen != chosen_hidden_.end()) {
+        stored->SetInt(chosen->second);
+      } else {
+        stored->SetInt(isColumnHidden(id) ? 0 : columnWidth(id));
+      }
     }
   }
-  const int width = isColumnHidden(kNextDeadlineColumn) ? 0 : columnWidth(kNextDeadlineColumn);
+  const auto chosen = chosen_hidden_.find(kNextDeadlineColumn);
+  const int width = chosen != chosen_hidden_.end() ? chosen->second
+                    : isColumnHidden(kNextDeadlineColumn) ? 0
+                                                          : columnWidth(kNextDeadlineColumn);
   settings.Backend().Write(kSettingsGroup, kNextDeadlineWidthName, std::to_string(width));
+  settings.HiddenColumns.Set(FromQt(hidden.join(',')));
+}
+
+void CEntryListView::SetColumnShown(int column, bool shown) {
+  if (column < 0 || column >= model_->columnCount() || shown != isColumnHidden(column)) return;
+  if (!shown) {
+    if (ShownColumnCount() <= 1) return;
+    chosen_hidden_[column] = columnWidth(column);
+    setColumnHidden(column, true);
+    return;
+  }
+  // A column hidden by a stored width of 0 comes back at its default width.
+  const auto chosen = chosen_hidden_.find(column);
+  const int width = chosen != chosen_hidden_.end() && chosen->second > 0
+                        ? chosen->second
+                        : DefaultColumnWidth(column);
+  if (chosen != chosen_hidden_.end()) chosen_hidden_.erase(chosen);
+  setColumnHidden(column, false);
+  setColumnWidth(column, width);
+}
+
+QMenu* CEntryListView::CreateColumnMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  menu->setObjectName("columnMenu");
+  const bool last_one = ShownColumnCount() <= 1;
+  for (int id = 0; id < model_->columnCount(); ++id) {
+    QAction* action = menu->addAction(ColumnCaption(id));
+    action->setCheckable(true);
+    action->setChecked(!isColumnHidden(id));
+    action->setEnabled(!(last_one && action->isChecked()));
+    connect(action, &QAction::toggled, this, [this, id](bool on) { SetColumnShown(id, on); });
+  }
+  return menu;
+}
+
+void CEntryListView::ShowSortIndicator(int field_id, bool ascending) {
+  horizontalHeader()->setSortIndicatorShown(true);
+  horizontalHeader()->setSortIndicator(field_id,
+                                       ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+int CEntryListView::ShownColumnCount() const {
+  int shown = 0;
+  for (int id = 0; id < model_->columnCount(); ++id) shown += isColumnHidden(id) ? 0 : 1;
+  return shown;
+}
+
+QString CEntryListView::ColumnCaption(int column) const {
+  return model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
 int CEntryListView::TopIndex() const {

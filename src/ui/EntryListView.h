@@ -1,11 +1,16 @@
-// The list of entries: a table over CEntryListModel with grid lines, whole-row multi-selection
-// and the column widths of the settings. Its selection is mirrored into the core's list, which
-// the commands read; after the list changes the core's selection is shown again.
+// The list of entries: a table over CEntryListModel with grid lines, whole-row multi-selection,
+// the column widths of the settings, the sort arrow on the sorted column, and a header menu
+// that hides and shows columns (kept in the settings, one column always left). Its selection is
+// mirrored into the core's list, which the commands read; after the list changes the core's
+// selection is shown again.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QTableView>
 #include <QTimer>
+#include <map>
+
+class QMenu;
 
 namespace larkspire {
 
@@ -32,9 +37,16 @@ class CEntryListView : public QTableView {
   // (w + 15) x units / 2, w being the text width of "Last Update" in the list's font (the
   // next deadline's column, kNextDeadlineColumn, counts 5 units).
   int DefaultColumnWidth(int field_id) const;
-  // A stored width wins over the default; 0 hides the column.
+  // A stored width wins over the default; 0 hides the column, and so does naming its caption in
+  // HiddenColumns. A column hidden through the menu keeps its width for when it is shown again.
   void RestoreColumnWidths(CSettings& settings);
   void SaveColumnWidths(CSettings& settings) const;
+  // Hides or shows a column as the header menu does; the last column shown stays.
+  void SetColumnShown(int column, bool shown);
+  // The header's menu: a checked item for each column shown.
+  QMenu* CreateColumnMenu(QWidget* parent);
+  // The header's arrow on the sorted column, pointing the way the list runs.
+  void ShowSortIndicator(int field_id, bool ascending);
 
   // The first row shown at the top, and scrolling a row to the top.
   int TopIndex() const;
@@ -68,6 +80,8 @@ class CEntryListView : public QTableView {
   void CopySelectionToCore(const QItemSelection& selected, const QItemSelection& deselected);
   void ShowCoreSelection();
   void RedrawChangedRows();
+  int ShownColumnCount() const;
+  QString ColumnCaption(int column) const;
 
   CEntryList& entries_;
   CEntryListModel* model_;
@@ -76,6 +90,8 @@ class CEntryListView : public QTableView {
   QElapsedTimer since_redraw_;
   int changed_first_ = -1;  // the rows changed since the last redraw, -1 for none
   int changed_last_ = -1;
+  // The columns hidden through the menu, with the width each had.
+  std::map<int, int> chosen_hidden_;
 };
 
 }  // namespace larkspire

@@ -100,6 +100,7 @@ CMainWindow::CMainWindow(AppCore& core)
   InitializeRun(core_);
   list_->RestoreColumnWidths(core_.Settings());
   list_->Reload();
+  ShowSortIndicator();
   busy_->SetDate(FormatDayNumber(TodayDayNumber()));
   busy_->SetTimeoutChoice(core_.TimeoutMs());
 
@@ -218,6 +219,7 @@ void CMainWindow::RedrawRow(int row) {
 
 void CMainWindow::RefreshList() {
   list_->Reload();
+  ShowSortIndicator();
   details_->RequestDetailsRefresh();
   RefreshCommandStates();
 }
@@ -322,6 +324,12 @@ void CMainWindow::CheckTimeout() {
 }
 
 // Sorting and column edits -------------------------------------------------------------------
+
+void CMainWindow::ShowSortIndicator() {
+  const CEntryList& entries = core_.Entries();
+  list_->ShowSortIndicator(entries.SortField(),
+                           IsAscending({entries.SortField(), entries.SortReversed()}));
+}
 
 void CMainWindow::SortBy(SortTrigger trigger, int field) {
   if (core_.Busy()) return;

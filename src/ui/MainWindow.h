@@ -67,6 +67,8 @@ class CMainWindow : public QMainWindow, public CQtUiHost {
   void RefreshCommandStates();
   // The list's next-deadline column and sort, and the Details window's Deadlines part.
   void ConnectDeadlines();
+  // The header arrow on the sorted column, the way the Sort menu marks it.
+  void ShowSortIndicator();
   void SelectionChanged();
   void ShowContextMenu(int field, const QPoint& global_pos);
   void OnTimeoutChosen(unsigned ms);

@@ -73,7 +73,13 @@ void CMainWindow::RunCoreCommand(int command) {
 
 void CMainWindow::AddEntryCommand() {
   CEntry entry;
-  CAddReferenceDialog dialog(this, core_, entry);
+  CAddReferenceDialog dialog(this, core_, entry, [this](std::size_t listed) {
+    CEntryList& entries = core_.Entries();
+    entries.SelectAll(false);
+    entries.SetSelected(listed, true);
+    RefreshList();
+    list_->FocusEntry(&entries.At(listed));
+  });
   dialog.exec();
   if (!entry.Text(kError).empty()) return;
   std::size_t row = 0;

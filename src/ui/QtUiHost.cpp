@@ -10,6 +10,7 @@
 #include "run/Log.h"
 #include "run/Run.h"
 #include "run/Terminal.h"
+#include "ui/DocumentViewer.h"
 #include "ui/MessageBoxTitle.h"
 #include "ui/OpenWithDesktop.h"
 #include "ui/PromptDialog.h"
@@ -118,8 +119,13 @@ bool CQtUiHost::Prompt(const std::string& caption, const std::string& prompt, st
 }
 
 void CQtUiHost::OpenDocument(const std::string& path_or_address) {
-  // Said with the path, so the user can open it by hand.
   OpenWithDesktop(larkspire::ToQt(path_or_address), waker_.get(), [this, path_or_address] {
+    // A file is shown in the program's own viewer; what it cannot show (a web address, a file
+    // that cannot be read) is said with the path, so the user can open it by hand.
+    if (!IsHeadless() &&
+        CDocumentViewer::Show(CDocumentViewer::LocalDocumentOf(path_or_address), parent_)) {
+      return;
+    }
     ShowQtMessage(parent_, &log_,
                   "Couldn't open " + path_or_address +
                       "\n\nThe desktop has no program set to open it; open it by hand.",

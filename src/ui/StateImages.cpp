@@ -105,4 +105,15 @@ const QIcon& CStateImages::Icon(int index) const {
   return index >= 0 && index < kStateImageCount ? icons_[index] : none_;
 }
 
+QString StateImageMeaning(int index) {
+  if (index == kStateImageUpdating) return QStringLiteral("Being updated now.");
+  if (index < 0 || index >= kStateImageUpdating) return {};
+  QString meaning =
+      (index & 2) != 0 ? QStringLiteral("Up to date") : QStringLiteral("Due for an update");
+  if ((index & 1) != 0) meaning += QStringLiteral(", changed within the last week");
+  if ((index & 4) != 0)
+    meaning += QStringLiteral(", the last update failed (see the Error column)");
+  return meaning + '.';
+}
+
 }  // namespace larkspire

@@ -7,6 +7,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
 
 namespace larkspire {
 
@@ -20,6 +21,9 @@ inline constexpr int kStateImageScales[] = {1, 2, 3};
 // The whole strip, kStateImageCount images side by side on a transparent background, drawn
 // for the device pixel ratio (its size in device pixels is scale times the logical size).
 QPixmap DrawStateImageStrip(qreal scale = 1.0);
+
+// What the image of the index tells, for its tooltip.
+QString StateImageMeaning(int index);
 
 class CStateImages {
  public:

@@ -1,12 +1,15 @@
-// The Configure dialog's "Status Source" group: the status site through the local proxy, or
-// the patent office's Open Data Portal with its API key and the office's customer numbers for
-// the master-list import, and a button that checks the key with one request.
+// The Configure dialog's "Status Source" group: the status site through the local proxy (the
+// proxy field shown with it, the same setting the Advanced dialog edits), or
+// the patent office's Open Data Portal with its API key, where the key is obtained, and the
+// office's customer numbers for the master-list import, and a button that checks the key with
+// one request.
 #pragma once
 
 #include <QGroupBox>
 
 #include "app/Configuration.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -27,6 +30,8 @@ class CStatusSourceBox : public QGroupBox {
   void Collect(CConfiguration& config) const;
   // The field a failed check sends the user to.
   QWidget* FieldWidget(ConfigField field) const;
+  // The proxy as the Advanced dialog left it.
+  void ShowProxy(const std::string& proxy_server);
 
  private:
   void ShowChoice();
@@ -34,10 +39,13 @@ class CStatusSourceBox : public QGroupBox {
 
   AppCore& app_;
   QRadioButton* site_;
+  QLabel* proxy_label_;
+  QLineEdit* proxy_;
   QRadioButton* odp_;
   QLineEdit* key_;
   QLineEdit* customer_numbers_;
   QPushButton* check_;
+  QLabel* key_page_;
 };
 
 }  // namespace larkspire

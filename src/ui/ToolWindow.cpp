@@ -1,6 +1,8 @@
 #include "ui/ToolWindow.h"
 
 #include <QCloseEvent>
+#include <QKeySequence>
+#include <QShortcut>
 
 #include "run/Settings.h"
 #include "ui/QtText.h"
@@ -22,6 +24,12 @@ CToolWindow::CToolWindow(QWidget* main_window, const std::string& title,
     : QWidget(main_window, Qt::Tool), placement_(placement), visible_(visible) {
   setWindowTitle(ToQt(title));
   if (main_window != nullptr) setWindowIcon(main_window->windowIcon());
+  // Closed from the keyboard as a dialog is; closing only hides it.
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+  }
 }
 
 CToolWindow::~CToolWindow() {

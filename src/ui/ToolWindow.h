@@ -1,5 +1,6 @@
 // What the Details and TCP/IP windows share: a modeless window beside the main window that
-// comes back where the user left it, shown or hidden as it was, and that closing only hides.
+// comes back where the user left it, shown or hidden as it was, and that closing (also with Esc
+// or Ctrl+W) only hides.
 #pragma once
 
 #include <QWidget>

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
+#include <algorithm>
 
 #include "run/Settings.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 // Between a tool window and its main window, room for both frames' edges.
 constexpr int kBesideGap = 12;
+// The narrowest a window put beside the main window is made to stay off it.
+constexpr int kNarrowestBeside = 240;
 
 int SideOr(const CSetting& setting, int current) {
   return setting.Text().empty() ? current : static_cast<int>(setting.Int());
@@ -71,6 +74,17 @@ QRect BesideIn(const QRect& area, const QRect& main, QSize size, int gap) {
   if (area.contains(right)) return right;
   const QRect left(QPoint(main.left() - gap - size.width(), main.top()), size);
   if (area.contains(left)) return left;
+  // Narrower beside it rather than over it, as long as it stays wide enough to read.
+  const int room_right = area.right() - main.right() - gap;
+  const int room_left = main.left() - gap - area.left();
+  const int room = std::max(room_right, room_left);
+  if (room >= std::min(size.width(), kNarrowestBeside)) {
+    const QSize narrower(std::min(room, size.width()), size.height());
+    const QPoint at = room_right >= room_left
+                          ? QPoint(main.right() + 1 + gap, main.top())
+                          : QPoint(main.left() - gap - narrower.width(), main.top());
+    return MovedInto(area, QRect(at, narrower));
+  }
   const QRect on_right = MovedInto(area, right);
   const QRect on_left = MovedInto(area, left);
   return OverlapArea(on_left, main) < OverlapArea(on_right, main) ? on_left : on_right;

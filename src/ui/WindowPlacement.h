@@ -34,7 +34,8 @@ void SavePlacement(const QWidget& window, const PlacementSettings& settings);
 // The size centred in the area, shrunk to it when larger.
 QRect CentredIn(const QRect& area, QSize size);
 // The size to the right of main (gap pixels between them), else to its left, top edges level;
-// when neither fits, whichever of the two moved into the area covers less of main.
+// when neither fits, made narrower (down to a readable width) on the side with more room; when
+// even that does not fit, whichever of the two moved into the area covers less of main.
 QRect BesideIn(const QRect& area, const QRect& main, QSize size, int gap);
 // The rectangle moved (and shrunk when larger) the least distance that puts it in the area.
 QRect MovedInto(const QRect& area, const QRect& rect);

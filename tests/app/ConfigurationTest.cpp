@@ -184,6 +184,27 @@ TEST_F(ConfigurationTest, AFirstConfigurationProposesTheOpenDataPortalAndAnOldOn
   EXPECT_EQ(ReadConfiguration(*app_).status_source, kSourceSite);
 }
 
+TEST_F(ConfigurationTest, AnAddressNeedsANameAnAtAndADomainAndIsNamedWhenRefused) {
+  struct Case {
+    const char* address;
+    bool accepted;
+  };
+  const Case cases[] = {{"ann@hollis.example", true},
+                        {"ann", false},
+                        {"@hollis.example", false},
+                        {"ann@", false},
+                        {"ann @x.example", false}};
+  for (const Case& c : cases) {
+    const std::optional<std::string> problem = AddressProblem(c.address);
+    EXPECT_EQ(!problem.has_value(), c.accepted) << c.address;
+    if (problem) {
+      EXPECT_EQ(*problem, "\"" + std::string(c.address) +
+                              "\" is not an e-mail address. Please enter an address with its "
+                              "domain. (like attorney@example.com)");
+    }
+  }
+}
+
 TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) {
   const char* variable = std::getenv(kOdpKeyVariable);
   const std::string saved = variable != nullptr ? variable : "";
@@ -195,13 +216,14 @@ TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) 
     std::optional<ConfigField> field;
     std::vector<std::string> messages;
   };
+  const std::string no_key =
+      "Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (The key "
+      "is shown on your MyODP page, https://data.uspto.gov/myodp, once you sign in to the Open "
+      "Data Portal with a USPTO.gov account.)";
   const std::vector<Case> cases = {
-      {"",
-       "",
-       "23456",
-       ConfigField::kOdpKey,
-       {"Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (A "
-        "key comes with an account at data.uspto.gov.)"}},
+      {"", "", "23456", ConfigField::kOdpKey, {no_key}},
+      // A variable that is set but holds only blanks gives no key.
+      {"", " \t", "23456", ConfigField::kOdpKey, {no_key}},
       {"", "from-the-environment", "", std::nullopt, {}},
       {"a-key", "", "23456, 34567;45678", std::nullopt, {}},
       {"a-key",

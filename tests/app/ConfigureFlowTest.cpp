@@ -6,6 +6,7 @@
 #include "app/Configuration.h"
 #include "app/ConfigureFlow.h"
 #include "notify/EmailQueue.h"
+#include "notify/PublisherConsent.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
 #include "support/SmtpTestServer.h"
@@ -65,10 +66,26 @@ class ConfigureFlowTest : public ::testing::Test {
 
 TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQueued) {
   on_dialog_ = [this] { StoreConfiguration(App(), Complete()); };
-  Ui().answers = {MsgAnswer::kYes, MsgAnswer::kYes};  // the disclaimer, the test e-mail
+  // The disclaimer, the reports to the publisher, the test e-mail.
+  Ui().answers = {MsgAnswer::kYes, MsgAnswer::kYes, MsgAnswer::kYes};
   EXPECT_TRUE(ConfigureProgram(App(), hooks_));
 
-  ASSERT_EQ(Ui().messages.size(), 4u);
+  ASSERT_EQ(Ui().messages.size(), 5u);
+  // The question about the publisher shows the office's details the report carries.
+  const CScriptedUi::Message question = Ui().messages[1];
+  Ui().messages.erase(Ui().messages.begin() + 1);
+  EXPECT_EQ(question.caption, std::string(kCaption) + " - Reports to the Publisher");
+  EXPECT_EQ(question.buttons, MsgButtons::kYesNo);
+  EXPECT_EQ(question.default_answer, MsgAnswer::kNo);
+  for (const std::string& shown : std::vector<std::string>{
+           "(activity@larkspire.example)", "Welcome for Hollis & Marsh", "Org Name: Hollis & Marsh",
+           "Smtp Server: " + smtp_.HostPort(), "Return Address: docket@hollis.example",
+           "Notify Addresses: ann@hollis.example", "GUID: " + App().Settings().GUID.Text(),
+           "OS: ", "activity report"}) {
+    EXPECT_NE(question.text.find(shown), std::string::npos) << shown << "\n" << question.text;
+  }
+  EXPECT_EQ(question.text.find('\r'), std::string::npos);
+  EXPECT_EQ(App().Settings().PublisherReports.Text(), kPublisherReportsYes);
   EXPECT_EQ(Ui().messages[0].caption, std::string(kCaption) + " - Disclaimer");
   EXPECT_EQ(Ui().messages[0].buttons, MsgButtons::kYesNo);
   EXPECT_EQ(Ui().messages[0].default_answer, MsgAnswer::kNo);
@@ -106,6 +123,18 @@ TEST_F(ConfigureFlowTest, TheFirstRunEndsConfiguredInstalledAndWithTheWelcomeQue
   EXPECT_TRUE(SentTo("activity@larkspire.example"));
   EXPECT_FALSE(SentTo("ann@hollis.example"));
   EXPECT_NE(smtp_.Data().find("Hollis & Marsh"), std::string::npos);
+}
+
+TEST_F(ConfigureFlowTest, NoToThePublisherQueuesNothingAndKeepsTheAnswerForLaterRuns) {
+  on_dialog_ = [this] { StoreConfiguration(App(), Complete()); };
+  // The disclaimer, then the reports to the publisher; the test e-mail is declined.
+  Ui().answers = {MsgAnswer::kYes, MsgAnswer::kNo, MsgAnswer::kNo};
+  EXPECT_TRUE(ConfigureProgram(App(), hooks_));
+  EXPECT_EQ(App().Settings().PublisherReports.Text(), kPublisherReportsNo);
+  EXPECT_EQ(app_->Backend().Read("Settings", "PublisherReports").value_or(""), kPublisherReportsNo);
+  EXPECT_FALSE(FileExists(dir_.File("log/Larkspire_pending.tmp")));
+  EXPECT_FALSE(FileExists(dir_.File("log/Larkspire_welcome.tmp")));
+  EXPECT_EQ(smtp_.Accepted(), 0);
 }
 
 TEST_F(ConfigureFlowTest, ARefusedDisclaimerClosesTheWindowWithoutTheDialog) {

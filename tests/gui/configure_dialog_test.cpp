@@ -1,7 +1,9 @@
 // The Configure, Advanced and Add address dialogs, and the first run through them.
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -9,6 +11,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <map>
 
 #include "app/AppCore.h"
 #include "net/PasswordScramble.h"
@@ -20,6 +23,7 @@
 #include "ui/AdvancedDialog.h"
 #include "ui/ConfigureCommand.h"
 #include "ui/ConfigureDialog.h"
+#include "ui/DirectoryChooser.h"
 #include "ui/HandOver.h"
 #include "ui/QtText.h"
 
@@ -49,8 +53,25 @@ void Set(QWidget* dialog, const char* name, const std::string& text) {
 }
 
 constexpr const char* kKeyMessage =
-    "Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (A key "
-    "comes with an account at data.uspto.gov.)";
+    "Please enter your Open Data Portal API key, or set USPTO_API_KEY for the program. (The key "
+    "is shown on your MyODP page, https://data.uspto.gov/myodp, once you sign in to the Open "
+    "Data Portal with a USPTO.gov account.)";
+
+// The object names of the widgets Tab reaches from the first field, in order, up to the first
+// button of the dialog's button row.
+std::vector<std::string> TabChain(QDialog& dialog) {
+  std::vector<std::string> chain;
+  Field(&dialog, "orgName")->setFocus();
+  for (int presses = 0; presses < 40; ++presses) {
+    QWidget* focus = dialog.focusWidget();
+    const std::string name = focus->objectName().toStdString();
+    if (name == "ok" || name == "cancel" || name == "help") break;
+    // A label's link takes a Tab of its own after the label: one stop of the chain.
+    if (chain.empty() || chain.back() != name) chain.push_back(name);
+    QTest::keyClick(focus, Qt::Key_Tab);
+  }
+  return chain;
+}
 
 // The messages shown, one per line, for comparisons that print what differs.
 std::string Joined(const std::vector<std::string>& messages) {
@@ -158,6 +179,191 @@ class ConfigureDialogTest : public QObject {
              std::vector<std::string>{"ann@hollis.example"});
     QCOMPARE(test.App().Settings().LogDir.Text(), Dir(dir, "app/Log"));
     QVERIFY(IsDirectory(Dir(dir, "app/Log/Larkspire")));
+  }
+
+  void everyMnemonicInTheDialogIsItsOwn() {
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    CConfigureDialog dialog(test.App(), nullptr);
+    std::map<QString, QStringList> owners;
+    auto note = [&owners](const QString& text, const QString& who) {
+      const QKeySequence key = QKeySequence::mnemonic(text);
+      if (!key.isEmpty()) owners[key.toString()].append(who);
+    };
+    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+      note(button->text(), button->text());
+    }
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+      // A field's label must lead to it by its letter.
+      if (label->buddy() != nullptr) {
+        QVERIFY2(!QKeySequence::mnemonic(label->text()).isEmpty(), qPrintable(label->text()));
+      }
+      note(label->text(), label->text());
+    }
+    QVERIFY(owners.size() > 10);
+    for (const auto& [key, who] : owners) {
+      QVERIFY2(who.size() == 1, qPrintable(key + ": " + who.join(" / ")));
+    }
+  }
+
+  void tabFollowsTheDialogDownAndLandsOnTheChosenSource() {
+    QTemporaryDir dir;
+    const std::vector<std::string> form = {
+        "orgName",         "smtpServer",     "returnAddress",
+        "notifyAddresses", "addAddress",     "deleteAddress",
+        "advanced",        "shortcutFolder", "browseShortcutFolder",
+        "appDir",          "browseAppDir",   "logDir",
+        "browseLogDir",    "reportDir",      "browseReportDir"};
+    struct Case {
+      bool configured;  // before the source setting: the status site; new: the service
+      std::vector<std::string> source;
+    };
+    const Case cases[] = {
+        {true, {"sourceSite", "proxyServer"}},
+        {false, {"sourceOdp", "odpKey", "checkOdpKey", "odpKeyPage", "odpCustomerNumbers"}},
+    };
+    for (const Case& c : cases) {
+      CGuiTestApp test(CGuiTestApp::Unconfigured{});
+      if (c.configured) Fill(test, dir);
+      CConfigureDialog dialog(test.App(), nullptr);
+      dialog.show();
+      QApplication::setActiveWindow(&dialog);
+      QVERIFY(QTest::qWaitForWindowActive(&dialog));
+      std::vector<std::string> expected = form;
+      expected.insert(expected.end(), c.source.begin(), c.source.end());
+      const std::vector<std::string> chain = TabChain(dialog);
+      QVERIFY2(chain == expected, Joined(chain).c_str());
+    }
+  }
+
+  void eachFolderHasABrowseButtonThatFillsItsField() {
+    QTemporaryDir dir;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    Fill(test, dir);
+    CConfigureDialog dialog(test.App(), nullptr);
+    const std::pair<const char*, const char*> folders[] = {
+        {"browseShortcutFolder", "shortcutFolder"},
+        {"browseAppDir", "appDir"},
+        {"browseLogDir", "logDir"},
+        {"browseReportDir", "reportDir"}};
+    for (const auto& [button, field] : folders) {
+      const QString before = Field(&dialog, field)->text();
+      QString started_at;
+      QString answer;
+      SetDirectoryHookForTesting([&](const QString&, const QString& start) {
+        started_at = start;
+        return answer;
+      });
+      // Cancelled: the field keeps its text.
+      Button(&dialog, button)->click();
+      QCOMPARE(started_at, before);
+      QCOMPARE(Field(&dialog, field)->text(), before);
+      answer = dir.filePath(QString("chosen-") + field);
+      Button(&dialog, button)->click();
+      QCOMPARE(Field(&dialog, field)->text(), answer);
+    }
+    SetDirectoryHookForTesting(nullptr);
+  }
+
+  void anAddressWithoutItsDomainIsRefusedByName() {
+    QTemporaryDir dir;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    Fill(test, dir);
+    test.App().Settings().NotifyAddress.Items() = {"ann@hollis.example", "bob"};
+    CConfigureDialog dialog(test.App(), nullptr);
+    dialog.show();
+    struct Case {
+      const char* return_address;
+      const char* message;
+      const char* focus;
+    };
+    const Case cases[] = {
+        {"docket",
+         "\"docket\" is not an e-mail address. Please enter an address with its domain. (like "
+         "attorney@example.com)",
+         "returnAddress"},
+        {"docket@hollis.example",
+         "\"bob\" is not an e-mail address. Please enter an address with its domain. (like "
+         "attorney@example.com)",
+         "notifyAddresses"},
+    };
+    for (const Case& c : cases) {
+      Set(&dialog, "returnAddress", c.return_address);
+      test.Ui().messages.clear();
+      Button(&dialog, "ok")->click();
+      QCOMPARE(Joined(test.Ui().Texts()), std::string(c.message));
+      QCOMPARE(dialog.focusWidget()->objectName(), QString(c.focus));
+      QVERIFY(dialog.result() != int(QDialog::Accepted));
+    }
+    // The address to fix is the one shown.
+    QCOMPARE(Choice(&dialog, "notifyAddresses")->currentText(), QString("bob"));
+    QCOMPARE(test.App().Settings().ReturnAddress.Text(), std::string("docket@hollis.example"));
+
+    // The Add dialog refuses it too, and keeps what was typed.
+    CAddAddressDialog add(test.App(), nullptr);
+    Set(&add, "address", "carol at hollis");
+    test.Ui().messages.clear();
+    add.accept();
+    QCOMPARE(Joined(test.Ui().Texts()),
+             std::string("\"carol at hollis\" is not an e-mail address. Please enter an address "
+                         "with its domain. (like attorney@example.com)"));
+    QVERIFY(add.result() != int(QDialog::Accepted));
+    QCOMPARE(Field(&add, "address")->text(), QString("carol at hollis"));
+  }
+
+  void theServiceNeedsAKeyAndSaysWhereOneIsObtained() {
+    QTemporaryDir dir;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    Fill(test, dir);
+    CConfigureDialog dialog(test.App(), nullptr);
+    dialog.show();
+    dialog.findChild<QRadioButton*>("sourceOdp")->setChecked(true);
+    // A variable that is set but holds no key gives none.
+    for (const char* variable : {"", "  \n"}) {
+      qputenv("USPTO_API_KEY", variable);
+      test.Ui().messages.clear();
+      Button(&dialog, "ok")->click();
+      QCOMPARE(Joined(test.Ui().Texts()), std::string(kKeyMessage));
+      QCOMPARE(dialog.focusWidget()->objectName(), QString("odpKey"));
+      QVERIFY(dialog.result() != int(QDialog::Accepted));
+    }
+    qunsetenv("USPTO_API_KEY");
+    auto* page = dialog.findChild<QLabel*>("odpKeyPage");
+    QVERIFY(page->isVisibleTo(&dialog));
+    QVERIFY(page->text().contains("https://data.uspto.gov/myodp"));
+    emit page->linkActivated("https://data.uspto.gov/myodp");
+    QCOMPARE(test.Ui().opened, std::vector<std::string>{"https://data.uspto.gov/myodp"});
+    QCOMPARE(test.App().Settings().StatusSource.Text(), std::string());
+  }
+
+  void theProxyIsShownWithTheStatusSiteAndAgreesWithTheAdvancedDialog() {
+    QTemporaryDir dir;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    Fill(test, dir);
+    test.App().Settings().ProxyServer.Set("127.0.0.1:8080");
+    CConfigureDialog dialog(test.App(), nullptr);
+    dialog.show();
+    QLineEdit* proxy = Field(&dialog, "proxyServer");
+    QVERIFY(proxy->isVisibleTo(&dialog));
+    QCOMPARE(proxy->text(), QString("127.0.0.1:8080"));
+    dialog.findChild<QRadioButton*>("sourceOdp")->setChecked(true);
+    QVERIFY(!proxy->isVisibleTo(&dialog));
+    dialog.findChild<QRadioButton*>("sourceSite")->setChecked(true);
+    QVERIFY(proxy->isVisibleTo(&dialog));
+
+    // What is typed here is what the Advanced dialog shows, and the other way round.
+    Set(&dialog, "proxyServer", "proxy.hollis.example:3128");
+    QString shown;
+    WhenModal<CAdvancedDialog>([&shown](CAdvancedDialog* advanced) {
+      shown = Field(advanced, "proxyServer")->text();
+      Set(advanced, "proxyServer", "proxy2.hollis.example:3128");
+      advanced->accept();
+    });
+    Button(&dialog, "advanced")->click();
+    QCOMPARE(shown, QString("proxy.hollis.example:3128"));
+    QCOMPARE(proxy->text(), QString("proxy2.hollis.example:3128"));
+    Button(&dialog, "ok")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(test.App().Settings().ProxyServer.Text(), std::string("proxy2.hollis.example:3128"));
   }
 
   void theProbeCreatesAMissingNestedDirectoryAfterYes() {
@@ -384,7 +590,8 @@ class ConfigureDialogTest : public QObject {
     QVERIFY(test.App().Settings().OrgName.Text().empty());
     test.Ui().answer_when = {{"Do you agree to these terms?", MsgAnswer::kYes},
                              {"does not exist", MsgAnswer::kYes},
-                             {"test your e-mail connection", MsgAnswer::kNo}};
+                             {"test your e-mail connection", MsgAnswer::kNo},
+                             {"tell its publisher", MsgAnswer::kYes}};
     WhenModal<CConfigureDialog>([](CConfigureDialog* dialog) {
       Set(dialog, "odpKey", "k3y of the office");
       Set(dialog, "orgName", "Hollis & Marsh");
@@ -410,10 +617,12 @@ class ConfigureDialogTest : public QObject {
         "Logging directory does not exist. Do you want it created?",
         "Report directory does not exist. Do you want it created?",
         test.Ui().Texts().at(5),
+        test.Ui().Texts().at(6),
         std::string("A shortcut to ") + kProgramFileName +
             " has been added to the applications menu under \"Grantwell\"."};
     QCOMPARE(test.Ui().Texts(), expected);
-    QVERIFY(test.Ui().Texts()[5].find("test your e-mail connection") != std::string::npos);
+    QVERIFY(test.Ui().Texts()[5].find("Org Name: Hollis & Marsh") != std::string::npos);
+    QVERIFY(test.Ui().Texts()[6].find("test your e-mail connection") != std::string::npos);
 
     // Configured and stored.
     QCOMPARE(test.App().Settings().OrgName.Text(), std::string("Hollis & Marsh"));

@@ -1,9 +1,13 @@
 // Message boxes wide enough for their titles, and opening a document the desktop cannot open
 // saying so with the path.
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
+#include "WidgetFinder.h"
 #include "support/GuiTestApp.h"
 #include "ui/MessageBoxTitle.h"
 #include "ui/OpenWithDesktop.h"
@@ -86,6 +90,61 @@ class DesktopMessagesTest : public QObject {
     QCOMPARE(test.Ui().messages[0].caption, std::string("Larkspire\xAE - Open Failed"));
     QVERIFY(test.Ui().messages[0].text.find("/var/lib/larkspire/Larkspire.log") !=
             std::string::npos);
+  }
+
+  void aFileTheDesktopCannotOpenIsShownInTheProgramsOwnViewer() {
+    QTemporaryDir dir;
+    QVERIFY(QFile::rename(Opener(dir, "xdg", 4), dir.filePath("xdg-open")));
+    const QString page = dir.filePath("help.html");
+    const QString log = dir.filePath("Larkspire.log");
+    {
+      QFile file(page);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(
+          "<html><body><h1>Larkspire Help</h1><h2 id=\"config\">Configure</h2>"
+          "</body></html>");
+    }
+    {
+      QFile file(log);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("Start 'Larkspire'\r\nPost E-Mail 'Larkspire_s1.tmp'\r\n");
+    }
+    struct Case {
+      QString address;
+      QString path;
+      QString shown;
+    };
+    const Case cases[] = {
+        {"file://" + page + "#config", page, "Larkspire Help\nConfigure"},
+        {page, page, "Larkspire Help\nConfigure"},
+        {log, log, "Start 'Larkspire'\nPost E-Mail 'Larkspire_s1.tmp'\n"},
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toLocal8Bit());
+    CGuiTestApp test;
+    CQtUiHost host(nullptr, test.App().Log());
+    const auto viewer = []() -> QWidget* {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "documentViewer" && w->isVisible()) return w;
+      }
+      return nullptr;
+    };
+    for (const Case& c : cases) {
+      host.OpenDocument(c.address.toStdString());
+      QTRY_VERIFY(viewer() != nullptr);
+      QWidget* shown = viewer();
+      QCOMPARE(Child<QLabel>(*shown, "path").text(), c.path);
+      QCOMPARE(Child<QTextBrowser>(*shown, "text").toPlainText(), c.shown);
+      QVERIFY(shown->windowTitle().endsWith(QFileInfo(c.path).fileName()));
+      QVERIFY(shown->close());
+      QTRY_VERIFY(viewer() == nullptr);
+    }
+    QVERIFY(test.Ui().messages.empty());
+    // A web address is not the viewer's: it is still said with the address.
+    host.OpenDocument("https://data.uspto.gov/myodp");
+    QTRY_COMPARE(test.Ui().messages.size(), std::size_t{1});
+    qputenv("PATH", path);
+    QVERIFY(test.Ui().messages[0].text.find("https://data.uspto.gov/myodp") != std::string::npos);
   }
 };
 

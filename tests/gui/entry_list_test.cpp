@@ -77,6 +77,35 @@ class EntryListTest : public QObject {
     QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
   }
 
+  void theStateImageTellsItsMeaningAsTheTooltip() {
+    CEntry fresh = MakeEntry("A", "10/000,001");
+    fresh.last_update = TodayDayNumber();
+    fresh.last_change = TodayDayNumber();
+    fresh.frequency = kDaily;
+    CEntry due = MakeEntry("B", "10/000,002");
+    CEntry failed = due;
+    failed.SetText(kError, "WinSock: Disconnected by server.");
+    struct Case {
+      CEntry entry;
+      bool updating;
+      const char* meaning;
+    };
+    const Case cases[] = {
+        {fresh, false, "Up to date, changed within the last week."},
+        {due, false, "Due for an update."},
+        {failed, false, "Due for an update, the last update failed (see the Error column)."},
+        {due, true, "Being updated now."},
+    };
+    for (const Case& c : cases) {
+      CEntryList entries;
+      entries.Insert(c.entry);
+      entries.SetUpdating(0, c.updating);
+      CEntryListModel model(entries);
+      QCOMPARE(model.data(model.index(0, 0), Qt::ToolTipRole).toString(), QString(c.meaning));
+      QVERIFY(!model.data(model.index(0, kReference), Qt::ToolTipRole).isValid());
+    }
+  }
+
   void stateImagesAreNineDistinctPictures() {
     const QPixmap strip = DrawStateImageStrip();
     QCOMPARE(strip.size(), QSize(144, 16));

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -270,6 +271,53 @@ class MainWindowTest : public QObject {
     QCOMPARE(List(window).selectionModel()->selectedRows()[0].row(), 1);
   }
 
+  void aDuplicateIsNamedAndSelectedAndTheDialogKeepsWhatWasTyped() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    window.show();
+    window.SortBy(SortTrigger::kByField, kReference);
+    CEntry patent = MakeEntry("P-9", "10/222,222");
+    patent.SetText(kPatNum, "7,654,321");
+    for (const CEntry& entry : {MakeEntry("A-1", "10/000,001"), MakeEntry("R&D-1", "10/123,456"),
+                                MakeEntry("", "10/333,333"), patent}) {
+      fixture->Entries().Insert(entry);
+    }
+    window.RefreshList();
+    Select(window, {0});
+    struct Case {
+      const char* number;
+      const char* message;
+      int listed_row;  // sorted by reference: "", A-1, P-9, R&D-1
+    };
+    const Case cases[] = {
+        {"10/123,456", "This entry already exists: \"R&D-1\", application 10/123,456.", 3},
+        {"10/333,333", "This entry already exists: application 10/333,333.", 0},
+        {"7,654,321", "This entry already exists: \"P-9\", patent 7,654,321.", 2},
+    };
+    WithDialog<CAddReferenceDialog>(Actions(window).Action(kCmdAdd), [&](auto& dialog) {
+      for (const Case& c : cases) {
+        fixture.Ui().messages.clear();
+        Child<QLineEdit>(dialog, "reference").setText("NEW-1");
+        Child<QLineEdit>(dialog, "number").setText(c.number);
+        dialog.accept();
+        QCOMPARE(fixture.Ui().Texts(), std::vector<std::string>{c.message});
+        QCOMPARE(fixture.Ui().messages[0].caption, std::string(kCaption) + " - Duplicate Entry");
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(Child<QLineEdit>(dialog, "reference").text(), QString("NEW-1"));
+        QCOMPARE(Child<QLineEdit>(dialog, "number").text(), QString(c.number));
+        // The listed entry is the one selection, and it has the focus in the list.
+        QCOMPARE(fixture->Entries().SelectedRows(),
+                 std::vector<std::size_t>{static_cast<std::size_t>(c.listed_row)});
+        QCOMPARE(List(window).selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(List(window).selectionModel()->selectedRows()[0].row(), c.listed_row);
+        QCOMPARE(List(window).FocusedRow(), c.listed_row);
+      }
+      dialog.reject();
+    });
+    QCOMPARE(fixture->Entries().Size(), std::size_t{4});
+    QVERIFY(fixture.PendingList().empty());
+  }
+
   void cancelInTheDialogAddsAndQueuesNothing() {
     CGuiTestApp fixture;
     CMainWindow window(*fixture);
@@ -344,6 +392,105 @@ class MainWindowTest : public QObject {
     QVERIFY(Actions(window).Action(kCmdSortByField + kFilingDate)->isChecked());
     Actions(window).Action(kCmdAscending)->trigger();
     QCOMPARE(References(*fixture), (std::vector<std::string>{"c1", "b-2", "A-3"}));
+  }
+
+  void theSortedColumnCarriesTheArrowTheSortMenuMarks() {
+    CGuiTestApp fixture({{"SortBy", "Examiner"}});
+    CMainWindow window(*fixture);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QHeaderView* header = List(window).horizontalHeader();
+    // The stored sort shows from the start.
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), int(kExaminer));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    struct Step {
+      std::function<void()> act;
+      int section;
+      Qt::SortOrder order;
+    };
+    const Step steps[] = {
+        {[&] { ClickHeader(window, kReference); }, kReference, Qt::AscendingOrder},
+        {[&] { ClickHeader(window, kReference); }, kReference, Qt::DescendingOrder},
+        // A date sorts newest first, which the Sort menu calls descending.
+        {[&] { ClickHeader(window, kFilingDate); }, kFilingDate, Qt::DescendingOrder},
+        {[&] { Actions(window).Action(kCmdAscending)->trigger(); }, kFilingDate,
+         Qt::AscendingOrder},
+        {[&] { Actions(window).Action(kCmdSortByField + kStatus)->trigger(); }, kStatus,
+         Qt::AscendingOrder},
+    };
+    for (const Step& step : steps) {
+      step.act();
+      QCOMPARE(header->sortIndicatorSection(), step.section);
+      QCOMPARE(header->sortIndicatorOrder(), step.order);
+      QCOMPARE(Actions(window).Action(kCmdAscending)->isChecked(),
+               step.order == Qt::AscendingOrder);
+    }
+    // The indicator only shows the order: the list itself is not re-sorted by the view.
+    QVERIFY(!List(window).isSortingEnabled());
+  }
+
+  void theHeaderMenuHidesAndShowsColumnsAndTheChoiceIsKept() {
+    CGuiTestApp fixture({{"ColWidthExaminer", "88"}, {"ColWidthError", "0"}});
+    {
+      CMainWindow window(*fixture);
+      window.show();
+      CEntryListView& list = List(window);
+      QHeaderView* header = list.horizontalHeader();
+      // The menu the header opens, with one checked item per shown column.
+      const auto open_menu = [&]() -> QMenu& {
+        emit header->customContextMenuRequested(QPoint(5, 5));
+        QMenu* menu = nullptr;
+        for (QMenu* m : list.findChildren<QMenu*>("columnMenu")) {
+          if (m->isVisible()) menu = m;
+        }
+        if (menu == nullptr) qFatal("no column menu");
+        return *menu;
+      };
+      const auto item = [](QMenu& menu, const char* caption) {
+        for (QAction* action : menu.actions()) {
+          if (action->text() == QString(caption)) return action;
+        }
+        qFatal("no item %s", caption);
+      };
+      QMenu& menu = open_menu();
+      QCOMPARE(menu.actions().size(), list.model()->columnCount());
+      QVERIFY(item(menu, "Examiner")->isChecked());
+      QVERIFY(!item(menu, "Error")->isChecked());  // hidden by a stored width of 0
+      item(menu, "Examiner")->trigger();
+      menu.close();
+      QVERIFY(list.isColumnHidden(kExaminer));
+      // The Error column comes back at its default width.
+      QMenu& second = open_menu();
+      QVERIFY(!item(second, "Examiner")->isChecked());
+      item(second, "Error")->trigger();
+      second.close();
+      QVERIFY(!list.isColumnHidden(kError));
+      QCOMPARE(list.columnWidth(kError), list.DefaultColumnWidth(kError));
+      // Hiding all but one: the last item cannot be unchecked.
+      for (int id = 0; id < list.model()->columnCount(); ++id) {
+        if (id != kStatus) list.SetColumnShown(id, false);
+      }
+      QVERIFY(!list.isColumnHidden(kStatus));
+      list.SetColumnShown(kStatus, false);
+      QVERIFY(!list.isColumnHidden(kStatus));
+      QMenu& last = open_menu();
+      QVERIFY(!item(last, "Status")->isEnabled());
+      last.close();
+      for (int id = 0; id < list.model()->columnCount(); ++id) {
+        if (id != kExaminer) list.SetColumnShown(id, true);
+      }
+      QVERIFY(window.close());
+    }
+    CSettings& settings = fixture->Settings();
+    QCOMPARE(settings.HiddenColumns.Text(), std::string("Examiner"));
+    // A column hidden by choice keeps its width for when it comes back.
+    QCOMPARE(settings.ColumnWidth(kExaminer)->Int(), 88LL);
+    CMainWindow again(*fixture);
+    QVERIFY(List(again).isColumnHidden(kExaminer));
+    QVERIFY(!List(again).isColumnHidden(kError));
+    List(again).SetColumnShown(kExaminer, true);
+    QCOMPARE(List(again).columnWidth(kExaminer), 88);
   }
 
   void theFocusStaysWithItsEntryWhenTheListIsResorted() {

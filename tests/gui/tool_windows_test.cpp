@@ -7,12 +7,16 @@
 #include <QtTest>
 
 #include "WidgetFinder.h"
+#include "entries/LastChanges.h"
+#include "platform/Files.h"
+#include "retrieval/ChangeDetection.h"
 #include "rules/Dates.h"
 #include "support/GuiTestApp.h"
 #include "ui/ChangeSummary.h"
 #include "ui/DetailsWindow.h"
 #include "ui/FlowTail.h"
 #include "ui/FlowWindow.h"
+#include "ui/MainWindow.h"
 #include "ui/QtText.h"
 
 using namespace larkspire;
@@ -193,6 +197,55 @@ class ToolWindowsTest : public QObject {
     window.RequestDetailsRefresh();
     QTRY_VERIFY(!window.RefreshPending());
     QVERIFY(window.SummaryText().empty());
+  }
+
+  void detailsShowWhatTheLastChangeChangedAsNowAndWas() {
+    CGuiTestApp fixture;
+    QWidget main;
+    CDetailsWindow window(&main, fixture->Settings(), fixture->Entries());
+    CEntry stored = MakeEntry("R-1", "10/123,456");
+    stored.SetText(kStatus, "Pending");
+    stored.last_change = TodayDayNumber() - 30;
+    stored.last_update = TodayDayNumber() - 1;
+    fixture->Entries().Insert(stored);
+    CEntry fresh = stored;
+    fresh.SetText(kStatus, "Allowed");
+    fresh.last_update = TodayDayNumber();
+    QCOMPARE(ApplyUpdate(*fixture, 0, fresh, stored), std::string());
+    fixture->Entries().SelectAll(true);
+    const std::string change = "Changed within the last week: Yes\r\nLast change (" +
+                               FormatDayNumber(TodayDayNumber()) +
+                               "):\r\nStatus (now):\tAllowed\r\nStatus (was):\tPending\r\n";
+    window.show();
+    QTRY_VERIFY(!window.RefreshPending());
+    QVERIFY2(window.SummaryText().starts_with(change), window.SummaryText().c_str());
+    QVERIFY(window.TextField().toPlainText().contains("Status (was):\tPending") ||
+            window.TextField().toPlainText().contains("Status (was):\nPending"));
+    // A damaged file only leaves the change unshown.
+    const std::string file = JoinPath(fixture->Settings().LogDir.Text(), kLastChangesFileName);
+    QVERIFY(SaveFileAtomically(file, "Larkspire last changes 1\nbroken"));
+    window.RequestDetailsRefresh();
+    QTRY_VERIFY(!window.RefreshPending());
+    QVERIFY(window.SummaryText().starts_with("Changed within the last week: Yes\r\nDaily update "));
+  }
+
+  void escapeAndCtrlWCloseTheToolWindows() {
+    CGuiTestApp fixture;
+    CMainWindow main(*fixture);
+    main.show();
+    for (CToolWindow* tool :
+         {static_cast<CToolWindow*>(&Details(main)), static_cast<CToolWindow*>(&Flow(main))}) {
+      for (const QKeySequence& keys :
+           {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        tool->Present();
+        QApplication::setActiveWindow(tool);
+        QVERIFY(QTest::qWaitForWindowActive(tool));
+        QTest::keySequence(tool, keys);
+        QVERIFY2(!tool->isVisible(), qPrintable(tool->windowTitle() + " " + keys.toString()));
+      }
+    }
+    QCOMPARE(fixture->Settings().DetailsVisible.Int(), 0LL);
+    QVERIFY(main.isVisible());
   }
 
   void detailsWrapLongValuesBesideCaptionsInOneColumn() {

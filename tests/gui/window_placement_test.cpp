@@ -52,6 +52,12 @@ class WindowPlacementTest : public QObject {
     QCOMPARE(BesideIn(area, wide, QSize(250, 200), 10), QRect(40, 100, 250, 200));
     const QRect full(20, 40, 950, 500);
     QCOMPARE(BesideIn(area, full, QSize(250, 200), 10), QRect(750, 40, 250, 200));
+    // Too little room for the whole width: narrower beside it, on the side with more room,
+    // rather than over it.
+    const QRect centred(250, 100, 500, 400);
+    QCOMPARE(BesideIn(area, centred, QSize(300, 200), 10), QRect(760, 100, 240, 200));
+    const QRect rightish(260, 100, 700, 400);
+    QCOMPARE(BesideIn(area, rightish, QSize(300, 200), 10), QRect(0, 100, 250, 200));
     QCOMPARE(MovedInto(area, QRect(5000, -200, 300, 200)), QRect(700, 30, 300, 200));
     QCOMPARE(MovedInto(area, QRect(-50, 0, 3000, 200)), QRect(0, 30, 1000, 200));
     QCOMPARE(MovedInto(area, QRect(10, 40, 300, 200)), QRect(10, 40, 300, 200));
@@ -78,6 +84,19 @@ class WindowPlacementTest : public QObject {
       QCOMPARE(rect.right(), area.right());
       QVERIFY(rect.left() > window.geometry().center().x());
     }
+  }
+
+  void detailsStayOffAMainWindowThatLeavesRoomBesideIt() {
+    CGuiTestApp fixture;
+    CMainWindow window(*fixture);
+    // Centred on the 1280-wide screen with some 250 pixels on each side: too little for the
+    // Details window's whole width, enough for a narrower one.
+    window.setGeometry(QRect(kRightScreen.left() + 260, 100, 760, 600));
+    Details(window).Present();
+    const QRect rect = Details(window).geometry();
+    QVERIFY(!rect.intersects(window.geometry()));
+    QVERIFY(kRightScreen.contains(rect));
+    QCOMPARE(rect.top(), window.geometry().top());
   }
 
   void aToolWindowFollowsWhereTheMainWindowIsWhenFirstShown() {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "notify/EmailQueue.h"
+#include "notify/PublisherConsent.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -174,6 +175,7 @@ TEST_F(EmailQueueTest, ThePlainDialogueGivesEveryMessageASessionOfItsOwn) {
 }
 
 TEST_F(EmailQueueTest, PublisherReportsThatCannotBeSentDoNotHoldBackTheOfficesMail) {
+  App().Settings().PublisherReports.Set(kPublisherReportsYes);
   CSmtpTestServer server(RefusePublisherRecipients);
   UseServer(server);
   CEntry blank;
@@ -302,6 +304,7 @@ TEST_F(EmailQueueTest, AMessageWithLoneLineFeedsIsSentAndLeavesTheQueue) {
 }
 
 TEST_F(EmailQueueTest, AWelcomeReportGoesToThePublisherWhateverItsNumberAndOnlyOneWaits) {
+  App().Settings().PublisherReports.Set(kPublisherReportsYes);
   CEntry blank;
   // A queue left by a version that numbered a second welcome report "~2".
   ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
@@ -326,6 +329,7 @@ TEST_F(EmailQueueTest, AWelcomeReportGoesToThePublisherWhateverItsNumberAndOnlyO
 }
 
 TEST_F(EmailQueueTest, AWelcomeReportThatCanNeverBeSentIsDroppedAfterAFewTries) {
+  App().Settings().PublisherReports.Set(kPublisherReportsYes);
   CSmtpTestServer server(RefusePublisherRecipients);
   UseServer(server);
   App().Settings().CountEmailBatchSucceeded.SetInt(1);
@@ -353,6 +357,40 @@ TEST_F(EmailQueueTest, AWelcomeReportThatCanNeverBeSentIsDroppedAfterAFewTries) 
   ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
   EXPECT_TRUE(SendPendingEmail(App(), false, false));
   EXPECT_EQ(PendingList(), std::vector<std::string>{"Larkspire_welcome.tmp"});
+}
+
+TEST_F(EmailQueueTest, ReportsWithTheOfficesDetailsGoToThePublisherOnlyAsTheUserAnswered) {
+  const std::vector<std::string> office = {"<partners@office.example>"};
+  const std::vector<std::string> publisher = {"<activity@larkspire.example>"};
+  struct Case {
+    const char* answer;
+    std::vector<std::vector<std::string>> recipients;  // activity report, welcome, notice
+    bool welcome_dropped;
+  };
+  const Case cases[] = {
+      // Configured before the question: the activity report as ever, no welcome report.
+      {"", {publisher, office}, true},
+      {kPublisherReportsYes, {publisher, publisher, office}, false},
+      {kPublisherReportsNo, {office}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    CSmtpTestServer server;
+    UseServer(server);
+    App().Settings().PublisherReports.Set(c.answer);
+    App().Settings().CountEmailBatchSucceeded.SetInt(0);
+    const CEntry blank;
+    ASSERT_EQ(PostEmail(App(), blank, kTemplateWelcome, "welcome"), "");
+    ASSERT_EQ(PostEmail(App(), Entry("1,111,111"), kTemplateStatusChange, "s"), "");
+    EXPECT_TRUE(SendPendingEmail(App(), false, false));
+    EXPECT_EQ(Recipients(server), c.recipients);
+    EXPECT_FALSE(EmailPending(App()));
+    EXPECT_FALSE(FileExists(dir_.File("Larkspire_welcome.tmp")));
+    EXPECT_EQ(
+        Log().find("Welcome report dropped: sending it was not agreed to") != std::string::npos,
+        c.welcome_dropped);
+    RemoveFile(App().Log().Path());
+  }
 }
 
 TEST_F(EmailQueueTest, LinesOfThePendingListThatAreNotQueueNamesAreNeverUsedAsPaths) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "entries/LastChanges.h"
 #include "notify/EmailQueue.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -44,6 +45,27 @@ TEST_F(ChangeDetectionTest, AChangeIsStoredAndQueuedWithTheOldRecord) {
   std::string message;
   ASSERT_TRUE(ReadWholeFile(dir_.File("Larkspire_s10_123456.tmp"), message));
   EXPECT_NE(message.find("Status (now): Allowed\r\nStatus (was): Pending\r\n"), std::string::npos);
+}
+
+TEST_F(ChangeDetectionTest, AChangeKeepsItsFieldsBeforeAndAfterForTheDetailsWindow) {
+  CEntry fresh = stored_;
+  fresh.Text(kStatus) = "Allowed";
+  fresh.Text(kArtUnit) = "1635";
+  fresh.last_update = TodayDayNumber();
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_), "");
+  const LastChanges changes = ReadLastChanges(dir_.Path());
+  const CLastChange* change = LastChangeOf(changes, app().Entries().At(0));
+  ASSERT_NE(change, nullptr);
+  EXPECT_EQ(change->day, TodayDayNumber());
+  EXPECT_EQ(change->fields, (std::vector<CFieldChange>{{kArtUnit, "1634", "1635"},
+                                                       {kStatus, "Pending", "Allowed"}}));
+}
+
+TEST_F(ChangeDetectionTest, AnUpdateWithoutAStatusChangeKeepsNoChange) {
+  CEntry fresh = stored_;
+  fresh.last_update = TodayDayNumber();
+  EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_), "");
+  EXPECT_FALSE(FileExists(dir_.File(kLastChangesFileName)));
 }
 
 TEST_F(ChangeDetectionTest, AnEntryNeverSeenBeforeIsStoredWithoutANotice) {

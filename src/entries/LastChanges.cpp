@@ -1,0 +1,168 @@
+#include "entries/LastChanges.h"
+
+#include <charconv>
+#include <iterator>
+
+#include "entries/Entry.h"
+#include "platform/Files.h"
+
+namespace larkspire {
+namespace {
+
+constexpr std::string_view kHeader = "Larkspire last changes 1";
+
+// Values are page text: a tab or line end in one must not end its field or its line.
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+bool Unescape(std::string_view text, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> parts;
+  std::size_t at = 0;
+  for (std::size_t tab; (tab = line.find('\t', at)) != std::string_view::npos; at = tab + 1) {
+    parts.push_back(line.substr(at, tab - at));
+  }
+  parts.push_back(line.substr(at));
+  return parts;
+}
+
+std::string FilePath(const std::string& directory) {
+  return JoinPath(directory, kLastChangesFileName);
+}
+
+}  // namespace
+
+std::vector<CFieldChange> ChangedFields(const CEntry& was, const CEntry& now) {
+  std::vector<CFieldChange> fields;
+  for (int id : kChangeList) {
+    if (CEntry::FieldDiffers(was, now, id))
+      fields.push_back({id, was.GetText(id), now.GetText(id)});
+  }
+  return fields;
+}
+
+std::string FormatLastChanges(const LastChanges& changes) {
+  std::string text(kHeader);
+  text += '\n';
+  for (const auto& [key, change] : changes) {
+    text += Escaped(key) + '\t' + std::to_string(change.day) + '\n';
+    for (const CFieldChange& field : change.fields) {
+      text += '\t';
+      text += kFields[field.field].key;
+      text += '\t' + Escaped(field.was) + '\t' + Escaped(field.now) + '\n';
+    }
+  }
+  return text;
+}
+
+bool ParseLastChanges(const std::string& text, LastChanges& changes) {
+  changes.clear();
+  std::string_view rest(text);
+  if (!rest.starts_with(kHeader) || rest.substr(kHeader.size(), 1) != "\n") return false;
+  rest.remove_prefix(kHeader.size() + 1);
+  CLastChange* current = nullptr;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    if (end == std::string_view::npos) return false;  // a file cut short
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end + 1);
+    const std::vector<std::string_view> parts = SplitTabs(line);
+    if (parts.size() == 2) {
+      std::string key;
+      int32_t day = 0;
+      const auto [end_of_day, error] =
+          std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), day);
+      if (!Unescape(parts[0], key) || key.empty() || error != std::errc() ||
+          end_of_day != parts[1].data() + parts[1].size()) {
+        return false;
+      }
+      current = &changes[key];
+      *current = {day, {}};
+    } else if (parts.size() == 4 && parts[0].empty() && current != nullptr) {
+      CFieldChange field;
+      field.field = FindFieldByKey(parts[1]);
+      if (field.field < 0 || !Unescape(parts[2], field.was) || !Unescape(parts[3], field.now)) {
+        return false;
+      }
+      current->fields.push_back(std::move(field));
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+LastChanges ReadLastChanges(const std::string& directory) {
+  LastChanges changes;
+  std::string text;
+  if (directory.empty() || !ReadWholeFile(FilePath(directory), text) ||
+      !ParseLastChanges(text, changes)) {
+    changes.clear();
+  }
+  return changes;
+}
+
+bool RecordLastChange(const std::string& directory, const CEntry& entry, CLastChange change) {
+  if (directory.empty()) return false;
+  LastChanges changes = ReadLastChanges(directory);
+  std::erase_if(changes, [&change](const auto& record) {
+    return change.day - record.second.day > kLastChangesKeptDays;
+  });
+  changes[entry.Identifier()] = std::move(change);
+  return SaveFileAtomically(FilePath(directory), FormatLastChanges(changes));
+}
+
+const CLastChange* LastChangeOf(const LastChanges& changes, const CEntry& entry) {
+  const auto found = changes.find(entry.Identifier());
+  if (found == changes.end() || found->second.day != entry.last_change) return nullptr;
+  return &found->second;
+}
+
+}  // namespace larkspire
