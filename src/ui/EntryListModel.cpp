@@ -79,14 +79,14 @@ QVariant CEntryListModel::data(const QModelIndex& index, int role) const {
       return ToQt(entry.GetText(index.column()));
     case Qt::BackgroundRole:
     case Qt::ForegroundRole:
-    case Qt::ToolTipRole:
       return DeadlineData(entry, index.column(), role);
     case Qt::DecorationRole:
       if (index.column() != 0) return {};
       if (!images_) images_.emplace();
       return images_->Icon(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
     case Qt::ToolTipRole:
-      if (index.column() != 0) return {};
+      // The first column explains its picture; the others why the row is marked, if it is.
+      if (index.column() != 0) return DeadlineData(entry, index.column(), role);
       return StateImageMeaning(entries_.IsUpdating(row) ? kStateImageUpdating : entry.StateImage());
     default:
       return {};
