@@ -13,15 +13,65 @@ bool DueFirst(const CDeadline* a, const CDeadline* b) {
   return a->rule_key < b->rule_key;
 }
 
-std::string EventName(const CStatusEvent& event) {
+std::string_view EventName(const CStatusEvent& event) {
   return event.text.empty() ? event.code : event.text;
 }
 
-CDeadline Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, const CEntryFacts& entry,
-                  int32_t base) {
+// A deadline while an entry's deadlines are worked out: its texts are views into the rules, the
+// events or the deadline already on the docket, so that an update that changes nothing (the
+// daily case) allocates nothing; a CDeadline is made only of what is stored.
+struct CDraft {
+  std::string_view rule_key;
+  std::string_view what;
+  std::string_view opening_event;
+  int32_t opened_on = 0;
+  int32_t window_opens = 0;
+  int32_t computed_due = 0;
+  int32_t due = 0;
+  int32_t last_date = 0;
+  bool extendable = false;
+  int32_t closed_on = 0;
+  std::string_view closing_event;
+  bool done = false;
+};
+
+CDraft DraftOf(const CDeadline& deadline) {
+  return {deadline.rule_key,     deadline.what,         deadline.opening_event, deadline.opened_on,
+          deadline.window_opens, deadline.computed_due, deadline.due,           deadline.last_date,
+          deadline.extendable,   deadline.closed_on,    deadline.closing_event, deadline.done};
+}
+
+bool SameDeadline(const CDraft& draft, const CDeadline& stored, std::string_view reference) {
+  return draft.opened_on == stored.opened_on && draft.closed_on == stored.closed_on &&
+         draft.done == stored.done && draft.due == stored.due &&
+         draft.computed_due == stored.computed_due && draft.last_date == stored.last_date &&
+         draft.window_opens == stored.window_opens && draft.extendable == stored.extendable &&
+         draft.rule_key == stored.rule_key && draft.what == stored.what &&
+         draft.opening_event == stored.opening_event &&
+         draft.closing_event == stored.closing_event && reference == stored.reference;
+}
+
+CDeadline DeadlineOf(const CDraft& draft, const CEntryFacts& entry) {
   CDeadline deadline;
   deadline.entry_key = entry.entry_key;
   deadline.reference = entry.reference;
+  deadline.rule_key = draft.rule_key;
+  deadline.what = draft.what;
+  deadline.opening_event = draft.opening_event;
+  deadline.opened_on = draft.opened_on;
+  deadline.window_opens = draft.window_opens;
+  deadline.computed_due = draft.computed_due;
+  deadline.due = draft.due;
+  deadline.last_date = draft.last_date;
+  deadline.extendable = draft.extendable;
+  deadline.closed_on = draft.closed_on;
+  deadline.closing_event = draft.closing_event;
+  deadline.done = draft.done;
+  return deadline;
+}
+
+CDraft Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, int32_t base) {
+  CDraft deadline;
   deadline.rule_key = rule.key;
   deadline.what = rule.what;
   deadline.opened_on = base;
@@ -38,13 +88,23 @@ CDeadline Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, const 
 
 bool Usable(const CStatusEvent& event) { return event.day != 0 && event.day != kUnknownDayNumber; }
 
+// What each event opens and closes, worked out once per update (the grant-based deadlines ask
+// again of every event).
+void ClassifyEvents(const CDeadlineRules& rules, const CStatusEvent* events, std::size_t count,
+                    std::vector<CEventClass>& classes) {
+  classes.clear();
+  for (std::size_t i = 0; i < count; ++i) {
+    classes.push_back(Usable(events[i]) ? rules.Classify(events[i].code, events[i].text)
+                                        : CEventClass());
+  }
+}
+
 // One event: it closes the open deadlines opened before its day whose rule it answers, and
 // opens those of the rules it opens (which also ends an earlier open deadline of the same rule:
 // a second rejection supersedes the first). Events of one day may come in any order.
-void ApplyEvent(const CDeadlineRules& rules, const CEntryFacts& entry, const CStatusEvent& event,
-                std::vector<CDeadline>& list) {
+void ApplyEvent(const CDeadlineRules& rules, const CStatusEvent& event, const CEventClass& found,
+                std::vector<CDraft>& list) {
   if (!Usable(event)) return;
-  const CEventClass found = rules.Classify(event.code, event.text);
   if ((found.opens | found.closes) == 0) return;
   for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
     const CDeadlineRule& rule = rules.rules[i];
@@ -52,7 +112,7 @@ void ApplyEvent(const CDeadlineRules& rules, const CEntryFacts& entry, const CSt
     const bool closes = (found.closes & bit) != 0;
     const bool opens = rule.base == DeadlineBase::kEvent && (found.opens & bit) != 0;
     if (!closes && !opens) continue;
-    for (CDeadline& deadline : list) {
+    for (CDraft& deadline : list) {
       if (deadline.rule_key == rule.key && deadline.closed_on == 0 &&
           deadline.opened_on < event.day) {
         deadline.closed_on = event.day;
@@ -60,13 +120,13 @@ void ApplyEvent(const CDeadlineRules& rules, const CEntryFacts& entry, const CSt
       }
     }
     if (!opens) continue;
-    const bool known = std::any_of(list.begin(), list.end(), [&](const CDeadline& deadline) {
+    const bool known = std::any_of(list.begin(), list.end(), [&](const CDraft& deadline) {
       return deadline.rule_key == rule.key && deadline.opened_on == event.day;
     });
     if (known) continue;
-    CDeadline opened = Compute(rule, rules, entry, event.day);
+    CDraft opened = Compute(rule, rules, event.day);
     opened.opening_event = EventName(event);
-    list.push_back(std::move(opened));
+    list.push_back(opened);
   }
 }
 
@@ -77,36 +137,50 @@ bool AppliesTo(const CDeadlineRule& rule, PatentKind kind) {
 // The grant-based deadlines (maintenance fees): those of the current grant date are added when
 // missing, unless their last date passed before today (a patent granted long ago has no fee
 // to pay now); ones of an earlier grant date, read wrong then, go unless marked done.
-void ApplyGrant(const CDeadlineRules& rules, const CEntryFacts& entry,
-                const std::vector<CStatusEvent>& events, std::vector<CDeadline>& list) {
+void ApplyGrant(const CDeadlineRules& rules, const CEntryFacts& entry, const CStatusEvent* events,
+                const CEventClass* classes, std::size_t count, std::vector<CDraft>& list) {
   const PatentKind kind = KindOfPatent(entry.patent_number, entry.application_number);
   for (std::size_t i = 0; i < rules.rules.size() && i < kMaxDeadlineRules; ++i) {
     const CDeadlineRule& rule = rules.rules[i];
     if (rule.base != DeadlineBase::kGrant) continue;
-    std::erase_if(list, [&](const CDeadline& deadline) {
+    std::erase_if(list, [&](const CDraft& deadline) {
       return deadline.rule_key == rule.key && !deadline.done &&
              (deadline.opened_on != entry.grant_day || !AppliesTo(rule, kind));
     });
     if (entry.grant_day == 0 || !Usable({entry.grant_day, "", ""}) || !AppliesTo(rule, kind)) {
       continue;
     }
-    auto found = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
+    auto found = std::find_if(list.begin(), list.end(), [&](const CDraft& deadline) {
       return deadline.rule_key == rule.key && deadline.opened_on == entry.grant_day;
     });
     if (found == list.end()) {
-      CDeadline fee = Compute(rule, rules, entry, entry.grant_day);
+      const CDraft fee = Compute(rule, rules, entry.grant_day);
       if (entry.today != 0 && fee.last_date < entry.today) continue;
-      list.push_back(std::move(fee));
+      list.push_back(fee);
       found = list.end() - 1;
     }
-    for (const CStatusEvent& event : events) {
-      if (Usable(event) && found->closed_on == 0 && event.day > found->opened_on &&
-          (rules.Classify(event.code, event.text).closes & (uint64_t{1} << i)) != 0) {
-        found->closed_on = event.day;
-        found->closing_event = EventName(event);
+    for (std::size_t e = 0; e < count; ++e) {
+      if (Usable(events[e]) && found->closed_on == 0 && events[e].day > found->opened_on &&
+          (classes[e].closes & (uint64_t{1} << i)) != 0) {
+        found->closed_on = events[e].day;
+        found->closing_event = EventName(events[e]);
       }
     }
   }
+}
+
+// Working storage of one update, kept between updates so the daily case does not allocate.
+struct CScratch {
+  std::vector<CDraft> list;
+  std::vector<CEventClass> classes;
+  std::vector<std::size_t> order;
+  std::vector<const CDeadline*> before;
+  std::vector<CDeadline> made;
+};
+
+CScratch& Scratch() {
+  thread_local CScratch scratch;
+  return scratch;
 }
 
 }  // namespace
@@ -155,14 +229,6 @@ const CDeadline* CDocket::Find(std::string_view uid) const {
   return nullptr;
 }
 
-std::vector<CDeadline> CDocket::EntryDeadlines(std::string_view entry_key) const {
-  std::vector<CDeadline> list;
-  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
-    for (std::size_t position : at->second) list.push_back(deadlines_[position]);
-  }
-  return list;
-}
-
 void CDocket::RemoveAt(std::size_t position) {
   const std::size_t last = deadlines_.size() - 1;
   if (position != last) {
@@ -205,58 +271,93 @@ bool CDocket::Store(std::string_view entry_key, std::vector<CDeadline> deadlines
 
 bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry,
                            const std::vector<CStatusEvent>& history) {
+  CScratch& scratch = Scratch();
+  std::vector<CDraft>& list = scratch.list;
+  list.clear();
+  ClassifyEvents(rules, history.data(), history.size(), scratch.classes);
   // Oldest first; the events of one day give the same result in any order, so a history
   // listed newest first (as the portal lists it) is only walked backwards.
   const auto by_day = [](const CStatusEvent& a, const CStatusEvent& b) { return a.day < b.day; };
-  std::vector<CDeadline> list;
   if (std::is_sorted(history.begin(), history.end(), by_day)) {
-    for (const CStatusEvent& event : history) ApplyEvent(rules, entry, event, list);
+    for (std::size_t i = 0; i < history.size(); ++i) {
+      ApplyEvent(rules, history[i], scratch.classes[i], list);
+    }
   } else if (std::is_sorted(history.rbegin(), history.rend(), by_day)) {
-    for (auto event = history.rbegin(); event != history.rend(); ++event) {
-      ApplyEvent(rules, entry, *event, list);
+    for (std::size_t i = history.size(); i-- > 0;) {
+      ApplyEvent(rules, history[i], scratch.classes[i], list);
     }
   } else {
-    std::vector<const CStatusEvent*> ordered;
-    ordered.reserve(history.size());
-    for (const CStatusEvent& event : history) ordered.push_back(&event);
-    std::sort(ordered.begin(), ordered.end(),
-              [](const CStatusEvent* a, const CStatusEvent* b) { return a->day < b->day; });
-    for (const CStatusEvent* event : ordered) ApplyEvent(rules, entry, *event, list);
+    std::vector<std::size_t>& ordered = scratch.order;
+    ordered.clear();
+    for (std::size_t i = 0; i < history.size(); ++i) ordered.push_back(i);
+    std::sort(ordered.begin(), ordered.end(), [&](std::size_t a, std::size_t b) {
+      return history[a].day != history[b].day ? history[a].day < history[b].day : a < b;
+    });
+    for (std::size_t i : ordered) ApplyEvent(rules, history[i], scratch.classes[i], list);
   }
 
-  const std::vector<const CDeadline*> before = ForEntry(entry.entry_key);
+  const auto at = by_entry_.find(entry.entry_key);
+  std::vector<const CDeadline*>& before = scratch.before;
+  before.clear();
+  if (at != by_entry_.end()) {
+    for (std::size_t position : at->second) before.push_back(&deadlines_[position]);
+    std::sort(before.begin(), before.end(), DueFirst);
+  }
   // Fee deadlines already on the docket stay although their last date may have passed since.
   for (const CDeadline* old : before) {
     const bool fee = std::any_of(rules.rules.begin(), rules.rules.end(), [&](const auto& rule) {
       return rule.key == old->rule_key && rule.base == DeadlineBase::kGrant;
     });
-    if (fee) list.push_back(*old);
+    if (fee) list.push_back(DraftOf(*old));
   }
-  ApplyGrant(rules, entry, history, list);
+  ApplyGrant(rules, entry, history.data(), scratch.classes.data(), history.size(), list);
   // Done marks go by UID, that is by rule and opening date within the entry; what the user
   // marked done stays, though the history no longer opens it.
   for (const CDeadline* old : before) {
     if (!old->done) continue;
-    auto same = std::find_if(list.begin(), list.end(), [&](const CDeadline& deadline) {
+    auto same = std::find_if(list.begin(), list.end(), [&](const CDraft& deadline) {
       return deadline.rule_key == old->rule_key && deadline.opened_on == old->opened_on;
     });
     if (same != list.end()) {
       same->done = true;
     } else {
-      list.push_back(*old);
+      list.push_back(DraftOf(*old));
     }
   }
-  for (CDeadline& deadline : list) deadline.reference = entry.reference;
-  return Store(entry.entry_key, std::move(list));
+  return StoreDrafts(entry, at);
 }
 
 bool CDocket::ApplyLastEvent(const CDeadlineRules& rules, const CEntryFacts& entry,
                              const CStatusEvent& last_event) {
-  std::vector<CDeadline> list = EntryDeadlines(entry.entry_key);
-  ApplyEvent(rules, entry, last_event, list);
-  ApplyGrant(rules, entry, {last_event}, list);
-  for (CDeadline& deadline : list) deadline.reference = entry.reference;
-  return Store(entry.entry_key, std::move(list));
+  CScratch& scratch = Scratch();
+  std::vector<CDraft>& list = scratch.list;
+  list.clear();
+  const auto at = by_entry_.find(entry.entry_key);
+  if (at != by_entry_.end()) {
+    for (std::size_t position : at->second) list.push_back(DraftOf(deadlines_[position]));
+  }
+  ClassifyEvents(rules, &last_event, 1, scratch.classes);
+  ApplyEvent(rules, last_event, scratch.classes[0], list);
+  ApplyGrant(rules, entry, &last_event, scratch.classes.data(), 1, list);
+  return StoreDrafts(entry, at);
+}
+
+bool CDocket::StoreDrafts(const CEntryFacts& entry, CIndex::const_iterator at) {
+  const std::vector<CDraft>& list = Scratch().list;
+  if (at == by_entry_.end()) {
+    if (list.empty()) return false;
+  } else if (at->second.size() == list.size()) {
+    bool same = true;
+    for (std::size_t i = 0; i < list.size() && same; ++i) {
+      same = SameDeadline(list[i], deadlines_[at->second[i]], entry.reference);
+    }
+    if (same) return false;
+  }
+  // The drafts may view into deadlines_, so all are made before any is stored.
+  std::vector<CDeadline> made;
+  made.reserve(list.size());
+  for (const CDraft& draft : list) made.push_back(DeadlineOf(draft, entry));
+  return Store(entry.entry_key, std::move(made));
 }
 
 bool CDocket::SetDone(std::string_view uid, bool done) {

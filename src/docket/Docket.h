@@ -63,9 +63,11 @@ class CDocket {
   using CIndex =
       std::unordered_map<std::string, std::vector<std::size_t>, CKeyHash, std::equal_to<>>;
 
-  std::vector<CDeadline> EntryDeadlines(std::string_view entry_key) const;
   // Puts the entry's deadlines in place of those it had; whether anything changed.
   bool Store(std::string_view entry_key, std::vector<CDeadline> deadlines);
+  // Stores the update's deadlines as worked out (see Docket.cpp) when they differ from those
+  // the entry has; at is the entry's place in by_entry_.
+  bool StoreDrafts(const CEntryFacts& entry, CIndex::const_iterator at);
   void RemoveAt(std::size_t position);
 
   std::vector<CDeadline> deadlines_;
