@@ -23,13 +23,17 @@ enum class CommandRequest {
   kHelp,        // --help, -help, -h, -? or /? anywhere: print the usage
   kVersion,     // --version or -version anywhere: print the version
   kExport,      // -export FILE: write the saved list to FILE as CSV
-  kUsageError,  // -export without a file
+  kSchedule,    // -schedule HH:MM or -schedule off: the daily unattended run
+  kUsageError,  // -export or -schedule without its argument
 };
 struct CommandLineRequest {
   CommandRequest request = CommandRequest::kRun;
   std::string export_path;
+  std::string schedule;             // the word after -schedule
+  std::string missing_argument_of;  // the switch a usage error lacks the argument of
 };
-// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export.
+// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export
+// and schedule (of which the last given counts).
 CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args);
 
 // The usage: every switch the program takes. Windows-1252, lines ended by LF.

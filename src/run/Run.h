@@ -18,6 +18,7 @@
 #include "net/FlowLog.h"
 #include "net/NetWaiter.h"
 #include "platform/Files.h"
+#include "platform/SecretStore.h"
 #include "run/Log.h"
 #include "run/Settings.h"
 #include "run/TextProgress.h"
@@ -146,6 +147,10 @@ class CRun : public INetWaiter {
   CRunStatus& Status() { return status_; }
   const CRunStatus& Status() const { return status_; }
   CExpansionSlots& Slots() { return slots_; }
+  // The desktop's keyring for the password and the API key (run/SecretSettings.h); none in
+  // tests and runs that have no way to reach one.
+  void SetSecretStore(ISecretStore* store) { secrets_ = store; }
+  ISecretStore* Secrets() { return secrets_; }
 
   const std::string& VersionText() const { return version_text_; }
   const std::string& ProgramPath() const { return program_path_; }
@@ -206,6 +211,7 @@ class CRun : public INetWaiter {
   CEntryList entries_;
   std::shared_ptr<CFlowLog> flow_log_ = std::make_shared<CFlowLog>();
   UiHost* ui_ = nullptr;
+  ISecretStore* secrets_ = nullptr;
   std::string version_text_;
 
   CRulesInUse rules_;

@@ -1,6 +1,6 @@
 // The requests answered on the terminal without a window, before anything else runs: the
-// usage, the version, and the saved list as CSV. None of them takes the instance lock or
-// writes the settings, the log or the data file.
+// usage, the version, the saved list as CSV, and the daily run's schedule. None of them takes the
+// instance lock or writes the settings, the log or the data file.
 #pragma once
 
 #include <optional>
