@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_RUNS ?= 1000000
 FUZZ_SECONDS ?= 600
 
-.PHONY: deps configure build test demo bench fuzz clean
+.PHONY: deps configure build test package demo bench fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,10 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package (CPack) in $(BUILD): larkspire_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 demo: build
 	@bash scripts/demo.sh $(BUILD)

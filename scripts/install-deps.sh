@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   libssl-dev openssl libsimdjson-dev libical-dev python3-icalendar
   tinyproxy python3-trustme clang-format
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus dbus-daemon dbus-bin
+  dpkg-dev fakeroot lintian appstream desktop-file-utils systemd
 )
 missing=()
 for p in "${packages[@]}"; do

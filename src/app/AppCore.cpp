@@ -50,7 +50,7 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
     Settings().ShortcutFolder.Set(JoinPath(XdgDataHome(), "applications/Grantwell"));
   }
   if (Settings().Install.Text().empty()) {
-    Settings().Install.Set(!Settings().LogDir.Text().empty()
+    Settings().Install.Set(!Settings().LogDir.Text().empty() || IsPackagedProgram(ProgramPath())
                                ? DirectoryOf(ProgramPath())
                                : JoinPath(XdgDataHome(), "Grantwell"));
   }

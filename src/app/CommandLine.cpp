@@ -24,6 +24,12 @@ bool IsOneOf(const std::string& word, std::initializer_list<const char*> names) 
   return false;
 }
 
+CommandLineRequest Request(CommandRequest request) {
+  CommandLineRequest result;
+  result.request = request;
+  return result;
+}
+
 }  // namespace
 
 std::string JoinArguments(const std::vector<std::string>& args) {
@@ -57,14 +63,21 @@ CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args) {
   CommandLineRequest result;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string word = SwitchWord(args[i]);
-    if (IsOneOf(word, {"help", "h", "?"})) return {CommandRequest::kHelp, {}};
+    if (IsOneOf(word, {"help", "h", "?"})) return Request(CommandRequest::kHelp);
     if (IsOneOf(word, {"version"})) {
-      result = {CommandRequest::kVersion, {}};
-    } else if (IsOneOf(word, {"export"}) && result.request != CommandRequest::kVersion) {
-      if (i + 1 < args.size()) {
-        result = {CommandRequest::kExport, args[++i]};
+      result = Request(CommandRequest::kVersion);
+    } else if (IsOneOf(word, {"export", "schedule"}) &&
+               result.request != CommandRequest::kVersion) {
+      const bool is_export = IsOneOf(word, {"export"});
+      if (i + 1 >= args.size()) {
+        result = Request(CommandRequest::kUsageError);
+        result.missing_argument_of = is_export ? "-export" : "-schedule";
+      } else if (is_export) {
+        result = Request(CommandRequest::kExport);
+        result.export_path = args[++i];
       } else {
-        result = {CommandRequest::kUsageError, {}};
+        result = Request(CommandRequest::kSchedule);
+        result.schedule = args[++i];
       }
     } else if (IsOneOf(word, {"deadlines"}) && result.request != CommandRequest::kVersion) {
       const bool has_file = i + 1 < args.size() && !args[i + 1].starts_with('-');
@@ -79,6 +92,7 @@ std::string UsageText() {
   std::string text = "Usage: " + program + " [-auto]\n";
   text += "       " + program + " -export FILE.csv\n";
   text += "       " + program + " -deadlines [FILE.csv]\n";
+  text += "       " + program + " -schedule HH:MM|off\n";
   text += "       " + program + " --help | --version\n\n";
   text += kCaption;
   text +=
@@ -94,6 +108,9 @@ std::string UsageText() {
       "  -deadlines FILE.csv\n"
       "                     write the open deadlines to FILE.csv (UTF-8, a header row) and\n"
       "                     exit\n"
+      "  -schedule HH:MM    run -auto every day at HH:MM (a systemd user timer; without\n"
+      "                     systemd, the crontab line to use is printed) and exit\n"
+      "  -schedule off      stop the daily run and exit\n"
       "  RegServer, UnregServer\n"
       "                     accepted for compatibility with the Windows program; exit at once\n"
       "  --help             print this text and exit\n"

@@ -24,15 +24,18 @@ enum class CommandRequest {
   kVersion,     // --version or -version anywhere: print the version
   kExport,      // -export FILE: write the saved list to FILE as CSV
   kDeadlines,   // -deadlines [FILE]: the open deadlines as a table, or to FILE as CSV
-  kUsageError,  // -export without a file
+  kSchedule,    // -schedule HH:MM or -schedule off: the daily unattended run
+  kUsageError,  // -export or -schedule without its argument
 };
 struct CommandLineRequest {
   CommandRequest request = CommandRequest::kRun;
-  std::string export_path;  // -export's file, or -deadlines' ("" for the terminal)
+  std::string export_path;          // -export's file, or -deadlines' ("" for the terminal)
+  std::string schedule;             // the word after -schedule
+  std::string missing_argument_of;  // the switch a usage error lacks the argument of
 };
-// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export
-// and deadlines (of those two the later counts). The word after -export is its file whatever it
-// looks like; the word after -deadlines is its file unless it starts with "-".
+// Switches ignore case and take "-", "--" or "/"; help wins over version, and both over export,
+// deadlines and schedule (of those the last given counts). The word after -export is its file
+// whatever it looks like; the word after -deadlines is its file unless it starts with "-".
 CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args);
 
 // The usage: every switch the program takes. Windows-1252, lines ended by LF.

@@ -11,6 +11,7 @@
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "retrieval/OdpSettings.h"
+#include "run/SecretSettings.h"
 
 namespace larkspire {
 namespace {
@@ -192,6 +193,7 @@ void StoreConfiguration(AppCore& app, const CConfiguration& config) {
   s.StatusSource.Set(config.status_source);
   s.OdpKey.Set(config.odp_key);
   s.OdpCustomerNumbers.Set(config.odp_customer_numbers);
+  SaveSecrets(app);
   // The built-in rules go to the logging directory at exit, as a downloaded copy would.
   if (!app.Rules().downloaded && app.Rules().text == LoadTemplate(kTemplateRules)) {
     app.Rules().downloaded = true;

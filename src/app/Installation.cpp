@@ -50,7 +50,7 @@ void InstallIcons(const std::string& shortcut_folder) {
   }
 }
 
-void WriteShortcuts(AppCore& app, const std::string& target) {
+void WriteShortcuts(AppCore& app, const std::string& target, bool packaged) {
   const std::string folder = app.Settings().ShortcutFolder.Text();
   MakeDirectories(folder);
   WriteShortcut(folder, kShortcutName, target, "", "Watch the status of US patent applications");
@@ -59,7 +59,8 @@ void WriteShortcuts(AppCore& app, const std::string& target) {
   WriteInternetShortcut(folder, kPublisherSiteName, kPublisherSiteAddress);
   WriteInternetShortcut(folder, kMakerSiteName, kMakerSiteAddress);
   DeleteShortcut(folder, kHelpShortcutName);
-  InstallIcons(folder);
+  // The package brings the icon into the system's theme.
+  if (!packaged) InstallIcons(folder);
   WriteMenuFolder(folder, {kShortcutName, kAutoShortcutName, kPublisherSiteName, kMakerSiteName});
 }
 
@@ -79,6 +80,9 @@ InstallResult RunInstallation(AppCore& app, bool forced, const CInstallHooks& ho
   const std::string running = app.ProgramPath();
   const std::string running_dir = DirectoryOf(running);
   const bool upgrade_run = IsUpgradeRun(running);
+  const bool packaged = IsPackagedProgram(running);
+  // The package manager owns the installed program; the step writes only the user's files.
+  if (packaged) app.Settings().Install.Set(running_dir);
   std::string target = InstalledProgramPath(app);
   if (running != target) {
     bool copy = true;
@@ -109,7 +113,7 @@ InstallResult RunInstallation(AppCore& app, bool forced, const CInstallHooks& ho
   }
 
   app.Settings().SaveInstallationSettings();
-  WriteShortcuts(app, target);
+  WriteShortcuts(app, target, packaged);
 
   if (upgrade_run) {
     if (hooks.hand_over) hooks.hand_over(target);

@@ -1,6 +1,7 @@
 // The installation step: keeps the program file in the application directory, writes the
 // settings that tell where things are, and creates the program's shortcuts. A run of an
-// unpacked upgrade copies itself into place and hands over to the installed copy.
+// unpacked upgrade copies itself into place and hands over to the installed copy. A program
+// installed from the package stays where the package put it.
 #pragma once
 
 #include <functional>

@@ -10,6 +10,8 @@
 namespace larkspire {
 
 const char* const kProgramFileName = "larkspire";
+// The package's install prefix comes from the build (cmake/Packaging.cmake) so the two agree.
+const char* const kPackagedProgramDirectory = LARKSPIRE_PACKAGED_BINDIR;
 
 std::string UpgradeFileName() {
   std::string name = kProgramFileName;
@@ -30,6 +32,10 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return std::string();
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+bool IsPackagedProgram(const std::string& program_path) {
+  return DirectoryOf(program_path) == kPackagedProgramDirectory;
 }
 
 std::string OsDescription() {

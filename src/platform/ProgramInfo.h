@@ -15,6 +15,11 @@ std::string UpgradeFileName();
 std::string RunningProgramPath();
 std::string DirectoryOf(const std::string& path);
 
+// Where the Debian package puts the program. A program run from there belongs to the package
+// manager: it is never copied, replaced or written beside.
+extern const char* const kPackagedProgramDirectory;
+bool IsPackagedProgram(const std::string& program_path);
+
 // The operating system in the shape "<system> version <major>.<minor> <release> (Build <n>)".
 std::string OsDescription();
 

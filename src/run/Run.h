@@ -20,6 +20,7 @@
 #include "net/FlowLog.h"
 #include "net/NetWaiter.h"
 #include "platform/Files.h"
+#include "platform/SecretStore.h"
 #include "run/Log.h"
 #include "run/Settings.h"
 #include "run/TextProgress.h"
@@ -154,6 +155,10 @@ class CRun : public INetWaiter {
   CRunStatus& Status() { return status_; }
   const CRunStatus& Status() const { return status_; }
   CExpansionSlots& Slots() { return slots_; }
+  // The desktop's keyring for the password and the API key (run/SecretSettings.h); none in
+  // tests and runs that have no way to reach one.
+  void SetSecretStore(ISecretStore* store) { secrets_ = store; }
+  ISecretStore* Secrets() { return secrets_; }
 
   // The docket, kept in docket.dat beside patent.dat.
   CDocket& Docket() { return docket_; }
@@ -229,6 +234,7 @@ class CRun : public INetWaiter {
   CEntryList entries_;
   std::shared_ptr<CFlowLog> flow_log_ = std::make_shared<CFlowLog>();
   UiHost* ui_ = nullptr;
+  ISecretStore* secrets_ = nullptr;
   std::string version_text_;
 
   CRulesInUse rules_;

@@ -72,7 +72,13 @@ long long CSetting::Int(long long default_value) const {
   return LeadingNumber(value_);
 }
 
-void CSetting::Save() const { backend_.Write(group_, name_, value_); }
+void CSetting::Save() const {
+  if (kept_out_) {
+    backend_.Remove(group_, name_);
+  } else {
+    backend_.Write(group_, name_, value_);
+  }
+}
 
 CListSetting::CListSetting(ISettingsBackend& backend, std::string base_name, std::string group)
     : backend_(backend), base_(std::move(base_name)), group_(std::move(group)) {

@@ -31,12 +31,15 @@ class CSetting {
   void Increment() { SetInt(Int(0) + 1); }
   void Save() const;
   const std::string& Name() const { return name_; }
+  // A value kept elsewhere (a secret in the keyring) is removed from the file when saved.
+  void KeepOutOfFile(bool kept_out) { kept_out_ = kept_out; }
 
  private:
   ISettingsBackend& backend_;
   std::string name_;
   std::string group_;
   std::string value_;
+  bool kept_out_ = false;
 };
 
 // A list stored as Base1, Base2, ... up to the first missing number.

@@ -13,6 +13,7 @@
 #include "app/AppCore.h"
 #include "app/Help.h"
 #include "notify/EmailQueue.h"
+#include "run/SecretSettings.h"
 #include "ui/AddAddressDialog.h"
 #include "ui/AdvancedDialog.h"
 #include "ui/DirectoryChooser.h"
@@ -119,9 +120,15 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this, [this] { ShowHelp(app_, "config"); });
 
+  // Where OK will keep the password and the key.
+  auto* keyring_note = new QLabel(ToQt(SecretPlaceNote(app_)), this);
+  keyring_note->setObjectName("keyringNote");
+  keyring_note->setWordWrap(true);
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addWidget(status_source_);
+  layout->addWidget(keyring_note);
   layout->addWidget(buttons);
 
   if (EmailPending(app_)) {

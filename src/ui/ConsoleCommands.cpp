@@ -1,12 +1,16 @@
 #include "ui/ConsoleCommands.h"
 
+#include <strings.h>
+
 #include <QFileInfo>
 #include <cstdio>
 #include <memory>
 
 #include "app/CommandLine.h"
 #include "app/DeadlineListing.h"
+#include "app/DailyRun.h"
 #include "app/SavedListExport.h"
+#include "platform/ProgramInfo.h"
 #include "platform/SettingsBackend.h"
 #include "platform/qt/QtSettingsBackend.h"
 #include "run/Terminal.h"
@@ -48,6 +52,20 @@ int ListDeadlines(const std::string& csv_path) {
   return 0;
 }
 
+int ScheduleFromCommandLine(const std::string& word) {
+  std::optional<CDailyTime> time;
+  if (strcasecmp(word.c_str(), "off") != 0) {
+    time = ParseDailyTime(word);
+    if (!time) {
+      PrintLine(stderr, BadDailyTimeMessage(word));
+      return kUsageErrorCode;
+    }
+  }
+  const CScheduleResult result = ScheduleDailyRun(RunningProgramPath(), time);
+  PrintLine(result.done ? stdout : stderr, result.message);
+  return result.done ? 0 : 1;
+}
+
 }  // namespace
 
 std::optional<int> RunConsoleCommand(const std::vector<std::string>& args) {
@@ -62,13 +80,17 @@ std::optional<int> RunConsoleCommand(const std::vector<std::string>& args) {
       PrintLine(stdout, VersionLine());
       return 0;
     case CommandRequest::kUsageError:
-      PrintLine(stderr, "-export needs the name of the CSV file to write.\n\n" +
-                            WithoutLastLineEnd(UsageText()));
+      PrintLine(stderr, (request.missing_argument_of == "-export"
+                             ? "-export needs the name of the CSV file to write."
+                             : "-schedule needs the time of the daily run (HH:MM) or off.") +
+                            std::string("\n\n") + WithoutLastLineEnd(UsageText()));
       return kUsageErrorCode;
     case CommandRequest::kExport:
       return ExportList(request.export_path);
     case CommandRequest::kDeadlines:
       return ListDeadlines(request.export_path);
+    case CommandRequest::kSchedule:
+      return ScheduleFromCommandLine(request.schedule);
   }
   return std::nullopt;
 }

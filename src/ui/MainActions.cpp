@@ -15,10 +15,20 @@ namespace {
 constexpr const char* kFrequencyCaptions[] = {"&Daily", "&Weekly", "&Monthly", "&Yearly", "&Never"};
 
 // Disabled while busy.
-constexpr int kIdleOnly[] = {
-    kCmdSelectAll,           kCmdAdd,        kCmdUpdateAll, kCmdReport,  kCmdTestReturnAddress,
-    kCmdTestNotifyAddresses, kCmdTestOdpKey, kCmdConfigure, kCmdUpgrade, kCmdAbout,
-    kCmdReportProblem,       kCmdImport,     kCmdExport};
+constexpr int kIdleOnly[] = {kCmdSelectAll,
+                             kCmdAdd,
+                             kCmdUpdateAll,
+                             kCmdReport,
+                             kCmdTestReturnAddress,
+                             kCmdTestNotifyAddresses,
+                             kCmdTestOdpKey,
+                             kCmdConfigure,
+                             kCmdUpgrade,
+                             kCmdAbout,
+                             kCmdReportProblem,
+                             kCmdImport,
+                             kCmdExport,
+                             kCmdScheduleDailyRun};
 // Disabled while busy or with no row selected.
 constexpr int kNeedSelection[] = {
     kCmdDaily,  kCmdWeekly,     kCmdMonthly,        kCmdYearly,  kCmdNever,
@@ -116,6 +126,7 @@ CMainActions::CMainActions(QWidget* window, QMenuBar* menu_bar) : QObject(window
   QMenu* options = menu_bar->addMenu(tr("&Options"));
   options->addAction(Add(kCmdConfigure, tr("&Configure..."), window));
   options->addAction(Add(kCmdUpgrade, tr("&Upgrade"), window));
+  options->addAction(Add(kCmdScheduleDailyRun, tr("&Schedule Daily Run..."), window));
 
   QMenu* help = menu_bar->addMenu(tr("&Help"));
   help->addAction(Add(kCmdHelpContents, tr("&Contents..."), window));

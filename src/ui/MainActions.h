@@ -53,6 +53,7 @@ enum Command : int {
   kCmdImport,
   kCmdExport,
   kCmdTestOdpKey,
+  kCmdScheduleDailyRun,
 };
 inline constexpr int kCmdChangeField = 10000;
 inline constexpr int kCmdSortByField = 10100;

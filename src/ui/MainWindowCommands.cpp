@@ -20,6 +20,7 @@
 #include "ui/FlowWindow.h"
 #include "ui/MainActions.h"
 #include "ui/MainWindow.h"
+#include "ui/ScheduleDialog.h"
 #include "ui/UpgradeCommand.h"
 
 namespace larkspire {
@@ -53,6 +54,9 @@ void CMainWindow::RunCoreCommand(int command) {
       break;
     case kCmdUpgrade:
       RunUpgrade(core_);
+      break;
+    case kCmdScheduleDailyRun:
+      RunScheduleDailyRun(core_, this);
       break;
     case kCmdHelpContents:
       ShowHelp(core_);

@@ -6,7 +6,9 @@
 #include "app/AppCore.h"
 #include "app/CommandLine.h"
 #include "platform/ProgramInfo.h"
+#include "platform/qt/QtSecretStore.h"
 #include "platform/qt/QtSettingsBackend.h"
+#include "run/SecretSettings.h"
 #include "run/Terminal.h"
 #include "ui/Application.h"
 #include "ui/ConsoleCommands.h"
@@ -33,10 +35,13 @@ int main(int argc, char** argv) {
   if (OnOffscreenPlatform()) DropQtRemarks();
   CApplication app(argc, argv);
   CQtSettingsBackend backend(DefaultSettingsPath());
+  CQtSecretStore secrets(DefaultSettingsPath(),
+                         KeyringPatience(HasAutoFlag(command_line) || IsHeadless()));
   int exit_code = 0;
   {
     AppCore core(backend, RunningProgramPath(), command_line);
     core.Status().headless = IsHeadless();
+    core.SetSecretStore(&secrets);
     if (const std::string refusal = core.AcquireInstanceLock(); !refusal.empty()) {
       CQtUiHost host(nullptr, core.Log());
       core.SetUi(&host);
@@ -45,6 +50,7 @@ int main(int argc, char** argv) {
       core.SetUi(nullptr);
       exit_code = 1;
     } else {
+      LoadSecrets(core);
       {
         // The window saves the data file and reports as it is destroyed: still under the lock.
         CMainWindow window(core);

@@ -77,11 +77,35 @@ TEST(CommandLine, RequestsAnsweredWithoutAWindow) {
   }
 }
 
+TEST(CommandLine, ScheduleTakesTheWordAfterIt) {
+  struct Case {
+    std::vector<std::string> args;
+    CommandRequest request;
+    std::string schedule;
+    std::string missing_argument_of;
+  } cases[] = {
+      {{"-schedule", "06:30"}, CommandRequest::kSchedule, "06:30", ""},
+      {{"/SCHEDULE", "off"}, CommandRequest::kSchedule, "off", ""},
+      {{"-schedule", "-auto"}, CommandRequest::kSchedule, "-auto", ""},
+      {{"-export", "x.csv", "-schedule", "7:00"}, CommandRequest::kSchedule, "7:00", ""},
+      {{"-schedule", "7:00", "--version"}, CommandRequest::kVersion, "", ""},
+      {{"-schedule"}, CommandRequest::kUsageError, "", "-schedule"},
+      {{"-export"}, CommandRequest::kUsageError, "", "-export"},
+  };
+  for (const Case& c : cases) {
+    const CommandLineRequest parsed = ParseCommandRequest(c.args);
+    EXPECT_EQ(parsed.request, c.request) << JoinArguments(c.args);
+    EXPECT_EQ(parsed.schedule, c.schedule) << JoinArguments(c.args);
+    EXPECT_EQ(parsed.missing_argument_of, c.missing_argument_of) << JoinArguments(c.args);
+  }
+}
+
 TEST(CommandLine, UsageNamesEverySwitch) {
   const std::string usage = UsageText();
   for (const char* word :
        {"-auto", "/auto", "-export FILE.csv", "-deadlines [FILE.csv]", "-deadlines FILE.csv",
-        "--help", "--version", "RegServer", "UnregServer", "LARKSPIRE_SETTINGS"}) {
+        "-schedule HH:MM", "-schedule off", "--help", "--version", "RegServer", "UnregServer",
+        "LARKSPIRE_SETTINGS"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
   EXPECT_EQ(VersionLine(), "Larkspire\xAE 4.2.04");

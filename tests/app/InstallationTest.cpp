@@ -139,6 +139,28 @@ TEST_F(InstallationTest, TheInstalledCopyOnlyRefreshesSettingsAndShortcuts) {
   EXPECT_FALSE(Shortcut("Larkspire").empty());
 }
 
+// The package's program is the package manager's: whatever directory was chosen, nothing is
+// copied, the settings name the package's directory, and the menu leads there with the
+// system's icon.
+TEST_F(InstallationTest, APackagedProgramWritesOnlyTheUsersFiles) {
+  const std::string packaged = std::string(kPackagedProgramDirectory) + "/" + kProgramFileName;
+  app_ = std::make_unique<CTestAppCore>(packaged);
+  App().Settings().Install.Set(dir_.File("apps"));
+  App().Settings().ShortcutFolder.Set(dir_.File("share/applications/Grantwell"));
+  for (bool forced : {false, true}) {
+    EXPECT_EQ(RunInstallation(App(), forced, hooks_), InstallResult::kInstalled);
+    EXPECT_TRUE(Ui().messages.empty());
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(StoredInstall(), kPackagedProgramDirectory);
+    EXPECT_NE(Shortcut("Larkspire").find("\nExec=" + DesktopExecValue(packaged, "") + "\n"),
+              std::string::npos);
+    EXPECT_NE(Shortcut("Larkspire (auto)").find(DesktopExecValue(packaged, "-auto")),
+              std::string::npos);
+    EXPECT_NE(Shortcut("Calverin Web Site").find("Type=Link"), std::string::npos);
+    EXPECT_FALSE(IsDirectory(dir_.File("share/icons")));
+  }
+}
+
 TEST_F(InstallationTest, AFailedCopyIsReportedAndSendsTheUserToConfigure) {
   App().Settings().Install.Set(dir_.File("not-there"));
   Ui().answers = {MsgAnswer::kYes};
