@@ -40,10 +40,11 @@ inline constexpr const char* kDuplicateEntryMessage = "This entry already exists
 // also for a duplicate skipped quietly). Sets the added row's index when given.
 std::string AddEntry(CRun& app, CEntry entry, AddFlags flags, std::size_t* added_row = nullptr);
 // Overwrites the row's record; with kReferenceChange a changed Reference queues the
-// "entry changed" notification with the old record as the previous entry.
+// "entry changed" notification with the old record as the previous entry. A record whose
+// identifier changed takes its deadlines along.
 std::string ReplaceEntry(CRun& app, std::size_t row, CEntry entry, ReplaceNotice notice);
 // Asks, then deletes the selected rows from the last to the first, queueing an "entry deleted"
-// notification for each while none has failed.
+// notification for each while none has failed, and removing each one's deadlines.
 void DeleteSelectedEntries(CRun& app);
 
 // The window's edits. Each one saves the data file at once: its notification (if any) is
@@ -66,7 +67,8 @@ void ChangeSelectedReferences(CRun& app, const std::string& reference);
 // that cannot take the notifications of the changes holds the save back: the failure is shown
 // under "E-Mail Creation Failed"). A save that fails is shown and logged with its reason and
 // counts as a failure of the run (a headless run exits non-zero); the file keeps its earlier
-// complete contents. Save returns false then.
+// complete contents. Save returns false then. A changed docket is written just before the data
+// file, and a docket that cannot be written holds the data file back the same way.
 void LoadEntries(CRun& app);
 bool SaveEntries(CRun& app);
 

@@ -6,6 +6,7 @@
 #include "entries/Entry.h"
 #include "retrieval/OdpFormats.h"
 #include "retrieval/OdpValues.h"
+#include "rules/Dates.h"
 #include "rules/PageText.h"
 
 namespace larkspire {
@@ -100,6 +101,32 @@ std::string ReadHitValue(const COdpPath& path, const COdpValue& hit, COdpReading
   return "";
 }
 
+// Every event of the record as the mapping's event templates write it; an event without a
+// date (or one that is not a date) tells the docket nothing and is passed by.
+std::string ReadHistory(const COdpValue& record, COdpReading& reading,
+                        std::vector<CStatusEvent>& history) {
+  const COdpMapping& mapping = reading.Mapping();
+  reading.ReadFor("the event history", false);
+  std::vector<COdpValue> events;
+  std::string error = FindValues(mapping.events, record, reading, events);
+  if (!error.empty()) return error;
+  history.reserve(events.size());
+  for (const COdpValue& event : events) {
+    std::string date;
+    CStatusEvent read;
+    error = ExpandTemplate(mapping.event_date, event, reading, date);
+    if (error.empty()) error = ExpandTemplate(mapping.event_code, event, reading, read.code);
+    if (error.empty()) error = ExpandTemplate(mapping.event_text, event, reading, read.text);
+    if (!error.empty()) return error;
+    read.day = ParseDayNumber(date);
+    if (read.day == kUnknownDayNumber || read.day == 0) continue;
+    read.code = TrimDash(CollapseSpace(read.code));
+    read.text = TrimDash(CollapseSpace(read.text));
+    history.push_back(std::move(read));
+  }
+  return "";
+}
+
 }  // namespace
 
 COdpAnswerReader::COdpAnswerReader(COdpMapping mapping)
@@ -132,6 +159,14 @@ COdpApplication COdpAnswerReader::ReadApplication(std::string_view json) {
       if (!answer.error.empty()) return answer;
     }
     fields.push_back({id, TrimDash(CollapseSpace(text))});
+  }
+  if (!mapping_.events.alternatives.empty()) {
+    std::vector<CStatusEvent> history;
+    answer.error = ReadHistory(records.front(), reading, history);
+    if (!answer.error.empty()) return answer;
+    // Every application the service serves has events: none means the history was renamed
+    // under the mapping, and an empty history would close every deadline of the entry.
+    if (!history.empty()) answer.history = std::move(history);
   }
   if (!mapping_.search_time.alternatives.empty()) {
     // Only a hint of when to fetch again: without it the application is fetched every run.

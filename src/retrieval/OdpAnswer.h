@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "docket/Deadline.h"
 #include "retrieval/OdpMapping.h"
 
 namespace larkspire {
@@ -34,6 +36,9 @@ struct COdpApplication {
   // The record's last ingestion time (the mapping's search-time, read from the record) as
   // sent; "" when the record has none of the expected kind.
   std::string ingested;
+  // The record's whole event history in the service's order, for the docket; nothing when the
+  // mapping names no events or finds none.
+  std::optional<std::vector<CStatusEvent>> history;
 };
 
 struct COdpSearchHit {

@@ -195,6 +195,10 @@ std::string ReadEntry(const CRulesEntry& entry, COdpMapping& mapping) {
   if (key == "search-number") return ReadPath(entry.value, mapping.search_number);
   if (key == "search-time") return ReadPath(entry.value, mapping.search_time);
   if (key == "search-reference") return ReadPath(entry.value, mapping.search_reference);
+  if (key == "events") return ReadPath(entry.value, mapping.events);
+  if (key == "event-date") return ReadTemplate(entry.value, mapping.event_date);
+  if (key == "event-code") return ReadTemplate(entry.value, mapping.event_code);
+  if (key == "event-text") return ReadTemplate(entry.value, mapping.event_text);
   if (key == "limit") {
     const std::string& value = entry.value;
     if (value.empty() || value.size() > 12 ||
@@ -243,6 +247,17 @@ std::string ReadOdpMapping(std::string_view rules_text, COdpMapping& mapping) {
   for (const auto& [name, parts] : mapping.rows) {
     const std::string error = CheckNames(parts, mapping, true);
     if (!error.empty()) return prefix + "cannot be used: row[" + name + "]: " + error + ".";
+  }
+  const std::pair<const char*, const COdpTemplate*> event_parts[] = {
+      {"event-date", &mapping.event_date},
+      {"event-code", &mapping.event_code},
+      {"event-text", &mapping.event_text}};
+  for (const auto& [key, parts] : event_parts) {
+    if (!mapping.events.alternatives.empty() && parts->empty()) {
+      return prefix + "cannot be used: events needs " + key + ".";
+    }
+    const std::string error = CheckNames(*parts, mapping, true);
+    if (!error.empty()) return prefix + "cannot be used: " + key + ": " + error + ".";
   }
   return "";
 }

@@ -90,6 +90,13 @@ struct COdpMapping {
   COdpPath search_time;                              // from a search hit; may be empty
   COdpPath search_reference;                         // from a search hit; may be empty
   std::vector<std::pair<int, COdpTemplate>> fields;  // field id and its template
+  // The whole event history, for the docket: the events (a path from the record, usually
+  // ending in *) and each one's date (yyyy-mm-dd), code and text. No events path: the section
+  // predates the docket, which then takes the newest event alone, as from the status site.
+  COdpPath events;
+  COdpTemplate event_date;
+  COdpTemplate event_code;
+  COdpTemplate event_text;
   std::map<std::string, COdpTemplate, std::less<>> rows;
   std::map<std::string, COdpValueMap, std::less<>> maps;
 };

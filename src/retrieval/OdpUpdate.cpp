@@ -157,6 +157,7 @@ void COdpUpdateRun::SetNotFound(CEntry& fresh) {
 
 CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry& fresh) {
   fresh = stored;
+  news_ = {EEventNews::kNone, {}};
   if (unchanged_.contains(row)) {
     seen_.Confirm(OdpNumber(stored.Text(kAppNum)), "");
     return {};
@@ -199,6 +200,11 @@ CFailure COdpUpdateRun::ReadEntry(std::size_t row, const CEntry& stored, CEntry&
   }
   if (answer.result != EOdpResult::kMapped) return {answer.error};
   ApplyOdpFields(answer.fields, fresh);
+  if (answer.history) {
+    news_ = {EEventNews::kHistory, std::move(*answer.history)};
+  } else {
+    news_.kind = EEventNews::kLastEvent;
+  }
   seen_.Confirm(OdpNumber(fresh.Text(kAppNum)), answer.ingested);
   return {};
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "retrieval/DocketFeed.h"
 #include "retrieval/Failure.h"
 #include "retrieval/OdpClient.h"
 #include "retrieval/OdpSeen.h"
@@ -49,6 +50,11 @@ class COdpUpdateRun {
   // saved.
   void Finish(bool entries_saved);
 
+  // What the last ReadEntry learnt of the application's events: nothing when the record was
+  // not fetched (unchanged since) or not found, else its whole history (or, from a mapping
+  // without one, its newest event).
+  const CEventNews& News() const { return news_; }
+
   COdpClient& Client() { return client_; }
   const std::set<std::size_t>& UnchangedRows() const { return unchanged_; }
 
@@ -63,6 +69,7 @@ class COdpUpdateRun {
   COdpClient client_;
   COdpSeen seen_;
   std::set<std::size_t> unchanged_;
+  CEventNews news_;
   bool use_range_ = true;  // until the service refuses the rules' range filter
   bool ranged_ = false;    // the group being searched has the range filter
 };

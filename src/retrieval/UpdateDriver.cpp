@@ -13,6 +13,7 @@
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "retrieval/ChangeDetection.h"
+#include "retrieval/DocketFeed.h"
 #include "retrieval/EntryFetch.h"
 #include "retrieval/Fetch.h"
 #include "retrieval/MasterListCommand.h"
@@ -74,7 +75,12 @@ int CountDueEntries(CRun& app, bool selected_only) {
 struct CEntryReader {
   std::function<CFailure(std::size_t row, const CEntry& stored, CEntry& fresh)> read;
   const char* failure_title;
+  // What the last read learnt of the entry's events, for the docket.
+  const CEventNews* news;
 };
+
+// The status site shows an application's last event alone.
+const CEventNews kStatusSiteNews{EEventNews::kLastEvent, {}};
 
 // Fetches the entry's pages and reads them into a copy; nothing or the failure. A rules value
 // that could not be given explains whatever the pages then seemed to say, so its error wins.
@@ -172,6 +178,8 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader) {
         fresh.last_update = TodayDayNumber();
         fresh.Normalize();
         error = ApplyUpdate(app, row, std::move(fresh), stored);
+        // Only a stored update feeds the docket: one held back is read again next run.
+        if (error.empty()) FeedDocket(app, list.At(row), *reader.news);
       }
     }
   }
@@ -224,7 +232,7 @@ void UpdateStatus(CRun& app, bool selected_only) {
             app, row, stored, fresh, *prefetch,
             next == due_rows.end() ? std::nullopt : std::optional<std::size_t>(*next), sender);
       },
-      "Webpage Read(s) Failed"};
+      "Webpage Read(s) Failed", &kStatusSiteNews};
   std::unique_ptr<COdpUpdateRun> odp;
   std::string error;
   if (UsesOdp(app.Settings())) {
@@ -232,7 +240,7 @@ void UpdateStatus(CRun& app, bool selected_only) {
     reader = {[&odp](std::size_t row, const CEntry& stored, CEntry& fresh) {
                 return odp->ReadEntry(row, stored, fresh);
               },
-              kOdpFailureTitle};
+              kOdpFailureTitle, &odp->News()};
     error = odp->Prepare(due_rows);
   }
   if (error.empty()) {

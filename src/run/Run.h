@@ -112,6 +112,8 @@ struct CRunStatus {
   std::string problem_desc;
   // Requests sent to the Open Data Portal by this process, each try counted.
   int odp_requests = 0;
+  // The docket changed since it was last written; it is written with the data file.
+  bool docket_unsaved = false;
 };
 
 // The two entry slots that variable lookup reads: the entry being reported on and, for the

@@ -86,8 +86,10 @@ def _start_listening(args, stderr=subprocess.DEVNULL):
 
 
 class Simulator:
-    def __init__(self, date="2008-06-30", extra=()):
-        data = os.path.join(SOURCE, "tools/sim/demo-data.txt")
+    def __init__(self, date="2008-06-30", extra=(), data=None):
+        """data: a data file of the test's own (its dated lines script what happens on which
+        simulated day); the demo data when none is given."""
+        data = data or os.path.join(SOURCE, "tools/sim/demo-data.txt")
         # The simulator logs one line per request; tests read it to know where a run is.
         self.requests = tempfile.NamedTemporaryFile(prefix="larkspire-sim-", suffix=".log")
         self.process, self.port = _start_listening(
@@ -121,12 +123,13 @@ def make_test_ca(directory):
 class OdpSimulator(Simulator):
     """The simulator with its Open Data Portal over HTTPS, its certificate from a CA made here."""
 
-    def __init__(self, date="2008-06-30", extra=()):
+    def __init__(self, date="2008-06-30", extra=(), data=None):
         self.ca = tempfile.TemporaryDirectory(prefix="larkspire-ca-")
         make_test_ca(self.ca.name)
         super().__init__(date, ["--odp-port", "0",
                                 "--tls-cert", os.path.join(self.ca.name, "server.pem"),
-                                "--tls-key", os.path.join(self.ca.name, "server.key"), *extra])
+                                "--tls-key", os.path.join(self.ca.name, "server.key"), *extra],
+                         data)
         line = self.process.stdout.readline().decode()
         if not line.startswith("odp listening on 127.0.0.1:"):
             self.stop()

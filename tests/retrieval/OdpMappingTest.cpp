@@ -3,6 +3,7 @@
 // application.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -14,6 +15,7 @@
 #include "retrieval/FetchTestSupport.h"
 #include "retrieval/OdpAnswer.h"
 #include "retrieval/OdpMapping.h"
+#include "rules/Dates.h"
 #include "rules/PageText.h"
 #include "rules/RulesFile.h"
 #include "support/SimExpected.h"
@@ -335,6 +337,46 @@ TEST_F(OdpMappingTest, NewestEventIsChosenByDateNotPosition) {
   EXPECT_EQ(texts.at("LastHistoryText"), "Issue Notification Mailed");
 }
 
+// The docket's history: every dated event in the service's order, with its code and text; an
+// event without a date is passed by. A section without events, or an answer whose events the
+// mapping cannot find, gives no history rather than an empty one.
+TEST_F(OdpMappingTest, WholeHistoryForTheDocket) {
+  std::string json = Application("10123456");
+  const COdpApplication full = Read(json);
+  ASSERT_TRUE(full.history.has_value()) << full.error;
+  ASSERT_FALSE(full.history->empty());
+  std::size_t events = 0;
+  for (std::size_t at = 0; (at = json.find("\"eventDate\"", at)) != std::string::npos; ++at) {
+    ++events;
+  }
+  EXPECT_EQ(full.history->size(), events);
+  const CStatusEvent& newest = full.history->front();
+  EXPECT_EQ(FormatDayNumber(newest.day), Texts(full).at("LastHistoryDate"));
+  EXPECT_EQ(newest.text, Texts(full).at("LastHistoryText"));
+  const auto rejection = std::find_if(full.history->begin(), full.history->end(),
+                                      [](const CStatusEvent& e) { return e.code == "MCTNF"; });
+  ASSERT_NE(rejection, full.history->end());
+  EXPECT_EQ(rejection->text, "Mail Non-Final Rejection");
+  EXPECT_EQ(FormatDayNumber(rejection->day), "2005-02-14");
+
+  json = ReplaceOnce(json, "\"eventDate\": \"2005-02-14\"", "\"eventDay\": 1");
+  const COdpApplication undated = Read(json);
+  ASSERT_TRUE(undated.history.has_value());
+  EXPECT_EQ(undated.history->size(), events - 1);
+  EXPECT_TRUE(std::none_of(undated.history->begin(), undated.history->end(),
+                           [](const CStatusEvent& e) { return e.code == "MCTNF"; }));
+
+  const std::string renamed = ReplaceAll(json, "\"eventDataBag\"", "\"eventBag\"");
+  const std::string rules_renamed = ReplaceAll(BuiltInRules(), "{/eventDataBag/", "{/eventBag/");
+  COdpAnswerReader follows_fields(Compile(rules_renamed));
+  const COdpApplication lost = follows_fields.ReadApplication(renamed);
+  EXPECT_EQ(lost.result, EOdpResult::kMapped) << lost.error;
+  EXPECT_FALSE(lost.history.has_value());
+
+  COdpAnswerReader older(Compile(ReplaceOnce(BuiltInRules(), " events: /eventDataBag/*", "")));
+  EXPECT_FALSE(older.ReadApplication(Application("10123456")).history.has_value());
+}
+
 // The service sends the confirmation number sometimes as a number, sometimes as text.
 TEST_F(OdpMappingTest, ConfirmationNumberAsNumberOrText) {
   const std::string good = Application("10123456");
@@ -506,6 +548,11 @@ TEST(OdpMappingSyntaxTest, SectionsThatCannotBeUsed) {
       {{"bag: /b", "map[m]: a=b#c"}, prefix + "map[m]: \"c\" has no =."},
       {{"bag: /b", "limit: 10k"}, prefix + "limit: limit \"10k\" is not a number of bytes."},
       {{"bag: /b", "limit: "}, prefix + "limit: limit \"\" is not a number of bytes."},
+      {{"bag: /b", "events: /e/*", "event-code: {/c}", "event-text: {/t}"},
+       prefix + "events needs event-date."},
+      {{"bag: /b", "events: /e/*", "event-date: {/d yyyy-mm-dd}", "event-code: {/c rows=r}",
+        "event-text: {/t}", "row[r]: {/x}"},
+       prefix + "event-code: a row template cannot hold rows=r."},
   };
   for (const Case& c : cases) {
     COdpMapping mapping;

@@ -31,8 +31,9 @@ const CStatusCode kStatusCodes[] = {
     {"Abandoned -- Failure to Respond to an Office Action", 161},
 };
 
-// Event codes of the file history texts the demo data uses; any other text is coded by the
-// initials of its first words.
+// Event codes of the file history texts the demo data and the tests use, as the service sends
+// them: among them every event the built-in deadline rules open or close a deadline on, and
+// the IDS, which does neither. Any other text is coded by the initials of its first words.
 struct CEventCode {
   const char* text;
   const char* code;
@@ -41,11 +42,19 @@ const CEventCode kEventCodes[] = {
     {"Initial Exam Team nn", "IEXX"},
     {"Application Dispatched from OIPE", "OIPE"},
     {"Case Docketed to Examiner in GAU", "DOCK"},
-    {"Mail Non-Final Rejection", "CTNF"},
+    {"Mail Non-Final Rejection", "MCTNF"},
     {"Response after Non-Final Action", "A..."},
-    {"Mail Final Rejection (PTOL - 326)", "CTFR"},
+    {"Mail Final Rejection (PTOL - 326)", "MCTFR"},
+    {"Response after Final Action", "A.NE"},
     {"Request for Continued Examination (RCE)", "RCEX"},
     {"Mail Notice of Allowance", "MN/=."},
+    {"Issue Fee Payment Verified", "N084"},
+    {"Issue Notification Mailed", "WPIR"},
+    {"Recordation of Patent Grant Mailed", "PGM/"},
+    {"Patent Issue Date Used in PTA Calculation", "PTAC"},
+    {"Abandonment for Failure to Respond to Office Action", "ABN2"},
+    {"Mail Abandonment for Failure to Respond to Office Action", "MABN2"},
+    {"Information Disclosure Statement (IDS) Filed", "IDS"},
 };
 
 struct CParentage {
