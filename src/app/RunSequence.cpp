@@ -5,6 +5,7 @@
 #include "app/AppCore.h"
 #include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
+#include "notify/Reminders.h"
 #include "notify/Reports.h"
 #include "notify/Variables.h"
 #include "retrieval/PublisherTrust.h"
@@ -44,6 +45,8 @@ bool ConfirmClose(AppCore& app) {
     app.SetAbort(kAbortClosing);
     return false;
   }
+  // The docket is as current as this run makes it; the reminders go with the run's other mail.
+  QueueReminders(app);
   return SendPendingEmail(app, true, false);
 }
 

@@ -12,6 +12,7 @@
 #include "net/SendMail.h"
 #include "notify/MessageNames.h"
 #include "notify/PublisherConsent.h"
+#include "notify/Reminders.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
@@ -249,6 +250,7 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const bool secure = ParseMailSecurity(app.Settings().SmtpSecurity.Text()) != MailSecurity::kNone;
   CMailSession* batch_session = secure ? &session : nullptr;
 
+  CReminderCheck reminders(app);
   std::vector<std::string> remainder;
   std::vector<std::string> publisher_reports_kept;
   // A server that made this run wait out its time-out (or could not be reached) is not tried
@@ -292,6 +294,12 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
     // batch; it leaves the list without counting as sent.
     if (!FileExists(path)) {
       app.Log().Write("Pending e-mail file missing '%s'\n", name.c_str());
+      continue;
+    }
+    // A reminder whose deadline closed since it was queued has nothing left to remind of.
+    if (k != 0 && !reminders.StillWanted(name)) {
+      app.Log().Write("Reminder dropped, its deadline is closed '%s'\n", name.c_str());
+      RemoveFile(path);
       continue;
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);

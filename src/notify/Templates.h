@@ -26,6 +26,7 @@ enum TemplateId : int {
   kTemplateRules = 11,
   kTemplateUpgrade = 12,
   kTemplateProblem = 13,
+  kTemplateReminder = 14,
 };
 
 // The template's text (CR LF line ends), or nothing when the resource is missing or empty.

@@ -21,6 +21,7 @@ TEST(MessageNames, OnlyNamesOfTheQueuesOwnFormHaveAKind) {
       {"Larkspire_cUS2005-0123456A1.tmp", "c"},
       {"Larkspire_d.tmp", "d"},  // an entry without a number
       {"Larkspire_s7123456~2.tmp", "s"},
+      {"Larkspire_r0123456789abcdef-30.tmp", "r"},
       {"Larkspire_welcome.tmp", "welcome"},
       {"Larkspire_welcome~2.tmp", "welcome"},
       {"Larkspire_welcome~17.tmp", "welcome"},
@@ -31,6 +32,7 @@ TEST(MessageNames, OnlyNamesOfTheQueuesOwnFormHaveAKind) {
       {"Larkspire_pending.tmp", std::nullopt},
       {"Larkspire_pending2.tmp", std::nullopt},
       {"Larkspire_emailtest.txt", std::nullopt},
+      {"Larkspire_reminders.dat", std::nullopt},
       {"Larkspire_x1.tmp", std::nullopt},
       {"Larkspire_.tmp", std::nullopt},
       {"Larkspire_s1~.tmp", std::nullopt},

@@ -12,9 +12,9 @@ TEST(ResourcesTest, TypeIgnoresCaseNameIsTheNumber) {
   ASSERT_TRUE(upper.has_value());
   EXPECT_EQ(FindResource("TemplateFile", 11), upper);
   EXPECT_EQ(FindResource("templatefile", 11), upper);
-  for (int n = 1; n <= 13; ++n) EXPECT_TRUE(FindResource("TemplateFile", n).has_value()) << n;
+  for (int n = 1; n <= 14; ++n) EXPECT_TRUE(FindResource("TemplateFile", n).has_value()) << n;
   EXPECT_FALSE(FindResource("TemplateFile", 0).has_value());
-  EXPECT_FALSE(FindResource("TemplateFile", 14).has_value());
+  EXPECT_FALSE(FindResource("TemplateFile", 15).has_value());
   EXPECT_FALSE(FindResource("TemplateFil", 1).has_value());
   EXPECT_FALSE(FindResource("TemplateFile", "011").has_value());
 }
