@@ -81,7 +81,8 @@ CommandLineRequest ParseCommandRequest(const std::vector<std::string>& args) {
       }
     } else if (IsOneOf(word, {"deadlines"}) && result.request != CommandRequest::kVersion) {
       const bool has_file = i + 1 < args.size() && !args[i + 1].starts_with('-');
-      result = {CommandRequest::kDeadlines, has_file ? args[++i] : std::string()};
+      result = Request(CommandRequest::kDeadlines);
+      if (has_file) result.export_path = args[++i];
     }
   }
   return result;
