@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/CommandLine.h"
-#include "app/DeadlineListing.h"
 #include "app/DailyRun.h"
+#include "app/DeadlineListing.h"
 #include "app/SavedListExport.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SettingsBackend.h"

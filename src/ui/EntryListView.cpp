@@ -133,7 +133,7 @@ void CEntryListView::SaveColumnWidths(CSettings& settings) const {
     }
   }
   const auto chosen = chosen_hidden_.find(kNextDeadlineColumn);
-  const int width = chosen != chosen_hidden_.end() ? chosen->second
+  const int width = chosen != chosen_hidden_.end()        ? chosen->second
                     : isColumnHidden(kNextDeadlineColumn) ? 0
                                                           : columnWidth(kNextDeadlineColumn);
   settings.Backend().Write(kSettingsGroup, kNextDeadlineWidthName, std::to_string(width));

@@ -102,10 +102,9 @@ TEST(CommandLine, ScheduleTakesTheWordAfterIt) {
 
 TEST(CommandLine, UsageNamesEverySwitch) {
   const std::string usage = UsageText();
-  for (const char* word :
-       {"-auto", "/auto", "-export FILE.csv", "-deadlines [FILE.csv]", "-deadlines FILE.csv",
-        "-schedule HH:MM", "-schedule off", "--help", "--version", "RegServer", "UnregServer",
-        "LARKSPIRE_SETTINGS"}) {
+  for (const char* word : {"-auto", "/auto", "-export FILE.csv", "-deadlines [FILE.csv]",
+                           "-deadlines FILE.csv", "-schedule HH:MM", "-schedule off", "--help",
+                           "--version", "RegServer", "UnregServer", "LARKSPIRE_SETTINGS"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
   EXPECT_EQ(VersionLine(), "Larkspire\xAE 4.2.04");
