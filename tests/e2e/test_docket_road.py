@@ -11,6 +11,8 @@ import sys
 import tempfile
 import unittest
 
+import icalendar
+
 sys.path.insert(0, os.path.dirname(__file__))
 from larkspire_run import OdpSimulator  # noqa: E402
 from test_odp_road import Road  # noqa: E402
@@ -117,16 +119,32 @@ class DocketRoadTest(unittest.TestCase):
         return sorted((cells[0], cells[2], cells[5], cells[11], cells[12])
                       for cells in (line.split("\t") for line in lines[1:-1]))
 
-    def check_calendar(self, runs):
-        """Where the checks of Larkspire.ics plug in once the calendar is written beside the
-        reports: each run's file parses, and its UIDs stay the same across runs. runs holds the
-        open deadlines -deadlines listed after each run, in order."""
+    def calendar(self):
+        """Larkspire.ics beside the reports, parsed by python3-icalendar: UID -> (summary, due)."""
+        with open(os.path.join(self.road.setup.root, "Larkspire.ics"), "rb") as f:
+            calendar = icalendar.Calendar.from_ical(f.read())
+        events = {}
+        for event in calendar.walk("VEVENT"):
+            self.assertEqual(len(event.walk("VALARM")), 2, event)
+            events[str(event["UID"])] = (str(event["SUMMARY"]), event.decoded("DTSTART"))
+        return events
+
+    def check_calendar(self, runs, calendars):
+        """Each run's calendar holds one event per open deadline, and a deadline keeps its UID
+        from run to run, so a subscribed calendar updates it rather than adding a second one."""
+        for listed, events in zip(runs, calendars):
+            self.assertEqual(
+                sorted((summary.split(":")[0], due.isoformat()) for summary, due in events.values()),
+                sorted((row["Reference"], row["Due Date"]) for row in listed))
+        first, second = calendars
+        self.assertTrue(set(second) < set(first), (first, second))
 
     def walk(self, source):
         self.road = Road(self.sim, source)
         first = self.road.run()
         self.assertEqual(first.returncode, 0, first.stderr)
         mailed = self.deadlines()
+        calendars = [self.calendar()]
         # The rejection opened a reply deadline on both applications, three months on.
         self.assertEqual(sorted(row["Application"] for row in mailed), [REPLIED, IDS])
         for row in mailed:
@@ -143,6 +161,7 @@ class DocketRoadTest(unittest.TestCase):
         second = self.road.run(day_offset=1)
         self.assertEqual(second.returncode, 0, second.stderr)
         answered = self.deadlines()
+        calendars.append(self.calendar())
         self.assertEqual(answered, [row for row in mailed if row["Application"] == IDS])
         # The answered deadline stays in the docket, closed by the reply.
         self.assertEqual(self.docket(), [
@@ -151,7 +170,7 @@ class DocketRoadTest(unittest.TestCase):
             ("application " + IDS, "nonfinal", MAILED, "", "")])
         self.assertEqual(self.road.data()[IDS]["LastHistoryText"],
                          "Information Disclosure Statement (IDS) Filed")
-        self.check_calendar([mailed, answered])
+        self.check_calendar([mailed, answered], calendars)
 
     def test_status_site(self):
         self.walk("Site")
