@@ -235,7 +235,7 @@ class OdpRoadTest(unittest.TestCase):
 
     def test_older_field_names_fail_the_built_in_mapping_until_a_rules_update_names_them(self):
         # The publisher's rules file, served by the simulator once it exists.
-        published = os.path.join(self.temp_dir(), "published-rules.txt")
+        published = os.path.join(self.temp_dir(), "larkspire.txt")  # named as its address names it
         sim = self.sim(extra=["--rules", published])
         road = self.road(sim, extra={"OdpKey": scramble(KEY)}, key="")
         self.assertEqual(road.run().returncode, 0)

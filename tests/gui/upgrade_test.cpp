@@ -129,11 +129,12 @@ class UpgradeTest : public QObject {
 
  private:
   // Writes the rules the simulator serves, with their manifest: this version, the publisher's
-  // default addresses, and "appc" only when compressed is true.
+  // default addresses, and "appc" only when compressed is true. Each file is named as the
+  // publisher's address names it, since a manifest must name the file it is fetched for.
   std::string WriteRules(const CGuiTestApp& fixture, const std::string& version, bool compressed) {
     std::map<std::string, std::string> location;
     if (!compressed) location["appc"] = "";
-    const std::string path = fixture.dir.File("served-rules.txt");
+    const std::string path = fixture.dir.File("larkspire.txt");
     key_.WriteSigned(path, "rules", version, RulesWithLocation(version, location));
     return path;
   }
@@ -200,7 +201,8 @@ class UpgradeTest : public QObject {
     CGuiTestApp fixture({{"SmtpServer", smtp.HostPort()},
                          {"ReturnAddress", "docket@example.com"},
                          {"Timeout", "1m"}});
-    const std::string file = WriteServed(fixture, "served-program", served.toStdString());
+    const std::string file =
+        WriteServed(fixture, compressed ? "larkspire.ex_" : "larkspire.exe", served.toStdString());
     CSimulator sim(
         {"--rules", QString::fromStdString(WriteRules(fixture, "9.9.99.000", compressed)),
          compressed ? "--program-compressed" : "--program", QString::fromStdString(file)});
@@ -261,7 +263,7 @@ class UpgradeTest : public QObject {
   void aProgramItsManifestDoesNotVouchForIsRefusedAndTheWindowStays() {
     CGuiTestApp fixture({{"Timeout", "1m"}});
     const std::string program = ReadData("program_");
-    const std::string file = WriteServed(fixture, "served-program", program);
+    const std::string file = WriteServed(fixture, "larkspire.ex_", program);
     // One byte changed after signing, as on a path that rewrites the download.
     std::string changed = program;
     changed[changed.size() / 2] ^= 0x01;

@@ -21,8 +21,8 @@ constexpr int64_t kNow = 1173969045;
 // The program's folder was last written 2006-12-01 18:30:00 UTC.
 constexpr time_t kInstalled = 1164997800;
 
-TEST(LoadTemplateTest, ThirteenTemplatesWithCrLfLines) {
-  for (int n = 1; n <= 13; ++n) {
+TEST(LoadTemplateTest, EveryTemplateHasCrLfLines) {
+  for (int n = 1; n <= 14; ++n) {
     std::optional<std::string> text = LoadTemplate(n);
     ASSERT_TRUE(text.has_value()) << n;
     EXPECT_TRUE(text->ends_with("\r\n")) << n;
@@ -30,7 +30,7 @@ TEST(LoadTemplateTest, ThirteenTemplatesWithCrLfLines) {
     EXPECT_EQ(FromTextMode(*text).find('\r'), std::string::npos) << n;
   }
   EXPECT_FALSE(LoadTemplate(0).has_value());
-  EXPECT_FALSE(LoadTemplate(14).has_value());
+  EXPECT_FALSE(LoadTemplate(15).has_value());
   EXPECT_TRUE(LoadTemplate(kTemplateStatusChange)->starts_with("Subject: "));
 }
 
