@@ -4,6 +4,7 @@
 #include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
 #include "notify/Templates.h"
+#include "retrieval/QuietChanges.h"
 #include "rules/Dates.h"
 #include "run/Run.h"
 
@@ -65,7 +66,10 @@ std::string ApplyUpdate(CRun& app, std::size_t row, CEntry fresh, const CEntry& 
   } else if (!fresh.SameStatus(stored)) {
     fresh.last_change = TodayDayNumber();
     app.Settings().CountStatusChange.Increment();
-    {
+    if (!MailsByItself(app, stored, fresh)) {
+      app.Log().Write("Change of %s not mailed: the rules list what changed as not worth a mail\n",
+                      fresh.Identifier().c_str());
+    } else {
       CExpansionScope scope(app, nullptr, &stored);
       queue_error = PostEmail(app, fresh, kTemplateStatusChange, "s");
     }

@@ -245,4 +245,19 @@ std::string RuleTooLongMessage(std::string_view section, std::string_view key) {
   return message;
 }
 
+std::vector<std::string> SplitRuleList(std::string_view value, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t end = value.find(separator, start);
+    if (end == std::string_view::npos) end = value.size();
+    std::string_view part = value.substr(start, end - start);
+    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    if (!part.empty()) parts.emplace_back(part);
+    start = end + 1;
+  }
+  return parts;
+}
+
 }  // namespace larkspire

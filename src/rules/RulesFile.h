@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace larkspire {
 
@@ -68,5 +69,9 @@ std::string ValueAfterMarker(std::string_view text, std::string_view marker);
 // report_error when the substituted value would pass kMaxRuleValueBytes.
 std::string LookupRule(const CRules& rules, std::string_view section,
                        std::optional<std::string_view> key);
+
+// The items of a value that lists several ("CTNF MCTNF", "Non-Final Rejection#Final Rejection"):
+// the parts between separators, without the blanks around them, empty ones left out.
+std::vector<std::string> SplitRuleList(std::string_view value, char separator);
 
 }  // namespace larkspire

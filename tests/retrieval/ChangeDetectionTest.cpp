@@ -2,6 +2,7 @@
 
 #include "entries/LastChanges.h"
 #include "notify/EmailQueue.h"
+#include "notify/PendingList.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
 #include "retrieval/ChangeDetection.h"
@@ -28,6 +29,11 @@ class ChangeDetectionTest : public ::testing::Test {
     app().Entries().Insert(stored_);
   }
   CRun& app() { return net_.App(); }
+  std::size_t MessagesQueued() {
+    std::string list;
+    ReadWholeFile(PendingListPath(app()), list);
+    return ReadPendingNames(list).size();
+  }
 
   CTempDir dir_;
   CNetTestApp net_;
@@ -163,6 +169,56 @@ TEST_F(ChangeDetectionTest, ThreeRevertedFieldsAskWhileWarningIsOn) {
   EXPECT_FALSE(app().Status().warn_reverted);  // Yes: don't warn again
   EXPECT_TRUE(CheckRevertedFields(app(), fresh, stored_));
   EXPECT_EQ(net_.Ui().messages.size(), 1u);
+}
+
+// An office's rules that list a file location move and an address change as not worth a mail.
+TEST_F(ChangeDetectionTest, OnlyChangesTheRulesListAsQuietAreStoredWithoutAMail) {
+  std::string rules = app().Rules().text;
+  const std::size_t section = rules.find("\r\nmail:\r\n");
+  ASSERT_NE(section, std::string::npos);
+  rules.insert(section + 9,
+               " quiet-fields: Location ArtUnit\r\n"
+               " quiet-events: Correspondence Address Change#change in power of attorney*\r\n");
+  app().Rules().text = rules;
+  stored_.Text(kLastHistoryText) = "Non-Final Rejection";
+  stored_.Text(kLastHistoryDate) = "2026-11-02";
+  app().Entries().Replace(0, stored_);
+
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, const char*>> changes;
+    bool mailed;
+  } cases[] = {
+      {"a listed field alone", {{kLocation, "FILE REPOSITORY"}}, false},
+      {"two listed fields", {{kLocation, "FILE REPOSITORY"}, {kArtUnit, "1635"}}, false},
+      {"a listed field with another", {{kLocation, "FILE REPOSITORY"}, {kStatus, "Allowed"}}, true},
+      {"a listed event",
+       {{kLastHistoryText, "Correspondence Address Change"}, {kLastHistoryDate, "2026-12-01"}},
+       false},
+      {"a listed event by its pattern, any case",
+       {{kLastHistoryText, "Change In Power Of Attorney (May Include Associate POA)"},
+        {kLastHistoryDate, "2026-12-01"}},
+       false},
+      {"another event",
+       {{kLastHistoryText, "Final Rejection"}, {kLastHistoryDate, "2026-12-01"}},
+       true},
+      {"a listed event with a new status",
+       {{kLastHistoryText, "Correspondence Address Change"}, {kStatus, "Abandoned"}},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    app().Entries().Replace(0, stored_);
+    const std::size_t queued = MessagesQueued();
+    CEntry fresh = stored_;
+    for (const auto& [field, text] : c.changes) fresh.SetText(field, text);
+    fresh.last_update = TodayDayNumber();
+    EXPECT_EQ(ApplyUpdate(app(), 0, fresh, stored_), "");
+    EXPECT_EQ(MessagesQueued(), queued + (c.mailed ? 1 : 0));
+    // Stored and shown as a change either way.
+    EXPECT_EQ(app().Entries().At(0).last_change, TodayDayNumber());
+    EXPECT_EQ(app().Entries().At(0).Text(c.changes[0].first), c.changes[0].second);
+  }
 }
 
 }  // namespace
