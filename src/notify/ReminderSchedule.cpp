@@ -7,8 +7,6 @@
 namespace larkspire {
 namespace {
 
-constexpr int kLargestOffset = 366;
-
 std::string_view Trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -28,7 +26,7 @@ std::optional<std::vector<int>> ParseReminderDays(std::string_view text) {
     int value = -1;
     const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
     if (item.empty() || error != std::errc() || end != item.data() + item.size() || value < 0 ||
-        value > kLargestOffset) {
+        value > kMaxReminderDays) {
       return std::nullopt;
     }
     offsets.push_back(value);

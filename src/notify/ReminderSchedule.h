@@ -13,6 +13,8 @@ namespace larkspire {
 
 // The offsets in days before the due date when ReminderDays is not set.
 inline constexpr std::string_view kDefaultReminderDays = "30,7,1";
+// The most days before a due date a reminder can be set to go.
+inline constexpr int kMaxReminderDays = 366;
 
 // "30,7,1" (blanks allowed around the numbers) as the offsets, largest first, each once, with
 // the due date itself (0) always among them; "" gives none at all. Nothing for text that is not

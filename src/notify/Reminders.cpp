@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -78,12 +79,16 @@ std::string LoadRecord(const std::string& path, CReminderRecord& record) {
       continue;
     }
     const std::size_t tab = line.find('\t');
-    const std::optional<std::vector<int>> offset =
-        tab == std::string_view::npos ? std::nullopt : ParseReminderDays(line.substr(tab + 1));
-    if (tab == 0 || !offset || offset->size() != 2) {
+    const std::string_view digits =
+        tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+    int offset = -1;
+    const auto [stop, failure] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), offset);
+    if (tab == 0 || digits.empty() || failure != std::errc() ||
+        stop != digits.data() + digits.size() || offset < 0 || offset > kMaxReminderDays) {
       return path + " is damaged near \"" + std::string(line) + "\".";
     }
-    record[std::string(line.substr(0, tab))].insert(offset->front());
+    record[std::string(line.substr(0, tab))].insert(offset);
   }
   return "";
 }
