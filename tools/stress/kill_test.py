@@ -30,11 +30,20 @@ After every kill:
     pending list, its file present) or was received by the SMTP server during the run.
 A last clean run must then send everything still queued.
 
+With --reminders the site's days are those just before the test's own, and each application's
+non-final rejection was mailed up to 25 days before the second of them, so its reply falls due
+within the month the runs' clock crosses (each run a day later): every run also queues and sends
+the deadline reminders that fell due. Then no reminder queued before a run is lost (still queued,
+or received during the run), none is ever received twice (a reminder is named by its deadline and
+its offset, the offset read back from the subject's "Due in N days" or "Late reminder, due in N
+days"), and every deadline received its reminder on the due date (or the late one after it).
+
 With --mail-security starttls the office's mail goes over STARTTLS, to the lean SMTP server
 built in the same tree (larkspire-bench-sink), so that each notification is sent while the update
 goes on and kills land amid that sending too.
 """
 import argparse
+import datetime
 import os
 import random
 import re
@@ -48,6 +57,10 @@ import stress_support as support  # noqa: E402
 
 TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
 MESSAGE = re.compile(r"^Larkspire_[acds].*\.tmp$")
+REMINDER_SUBJECT = re.compile(
+    r"^(?:Due|Late reminder, due) (?:in (\d+) days?|today|(\d+) days? ago): .*, "
+    r"(\d\d/\d{3},\d{3}), (\d{4}-\d\d-\d\d)$")
+REMINDER_OFFSETS = (30, 7, 1, 0)
 DATA_FILE_TEMPORARY = re.compile(r"^patent\.dat\.[A-Za-z0-9]{6}$")
 POSTED = re.compile(r"Post E-Mail '([^']*)'")
 SUBJECT_IDENTIFIER = re.compile(r"status update for (?:.* )?(\S+)$")
@@ -71,6 +84,29 @@ def file_safe(identifier):
     return identifier.replace("/", "_").replace(",", "")
 
 
+def reminder_key(subject_text):
+    """(application number, due date, offset) of a reminder's subject; None for other mail. A
+    reminder names its offset's day count, a late one the days left when it was queued, and
+    the offset it stands for is then the smallest one at least that far from the due date."""
+    found = REMINDER_SUBJECT.match(subject_text)
+    if not found:
+        return None
+    days_left = int(found.group(1)) if found.group(1) else -int(found.group(2) or 0)
+    offset = min(o for o in REMINDER_OFFSETS if o >= max(days_left, 0))
+    return found.group(3), found.group(4), offset
+
+
+def message_subject(path):
+    try:
+        with open(path, "rb") as f:
+            for line in f.read().decode("latin-1").split("\r\n"):
+                if line.startswith("Subject: "):
+                    return line[len("Subject: "):]
+    except FileNotFoundError:
+        pass
+    return None
+
+
 def save_kind(temporary):
     """The kind of file a temporary rewrites: patent.dat, the pending list, a message file or
     a report."""
@@ -90,9 +126,16 @@ class KillTest:
         self.args = args
         self.work = tempfile.TemporaryDirectory(prefix="larkspire-kill-")
         site = os.path.join(self.work.name, "site.txt")
-        support.write_site(site, args.entries, page_size=10)
+        if args.reminders:
+            today = datetime.date.today()
+            self.days = ((today - datetime.timedelta(days=61)).isoformat(),
+                         (today - datetime.timedelta(days=60)).isoformat())
+        else:
+            self.days = (support.DAY_BEFORE, support.DAY_AFTER)
+        support.write_site(site, args.entries, page_size=10, days=self.days,
+                           rejections_spread=25 if args.reminders else 1)
         self.setup = Setup()
-        self.sim = Simulator(date=support.DAY_BEFORE, extra=["--data", site])
+        self.sim = Simulator(date=self.days[0], extra=["--data", site])
         mail = os.path.join(self.work.name, "mail")
         values = {}
         if args.mail_security == "starttls":
@@ -131,7 +174,7 @@ class KillTest:
         """Moves the site to the day patent.dat does not hold yet, so the run changes every
         entry even when the run before was killed before its save."""
         holds_after = any(s == support.STATUS_AFTER for s in self.statuses().values())
-        other = support.DAY_BEFORE if holds_after else support.DAY_AFTER
+        other = self.days[0] if holds_after else self.days[1]
         self.sim.control("date?set=" + other)
         return other
 
@@ -166,7 +209,8 @@ class KillTest:
         from larkspire_run import read_data_file
         return {e["AppNum"]: e["Status"] for e in read_data_file(self.data_path)}
 
-    def check(self, run, old_bytes, new_status, queued_before, received_before, log):
+    def check(self, run, old_bytes, new_status, queued_before, received_before, log,
+              reminders_before):
         from larkspire_run import subject
         try:
             statuses = self.statuses()
@@ -193,7 +237,9 @@ class KillTest:
         queued = set(n for n in pending_names(self.setup.log_dir)
                      if os.path.exists(os.path.join(self.setup.log_dir, n)))
         received = set()
+        received_subjects = set()
         for _, message in self.sink.messages()[received_before:]:
+            received_subjects.add(subject(message))
             found = SUBJECT_IDENTIFIER.search(subject(message))
             if found:
                 received.add(file_safe(found.group(1)))
@@ -202,10 +248,26 @@ class KillTest:
         self.counts["queued-after"] += len(queued)
         must_survive = set(queued_before) | (posted if holds_new and current != old_bytes
                                              else set())
+        # A reminder posted and sent within the run left no file to read its subject from: the
+        # reminders received then must cover those, offset by offset (its name ends in it).
+        sent_unseen = {}
         for name in sorted(must_survive):
             kind, identifier = identifier_of_name(name)
-            if name not in queued and not (kind == "s" and identifier in received):
+            if name in queued:
+                continue
+            if kind == "r" and name not in reminders_before:
+                offset = int(identifier.rsplit("-", 1)[1])
+                sent_unseen[offset] = sent_unseen.get(offset, 0) + 1
+                continue
+            sent = (identifier in received if kind == "s"
+                    else reminders_before[name] in received_subjects if kind == "r" else False)
+            if not sent:
                 self.failures.append("run %d: notification %s lost" % (run, name))
+        received_offsets = [key[2] for key in map(reminder_key, received_subjects) if key]
+        for offset, count in sent_unseen.items():
+            if received_offsets.count(offset) < count:
+                self.failures.append("run %d: %d reminder(s) %d days before lost"
+                                     % (run, count - received_offsets.count(offset), offset))
         left = [n for n in os.listdir(self.setup.log_dir) if TEMPORARY.match(n)]
         self.counts["temporaries-left"] += len(left)
         for name in left:  # a kill between creating and renaming leaves one; not data
@@ -290,11 +352,36 @@ class KillTest:
                      "the clock shift or the simulator's day did not work"
                      % (len(changed), len(mailed), self.args.entries))
 
+    def check_reminders(self):
+        """Over every run: no reminder received twice, and every deadline's reminder on (or,
+        late, after) its due date received."""
+        from larkspire_run import subject
+        received = {}
+        for _, message in self.sink.messages():
+            key = reminder_key(subject(message))
+            if key:
+                received[key] = received.get(key, 0) + 1
+            elif re.match(r"^(Due|Late reminder)", subject(message)):
+                self.failures.append("a reminder's subject does not read as one: %r"
+                                     % subject(message))
+        for key, count in sorted(received.items()):
+            if count > 1:
+                self.failures.append("reminder %s received %d times" % (key, count))
+        due_date_reminded = {number for number, _, offset in received if offset == 0}
+        for i in range(self.args.entries):
+            if support.application_number(i) not in due_date_reminded:
+                self.failures.append("no reminder on the due date for %s"
+                                     % support.application_number(i))
+        by_offset = {}
+        for _, _, offset in received:
+            by_offset[offset] = by_offset.get(offset, 0) + 1
+        print("reminders received, by offset:", dict(sorted(by_offset.items(), reverse=True)))
+
     def run(self):
         code, _ = self.clean_run()  # imports the list and reads every entry once
         if code != 0:
             sys.exit("the first clean run failed with %d" % code)
-        if self.toggle_day() != support.DAY_AFTER:
+        if self.toggle_day() != self.days[1]:
             sys.exit("the first clean run did not store the site's first day")
         received_before = len(self.sink.messages())
         # A whole run that changes and mails every entry; its rewrites are where the save
@@ -309,7 +396,7 @@ class KillTest:
             sys.exit("the clean run's rewrite of patent.dat was not seen")
         for run in range(1, self.args.runs + 1):
             new_day = self.toggle_day()
-            new_status = (support.STATUS_AFTER if new_day == support.DAY_AFTER
+            new_status = (support.STATUS_AFTER if new_day == self.days[1]
                           else support.STATUS_BEFORE)
             log_path = os.path.join(self.setup.log_dir, "Larkspire.log")
             if os.path.exists(log_path):
@@ -318,6 +405,8 @@ class KillTest:
                 old_bytes = f.read()
             queued_before = [n for n in pending_names(self.setup.log_dir)
                              if os.path.exists(os.path.join(self.setup.log_dir, n))]
+            reminders_before = {n: message_subject(os.path.join(self.setup.log_dir, n))
+                                for n in queued_before if n.startswith("Larkspire_r")}
             received_before = len(self.sink.messages())
             process = self.start()
             if run % 3 == 1:
@@ -335,7 +424,7 @@ class KillTest:
             if self.landed_inside_data_file_rewrite():
                 self.counts["inside-patent.dat-rewrite"] += 1
             self.check(run, old_bytes, new_status, queued_before, received_before,
-                       self.setup.log())
+                       self.setup.log(), reminders_before)
             if run % 20 == 0:
                 print("%d runs, %d failures" % (run, len(self.failures)), flush=True)
 
@@ -348,6 +437,8 @@ class KillTest:
             self.failures.append("final clean run: exit %d, %d of %d still queued"
                                  % (code, len(left), len(left_before)))
         self.failures += support.shortcut_problems(self.setup)
+        if self.args.reminders:
+            self.check_reminders()
         print("counts:", self.counts)
         print("save kills aimed at:", self.aimed)
         print("kills inside the rewrite of patent.dat: %d of %d"
@@ -366,6 +457,9 @@ def main():
     parser.add_argument("--runs", type=int, default=200)
     parser.add_argument("--entries", type=int, default=40)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--reminders", action="store_true",
+                        help="deadlines that fall due while the runs' clock moves a day a run, "
+                             "so kills land amid the reminders too (at least 40 runs)")
     parser.add_argument("--mail-security", choices=("none", "starttls"), default="none",
                         help="starttls: the office's mail over STARTTLS to the lean sink of the "
                              "build's tools, so the notifications go out while the update runs")

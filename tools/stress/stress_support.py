@@ -42,9 +42,14 @@ def application_number(index):
     return "11/%s,%s" % (digits[:3], digits[3:])
 
 
-def write_site(path, count, page_size=20):
-    """A simulator data file of count applications of one customer."""
-    lines = ["[site]", "date: " + DAY_BEFORE, "page-size: %d" % page_size, "",
+def write_site(path, count, page_size=20, days=(DAY_BEFORE, DAY_AFTER), rejections_spread=1):
+    """A simulator data file of count applications of one customer. Each application's
+    non-final rejection is mailed on the second day or up to rejections_spread - 1 days before
+    it (so its reply deadlines fall due on as many different days)."""
+    import datetime
+    before, after = days
+    after_day = datetime.date.fromisoformat(after)
+    lines = ["[site]", "date: " + before, "page-size: %d" % page_size, "",
              "[customer %s]" % CUSTOMER, "name: Stress Test Office LLP", ""]
     for i in range(count):
         lines += [
@@ -58,10 +63,11 @@ def write_site(path, count, page_size=20):
             "art-unit: 1634",
             "examiner: SMITH, JOHN",
             "status: 2005-01-10 " + STATUS_BEFORE,
-            "status: %s %s" % (DAY_AFTER, STATUS_AFTER),
+            "status: %s %s" % (after, STATUS_AFTER),
             "location: 1634",
             "event: 2005-01-10 Case Docketed to Examiner in GAU",
-            "event: %s Mail Non-Final Rejection" % DAY_AFTER,
+            "event: %s Mail Non-Final Rejection"
+            % (after_day - datetime.timedelta(days=i % rejections_spread)).isoformat(),
             "",
         ]
     with open(path, "w") as f:
