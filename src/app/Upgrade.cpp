@@ -94,7 +94,9 @@ bool ProgramIsCurrent(const AppCore& app) { return NewestVersion(app) == app.Ver
 
 std::string TitleVersionSuffix(const AppCore& app) {
   if (app.Rules().version.empty() || ProgramIsCurrent(app)) return std::string();
-  return " (v" + NewestVersion(app) + " available - use Options|Upgrade)";
+  const char* how =
+      IsPackagedProgram(app.ProgramPath()) ? "upgrade the package" : "use Options|Upgrade";
+  return " (v" + NewestVersion(app) + " available - " + how + ")";
 }
 
 UpgradeResult UpgradeProgram(AppCore& app,
@@ -103,6 +105,13 @@ UpgradeResult UpgradeProgram(AppCore& app,
   if (ProgramIsCurrent(app)) {
     app.MessageBox("You are using the latest version available.");
     return UpgradeResult::kCurrent;
+  }
+  if (IsPackagedProgram(app.ProgramPath())) {
+    app.MessageBox("Version " + NewestVersion(app) +
+                   " is available. This copy was installed from a package and is upgraded by "
+                   "the system's package manager, for instance with:\n\nsudo apt update && sudo "
+                   "apt install --only-upgrade larkspire");
+    return UpgradeResult::kPackaged;
   }
   if (app.MessageBox("Do you want to download and install the latest version?", MsgButtons::kYesNo,
                      MsgAnswer::kYes) != MsgAnswer::kYes) {

@@ -44,6 +44,7 @@ std::string TitleVersionSuffix(const AppCore& app);
 
 enum class UpgradeResult {
   kCurrent,
+  kPackaged,  // the package manager owns this copy: the user is told how to upgrade it
   kDeclined,
   kDownloadFailed,
   kRefused,  // the download's signed manifest did not vouch for it, or it is not newer
@@ -51,7 +52,8 @@ enum class UpgradeResult {
   kHandedOver
 };
 
-// Options > Upgrade: rules brought up to date, the user asked, the program downloaded (direct
+// Options > Upgrade: rules brought up to date; a copy installed from the package only told that
+// its package manager upgrades it; otherwise the user asked, the program downloaded (direct
 // first, then through the proxy) after its signed manifest, which must vouch for it and name a
 // version above this program's, unpacked into the user's private directory and checked to be a
 // program of this platform, the upgrade reported, and the unpacked copy handed to hand_over

@@ -185,6 +185,26 @@ TEST_F(UpgradeTest, ACurrentProgramIsNotDownloaded) {
   EXPECT_EQ(publisher.Accepted(), 0);
 }
 
+// The package manager owns a copy run from where the package installs it: nothing is downloaded
+// or replaced, and the user is told how the package is upgraded.
+TEST_F(UpgradeTest, APackagedProgramPointsToThePackageManager) {
+  CHttpTestServer publisher(Publisher({}));
+  CTestAppCore packaged(JoinPath(kPackagedProgramDirectory, "larkspire"));
+  packaged->Rules().update_due = false;
+  packaged->Rules().text =
+      RulesWithLocation(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
+  packaged->Rules().version = kNewerRules;
+  EXPECT_EQ(UpgradeProgram(*packaged, [](CUnpackedProgram&&) { ADD_FAILURE() << "handed over"; }),
+            UpgradeResult::kPackaged);
+  ASSERT_EQ(packaged.Ui().Texts().size(), 1u);
+  EXPECT_NE(packaged.Ui().Texts()[0].find("installed from a package"), std::string::npos);
+  EXPECT_NE(packaged.Ui().Texts()[0].find("apt install --only-upgrade larkspire"),
+            std::string::npos);
+  EXPECT_EQ(TitleVersionSuffix(*packaged),
+            " (v" + NewestVersion(*packaged) + " available - upgrade the package)");
+  EXPECT_EQ(publisher.Accepted(), 0);
+}
+
 TEST_F(UpgradeTest, NoToTheQuestionDownloadsNothing) {
   CHttpTestServer publisher(Publisher({}));
   UseRules(kNewerRules, {{"appc", Url(publisher, "/larkspire.ex_")}});
