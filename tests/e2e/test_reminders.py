@@ -116,6 +116,26 @@ class RemindersTest(unittest.TestCase):
         self.assertEqual(self.reminders(), [
             "Late reminder, due in 5 days: reply to non-final rejection, R&D-1, 10/123,456, " + due])
 
+    def test_the_rules_file_can_word_the_reminder_its_own_way(self):
+        source = os.environ["LARKSPIRE_SOURCE"]
+        with open(os.path.join(source, "resources", "templates", "11-rules.txt"), "rb") as f:
+            rules = f.read()
+        template = (b" reminder: Subject: Docket [DueReference]: [DueWhat] by [DueDate]\\r\\n"
+                    b"\\r\\n[DueWhen]. Opened by [DueOpeningEvent] on [DueOpenedOn].\r\n")
+        rules = rules.replace(b"\r\nend-of-rules", b"\r\ntemplates:\r\n" + template +
+                              b"\r\nend-of-rules")
+        os.makedirs(os.path.join(self.setup.log_dir, "Larkspire"), exist_ok=True)
+        with open(os.path.join(self.setup.log_dir, "Larkspire", "office-rules.txt"), "wb") as f:
+            f.write(rules)
+        self.configure(extra={"ReminderDays": "7"})
+        due = self.write_office(7)
+        self.run_on(0)
+        mails = [m for to, m in self.sink.messages()
+                 if NOTIFY in to and subject(m).startswith(("Docket ", "Due ", "Late reminder"))]
+        self.assertEqual([subject(m) for m in mails],
+                         ["Docket R&D-1: reply to non-final rejection by " + due])
+        self.assertIn("Due in 7 days. Opened by Non-Final Rejection on ", mails[0])
+
     def test_empty_reminder_days_sends_nothing_and_writes_nothing(self):
         self.configure(extra={"ReminderDays": ""})
         self.write_office(0)
