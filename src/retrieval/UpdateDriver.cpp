@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/Digest.h"
 #include "notify/EntryCommands.h"
 #include "notify/NoticeSender.h"
 #include "notify/PendingList.h"
@@ -201,6 +202,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader,
     } else {
       app.Log().Write("Update error '%s'\n", error.c_str());
     }
+    PostDigestFailure(app, list.At(row), error);
     app.Settings().CountUpdateFailed.Increment();
     ++app.Status().failure_count;
     app.Status().had_failures = true;
