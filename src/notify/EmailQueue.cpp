@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -254,6 +255,29 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
 std::string QueueMessage(CRun& app, const std::string& kind, const std::string& key,
                          const std::string& text) {
   return QueueMessageFile(app, NewMessageName(app, kind, key), text);
+}
+
+void MarkDeadlineChange(CRun& app, const CEntry& entry) {
+  if (!MailChoicesOf(app).AnyChooses(MailChoice::kDeadlines)) return;
+  const std::string stem = "Larkspire_s" + FileSafeIdentifier(entry);
+  const std::vector<std::string>& written = UncommittedMessages(app);
+  const auto posted = std::find_if(written.rbegin(), written.rend(), [&](const std::string& name) {
+    return name.starts_with(stem) &&
+           (name.compare(stem.size(), 1, ".") == 0 || name.compare(stem.size(), 1, "~") == 0);
+  });
+  if (posted == written.rend()) return;
+  const std::string name = *posted;
+  const std::string dir = app.Settings().LogDir.Text();
+  const auto taken = [&](const std::string& candidate) {
+    return PendingNameTaken(app, candidate) || FileExists(JoinPath(dir, candidate));
+  };
+  const std::string marked =
+      UnusedMessageName(kDeadlineChangeKind, FileSafeIdentifier(entry), taken);
+  // Renamed before it is listed: the list names the one or the other, never a file not there.
+  if (std::rename(JoinPath(dir, name).c_str(), JoinPath(dir, marked).c_str()) != 0) return;
+  DropUncommittedMessage(app, name);
+  AddUncommittedMessage(app, marked);
+  app.Log().Write("Post E-Mail '%s' opens or closes a deadline\n", marked.c_str());
 }
 
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {

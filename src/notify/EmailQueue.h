@@ -27,6 +27,10 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const
 // its batch; returns the error text ("" when queued), which the caller shows.
 std::string QueueMessage(CRun& app, const std::string& kind, const std::string& key,
                          const std::string& text);
+// Marks the status change just posted for the entry, not yet committed, as one that opened or
+// closed a deadline, for the addresses that receive only those. Nothing changes where no
+// address has that choice.
+void MarkDeadlineChange(CRun& app, const CEntry& entry);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
 // A message that cannot be sent (the server refused it, or its file cannot be read or holds
 // nothing to send) ends the batch and stays queued with what follows it. A name whose file no
