@@ -97,10 +97,12 @@ void ComposeQueuedDigest(CRun& app) {
   std::vector<std::string> written;
   bool ok = true;
   for (const std::string& message : ComposeDigestMessages(content)) {
+    // Only a listed name is taken: an unlisted file of the name is a digest whose run ended
+    // before it was listed, and is written over.
     const std::string name =
         UnusedMessageName(kDigestKind, DigestKey(), [&](const std::string& taken) {
-          return FileExists(JoinPath(dir, taken)) ||
-                 std::find(names.begin(), names.end(), taken) != names.end();
+          return std::find(names.begin(), names.end(), taken) != names.end() ||
+                 std::find(kept.begin(), kept.end(), taken) != kept.end();
         });
     if (!WriteFreshFile(JoinPath(dir, name), message)) {
       ok = false;
