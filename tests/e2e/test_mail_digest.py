@@ -15,6 +15,7 @@ from larkspire_run import Setup, Simulator, SmtpSink, clock_ahead, subject  # no
 PARTNERS = "partners@office.example"
 CLERK = "clerk@office.example"
 DOCKETING = "docketing-desk@office.example"
+ATTORNEY = "attorney@office.example"
 PENDING = "Larkspire_pending.tmp"
 LATER = "2008-07-10"
 
@@ -22,6 +23,8 @@ CHANGED = ["10/111,001", "10/111,002", "10/111,003"]
 FAILED = "10/111,004"
 STEADY = "10/111,005"
 NEW = ["10/222,001", "10/222,002"]
+NOW = ["Non Final Action Mailed", "Docketed New Case - Ready for Examination",
+       "Docketed New Case - Ready for Examination"]
 FAILURE = "HttpGet: HTTP Get Failed. (500 Internal Server Error)"
 
 
@@ -36,8 +39,10 @@ def site_data():
     text = "[site]\ndate: 2008-06-30\npage-size: 20\n\n[customer 23456]\nname: Test Office\n\n"
     for k, number in enumerate(CHANGED):
         text += application(number, "R&D-<%d>" % k, [
-            "2007-01-10 Application Undergoing Preexam Processing",
-            "2008-07-08 Docketed New Case - Ready for Examination"])
+            "2007-01-10 Application Undergoing Preexam Processing", "2008-07-08 " + NOW[k]])
+    # The first one's change opens a deadline: its reply to the rejection.
+    text = text.replace("status: 2008-07-08 %s\n" % NOW[0],
+                        "status: 2008-07-08 %s\nevent: 2008-07-08 Mail Non-Final Rejection\n" % NOW[0])
     for number, reference in ((FAILED, "FAIL-1"), (STEADY, "STEADY-1")):
         text += application(number, reference, ["2007-01-10 Application Undergoing Preexam Processing"])
     for k, number in enumerate(NEW):
@@ -130,8 +135,9 @@ class MailDigestTest(unittest.TestCase):
         changes = text.split("Changes:")[1].split("Entries that failed:")[0]
         self.assertEqual(sorted(n for n in numbers if n in changes), CHANGED)
         for k, number in enumerate(CHANGED):
-            self.assertIn("R&D-<%d>, application %s\n  Status: now \"Docketed New Case - Ready for Examination\", "
-                          "was \"Application Undergoing Preexam Processing\"" % (k, number), text)
+            self.assertIn("R&D-<%d>, application %s\n  Status: now \"%s\", "
+                          "was \"Application Undergoing Preexam Processing\"" % (k, number, NOW[k]),
+                          text)
             self.assertIn("R&amp;D-&lt;%d&gt;, application %s" % (k, number), html)
         failures = text.split("Entries that failed:")[1].split("New entries:")[0]
         self.assertEqual(failures.strip(), "FAIL-1, application %s: %s" % (FAILED, FAILURE))
@@ -171,9 +177,9 @@ class MailDigestTest(unittest.TestCase):
         self.assertEqual(self.pending(), [])
 
     def test_addresses_with_different_choices_get_different_mails(self):
-        self.configure([PARTNERS, CLERK, DOCKETING],
+        self.configure([PARTNERS, CLERK, DOCKETING, ATTORNEY],
                        {"NotifyChoice1": "all", "NotifyChoice2": "digest",
-                        "NotifyChoice3": "reminders"})
+                        "NotifyChoice3": "reminders", "NotifyChoice4": "deadlines"})
         self.import_then_change()
         partners = sorted(m["Subject"] for _, m in self.office_mail(PARTNERS))
         self.assertEqual(len(partners), 5, partners)
@@ -184,6 +190,9 @@ class MailDigestTest(unittest.TestCase):
         self.assertEqual(clerk[0][0], [CLERK])
         self.check_digest(clerk[0][1])
         self.assertEqual(self.office_mail(DOCKETING), [])
+        attorney = self.office_mail(ATTORNEY)
+        self.assertEqual([(to, m["Subject"]) for to, m in attorney],
+                         [([PARTNERS, ATTORNEY], "Patent status update for application " + CHANGED[0])])
 
 
 if __name__ == "__main__":
