@@ -460,7 +460,11 @@ TEST_F(EmailQueueTest, DigestItemsAreComposedIntoOneDigestListedInTheirPlace) {
       << text;
   EXPECT_NE(text.find("New entries:\r\n  REF-7,000,001, 7,000,001\r\n"), std::string::npos);
 
-  // Nothing left to compose: the list stays as it is.
+  // An item whose file outlived the rewrite (the run ended before removing it) is in the
+  // digest already: not being listed, it is never composed again.
+  ASSERT_TRUE(
+      SaveFileAtomically(dir_.File("Larkspire_i7123456.tmp"),
+                         FormatDigestItem({DigestItemKind::kNew, "R", "7,123,456", {}, ""})));
   ComposeQueuedDigest(App());
   EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_d7000002.tmp", digest}));
 }
