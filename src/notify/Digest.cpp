@@ -47,10 +47,8 @@ bool DigestWanted(CRun& app) { return MailChoicesOf(app).AnyChooses(MailChoice::
 
 bool SingleMailsWanted(CRun& app) {
   const CMailChoices choices = MailChoicesOf(app);
-  for (MailChoice choice : {MailChoice::kAll, MailChoice::kDeadlines, MailChoice::kReminders}) {
-    if (choices.AnyChooses(choice)) return true;
-  }
-  return false;
+  // Only these take status changes and new entries one by one.
+  return choices.AnyChooses(MailChoice::kAll) || choices.AnyChooses(MailChoice::kDeadlines);
 }
 
 std::string PostDigestItem(CRun& app, const CEntry& entry, DigestItemKind kind,
@@ -61,7 +59,8 @@ std::string PostDigestItem(CRun& app, const CEntry& entry, DigestItemKind kind,
 
 void PostDigestFailure(CRun& app, const CEntry& entry, const std::string& error) {
   if (error.empty() || error == kCanceledMessage || !DigestWanted(app)) return;
-  PostDigestItem(app, entry, DigestItemKind::kFailed, error);
+  const std::string queue_error = PostDigestItem(app, entry, DigestItemKind::kFailed, error);
+  if (!queue_error.empty()) app.ShowError("E-Mail Creation Failed", queue_error);
 }
 
 void ComposeQueuedDigest(CRun& app) {

@@ -22,7 +22,8 @@ class CEntry;
 
 // The notification addresses, their choices and the office's MailMode.
 CMailChoices MailChoicesOf(CRun& app);
-// Whether a run writes digest items; whether it writes status-change and new-entry mails.
+// Whether a run writes digest items; whether it writes status-change and new-entry mails (an
+// address takes all changes, or those that open or close a deadline).
 bool DigestWanted(CRun& app);
 bool SingleMailsWanted(CRun& app);
 

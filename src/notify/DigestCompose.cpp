@@ -28,6 +28,11 @@ std::string Named(const std::string& reference, const std::string& number) {
   return reference + ", " + number;
 }
 
+// What groups the changes of one application: its number, or its reference when it has none.
+std::string ChangeKey(const CDigestItem& item) {
+  return item.number.empty() ? "\n" + item.reference : item.number;
+}
+
 std::string HtmlCells(std::initializer_list<std::string_view> cells) {
   std::string row = "<tr>";
   for (std::string_view cell : cells) row += "<td>" + Html(cell) + "</td>";
@@ -43,8 +48,7 @@ std::vector<CDigestUnit> Units(const std::vector<CDigestItem>& items) {
   for (const CDigestItem& item : items) {
     const std::string name = Named(item.reference, item.number);
     if (item.kind == DigestItemKind::kChange) {
-      const std::string key = item.number.empty() ? "\n" + item.reference : item.number;
-      auto [at, fresh] = change_of.emplace(key, changes.size());
+      auto [at, fresh] = change_of.emplace(ChangeKey(item), changes.size());
       if (fresh) {
         changes.push_back(
             {DigestItemKind::kChange, name + "\r\n",
@@ -95,8 +99,7 @@ int CountOf(const std::vector<CDigestItem>& items, DigestItemKind kind) {
   for (const CDigestItem& item : items) {
     if (item.kind != kind) continue;
     // Two changes of one application count once.
-    if (kind == DigestItemKind::kChange && seen[item.number + "\n" + item.reference]++ > 0)
-      continue;
+    if (kind == DigestItemKind::kChange && seen[ChangeKey(item)]++ > 0) continue;
     ++count;
   }
   return count;
