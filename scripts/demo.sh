@@ -4,7 +4,8 @@
 # runs twice on each status source: first the status site through the proxy, as the program
 # always has (an unattended import and update, the simulated date moved on, a second run), then
 # the Open Data Portal with an API key. Each run's e-mails and request count are printed, and at
-# the end the open deadlines each source's docket holds.
+# the end the open deadlines each source's docket holds. A third configuration of the office
+# takes its mail as a digest (MailMode=digest) and is shown one digest and one deadline reminder.
 # The simulator also plays the publisher, serving a rules release signed with a key made here.
 set -euo pipefail
 build=${1:-build}
@@ -16,7 +17,29 @@ key="demo-office-key"
 
 rm -rf "$demo"
 mkdir -p "$demo/log/Larkspire" "$demo/reports" "$demo/mail" "$demo/publisher" \
-  "$demo/odp/log/Larkspire" "$demo/odp/reports"
+  "$demo/odp/log/Larkspire" "$demo/odp/reports" "$demo/digest/log/Larkspire" \
+  "$demo/digest/reports"
+
+# The digest office's third run happens two days on (faketime), when one more application, filed
+# in the simulator's data for the program's present, has a non-final rejection whose reply falls
+# due on a weekday $reminder_days or a few more days later: its reminder is due that day.
+run3_day=$(date -d "+2 days" +%F)
+reminder_days=10
+while [ "$(date -d "$run3_day +$reminder_days days" +%u)" -gt 5 ]; do
+  reminder_days=$((reminder_days + 1))
+done
+rejection_day=$(date -d "$run3_day +$reminder_days days -3 months" +%F)
+cp "$root/tools/sim/demo-data.txt" "$demo/sim-data.txt"
+cat >> "$demo/sim-data.txt" <<DATA
+
+[application 13/500,001]
+customer: 23456
+filed: $(date -d "$rejection_day -1 year" +%F)
+docket: CH-DEMO-REMINDER
+status: $(date -d "$rejection_day -1 year" +%F) Application Undergoing Preexam Processing
+status: $rejection_day Non Final Action Mailed
+event: $rejection_day Mail Non-Final Rejection
+DATA
 [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$demo}"
 # The icons the installation step puts into the desktop's theme stay in the demo, as its
@@ -66,7 +89,7 @@ bash "$root/tools/sign/sign-release.sh" -k "$publisher/key.pem" -t rules "$publi
 export LARKSPIRE_PUBLISHER_KEY="$publisher/public.pem"
 
 bash "$root/tools/sim/make-test-ca.sh" "$demo/ca" >/dev/null 2>&1
-start_server "$demo/sim.out" "$sim" --port 0 --data "$root/tools/sim/demo-data.txt" \
+start_server "$demo/sim.out" "$sim" --port 0 --data "$demo/sim-data.txt" \
   --date 2008-06-30 --odp-port 0 --tls-cert "$demo/ca/server.pem" --tls-key "$demo/ca/server.key" \
   --odp-key "$key" --rules "$publisher/larkspire.txt"
 sim_port=$server_port
@@ -97,6 +120,8 @@ INI
   printf '%s\n' "$@" >> "$file"
 }
 write_settings "$demo/settings.ini" "$demo"
+write_settings "$demo/digest/settings.ini" "$demo/digest" MailMode=digest \
+  "ReminderDays=$reminder_days"
 write_settings "$demo/odp/settings.ini" "$demo/odp" StatusSource=ODP \
   "OdpServer=127.0.0.1:$odp_port" "CaFile=$demo/ca/ca.pem" \
   "OdpCustomerNumbers=23456, 34567, 45678"
@@ -117,6 +142,15 @@ print_mails() {
   for f in $(ls "$demo"/mail/*.eml 2>/dev/null | sort | tail -n +$((mails_seen + 1))); do
     echo "--- $(basename "$f"): $(grep -m1 '^Subject:' "$f" | tr -d '\r')"
     grep -E ' \((now|was)\): ' "$f" | tr -d '\r' | sed 's/^/    /' || true
+    # A digest's plain-text part, as a mail reader shows it (the HTML part holds the same).
+    if grep -q '^Content-Type: multipart/alternative' "$f"; then
+      /usr/bin/python3 -c 'import email, email.policy, sys
+# The sink writes the envelope, an empty line, then the message.
+m = email.message_from_bytes(open(sys.argv[1], "rb").read().partition(b"\n\n")[2],
+                             policy=email.policy.default)
+for line in m.get_body(preferencelist=("plain",)).get_content().splitlines()[:30]:
+    print("    " + line)' "$f"
+    fi
     mails_seen=$((mails_seen + 1))
   done
 }
@@ -138,7 +172,7 @@ run() {
       || echo "(the run reported a failure; see the log)"
   fi
   print_mails
-  if [ "$source" = "status site" ]; then
+  if [ "${source%%,*}" = "status site" ]; then
     echo "requests to the status site: $(( $(site_requests) - before_site ))"
   else
     echo "requests to the Open Data Portal: $(odp_requests)"
@@ -149,6 +183,13 @@ control "date?set=2008-06-30" >/dev/null
 run "$demo/settings.ini" "status site" 2008-06-30
 control "date?set=2009-01-15" >/dev/null
 run "$demo/settings.ini" "status site" 2009-01-15 "+1d"
+
+control "date?set=2008-06-30" >/dev/null
+run "$demo/digest/settings.ini" "status site, digest" 2008-06-30
+control "date?set=2009-01-15" >/dev/null
+run "$demo/digest/settings.ini" "status site, digest" 2009-01-15 "+1d"
+control "date?set=$run3_day" >/dev/null
+run "$demo/digest/settings.ini" "status site, digest" "$run3_day" "+2d"
 
 control "date?set=2008-06-30" >/dev/null
 run "$demo/odp/settings.ini" "Open Data Portal" 2008-06-30 "" "$key"
@@ -180,4 +221,7 @@ echo "The Open Data Portal holds only published or patented applications, and se
 echo "Location or patent term extension: those fields stay empty on that source."
 echo "HTML report: $demo/reports/Larkspire.html and $demo/odp/reports/Larkspire.html"
 echo "XML export:  $demo/reports/Larkspire.xml and $demo/odp/reports/Larkspire.xml"
+echo "Digest:      the office's third configuration ($demo/digest/settings.ini) has"
+echo "             MailMode=digest: each run mails one digest of its changes, failures and new"
+echo "             entries with the deadlines of the next 14 days, and the reminders as before."
 echo "Logs:        $demo/log/Larkspire.log and $demo/odp/log/Larkspire.log"

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/AppCore.h"
@@ -96,6 +97,8 @@ CConfiguration ReadConfiguration(AppCore& app) {
   c.smtp_server = s.SmtpServer.Text();
   c.return_address = s.ReturnAddress.Text();
   c.notify_addresses = s.NotifyAddress.Items();
+  c.notify_choices = s.NotifyChoice.Items();
+  c.notify_choices.resize(c.notify_addresses.size());
   c.shortcut_folder = s.ShortcutFolder.Text();
   c.app_dir = s.Install.Text();
   c.log_dir = s.LogDir.Text().empty() ? JoinPath(c.app_dir, "Log") : s.LogDir.Text();
@@ -176,6 +179,12 @@ void StoreConfiguration(AppCore& app, const CConfiguration& config) {
   ::mkdir(JoinPath(config.log_dir, "Larkspire").c_str(), 0777);
   CSettings& s = app.Settings();
   s.NotifyAddress.Items() = config.notify_addresses;
+  // Only as many choices as the last address that has one: a configuration without choices
+  // stores none.
+  std::vector<std::string> choices = config.notify_choices;
+  choices.resize(std::min(choices.size(), config.notify_addresses.size()));
+  while (!choices.empty() && choices.back().empty()) choices.pop_back();
+  s.NotifyChoice.Items() = choices;
   s.ProxyServer.Set(config.proxy_server);
   s.UserName.Set(config.user_name);
   s.Password.Set(config.password);

@@ -17,6 +17,8 @@ struct CConfiguration {
   std::string smtp_server;
   std::string return_address;
   std::vector<std::string> notify_addresses;
+  // Beside each address: what it receives (net/MailChoice.h), "" for what MailMode gives.
+  std::vector<std::string> notify_choices;
   std::string shortcut_folder;
   std::string app_dir;
   std::string log_dir;

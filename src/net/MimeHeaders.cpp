@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "net/AppError.h"
+#include "net/Base64.h"
 #include "net/TextChecks.h"
 
 namespace larkspire {
@@ -14,6 +15,58 @@ namespace {
 constexpr std::size_t kMessageIdRandomBytes = 16;
 // RFC 2047: an encoded word is at most 75 characters, its charset and markers included.
 constexpr std::size_t kEncodedWordLength = 75;
+constexpr std::size_t kBoundaryRandomBytes = 12;
+// RFC 5322: a line holds at most 998 characters before its CR LF.
+constexpr std::size_t kLongestLine = 998;
+// 57 bytes make one base64 line of 76 characters.
+constexpr std::size_t kBase64LineBytes = 57;
+// The fixed lines of a multipart message: its headers, preamble, part headers and boundaries.
+constexpr std::size_t kMultipartOverhead = 512;
+
+std::string RandomHex(std::size_t bytes, const char* what) {
+  std::string random(bytes, '\0');
+  if (RAND_bytes(reinterpret_cast<unsigned char*>(random.data()), static_cast<int>(bytes)) != 1) {
+    throw CAppError(std::string("SMTP: No random number for the ") + what + ".");
+  }
+  std::string hex;
+  char digits[3];
+  for (unsigned char byte : random) {
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    hex += digits;
+  }
+  return hex;
+}
+
+bool HasLongLine(std::string_view text) {
+  std::size_t line = 0;
+  for (char c : text) {
+    line = c == '\n' || c == '\r' ? 0 : line + 1;
+    if (line > kLongestLine) return true;
+  }
+  return false;
+}
+
+// One part of a multipart body: its header lines, an empty line and its text.
+std::string MimePart(std::string_view text, const char* type) {
+  std::string part = std::string("Content-Type: ") + type + "; charset=" + TextCharset(text) +
+                     "\r\nContent-Transfer-Encoding: ";
+  if (!HasEightBitBytes(text) && !HasLongLine(text)) {
+    part += "7bit\r\n\r\n";
+    part += text;
+    if (!part.ends_with("\r\n")) part += "\r\n";
+    return part;
+  }
+  part += "base64\r\n\r\n";
+  for (std::size_t at = 0; at < text.size(); at += kBase64LineBytes) {
+    part += Base64Encode(text.substr(at, kBase64LineBytes)) + "\r\n";
+  }
+  return part;
+}
+
+std::size_t PartBound(std::size_t bytes) {
+  // Base64 is the longer form; a 7bit part may gain a line end.
+  return (bytes / kBase64LineBytes + 1) * 78 + 2;
+}
 
 // The length of the UTF-8 sequence at text[i], or 0 when none starts there (overlong forms,
 // surrogates and code points past U+10FFFF are not UTF-8).
@@ -106,23 +159,40 @@ const char* TextCharset(std::string_view text) {
 }
 
 std::string MimeHeaderLines(std::string_view message) {
+  std::size_t header_end = message.find("\r\n\r\n");
+  if (header_end == std::string_view::npos) header_end = message.size();
+  for (std::size_t at = 0; at < header_end;) {
+    std::size_t end = message.find("\r\n", at);
+    if (end == std::string_view::npos || end > header_end) end = header_end;
+    if (StartsWithIgnoringCase(message.substr(at, end - at), "MIME-Version:")) return "";
+    at = end + 2;
+  }
   return std::string("MIME-Version: 1.0\r\nContent-Type: text/plain; charset=") +
          TextCharset(message) +
          "\r\nContent-Transfer-Encoding: " + (HasEightBitBytes(message) ? "8bit" : "7bit") + "\r\n";
 }
 
 std::string MessageIdLine(std::string_view domain) {
-  unsigned char random[kMessageIdRandomBytes];
-  if (RAND_bytes(random, sizeof random) != 1) {
-    throw CAppError("SMTP: No random number for the Message-ID.");
-  }
-  std::string line = "Message-ID: <";
-  char hex[3];
-  for (unsigned char byte : random) {
-    std::snprintf(hex, sizeof hex, "%02x", byte);
-    line += hex;
-  }
-  return line + "@" + std::string(domain) + ">\r\n";
+  return "Message-ID: <" + RandomHex(kMessageIdRandomBytes, "Message-ID") + "@" +
+         std::string(domain) + ">\r\n";
+}
+
+std::string MultipartAlternative(std::string_view plain, std::string_view html) {
+  const std::string text_part = MimePart(plain, "text/plain");
+  const std::string html_part = MimePart(html, "text/html");
+  // "=_" never occurs in base64, and a 7bit part is searched for the boundary itself.
+  std::string boundary;
+  do {
+    boundary = "=_" + RandomHex(kBoundaryRandomBytes, "MIME boundary");
+  } while (text_part.find(boundary) != std::string::npos ||
+           html_part.find(boundary) != std::string::npos);
+  return "MIME-Version: 1.0\r\nContent-Type: multipart/alternative; boundary=\"" + boundary +
+         "\"\r\n\r\nThis is a message in MIME format.\r\n\r\n--" + boundary + "\r\n" + text_part +
+         "\r\n--" + boundary + "\r\n" + html_part + "\r\n--" + boundary + "--\r\n";
+}
+
+std::size_t MultipartAlternativeBound(std::size_t plain_bytes, std::size_t html_bytes) {
+  return kMultipartOverhead + PartBound(plain_bytes) + PartBound(html_bytes);
 }
 
 std::string EncodeSubjectLine(std::string_view message) {

@@ -16,7 +16,17 @@ bool HasEightBitBytes(std::string_view text);
 
 // "MIME-Version: 1.0", "Content-Type: text/plain; charset=..." and
 // "Content-Transfer-Encoding: 7bit" or "8bit" for the message text, each ended by CR LF.
+// Nothing for a message whose own header lines (before its first empty line) already name its
+// MIME form, as a multipart message does.
 std::string MimeHeaderLines(std::string_view message);
+
+// The header lines and body of a multipart/alternative message of a plain text and an HTML
+// rendering of it, to follow the "Subject:" line: "MIME-Version", "Content-Type" with a random
+// boundary that neither text holds, an empty line, then the two parts. A part goes 7bit when it
+// is 7-bit text with lines a server takes, else base64 in lines of 76 characters.
+std::string MultipartAlternative(std::string_view plain, std::string_view html);
+// The most bytes MultipartAlternative returns for texts of these sizes.
+std::size_t MultipartAlternativeBound(std::size_t plain_bytes, std::size_t html_bytes);
 
 // "Message-ID: <32 random hex digits@domain>" and CR LF.
 std::string MessageIdLine(std::string_view domain);

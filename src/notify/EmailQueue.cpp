@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "net/MailSession.h"
 #include "net/PasswordScramble.h"
 #include "net/SendMail.h"
+#include "notify/Digest.h"
 #include "notify/MessageNames.h"
 #include "notify/PublisherConsent.h"
 #include "notify/Reminders.h"
@@ -96,6 +98,31 @@ void DropUnagreedWelcomeReport(CRun& app, const std::string& path) {
   app.Log().Write("Welcome report dropped: sending it was not agreed to '%s'\n", path.c_str());
 }
 
+// A name for a new message that no waiting one has, logged as posted.
+std::string NewMessageName(CRun& app, const std::string& kind, const std::string& key) {
+  const auto taken = [&app](const std::string& name) { return PendingNameTaken(app, name); };
+  const std::string name = UnusedMessageName(kind, key, taken);
+  app.Log().Write("Post E-Mail '%s'\n", name.c_str());
+  return name;
+}
+
+// Writes the new message under the name and queues it, committed at once or with its batch.
+std::string QueueMessageFile(CRun& app, const std::string& name, const std::string& text) {
+  const std::string dir = app.Settings().LogDir.Text();
+  const std::string path = JoinPath(dir, name);
+  // The name is not queued, so nothing waiting is overwritten: the file is written as it is
+  // and joins the list when committed.
+  if (dir.empty() || !WriteFreshFile(path, text)) {
+    return "PostEmail: Can't create the pending e-mail file.";
+  }
+  AddUncommittedMessage(app, name);
+  if (!InEmailBatch(app) && !CommitPendingMessages(app)) {
+    if (DropUncommittedMessage(app, name)) RemoveFile(path);
+    return "PostEmail: Can't create the e-mail notification file.";
+  }
+  return "";
+}
+
 std::string ExpandTemplateText(CRun& app, int template_number, bool& found) {
   std::optional<std::string> text = LoadTemplate(template_number);
   found = text.has_value();
@@ -119,11 +146,26 @@ CMailServer MailServerOf(CRun& app) {
           settings.CaFile.Text()};
 }
 
-CMailAddresses MailAddressesOf(CRun& app) {
+MailKind MailKindOf(std::string_view name) {
+  const std::optional<std::string> kind = MessageKind(name);
+  if (kind == "s") return MailKind::kChange;
+  if (kind == kDeadlineChangeKind) return MailKind::kDeadlineChange;
+  if (kind == "a") return MailKind::kNewEntry;
+  if (kind == kReminderKind) return MailKind::kReminder;
+  if (kind == kDigestKind) return MailKind::kDigest;
+  return MailKind::kOther;
+}
+
+bool NobodyReceives(CRun& app, std::string_view name) {
+  const CMailChoices choices = MailChoicesOf(app);
+  return !choices.addresses.empty() && choices.Receivers(MailKindOf(name)).empty();
+}
+
+CMailAddresses MailAddressesOf(CRun& app, MailKind kind) {
   CExpansionScope no_entry(app, nullptr);
-  CMailAddresses addresses{
-      app.Settings().ReturnAddress.Text(), app.Settings().NotifyAddress.Joined(),
-      LookupRule(app, "location", "activity"), LookupRule(app, "location", "support")};
+  CMailAddresses addresses{app.Settings().ReturnAddress.Text(), MailChoicesOf(app).Receivers(kind),
+                           LookupRule(app, "location", "activity"),
+                           LookupRule(app, "location", "support")};
   if (addresses.activity.empty()) addresses.activity = kDefaultActivityAddress;
   if (addresses.support.empty()) addresses.support = kDefaultSupportAddress;
   return addresses;
@@ -133,7 +175,9 @@ std::unique_ptr<CStartedSendEmail> StartSendingEmailFile(CRun& app, const std::s
                                                          const std::string& description,
                                                          MailRecipient recipient,
                                                          CMailSession* session) {
-  return std::make_unique<CStartedSendEmail>(app, MailServerOf(app), MailAddressesOf(app), path,
+  // A queued message's description is its name, which tells its kind.
+  return std::make_unique<CStartedSendEmail>(app, MailServerOf(app),
+                                             MailAddressesOf(app, MailKindOf(description)), path,
                                              description, recipient, session);
 }
 
@@ -171,6 +215,15 @@ bool EmailPending(const CRun& app) {
 
 std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
                       const std::string& kind) {
+  // Where an address takes the digest, the status change or new entry is its item; the mail
+  // of its own is still written when another address receives such mails.
+  const bool digest_kind = kind == "s" || kind == "a";
+  if (digest_kind && DigestWanted(app)) {
+    const std::string error =
+        PostDigestItem(app, entry, kind == "s" ? DigestItemKind::kChange : DigestItemKind::kNew);
+    if (!error.empty()) app.ShowError("E-Mail Creation Failed", error);
+    if (!error.empty() || !SingleMailsWanted(app)) return error;
+  }
   std::string error;
   std::optional<std::string> text = LoadTemplate(template_number);
   const std::string dir = app.Settings().LogDir.Text();
@@ -180,43 +233,58 @@ std::string PostEmail(CRun& app, const CEntry& entry, int template_number,
     // One welcome report at most: a newer one replaces the one still waiting.
     const std::optional<std::string> waiting_welcome =
         kind == kWelcomeKind ? FirstWaitingName(app, IsWelcomeReport) : std::nullopt;
-    const auto taken = [&app](const std::string& name) { return PendingNameTaken(app, name); };
-    const std::string name = waiting_welcome
-                                 ? *waiting_welcome
-                                 : UnusedMessageName(kind, FileSafeIdentifier(entry), taken);
+    const std::string name =
+        waiting_welcome ? *waiting_welcome : NewMessageName(app, kind, FileSafeIdentifier(entry));
     if (kind == kWelcomeKind) app.Settings().WelcomeReportTries.SetInt(0);
-    app.Log().Write("Post E-Mail '%s'\n", name.c_str());
     std::string message;
     {
       CExpansionScope scope(app, &entry, app.Slots().previous);
       ExpandTemplate(app, *text, message);
     }
-    const std::string path = JoinPath(dir, name);
-    if (waiting_welcome) {
+    if (!waiting_welcome) {
+      error = QueueMessageFile(app, name, message);
+    } else if (dir.empty() || !SaveFileAtomically(JoinPath(dir, name), message)) {
       // The waiting report is replaced whole: a crash leaves its old text or the new.
-      if (dir.empty() || !SaveFileAtomically(path, message)) {
-        error = "PostEmail: Can't create the pending e-mail file.";
-      }
-    } else if (dir.empty() || !WriteFreshFile(path, message)) {
-      // The name is not queued, so nothing waiting is overwritten: the file is written as it
-      // is and joins the list when committed.
       error = "PostEmail: Can't create the pending e-mail file.";
-    } else {
-      AddUncommittedMessage(app, name);
-      if (!InEmailBatch(app) && !CommitPendingMessages(app)) {
-        if (DropUncommittedMessage(app, name)) RemoveFile(path);
-        error = "PostEmail: Can't create the e-mail notification file.";
-      }
     }
   }
   if (!error.empty()) app.ShowError("E-Mail Creation Failed", error);
   return error;
 }
 
+std::string QueueMessage(CRun& app, const std::string& kind, const std::string& key,
+                         const std::string& text) {
+  return QueueMessageFile(app, NewMessageName(app, kind, key), text);
+}
+
+void MarkDeadlineChange(CRun& app, const CEntry& entry) {
+  if (!MailChoicesOf(app).AnyChooses(MailChoice::kDeadlines)) return;
+  const std::string stem = "Larkspire_s" + FileSafeIdentifier(entry);
+  const std::vector<std::string>& written = UncommittedMessages(app);
+  const auto posted = std::find_if(written.rbegin(), written.rend(), [&](const std::string& name) {
+    return name.starts_with(stem) &&
+           (name.compare(stem.size(), 1, ".") == 0 || name.compare(stem.size(), 1, "~") == 0);
+  });
+  if (posted == written.rend()) return;
+  const std::string name = *posted;
+  const std::string dir = app.Settings().LogDir.Text();
+  const auto taken = [&](const std::string& candidate) {
+    return PendingNameTaken(app, candidate) || FileExists(JoinPath(dir, candidate));
+  };
+  const std::string marked =
+      UnusedMessageName(kDeadlineChangeKind, FileSafeIdentifier(entry), taken);
+  // Renamed before it is listed: the list names the one or the other, never a file not there.
+  if (std::rename(JoinPath(dir, name).c_str(), JoinPath(dir, marked).c_str()) != 0) return;
+  DropUncommittedMessage(app, name);
+  AddUncommittedMessage(app, marked);
+  app.Log().Write("Post E-Mail '%s' opens or closes a deadline\n", marked.c_str());
+}
+
 bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
   const std::string dir = app.Settings().LogDir.Text();
   // Whatever was posted is in the list before the list is read.
   CommitEmailQueue(app);
+  if (!delete_mode) ComposeQueuedDigest(app);
   std::string list_bytes;
   if (dir.empty() || !ReadWholeFile(PendingListPath(app), list_bytes)) {
     if (!exiting) app.MessageBox("There aren't any e-mail notifications waiting to be sent.");
@@ -276,7 +344,8 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
         continue;
       }
     }
-    if (!error.empty()) {
+    // An item not composed into a digest waits for the next send; it never goes by itself.
+    if (!error.empty() || (!delete_mode && MessageKind(name) == kDigestItemKind)) {
       remainder.push_back(name);
       continue;
     }
@@ -303,6 +372,12 @@ bool SendPendingEmail(CRun& app, bool exiting, bool delete_mode) {
       continue;
     }
     const bool to_publisher = k == 0 || IsWelcomeReport(name);
+    if (!to_publisher && NobodyReceives(app, name)) {
+      app.Log().Write("No notification address receives this e-mail, it is not sent '%s'\n",
+                      name.c_str());
+      RemoveFile(path);
+      continue;
+    }
     std::string result = SendEmailFile(
         app, path, name, to_publisher ? MailRecipient::kActivity : MailRecipient::kNotifyAddresses,
         batch_session);

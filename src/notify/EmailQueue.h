@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "net/MailChoice.h"
 #include "net/SendMail.h"
 #include "notify/PendingList.h"
 
@@ -21,6 +23,14 @@ inline constexpr int kWelcomeReportTries = 3;
 // whatever the caller set), committed at once or with its batch (CEmailBatch). Returns the
 // error text, shown under "E-Mail Creation Failed".
 std::string PostEmail(CRun& app, const CEntry& entry, int template_number, const std::string& kind);
+// Writes a new message of the kind for the entry key and queues it, committed at once or with
+// its batch; returns the error text ("" when queued), which the caller shows.
+std::string QueueMessage(CRun& app, const std::string& kind, const std::string& key,
+                         const std::string& text);
+// Marks the status change just posted for the entry, not yet committed, as one that opened or
+// closed a deadline, for the addresses that receive only those. Nothing changes where no
+// address has that choice.
+void MarkDeadlineChange(CRun& app, const CEntry& entry);
 // Sends (or, with delete_mode, deletes) the queue; returns whether the caller may go on closing.
 // A message that cannot be sent (the server refused it, or its file cannot be read or holds
 // nothing to send) ends the batch and stays queued with what follows it. A name whose file no
@@ -32,8 +42,13 @@ std::string SendTemplateNow(CRun& app, int template_number, MailRecipient recipi
                             bool show_result);
 // The configured server and the addresses of every recipient kind: the settings, and the
 // publisher's mailboxes from the rules in use (or the built-in ones).
+// The notification addresses are those that receive the kind of message (MailChoice.h).
 CMailServer MailServerOf(CRun& app);
-CMailAddresses MailAddressesOf(CRun& app);
+CMailAddresses MailAddressesOf(CRun& app, MailKind kind = MailKind::kOther);
+// The kind of a queued message by its name; kOther for any other name.
+MailKind MailKindOf(std::string_view name);
+// Whether the notification addresses are set and none of them receives the queued message.
+bool NobodyReceives(CRun& app, std::string_view name);
 // Sends one message file with the configured server and counts the batch as succeeded or
 // failed; the window's time-out choice does not move the wait's time-out meanwhile. A file
 // that cannot be read or holds nothing to send is an error, never a success. With a batch's

@@ -36,7 +36,7 @@ std::optional<std::string> MessageKind(std::string_view name) {
     middle = middle.substr(0, tilde);
   }
   if (middle == kWelcomeKind) return std::string(kWelcomeKind);
-  if (middle.empty() || std::string_view("acdrs").find(middle[0]) == std::string_view::npos ||
+  if (middle.empty() || std::string_view("acdimrst").find(middle[0]) == std::string_view::npos ||
       !std::all_of(middle.begin() + 1, middle.end(), IsKeyCharacter)) {
     return std::nullopt;
   }

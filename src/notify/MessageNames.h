@@ -11,8 +11,10 @@
 
 namespace larkspire {
 
-// Kinds: "a" entry added, "c" reference changed, "d" entry deleted, "r" deadline reminder
-// (Reminders.h), "s" status change, and the welcome report, which has no entry key.
+// Kinds: "a" entry added, "c" reference changed, "d" entry deleted, "i" digest item and "m"
+// digest message (Digest.h), "r" deadline reminder (Reminders.h), "s" status change, "t" status
+// change that opened or closed a deadline, and the welcome report, which has no entry key.
+inline constexpr const char* kDeadlineChangeKind = "t";
 inline constexpr const char* kWelcomeKind = "welcome";
 
 // The kind of a name of the queue's own form, or nothing for any other text (a path, another

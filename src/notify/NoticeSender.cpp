@@ -2,6 +2,7 @@
 
 #include "net/MailSecurity.h"
 #include "net/SendMail.h"
+#include "notify/DigestItem.h"
 #include "notify/EmailQueue.h"
 #include "notify/MessageNames.h"
 #include "notify/PendingList.h"
@@ -48,6 +49,8 @@ void CNoticeSender::StartNext() {
     // The welcome report goes to the publisher, and a newer one may replace it: the batch at
     // the end sends it.
     if (MessageKind(name) == kWelcomeKind) continue;
+    // Digest items are composed at the end; a message nobody receives is dropped there.
+    if (MessageKind(name) == kDigestItemKind || NobodyReceives(app_, name)) continue;
     name_ = name;
     path_ = JoinPath(app_.Settings().LogDir.Text(), name);
     started_ =

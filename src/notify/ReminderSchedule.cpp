@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <functional>
+
+#include "rules/Dates.h"
 
 namespace larkspire {
 namespace {
@@ -60,6 +63,16 @@ std::string DueWhenText(int32_t due, int32_t today, bool late) {
                                        : "due " + Days(-left) + " ago";
   if (late) return "Late reminder, " + when;
   return "D" + when.substr(1);
+}
+
+std::string IsoDayText(int32_t day) {
+  int year = 0;
+  int month = 0;
+  int date = 0;
+  CalendarFromDayNumber(day, year, month, date);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, date);
+  return text;
 }
 
 }  // namespace larkspire

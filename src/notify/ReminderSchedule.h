@@ -39,4 +39,7 @@ std::optional<CReminderDue> DueReminder(int32_t due, int32_t opened_on, int32_t 
 // "Late reminder, due 2 days ago".
 std::string DueWhenText(int32_t due, int32_t today, bool late);
 
+// The day as "2027-03-15".
+std::string IsoDayText(int32_t day);
+
 }  // namespace larkspire

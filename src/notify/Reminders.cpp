@@ -44,16 +44,6 @@ std::string ReminderName(std::string_view uid, int offset) {
                            [](const std::string&) { return false; });
 }
 
-std::string IsoDay(int32_t day) {
-  int year = 0;
-  int month = 0;
-  int date = 0;
-  CalendarFromDayNumber(day, year, month, date);
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, date);
-  return text;
-}
-
 // A value from the docket goes into the message on one line, whatever the page held.
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -133,12 +123,12 @@ std::string ComposeReminder(CRun& app, const CDeadline& deadline, const CEntry* 
   const std::pair<std::string_view, std::string> values[] = {
       {"DueWhen", DueWhenText(deadline.due, today, due.late)},
       {"DueWhat", what},
-      {"DueDate", IsoDay(deadline.due)},
+      {"DueDate", IsoDayText(deadline.due)},
       {"DueNumber", OneLine(number)},
       {"DueReference", OneLine(entry != nullptr ? entry->GetText(kReference) : deadline.reference)},
-      {"DueLastDate", IsoDay(std::max(deadline.last_date, deadline.due))},
+      {"DueLastDate", IsoDayText(std::max(deadline.last_date, deadline.due))},
       {"DueOpeningEvent", deadline.opening_event.empty() ? "-" : OneLine(deadline.opening_event)},
-      {"DueOpenedOn", IsoDay(deadline.opened_on)},
+      {"DueOpenedOn", IsoDayText(deadline.opened_on)},
   };
   for (const auto& [name, value] : values) text = ReplaceName(std::move(text), name, value);
   return text;

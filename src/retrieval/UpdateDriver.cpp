@@ -4,9 +4,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "notify/Digest.h"
+#include "notify/EmailQueue.h"
 #include "notify/EntryCommands.h"
 #include "notify/NoticeSender.h"
 #include "notify/PendingList.h"
@@ -142,6 +145,15 @@ class COdpRequestTally {
   const int before_;
 };
 
+// The entry's open deadlines, by UID: an update that changes them opened or closed one.
+std::set<std::string> OpenDeadlines(const CRun& app, const CEntry& entry) {
+  std::set<std::string> open;
+  for (const CDeadline* deadline : app.Docket().ForEntry(entry.Identifier())) {
+    if (deadline->IsOpen()) open.insert(deadline->Uid());
+  }
+  return open;
+}
+
 // Returns false when the whole run must stop.
 bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader,
                     CSourceSwitch& sources) {
@@ -189,7 +201,13 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader,
         sources.Read(fresh);
         error = ApplyUpdate(app, row, std::move(fresh), baseline);
         // Only a stored update feeds the docket: one held back is read again next run.
-        if (error.empty()) FeedDocket(app, list.At(row), *reader.news);
+        if (error.empty()) {
+          const std::set<std::string> open_before = OpenDeadlines(app, list.At(row));
+          const bool changed = FeedDocket(app, list.At(row), *reader.news);
+          if (changed && OpenDeadlines(app, list.At(row)) != open_before) {
+            MarkDeadlineChange(app, list.At(row));
+          }
+        }
       }
     }
   }
@@ -201,6 +219,7 @@ bool UpdateOneEntry(CRun& app, std::size_t row, const CEntryReader& reader,
     } else {
       app.Log().Write("Update error '%s'\n", error.c_str());
     }
+    PostDigestFailure(app, list.At(row), error);
     app.Settings().CountUpdateFailed.Increment();
     ++app.Status().failure_count;
     app.Status().had_failures = true;

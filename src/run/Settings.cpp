@@ -153,6 +153,7 @@ CSettings::CSettings(ISettingsBackend& backend)
       CaFile(backend, "CaFile"),
       ReturnAddress(backend, "ReturnAddress"),
       NotifyAddress(backend, "NotifyAddress"),
+      NotifyChoice(backend, "NotifyChoice"),
       ShortcutFolder(backend, "ShortcutFolder", kProductGroup),
       Install(backend, "Install", kProductGroup),
       LogDir(backend, "LogDir"),
@@ -212,6 +213,7 @@ void CSettings::SaveInstallationSettings() const {
   CaFile.Save();
   ReturnAddress.Save();
   NotifyAddress.Save();
+  NotifyChoice.Save();
   ShortcutFolder.Save();
   Install.Save();
   LogDir.Save();

@@ -106,6 +106,8 @@ class CSettings {
   CSetting CaFile;
   CSetting ReturnAddress;
   CListSetting NotifyAddress;
+  // What each address receives, beside it (net/MailChoice.h); absent items take MailMode's.
+  CListSetting NotifyChoice;
   CSetting ShortcutFolder;
   CSetting Install;
   CSetting LogDir;

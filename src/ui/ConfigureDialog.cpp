@@ -60,7 +60,10 @@ CConfigureDialog::CConfigureDialog(AppCore& app, QWidget* parent)
 
   addresses_ = new QComboBox(this);
   addresses_->setObjectName("notifyAddresses");
-  for (const std::string& address : copy_.notify_addresses) addresses_->addItem(ToQt(address));
+  // Each item shows its address with its choice and keeps both.
+  for (std::size_t i = 0; i < copy_.notify_addresses.size(); ++i) {
+    AddAddressItem(copy_.notify_addresses[i], copy_.notify_choices[i]);
+  }
   addresses_->setCurrentIndex(addresses_->count() > 0 ? 0 : -1);
   add_ = new QPushButton(tr("&Add..."), this);
   add_->setObjectName("addAddress");
@@ -142,13 +145,22 @@ void CConfigureDialog::AddAddress() {
   if (dialog.exec() != QDialog::Accepted) return;
   const std::string address = dialog.Address();
   if (address.empty()) return;
-  addresses_->addItem(ToQt(address));
+  AddAddressItem(address, dialog.Choice());
   addresses_->setCurrentIndex(addresses_->count() - 1);
+}
+
+void CConfigureDialog::AddAddressItem(const std::string& address, const std::string& choice) {
+  addresses_->addItem(ToQt(AddressWithChoice(address, choice)),
+                      QStringList{ToQt(address), ToQt(choice)});
+}
+
+std::string CConfigureDialog::AddressAt(int index, int part) const {
+  return FromQt(addresses_->itemData(index).toStringList().value(part));
 }
 
 void CConfigureDialog::SelectFirstBadAddressOrAdd() {
   for (int i = 0; i < addresses_->count(); ++i) {
-    if (AddressProblem(FromQt(addresses_->itemText(i)))) {
+    if (AddressProblem(AddressAt(i, 0))) {
       addresses_->setCurrentIndex(i);
       return;
     }
@@ -181,8 +193,10 @@ CConfiguration CConfigureDialog::Collect() const {
   c.smtp_server = FromQt(smtp_server_->text());
   c.return_address = FromQt(return_address_->text());
   c.notify_addresses.clear();
+  c.notify_choices.clear();
   for (int i = 0; i < addresses_->count(); ++i) {
-    c.notify_addresses.push_back(FromQt(addresses_->itemText(i)));
+    c.notify_addresses.push_back(AddressAt(i, 0));
+    c.notify_choices.push_back(AddressAt(i, 1));
   }
   c.shortcut_folder = FromQt(shortcut_folder_->text());
   c.app_dir = FromQt(app_dir_->text());

@@ -28,6 +28,9 @@ class CConfigureDialog : public QDialog {
 
  private:
   void AddAddress();
+  void AddAddressItem(const std::string& address, const std::string& choice);
+  // The address (part 0) or its choice (part 1) of the list's item.
+  std::string AddressAt(int index, int part) const;
   // After a failed address check: the address to fix, or the Add dialog when there is none.
   void SelectFirstBadAddressOrAdd();
   void DeleteAddress();

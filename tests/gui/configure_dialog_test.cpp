@@ -555,6 +555,43 @@ class ConfigureDialogTest : public QObject {
     QCOMPARE(addresses->currentText(), QString("a@x.example"));
   }
 
+  void eachAddressKeepsItsChoiceBesideIt() {
+    QTemporaryDir dir;
+    CGuiTestApp test(CGuiTestApp::Unconfigured{});
+    Fill(test, dir);
+    CSettings& s = test.App().Settings();
+    s.NotifyAddress.Items() = {"a@x.example", "b@x.example", "c@x.example"};
+    s.NotifyChoice.Items() = {"", "digest"};
+    CConfigureDialog dialog(test.App(), nullptr);
+    auto* addresses = dialog.findChild<QComboBox*>("notifyAddresses");
+    QStringList shown;
+    for (int i = 0; i < addresses->count(); ++i) shown << addresses->itemText(i);
+    QCOMPARE(shown, QStringList({"a@x.example", "b@x.example (digest)", "c@x.example"}));
+    WhenModal<CAddAddressDialog>([](CAddAddressDialog* add) {
+      Set(add, "address", "d@x.example");
+      auto* choice = add->findChild<QComboBox*>("choice");
+      choice->setCurrentIndex(choice->findData(QString("reminders")));
+      add->accept();
+    });
+    Button(&dialog, "addAddress")->click();
+    QCOMPARE(addresses->currentText(), QString("d@x.example (reminders)"));
+    addresses->setCurrentIndex(1);
+    test.Ui().answer_when = {{"delete", MsgAnswer::kYes}};
+    Button(&dialog, "deleteAddress")->click();
+    Button(&dialog, "ok")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(s.NotifyAddress.Items(),
+             std::vector<std::string>({"a@x.example", "c@x.example", "d@x.example"}));
+    QCOMPARE(s.NotifyChoice.Items(), std::vector<std::string>({"", "", "reminders"}));
+
+    // Addresses without choices store none.
+    CConfigureDialog again(test.App(), nullptr);
+    again.findChild<QComboBox*>("notifyAddresses")->setCurrentIndex(2);
+    Button(&again, "deleteAddress")->click();
+    Button(&again, "ok")->click();
+    QCOMPARE(s.NotifyChoice.Items(), std::vector<std::string>());
+  }
+
   void theLoggingDirectoryIsLockedWhileEmailIsPending() {
     QTemporaryDir dir;
     CGuiTestApp test(CGuiTestApp::Unconfigured{});

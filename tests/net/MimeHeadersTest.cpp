@@ -5,6 +5,7 @@
 #include <set>
 
 #include "net/MimeHeaders.h"
+#include "support/MultipartReader.h"
 
 namespace larkspire {
 namespace {
@@ -125,6 +126,44 @@ TEST(MimeHeaders, OtherMessagesAreLeftAlone) {
         std::string("X-Other: caf\xE9\r\nSubject: caf\xE9\r\n\r\n"), std::string("")}) {
     EXPECT_EQ(EncodeSubjectLine(message), message);
   }
+}
+
+TEST(MimeHeaders, MultipartPartsReadBackAsWrittenWithinTheirBound) {
+  const struct {
+    std::string plain;
+    std::string html;
+    const char* plain_encoding;
+    const char* html_encoding;
+  } cases[] = {
+      {"Only ASCII.\r\n", "<p>Only ASCII.</p>\r\n", "7bit", "7bit"},
+      {"Caf\xC3\xA9 \xE2\x82\xAC\r\n", "<p>Caf\xC3\xA9</p>\r\n", "base64", "base64"},
+      {"Windows \xAE\r\n", "<p>ok</p>\r\n", "base64", "7bit"},
+      // A line no server has to take, and text that looks like a boundary.
+      {std::string(1200, 'x') + "\r\n", "--=_0123\r\n--=_\r\n", "base64", "7bit"},
+      {".\r\n..\r\n", "", "7bit", "7bit"},
+  };
+  for (const auto& c : cases) {
+    const std::string body = MultipartAlternative(c.plain, c.html);
+    const std::string message = "Subject: s\r\n" + body;
+    std::optional<CReadMultipart> read = ReadMultipart(message);
+    ASSERT_TRUE(read.has_value()) << c.plain;
+    EXPECT_EQ(read->parts["text/plain"], c.plain);
+    EXPECT_EQ(read->parts["text/html"], c.html);
+    EXPECT_EQ(read->encodings["text/plain"], c.plain_encoding) << c.plain;
+    EXPECT_EQ(read->encodings["text/html"], c.html_encoding) << c.html;
+    EXPECT_LE(body.size(), MultipartAlternativeBound(c.plain.size(), c.html.size()));
+    // The message names its own form: no text/plain header lines are put before it.
+    EXPECT_EQ(MimeHeaderLines(message), "");
+    std::size_t longest = 0;
+    for (std::size_t at = 0, end; (end = body.find("\r\n", at)) != std::string::npos;
+         at = end + 2) {
+      longest = std::max(longest, end - at);
+    }
+    EXPECT_LE(longest, 998u);
+  }
+  // Every message has a boundary of its own.
+  EXPECT_NE(ReadMultipart("Subject: s\r\n" + MultipartAlternative("a", "b"))->boundary,
+            ReadMultipart("Subject: s\r\n" + MultipartAlternative("a", "b"))->boundary);
 }
 
 }  // namespace

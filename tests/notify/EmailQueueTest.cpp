@@ -6,13 +6,17 @@
 #include <atomic>
 #include <functional>
 
+#include "notify/Digest.h"
 #include "notify/EmailQueue.h"
 #include "notify/PublisherConsent.h"
+#include "notify/ReminderSchedule.h"
 #include "notify/Templates.h"
 #include "notify/Variables.h"
 #include "platform/Files.h"
+#include "rules/Dates.h"
 #include "rules/RulesFile.h"
 #include "run/Run.h"
+#include "support/MultipartReader.h"
 #include "support/NetTestApp.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempDir.h"
@@ -419,6 +423,50 @@ TEST_F(EmailQueueTest, LinesOfThePendingListThatAreNotQueueNamesAreNeverUsedAsPa
           << refused;
     }
   }
+}
+
+// In digest mode a change and a new entry are queued as items; the next send's composition puts
+// one digest in their place. A digest file a run wrote but never listed (it ended before the
+// list was rewritten) is written over, never sent as well.
+TEST_F(EmailQueueTest, DigestItemsAreComposedIntoOneDigestListedInTheirPlace) {
+  App().Settings().Backend().Write(kSettingsGroup, "MailMode", "digest");
+  const CEntry was = Entry("7,123,456");
+  CEntry now = was;
+  now.Text(kStatus) = "Patented <Case>";
+  {
+    CExpansionScope previous(App(), nullptr, &was);
+    EXPECT_EQ(PostEmail(App(), now, kTemplateStatusChange, "s"), "");
+  }
+  EXPECT_EQ(PostEmail(App(), Entry("7,000,001"), kTemplateEntryAdded, "a"), "");
+  EXPECT_EQ(PostEmail(App(), Entry("7,000,002"), kTemplateEntryDeleted, "d"), "");
+  EXPECT_EQ(PendingList(),
+            (std::vector<std::string>{"Larkspire_i7123456.tmp", "Larkspire_i7000001.tmp",
+                                      "Larkspire_d7000002.tmp"}));
+  const std::string digest = "Larkspire_m" + IsoDayText(TodayDayNumber()) + ".tmp";
+  ASSERT_TRUE(SaveFileAtomically(dir_.File(digest), "Subject: half a digest\r\n"));
+
+  ComposeQueuedDigest(App());
+  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_d7000002.tmp", digest}));
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_i7123456.tmp")));
+  EXPECT_FALSE(FileExists(dir_.File("Larkspire_i7000001.tmp")));
+  std::string message;
+  ASSERT_TRUE(ReadWholeFile(dir_.File(digest), message));
+  std::optional<CReadMultipart> read = ReadMultipart(message);
+  ASSERT_TRUE(read.has_value()) << message;
+  EXPECT_TRUE(read->subject.ends_with(": 1 changed, 0 failed, 1 new")) << read->subject;
+  const std::string& text = read->parts["text/plain"];
+  EXPECT_NE(text.find("REF-7,123,456, 7,123,456\r\n  Status: now \"Patented <Case>\", was \"\""),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("New entries:\r\n  REF-7,000,001, 7,000,001\r\n"), std::string::npos);
+
+  // An item whose file outlived the rewrite (the run ended before removing it) is in the
+  // digest already: not being listed, it is never composed again.
+  ASSERT_TRUE(
+      SaveFileAtomically(dir_.File("Larkspire_i7123456.tmp"),
+                         FormatDigestItem({DigestItemKind::kNew, "R", "7,123,456", {}, ""})));
+  ComposeQueuedDigest(App());
+  EXPECT_EQ(PendingList(), (std::vector<std::string>{"Larkspire_d7000002.tmp", digest}));
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ TEST(MessageNames, OnlyNamesOfTheQueuesOwnFormHaveAKind) {
       {"Larkspire_d.tmp", "d"},  // an entry without a number
       {"Larkspire_s7123456~2.tmp", "s"},
       {"Larkspire_r0123456789abcdef-30.tmp", "r"},
+      {"Larkspire_i10_123456.tmp", "i"},
+      {"Larkspire_m2026-12-11~2.tmp", "m"},
+      {"Larkspire_t7123456.tmp", "t"},
       {"Larkspire_welcome.tmp", "welcome"},
       {"Larkspire_welcome~2.tmp", "welcome"},
       {"Larkspire_welcome~17.tmp", "welcome"},
