@@ -38,6 +38,11 @@ or received during the run), none is ever received twice (a reminder is named by
 its offset, the offset read back from the subject's "Due in N days" or "Late reminder, due in N
 days"), and every deadline received its reminder on the due date (or the late one after it).
 
+With --mail-mode digest (MailMode=digest) each change is queued as a digest item and a send
+composes the items into the run's digest: then no item queued before a run or posted in it is
+lost (still queued, held by a digest still queued, or in a digest received during the run), and
+no digest is received twice.
+
 With --mail-security starttls the office's mail goes over STARTTLS, to the lean SMTP server
 built in the same tree (larkspire-bench-sink), so that each notification is sent while the update
 goes on and kills land amid that sending too.
@@ -56,7 +61,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import stress_support as support  # noqa: E402
 
 TEMPORARY = re.compile(r"^(patent\.dat|Larkspire_.*\.tmp|Larkspire\.(html|xml))\.[A-Za-z0-9]{6}$")
-MESSAGE = re.compile(r"^Larkspire_[acds].*\.tmp$")
+MESSAGE = re.compile(r"^Larkspire_[acdsi].*\.tmp$")
+NUMBER = re.compile(r"\d\d/\d{3},\d{3}")
 REMINDER_SUBJECT = re.compile(
     r"^(?:Due|Late reminder, due) (?:in (\d+) days?|today|(\d+) days? ago): .*, "
     r"(\d\d/\d{3},\d{3}), (\d{4}-\d\d-\d\d)$")
@@ -94,6 +100,20 @@ def reminder_key(subject_text):
     days_left = int(found.group(1)) if found.group(1) else -int(found.group(2) or 0)
     offset = min(o for o in REMINDER_OFFSETS if o >= max(days_left, 0))
     return found.group(3), found.group(4), offset
+
+
+def digest_numbers(message_text):
+    """The file-safe application numbers a digest names, read from its plain text part."""
+    import email
+    import email.policy
+    message = email.message_from_string(message_text, policy=email.policy.default)
+    body = message.get_body(preferencelist=("plain",))
+    text = body.get_content() if body is not None else message_text
+    return {file_safe(n) for n in NUMBER.findall(text)}
+
+
+def is_digest(subject_text):
+    return subject_text.startswith("Digest for ")
 
 
 def message_subject(path):
@@ -144,6 +164,8 @@ class KillTest:
             values = {"SmtpSecurity": "STARTTLS", "CaFile": ca_file}
         else:
             self.sink = SmtpSink(mail)
+        if args.mail_mode == "digest":
+            values["MailMode"] = "digest"
         values = {**support.settings(self.setup, self.sim.port, self.sink.port), **values}
         support.write_settings(self.setup, values)
         self.data_path = os.path.join(self.setup.log_dir, "patent.dat")
@@ -210,7 +232,7 @@ class KillTest:
         return {e["AppNum"]: e["Status"] for e in read_data_file(self.data_path)}
 
     def check(self, run, old_bytes, new_status, queued_before, received_before, log,
-              reminders_before):
+              subjects_before):
         from larkspire_run import subject
         try:
             statuses = self.statuses()
@@ -238,11 +260,18 @@ class KillTest:
                      if os.path.exists(os.path.join(self.setup.log_dir, n)))
         received = set()
         received_subjects = set()
+        in_digests = set()  # the numbers of the digests received, and of those still queued
         for _, message in self.sink.messages()[received_before:]:
             received_subjects.add(subject(message))
             found = SUBJECT_IDENTIFIER.search(subject(message))
             if found:
                 received.add(file_safe(found.group(1)))
+            if is_digest(subject(message)):
+                in_digests |= digest_numbers(message)
+        for name in queued:
+            if name.startswith("Larkspire_m"):
+                with open(os.path.join(self.setup.log_dir, name), encoding="latin-1") as f:
+                    in_digests |= digest_numbers(f.read())
         posted = set(POSTED.findall(log))
         self.counts["posted"] += len(posted)
         self.counts["queued-after"] += len(queued)
@@ -255,12 +284,13 @@ class KillTest:
             kind, identifier = identifier_of_name(name)
             if name in queued:
                 continue
-            if kind == "r" and name not in reminders_before:
+            if kind == "r" and name not in subjects_before:
                 offset = int(identifier.rsplit("-", 1)[1])
                 sent_unseen[offset] = sent_unseen.get(offset, 0) + 1
                 continue
             sent = (identifier in received if kind == "s"
-                    else reminders_before[name] in received_subjects if kind == "r" else False)
+                    else identifier in in_digests if kind == "i"
+                    else subjects_before[name] in received_subjects if kind in "rm" else False)
             if not sent:
                 self.failures.append("run %d: notification %s lost" % (run, name))
         received_offsets = [key[2] for key in map(reminder_key, received_subjects) if key]
@@ -347,10 +377,28 @@ class KillTest:
             found = SUBJECT_IDENTIFIER.search(subject(message))
             if found:
                 mailed.add(found.group(1))
+            if is_digest(subject(message)):
+                numbers = digest_numbers(message)
+                mailed |= {a for a in statuses if file_safe(a) in numbers}
         if len(changed) != self.args.entries or mailed != set(statuses):
             sys.exit("the clean run on the other day changed %d and mailed %d of %d entries: "
                      "the clock shift or the simulator's day did not work"
                      % (len(changed), len(mailed), self.args.entries))
+
+    def check_digests(self):
+        """No digest received twice: each is composed once, and its items leave the queue as
+        it enters it."""
+        from larkspire_run import subject
+        bodies = {}
+        for _, message in self.sink.messages():
+            if is_digest(subject(message)):
+                # Headers aside (the send's date differs), a digest sent twice is the same text.
+                body = message.split("\r\n\r\n", 1)[-1]
+                bodies[body] = bodies.get(body, 0) + 1
+        twice = [count for count in bodies.values() if count > 1]
+        if twice:
+            self.failures.append("%d digest(s) received more than once" % len(twice))
+        print("digests received:", sum(bodies.values()))
 
     def check_reminders(self):
         """Over every run: no reminder received twice, and every deadline's reminder on (or,
@@ -405,8 +453,9 @@ class KillTest:
                 old_bytes = f.read()
             queued_before = [n for n in pending_names(self.setup.log_dir)
                              if os.path.exists(os.path.join(self.setup.log_dir, n))]
-            reminders_before = {n: message_subject(os.path.join(self.setup.log_dir, n))
-                                for n in queued_before if n.startswith("Larkspire_r")}
+            subjects_before = {n: message_subject(os.path.join(self.setup.log_dir, n))
+                               for n in queued_before if n.startswith(("Larkspire_r",
+                                                                       "Larkspire_m"))}
             received_before = len(self.sink.messages())
             process = self.start()
             if run % 3 == 1:
@@ -424,7 +473,7 @@ class KillTest:
             if self.landed_inside_data_file_rewrite():
                 self.counts["inside-patent.dat-rewrite"] += 1
             self.check(run, old_bytes, new_status, queued_before, received_before,
-                       self.setup.log(), reminders_before)
+                       self.setup.log(), subjects_before)
             if run % 20 == 0:
                 print("%d runs, %d failures" % (run, len(self.failures)), flush=True)
 
@@ -439,6 +488,8 @@ class KillTest:
         self.failures += support.shortcut_problems(self.setup)
         if self.args.reminders:
             self.check_reminders()
+        if self.args.mail_mode == "digest":
+            self.check_digests()
         print("counts:", self.counts)
         print("save kills aimed at:", self.aimed)
         print("kills inside the rewrite of patent.dat: %d of %d"
@@ -460,6 +511,8 @@ def main():
     parser.add_argument("--reminders", action="store_true",
                         help="deadlines that fall due while the runs' clock moves a day a run, "
                              "so kills land amid the reminders too (at least 40 runs)")
+    parser.add_argument("--mail-mode", choices=("each", "digest"), default="each",
+                        help="digest: MailMode=digest, the changes go in digests")
     parser.add_argument("--mail-security", choices=("none", "starttls"), default="none",
                         help="starttls: the office's mail over STARTTLS to the lean sink of the "
                              "build's tools, so the notifications go out while the update runs")
