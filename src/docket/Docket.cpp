@@ -33,12 +33,14 @@ struct CDraft {
   int32_t closed_on = 0;
   std::string_view closing_event;
   bool done = false;
+  std::string_view uid;  // "" for a deadline not yet on the docket
 };
 
 CDraft DraftOf(const CDeadline& deadline) {
   return {deadline.rule_key,     deadline.what,         deadline.opening_event, deadline.opened_on,
           deadline.window_opens, deadline.computed_due, deadline.due,           deadline.last_date,
-          deadline.extendable,   deadline.closed_on,    deadline.closing_event, deadline.done};
+          deadline.extendable,   deadline.closed_on,    deadline.closing_event, deadline.done,
+          deadline.uid};
 }
 
 bool SameDeadline(const CDraft& draft, const CDeadline& stored, std::string_view reference) {
@@ -48,7 +50,8 @@ bool SameDeadline(const CDraft& draft, const CDeadline& stored, std::string_view
          draft.window_opens == stored.window_opens && draft.extendable == stored.extendable &&
          draft.rule_key == stored.rule_key && draft.what == stored.what &&
          draft.opening_event == stored.opening_event &&
-         draft.closing_event == stored.closing_event && reference == stored.reference;
+         draft.closing_event == stored.closing_event && reference == stored.reference &&
+         draft.uid == stored.uid;
 }
 
 // Made where it is kept, as a new docket writes a hundred thousand of them.
@@ -67,6 +70,8 @@ void MakeDeadline(const CDraft& draft, const CEntryFacts& entry, CDeadline& dead
   deadline.closed_on = draft.closed_on;
   deadline.closing_event = draft.closing_event;
   deadline.done = draft.done;
+  deadline.uid = draft.uid;
+  if (deadline.uid.empty()) deadline.uid = deadline.KeyedUid();
 }
 
 CDraft Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, int32_t base) {
@@ -264,7 +269,11 @@ void CDocket::Replace(std::vector<CDeadline> deadlines) {
   next_.reserve(deadlines_.size());
   slots_.clear();
   entries_ = 0;
-  for (std::size_t i = 0; i < deadlines_.size(); ++i) Link(static_cast<uint32_t>(i));
+  for (std::size_t i = 0; i < deadlines_.size(); ++i) {
+    // A deadline saved before UIDs were kept gets the one it had then.
+    if (deadlines_[i].uid.empty()) deadlines_[i].uid = deadlines_[i].KeyedUid();
+    Link(static_cast<uint32_t>(i));
+  }
 }
 
 std::vector<const CDeadline*> CDocket::OpenEarliestFirst() const {
@@ -296,7 +305,7 @@ const CDeadline* CDocket::NextOpen(std::string_view entry_key) const {
 
 const CDeadline* CDocket::Find(std::string_view uid) const {
   for (const CDeadline& deadline : deadlines_) {
-    if (deadline.Uid() == uid) return &deadline;
+    if (deadline.uid == uid) return &deadline;
   }
   return nullptr;
 }
@@ -391,16 +400,17 @@ bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry
     if (fee) list.push_back(DraftOf(*old));
   }
   ApplyGrant(rules, entry, history.data(), scratch.classes.data(), history.size(), list);
-  // Done marks go by UID, that is by rule and opening date within the entry; what the user
-  // marked done stays, though the history no longer opens it.
+  // A deadline worked out again is the one on the docket of the same rule and opening date: it
+  // keeps its UID and done mark. What the user marked done stays, though the history no longer
+  // opens it.
   for (const CDeadline* old : before) {
-    if (!old->done) continue;
     auto same = std::find_if(list.begin(), list.end(), [&](const CDraft& deadline) {
       return deadline.rule_key == old->rule_key && deadline.opened_on == old->opened_on;
     });
     if (same != list.end()) {
-      same->done = true;
-    } else {
+      same->uid = old->uid;
+      same->done = same->done || old->done;
+    } else if (old->done) {
       list.push_back(DraftOf(*old));
     }
   }
@@ -447,7 +457,7 @@ bool CDocket::StoreDrafts(const CEntryFacts& entry, uint32_t first) {
 
 bool CDocket::SetDone(std::string_view uid, bool done) {
   for (CDeadline& deadline : deadlines_) {
-    if (deadline.Uid() != uid) continue;
+    if (deadline.uid != uid) continue;
     if (deadline.done == done) return false;
     deadline.done = done;
     return true;

@@ -261,5 +261,59 @@ TEST(DocketEntries, EachEntryKeepsItsOwnDeadlinesThroughManyChanges) {
   }
 }
 
+// An entry is keyed anew when its application is granted or a patent learns its application
+// number; the list moves its deadlines to the new key. Whichever source recomputes them then,
+// every deadline keeps the UID it had, so a subscribed calendar updates its event instead of
+// adding another; a deadline first made after the move gets one of the new key.
+TEST(DocketEntries, ADeadlineKeepsItsUidWhenItsEntryIsKeyedAnew) {
+  const std::vector<CStatusEvent> history = {
+      Event("2024-02-27", "CTNF", "Non-Final Rejection"),
+      Event("2024-09-03", "MN/=.", "Mail Notice of Allowance"),
+  };
+  for (const bool whole_history : {true, false}) {
+    CDocket docket;
+    CEntryFacts entry = Application("application 10/123,456");
+    if (whole_history) {
+      docket.ApplyHistory(BuiltInRules(), entry, history);
+    } else {
+      docket.ApplyLastEvent(BuiltInRules(), entry, history[0]);
+      docket.ApplyLastEvent(BuiltInRules(), entry, history[1]);
+    }
+    std::vector<std::string> before;
+    for (const CDeadline* deadline : docket.ForEntry(entry.entry_key)) {
+      before.push_back(deadline->Uid());
+    }
+    ASSERT_EQ(before.size(), 2u) << whole_history;
+
+    std::vector<CDeadline> moved = docket.All();
+    for (CDeadline& deadline : moved) deadline.entry_key = "patent 9,123,456";
+    docket.Replace(moved);
+    entry.entry_key = "patent 9,123,456";
+    entry.patent_number = "9,123,456";
+    const CStatusEvent granted = Event("2025-01-07", "PTAC", "Patent Issue Date Used in PTA");
+    std::vector<CStatusEvent> longer = history;
+    longer.push_back(Event("2024-12-05", "IFEE", "Issue Fee Payment Verified"));
+    longer.push_back(granted);
+    if (whole_history) {
+      docket.ApplyHistory(BuiltInRules(), entry, longer);
+    } else {
+      docket.ApplyLastEvent(BuiltInRules(), entry, longer[2]);
+      docket.ApplyLastEvent(BuiltInRules(), entry, granted);
+    }
+    std::vector<std::string> after;
+    for (const CDeadline* deadline : docket.ForEntry(entry.entry_key)) {
+      after.push_back(deadline->Uid());
+      EXPECT_EQ(docket.Find(deadline->Uid()), deadline);
+    }
+    EXPECT_EQ(after, before) << whole_history;
+
+    docket.ApplyLastEvent(BuiltInRules(), entry,
+                          Event("2025-03-03", "CTNF", "Non-Final Rejection"));
+    const CDeadline* added = docket.NextOpen(entry.entry_key);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->Uid(), added->KeyedUid());
+  }
+}
+
 }  // namespace
 }  // namespace larkspire
