@@ -3,7 +3,6 @@
 #include <libical/ical.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <unordered_map>
@@ -71,8 +70,11 @@ bool IsNamed(std::string_view line, std::string_view name) {
   if (line.size() <= name.size()) return false;
   const char after = line[name.size()];
   if (after != ':' && after != ';') return false;
+  // In ASCII, whatever the locale: a property's name is.
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(line[i])) != name[i]) return false;
+    const char c =
+        line[i] >= 'a' && line[i] <= 'z' ? static_cast<char>(line[i] - 'a' + 'A') : line[i];
+    if (c != name[i]) return false;
   }
   return true;
 }
