@@ -61,7 +61,8 @@ icaltimetype DateOf(int32_t day) {
 
 // What an event said in the file before, and when it last changed.
 struct PreviousEvent {
-  std::string content;  // the event's text without DTSTAMP and SEQUENCE
+  // The event's text without DTSTAMP and SEQUENCE: the pieces of the file before around them.
+  std::vector<std::string_view> content;
   icaltimetype stamp = icaltime_null_time();
   int sequence = 0;
 };
@@ -77,6 +78,14 @@ bool IsNamed(std::string_view line, std::string_view name) {
     if (c != name[i]) return false;
   }
   return true;
+}
+
+bool SameContent(const std::vector<std::string_view>& pieces, std::string_view text) {
+  for (std::string_view piece : pieces) {
+    if (!text.starts_with(piece)) return false;
+    text.remove_prefix(piece.size());
+  }
+  return text.empty();
 }
 
 // A property's value: after the first colon (the names and parameters of ours hold none), with
@@ -118,6 +127,7 @@ std::unordered_map<std::string, PreviousEvent> ReadPreviousEvents(std::string_vi
     std::string uid;
     int depth = 0;  // inside an alarm
     std::size_t line_start = 0;
+    std::size_t piece = 0;  // where the piece of content being read began
     while (line_start < block.size()) {
       // The logical line: up to a CR LF not followed by a blank.
       std::size_t line_end = line_start;
@@ -128,20 +138,22 @@ std::unordered_map<std::string, PreviousEvent> ReadPreviousEvents(std::string_vi
       const bool first = line_start == 0;
       const bool last = line_end == block.size();
       const std::string_view line = block.substr(line_start, line_end - line_start);
+      const std::size_t line_begin = line_start;
       line_start = line_end;
       if (!first && IsNamed(line, "BEGIN")) ++depth;
       if (!last && depth > 0 && IsNamed(line, "END")) --depth;
-      if (depth == 0 && IsNamed(line, "DTSTAMP")) {
+      const bool stamp = depth == 0 && IsNamed(line, "DTSTAMP");
+      const bool sequence = depth == 0 && IsNamed(line, "SEQUENCE");
+      if (stamp)
         seen.stamp = icaltime_from_string(ValueOf(line.substr(0, line.size() - 2)).c_str());
-        continue;
-      }
-      if (depth == 0 && IsNamed(line, "SEQUENCE")) {
-        seen.sequence = std::atoi(ValueOf(line.substr(0, line.size() - 2)).c_str());
-        continue;
+      if (sequence) seen.sequence = std::atoi(ValueOf(line.substr(0, line.size() - 2)).c_str());
+      if (stamp || sequence) {
+        seen.content.push_back(block.substr(piece, line_begin - piece));
+        piece = line_end;
       }
       if (depth == 0 && IsNamed(line, "UID")) uid = ValueOf(line.substr(0, line.size() - 2));
-      seen.content.append(line);
     }
+    seen.content.push_back(block.substr(piece));
     if (!uid.empty()) events.emplace(std::move(uid), std::move(seen));
   }
   return events;
@@ -271,7 +283,7 @@ std::string FormatCalendar(const CDocket& docket, const CEntryList& entries,
     int sequence = 0;
     const auto seen = before.find(icalcomponent_get_uid(event));
     if (seen != before.end()) {
-      if (seen->second.content == body) {
+      if (SameContent(seen->second.content, body)) {
         if (stamp_line.empty() || icaltime_compare(stamp_of_line, seen->second.stamp) != 0) {
           stamp_of_line = seen->second.stamp;
           stamp_line = LineOf(icalproperty_new_dtstamp(seen->second.stamp));
