@@ -4,7 +4,9 @@
 
 namespace larkspire {
 
-std::string CDeadline::Uid() const {
+std::string CDeadline::Uid() const { return uid.empty() ? KeyedUid() : uid; }
+
+std::string CDeadline::KeyedUid() const {
   static constexpr char kHex[] = "0123456789ABCDEF";
   int year = 0;
   int month = 0;

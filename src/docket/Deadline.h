@@ -29,11 +29,16 @@ struct CDeadline {
   int32_t closed_on = 0;  // the closing event's date, 0 while not closed by an event
   std::string closing_event;
   bool done = false;  // marked done by the user (undo clears it)
+  // The UID the docket gave the deadline when it first made it; "" until then.
+  std::string uid;
 
   bool IsOpen() const { return closed_on == 0 && !done; }
-  // Stable across runs: made of opened_on, rule_key and entry_key, with every byte but letters
-  // and digits of the entry key written as "_" and two hex digits.
+  // Stable across runs and across a change of the entry's key (an application granted, a
+  // patent that learns its application number): the UID given, else KeyedUid().
   std::string Uid() const;
+  // Made of opened_on, rule_key and entry_key, with every byte but letters and digits of the
+  // entry key written as "_" and two hex digits; what a new deadline is given.
+  std::string KeyedUid() const;
   bool operator==(const CDeadline&) const = default;
 };
 

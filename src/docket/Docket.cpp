@@ -33,12 +33,20 @@ struct CDraft {
   int32_t closed_on = 0;
   std::string_view closing_event;
   bool done = false;
+  std::string_view uid;  // "" for a deadline not yet on the docket
 };
 
 CDraft DraftOf(const CDeadline& deadline) {
   return {deadline.rule_key,     deadline.what,         deadline.opening_event, deadline.opened_on,
           deadline.window_opens, deadline.computed_due, deadline.due,           deadline.last_date,
-          deadline.extendable,   deadline.closed_on,    deadline.closing_event, deadline.done};
+          deadline.extendable,   deadline.closed_on,    deadline.closing_event, deadline.done,
+          deadline.uid};
+}
+
+// A draft's text is often a view of the very text stored (a deadline carried over), which
+// then needs no reading.
+bool SameText(std::string_view draft, const std::string& stored) {
+  return draft.size() == stored.size() && (draft.data() == stored.data() || draft == stored);
 }
 
 bool SameDeadline(const CDraft& draft, const CDeadline& stored, std::string_view reference) {
@@ -46,13 +54,14 @@ bool SameDeadline(const CDraft& draft, const CDeadline& stored, std::string_view
          draft.done == stored.done && draft.due == stored.due &&
          draft.computed_due == stored.computed_due && draft.last_date == stored.last_date &&
          draft.window_opens == stored.window_opens && draft.extendable == stored.extendable &&
-         draft.rule_key == stored.rule_key && draft.what == stored.what &&
-         draft.opening_event == stored.opening_event &&
-         draft.closing_event == stored.closing_event && reference == stored.reference;
+         SameText(draft.rule_key, stored.rule_key) && SameText(draft.what, stored.what) &&
+         SameText(draft.opening_event, stored.opening_event) &&
+         SameText(draft.closing_event, stored.closing_event) &&
+         SameText(reference, stored.reference) && SameText(draft.uid, stored.uid);
 }
 
-CDeadline DeadlineOf(const CDraft& draft, const CEntryFacts& entry) {
-  CDeadline deadline;
+// Made where it is kept, as a new docket writes a hundred thousand of them.
+void MakeDeadline(const CDraft& draft, const CEntryFacts& entry, CDeadline& deadline) {
   deadline.entry_key = entry.entry_key;
   deadline.reference = entry.reference;
   deadline.rule_key = draft.rule_key;
@@ -67,7 +76,8 @@ CDeadline DeadlineOf(const CDraft& draft, const CEntryFacts& entry) {
   deadline.closed_on = draft.closed_on;
   deadline.closing_event = draft.closing_event;
   deadline.done = draft.done;
-  return deadline;
+  deadline.uid = draft.uid;
+  if (deadline.uid.empty()) deadline.uid = deadline.KeyedUid();
 }
 
 CDraft Compute(const CDeadlineRule& rule, const CDeadlineRules& rules, int32_t base) {
@@ -183,13 +193,92 @@ CScratch& Scratch() {
   return scratch;
 }
 
+uint32_t HashOf(std::string_view entry_key) {
+  const std::size_t hash = std::hash<std::string_view>()(entry_key);
+  return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
 }  // namespace
+
+std::size_t CDocket::SlotOf(std::string_view entry_key, uint32_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const CSlot& at = slots_[slot];
+    if (at.first == kNone) return slot;
+    if (at.hash == hash && deadlines_[at.first].entry_key == entry_key) return slot;
+  }
+}
+
+uint32_t CDocket::FirstOf(std::string_view entry_key) const {
+  if (slots_.empty()) return kNone;
+  return slots_[SlotOf(entry_key, HashOf(entry_key))].first;
+}
+
+void CDocket::GrowSlots() {
+  const std::vector<CSlot> old = std::move(slots_);
+  slots_.assign(std::max<std::size_t>(16, old.size() * 2), CSlot());
+  const std::size_t mask = slots_.size() - 1;
+  for (const CSlot& at : old) {
+    if (at.first == kNone) continue;
+    std::size_t slot = at.hash & mask;
+    while (slots_[slot].first != kNone) slot = (slot + 1) & mask;
+    slots_[slot] = at;
+  }
+}
+
+void CDocket::Link(uint32_t position) {
+  next_.push_back(kNone);
+  // At most half the places are taken, so a search ends after a few.
+  if ((entries_ + 1) * 2 > slots_.size()) GrowSlots();
+  const std::string& entry_key = deadlines_[position].entry_key;
+  const uint32_t hash = HashOf(entry_key);
+  CSlot& at = slots_[SlotOf(entry_key, hash)];
+  if (at.first == kNone) {
+    at = {hash, position};
+    ++entries_;
+    return;
+  }
+  uint32_t last = at.first;
+  while (next_[last] != kNone) last = next_[last];
+  next_[last] = position;
+}
+
+void CDocket::FreeSlot(std::size_t slot) {
+  // The entries after it whose search passes the freed place move back into it, so that no
+  // search stops short of its entry.
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t gap = slot;
+  for (std::size_t at = (slot + 1) & mask; slots_[at].first != kNone; at = (at + 1) & mask) {
+    const std::size_t home = slots_[at].hash & mask;
+    if (((at - home) & mask) >= ((at - gap) & mask)) {
+      slots_[gap] = slots_[at];
+      gap = at;
+    }
+  }
+  slots_[gap] = CSlot();
+  --entries_;
+}
+
+void CDocket::Reserve(std::size_t entries) {
+  constexpr std::size_t kDeadlinesAnEntry = 4;
+  const std::size_t room = entries * kDeadlinesAnEntry;
+  if (deadlines_.capacity() < room) {
+    deadlines_.reserve(room);
+    next_.reserve(room);
+  }
+  while (entries * 2 > slots_.size()) GrowSlots();
+}
 
 void CDocket::Replace(std::vector<CDeadline> deadlines) {
   deadlines_ = std::move(deadlines);
-  by_entry_.clear();
+  next_.clear();
+  next_.reserve(deadlines_.size());
+  slots_.clear();
+  entries_ = 0;
   for (std::size_t i = 0; i < deadlines_.size(); ++i) {
-    by_entry_[deadlines_[i].entry_key].push_back(i);
+    // A deadline saved before UIDs were kept gets the one it had then.
+    if (deadlines_[i].uid.empty()) deadlines_[i].uid = deadlines_[i].KeyedUid();
+    Link(static_cast<uint32_t>(i));
   }
 }
 
@@ -204,8 +293,8 @@ std::vector<const CDeadline*> CDocket::OpenEarliestFirst() const {
 
 std::vector<const CDeadline*> CDocket::ForEntry(std::string_view entry_key) const {
   std::vector<const CDeadline*> found;
-  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
-    for (std::size_t position : at->second) found.push_back(&deadlines_[position]);
+  for (uint32_t at = FirstOf(entry_key); at != kNone; at = next_[at]) {
+    found.push_back(&deadlines_[at]);
   }
   std::sort(found.begin(), found.end(), DueFirst);
   return found;
@@ -213,60 +302,68 @@ std::vector<const CDeadline*> CDocket::ForEntry(std::string_view entry_key) cons
 
 const CDeadline* CDocket::NextOpen(std::string_view entry_key) const {
   const CDeadline* next = nullptr;
-  if (auto at = by_entry_.find(entry_key); at != by_entry_.end()) {
-    for (std::size_t position : at->second) {
-      const CDeadline& deadline = deadlines_[position];
-      if (deadline.IsOpen() && (next == nullptr || DueFirst(&deadline, next))) next = &deadline;
-    }
+  for (uint32_t at = FirstOf(entry_key); at != kNone; at = next_[at]) {
+    const CDeadline& deadline = deadlines_[at];
+    if (deadline.IsOpen() && (next == nullptr || DueFirst(&deadline, next))) next = &deadline;
   }
   return next;
 }
 
 const CDeadline* CDocket::Find(std::string_view uid) const {
   for (const CDeadline& deadline : deadlines_) {
-    if (deadline.Uid() == uid) return &deadline;
+    if (deadline.uid == uid) return &deadline;
   }
   return nullptr;
 }
 
-void CDocket::RemoveAt(std::size_t position) {
-  const std::size_t last = deadlines_.size() - 1;
+void CDocket::RemoveAt(uint32_t position) {
+  const uint32_t last = static_cast<uint32_t>(deadlines_.size() - 1);
   if (position != last) {
-    std::vector<std::size_t>& moved = by_entry_.find(deadlines_[last].entry_key)->second;
-    *std::find(moved.begin(), moved.end(), last) = position;
+    // Whatever led to the last deadline leads to its new place.
+    const std::string& moved_key = deadlines_[last].entry_key;
+    CSlot& at = slots_[SlotOf(moved_key, HashOf(moved_key))];
+    if (at.first == last) {
+      at.first = position;
+    } else {
+      uint32_t before = at.first;
+      while (next_[before] != last) before = next_[before];
+      next_[before] = position;
+    }
+    next_[position] = next_[last];
     deadlines_[position] = std::move(deadlines_[last]);
   }
   deadlines_.pop_back();
+  next_.pop_back();
 }
 
-bool CDocket::Store(std::string_view entry_key, std::vector<CDeadline> deadlines) {
-  auto at = by_entry_.find(entry_key);
-  if (at == by_entry_.end()) {
-    if (deadlines.empty()) return false;
-    at = by_entry_.emplace(std::string(entry_key), std::vector<std::size_t>()).first;
-  }
-  std::vector<std::size_t>& positions = at->second;
-  bool changed = positions.size() != deadlines.size();
-  const std::size_t kept = std::min(positions.size(), deadlines.size());
-  for (std::size_t i = 0; i < kept; ++i) {
-    if (deadlines_[positions[i]] == deadlines[i]) continue;
-    deadlines_[positions[i]] = std::move(deadlines[i]);
+bool CDocket::Store(std::string_view entry_key, std::vector<CDeadline>& deadlines) {
+  bool changed = false;
+  std::size_t i = 0;
+  uint32_t previous = kNone;
+  uint32_t at = FirstOf(entry_key);
+  for (; at != kNone && i < deadlines.size(); previous = at, at = next_[at], ++i) {
+    if (deadlines_[at] == deadlines[i]) continue;
+    deadlines_[at] = std::move(deadlines[i]);
     changed = true;
   }
-  for (std::size_t i = kept; i < deadlines.size(); ++i) {
-    positions.push_back(deadlines_.size());
+  for (; i < deadlines.size(); ++i) {
     deadlines_.push_back(std::move(deadlines[i]));
+    Link(static_cast<uint32_t>(deadlines_.size() - 1));
+    changed = true;
   }
-  if (positions.size() > kept && deadlines.size() == kept) {
-    std::vector<std::size_t> gone(positions.begin() + static_cast<std::ptrdiff_t>(kept),
-                                  positions.end());
-    positions.resize(kept);
-    // From the back, so a position still to be removed is never the one moved into a gap.
-    std::sort(gone.rbegin(), gone.rend());
-    for (std::size_t position : gone) RemoveAt(position);
+  if (at == kNone) return changed;
+  // Fewer than before: the rest are unlinked, then removed from the back, so a position still
+  // to be removed is never the one moved into a gap.
+  if (previous == kNone) {
+    FreeSlot(SlotOf(entry_key, HashOf(entry_key)));
+  } else {
+    next_[previous] = kNone;
   }
-  if (at->second.empty()) by_entry_.erase(at);
-  return changed;
+  std::vector<uint32_t> gone;
+  for (; at != kNone; at = next_[at]) gone.push_back(at);
+  std::sort(gone.rbegin(), gone.rend());
+  for (uint32_t position : gone) RemoveAt(position);
+  return true;
 }
 
 bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry,
@@ -296,13 +393,11 @@ bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry
     for (std::size_t i : ordered) ApplyEvent(rules, history[i], scratch.classes[i], list);
   }
 
-  const auto at = by_entry_.find(entry.entry_key);
+  const uint32_t first = FirstOf(entry.entry_key);
   std::vector<const CDeadline*>& before = scratch.before;
   before.clear();
-  if (at != by_entry_.end()) {
-    for (std::size_t position : at->second) before.push_back(&deadlines_[position]);
-    std::sort(before.begin(), before.end(), DueFirst);
-  }
+  for (uint32_t at = first; at != kNone; at = next_[at]) before.push_back(&deadlines_[at]);
+  std::sort(before.begin(), before.end(), DueFirst);
   // Fee deadlines already on the docket stay although their last date may have passed since.
   for (const CDeadline* old : before) {
     const bool fee = std::any_of(rules.rules.begin(), rules.rules.end(), [&](const auto& rule) {
@@ -311,20 +406,21 @@ bool CDocket::ApplyHistory(const CDeadlineRules& rules, const CEntryFacts& entry
     if (fee) list.push_back(DraftOf(*old));
   }
   ApplyGrant(rules, entry, history.data(), scratch.classes.data(), history.size(), list);
-  // Done marks go by UID, that is by rule and opening date within the entry; what the user
-  // marked done stays, though the history no longer opens it.
+  // A deadline worked out again is the one on the docket of the same rule and opening date: it
+  // keeps its UID and done mark. What the user marked done stays, though the history no longer
+  // opens it.
   for (const CDeadline* old : before) {
-    if (!old->done) continue;
     auto same = std::find_if(list.begin(), list.end(), [&](const CDraft& deadline) {
       return deadline.rule_key == old->rule_key && deadline.opened_on == old->opened_on;
     });
     if (same != list.end()) {
-      same->done = true;
-    } else {
+      same->uid = old->uid;
+      same->done = same->done || old->done;
+    } else if (old->done) {
       list.push_back(DraftOf(*old));
     }
   }
-  return StoreDrafts(entry, at);
+  return StoreDrafts(entry, first);
 }
 
 bool CDocket::ApplyLastEvent(const CDeadlineRules& rules, const CEntryFacts& entry,
@@ -332,37 +428,42 @@ bool CDocket::ApplyLastEvent(const CDeadlineRules& rules, const CEntryFacts& ent
   CScratch& scratch = Scratch();
   std::vector<CDraft>& list = scratch.list;
   list.clear();
-  const auto at = by_entry_.find(entry.entry_key);
-  if (at != by_entry_.end()) {
-    for (std::size_t position : at->second) list.push_back(DraftOf(deadlines_[position]));
-  }
+  const uint32_t first = FirstOf(entry.entry_key);
+  for (uint32_t at = first; at != kNone; at = next_[at]) list.push_back(DraftOf(deadlines_[at]));
   ClassifyEvents(rules, &last_event, 1, scratch.classes);
   ApplyEvent(rules, last_event, scratch.classes[0], list);
   ApplyGrant(rules, entry, &last_event, scratch.classes.data(), 1, list);
-  return StoreDrafts(entry, at);
+  return StoreDrafts(entry, first);
 }
 
-bool CDocket::StoreDrafts(const CEntryFacts& entry, CIndex::const_iterator at) {
-  const std::vector<CDraft>& list = Scratch().list;
-  if (at == by_entry_.end()) {
-    if (list.empty()) return false;
-  } else if (at->second.size() == list.size()) {
-    bool same = true;
-    for (std::size_t i = 0; i < list.size() && same; ++i) {
-      same = SameDeadline(list[i], deadlines_[at->second[i]], entry.reference);
+bool CDocket::StoreDrafts(const CEntryFacts& entry, uint32_t first) {
+  CScratch& scratch = Scratch();
+  const std::vector<CDraft>& list = scratch.list;
+  if (first == kNone) {
+    // A new entry's drafts view only into the rules and its events, so they go straight in.
+    for (const CDraft& draft : list) {
+      MakeDeadline(draft, entry, deadlines_.emplace_back());
+      Link(static_cast<uint32_t>(deadlines_.size() - 1));
     }
-    if (same) return false;
+    return !list.empty();
   }
+  std::size_t count = 0;
+  bool same = true;
+  for (uint32_t at = first; at != kNone; at = next_[at], ++count) {
+    same =
+        same && count < list.size() && SameDeadline(list[count], deadlines_[at], entry.reference);
+  }
+  if (same && count == list.size()) return false;
   // The drafts may view into deadlines_, so all are made before any is stored.
-  std::vector<CDeadline> made;
-  made.reserve(list.size());
-  for (const CDraft& draft : list) made.push_back(DeadlineOf(draft, entry));
-  return Store(entry.entry_key, std::move(made));
+  std::vector<CDeadline>& made = scratch.made;
+  made.clear();
+  for (const CDraft& draft : list) MakeDeadline(draft, entry, made.emplace_back());
+  return Store(entry.entry_key, made);
 }
 
 bool CDocket::SetDone(std::string_view uid, bool done) {
   for (CDeadline& deadline : deadlines_) {
-    if (deadline.Uid() != uid) continue;
+    if (deadline.uid != uid) continue;
     if (deadline.done == done) return false;
     deadline.done = done;
     return true;
@@ -370,6 +471,9 @@ bool CDocket::SetDone(std::string_view uid, bool done) {
   return false;
 }
 
-bool CDocket::RemoveEntry(std::string_view entry_key) { return Store(entry_key, {}); }
+bool CDocket::RemoveEntry(std::string_view entry_key) {
+  std::vector<CDeadline> none;
+  return Store(entry_key, none);
+}
 
 }  // namespace larkspire

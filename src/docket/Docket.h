@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "docket/Deadline.h"
@@ -50,30 +49,45 @@ class CDocket {
   bool SetDone(std::string_view uid, bool done);
   bool RemoveEntry(std::string_view entry_key);
 
+  // Room for the deadlines of this many entries, a few each, so that a docket computed from
+  // nothing is not copied again and again as it grows (room never written to costs no memory).
+  void Reserve(std::size_t entries);
+
   // The file loader's way in: the deadlines as they were saved.
   void Replace(std::vector<CDeadline> deadlines);
 
  private:
-  struct CKeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-      return std::hash<std::string_view>()(key);
-    }
+  static constexpr uint32_t kNone = UINT32_MAX;
+  // A place of the index: an entry's key hash and its first deadline; first is kNone while
+  // the place is free.
+  struct CSlot {
+    uint32_t hash = 0;
+    uint32_t first = kNone;
   };
-  using CIndex =
-      std::unordered_map<std::string, std::vector<std::size_t>, CKeyHash, std::equal_to<>>;
 
-  // Puts the entry's deadlines in place of those it had; whether anything changed.
-  bool Store(std::string_view entry_key, std::vector<CDeadline> deadlines);
+  // The index's place of the entry, or the free place where it would go.
+  std::size_t SlotOf(std::string_view entry_key, uint32_t hash) const;
+  // Links a deadline just appended to deadlines_ behind the entry's others.
+  void Link(uint32_t position);
+  void FreeSlot(std::size_t slot);
+  void GrowSlots();
+  // Puts the entry's deadlines in place of those it had (moved from); whether anything changed.
+  bool Store(std::string_view entry_key, std::vector<CDeadline>& deadlines);
   // Stores the update's deadlines as worked out (see Docket.cpp) when they differ from those
-  // the entry has; at is the entry's place in by_entry_.
-  bool StoreDrafts(const CEntryFacts& entry, CIndex::const_iterator at);
-  void RemoveAt(std::size_t position);
+  // the entry has; first is the entry's first deadline (kNone when it has none).
+  bool StoreDrafts(const CEntryFacts& entry, uint32_t first);
+  uint32_t FirstOf(std::string_view entry_key) const;
+  void RemoveAt(uint32_t position);
 
   std::vector<CDeadline> deadlines_;
-  // Where each entry's deadlines are in deadlines_, so an entry's update costs the same with
-  // a hundred thousand entries as with ten.
-  CIndex by_entry_;
+  // Each entry's deadlines as a list through deadlines_: the next one of the same entry, kNone
+  // after the last.
+  std::vector<uint32_t> next_;
+  // Where each entry's deadlines begin, by open addressing on the entry key (read from the
+  // deadline itself), so that an entry's update costs the same with a hundred thousand
+  // entries as with ten and a new entry allocates nothing in the index.
+  std::vector<CSlot> slots_;
+  std::size_t entries_ = 0;
 };
 
 }  // namespace larkspire

@@ -9,7 +9,8 @@
 namespace larkspire {
 namespace {
 
-constexpr std::size_t kFieldCount = 14;
+constexpr std::size_t kFieldCount = 14;  // without the UID
+constexpr std::size_t kUidField = kFieldCount;
 constexpr std::string_view kNewerFormat =
     "was written by a newer version of Larkspire, in a format this one does not read";
 
@@ -113,15 +114,15 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 }
 
 // The deadline of one line, or why the line is not one.
-std::optional<CDeadline> ParseLine(std::string_view line, std::string& why) {
+std::optional<CDeadline> ParseLine(std::string_view line, bool with_uid, std::string& why) {
   const std::vector<std::string_view> fields = SplitFields(line);
-  if (fields.size() != kFieldCount) {
-    why = "it has " + std::to_string(fields.size()) + " fields instead of " +
-          std::to_string(kFieldCount);
+  const std::size_t count = kFieldCount + (with_uid ? 1 : 0);
+  if (fields.size() != count) {
+    why = "it has " + std::to_string(fields.size()) + " fields instead of " + std::to_string(count);
     return std::nullopt;
   }
-  std::string text[kFieldCount];
-  for (std::size_t i = 0; i < kFieldCount; ++i) {
+  std::string text[kFieldCount + 1];
+  for (std::size_t i = 0; i < count; ++i) {
     std::optional<std::string> value = Unescape(fields[i]);
     if (!value) {
       why = "field " + std::to_string(i + 1) + " has a broken escape";
@@ -136,6 +137,7 @@ std::optional<CDeadline> ParseLine(std::string_view line, std::string& why) {
   deadline.what = std::move(text[3]);
   deadline.opening_event = std::move(text[4]);
   deadline.closing_event = std::move(text[12]);
+  deadline.uid = std::move(text[kUidField]);
   int32_t* const dates[] = {&deadline.opened_on, &deadline.window_opens, &deadline.computed_due,
                             &deadline.due,       &deadline.last_date,    nullptr,
                             &deadline.closed_on};
@@ -167,9 +169,19 @@ std::optional<CDeadline> ParseLine(std::string_view line, std::string& why) {
 }  // namespace
 
 std::string FormatDocket(const CDocket& docket) {
-  std::string out(kDocketFileHeader);
+  // A UID is written only where it is not the one the deadline's fields make.
+  std::vector<std::string> uids(docket.All().size());
+  bool with_uids = false;
+  for (std::size_t row = 0; row < uids.size(); ++row) {
+    const CDeadline& deadline = docket.All()[row];
+    if (deadline.uid.empty() || deadline.uid == deadline.KeyedUid()) continue;
+    uids[row] = deadline.uid;
+    with_uids = true;
+  }
+  std::string out(with_uids ? kDocketFileHeaderWithUids : kDocketFileHeader);
   out += "\r\n";
-  for (const CDeadline& deadline : docket.All()) {
+  for (std::size_t row = 0; row < docket.All().size(); ++row) {
+    const CDeadline& deadline = docket.All()[row];
     const std::string fields[kFieldCount] = {deadline.entry_key,
                                              deadline.reference,
                                              deadline.rule_key,
@@ -188,6 +200,10 @@ std::string FormatDocket(const CDocket& docket) {
       if (i != 0) out += '\t';
       AppendEscaped(out, fields[i]);
     }
+    if (with_uids) {
+      out += '\t';
+      AppendEscaped(out, uids[row]);
+    }
     out += "\r\n";
   }
   return out;
@@ -197,6 +213,7 @@ std::string ParseDocket(std::string_view bytes, CDocket& docket) {
   std::vector<CDeadline> deadlines;
   std::size_t start = 0;
   std::size_t number = 0;
+  bool with_uids = false;
   while (start < bytes.size()) {
     const std::size_t end = bytes.find('\n', start);
     if (end == std::string_view::npos) {
@@ -206,14 +223,15 @@ std::string ParseDocket(std::string_view bytes, CDocket& docket) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     start = end + 1;
     if (++number == 1) {
-      if (line == kDocketFileHeader) continue;
+      with_uids = line == kDocketFileHeaderWithUids;
+      if (line == kDocketFileHeader || with_uids) continue;
       if (line.starts_with("Larkspire docket ")) {
         return std::string(kNewerFormat) + " (\"" + std::string(line) + "\")";
       }
       return "it does not begin with the line \"" + std::string(kDocketFileHeader) + "\"";
     }
     std::string why;
-    std::optional<CDeadline> deadline = ParseLine(line, why);
+    std::optional<CDeadline> deadline = ParseLine(line, with_uids, why);
     if (!deadline) return "line " + std::to_string(number) + ": " + why;
     deadlines.push_back(std::move(*deadline));
   }

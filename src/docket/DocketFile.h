@@ -11,6 +11,10 @@ namespace larkspire {
 
 inline constexpr const char* kDocketFileName = "docket.dat";
 inline constexpr std::string_view kDocketFileHeader = "Larkspire docket 1";
+// The same with a fifteenth field, a deadline's UID where it is not the one its fields make
+// (its entry was keyed anew since): written only when a deadline has such a UID, so that a
+// docket without one keeps the first format, which earlier versions read.
+inline constexpr std::string_view kDocketFileHeaderWithUids = "Larkspire docket 2";
 
 // Reads the file into the docket. "" when it was read, or when there is no file (the docket is
 // then empty); otherwise a message naming the file and what is wrong with it, and the docket is

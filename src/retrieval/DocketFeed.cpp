@@ -27,6 +27,7 @@ CEntryFacts EntryFacts(const CEntry& entry) {
 }
 
 bool FeedDocket(CRun& app, const CEntry& entry, const CEventNews& news) {
+  app.Docket().Reserve(app.Entries().Size());
   bool changed = false;
   if (news.kind == EEventNews::kHistory) {
     changed = app.Docket().ApplyHistory(app.DeadlineRules(), EntryFacts(entry), news.history);

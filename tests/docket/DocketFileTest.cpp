@@ -60,6 +60,34 @@ TEST(DocketFile, RoundTripKeepsEveryFieldAndValuesFromOutsideCannotBreakALine) {
   EXPECT_EQ(ReadBytes(path), bytes);
 }
 
+// A deadline whose entry was keyed anew keeps its UID in the file, in the second format; a
+// docket without such a deadline keeps the first, which earlier versions read.
+TEST(DocketFile, AUidThatOutlivedItsKeyIsKeptAndOnlyThenIsTheFormatNew) {
+  CTempDir dir;
+  const std::string path = dir.File(kDocketFileName);
+  CDocket docket;
+  CDeadline moved = Deadline("application 10/123,456", "Non-Final Rejection");
+  moved.uid = moved.KeyedUid();
+  moved.entry_key = "patent 9,123,456";
+  docket.Replace({moved, Deadline("application 11/000,001", "Final Rejection")});
+  ASSERT_EQ(SaveDocket(path, docket), "");
+  const std::string bytes = ReadBytes(path);
+  EXPECT_TRUE(bytes.starts_with(std::string(kDocketFileHeaderWithUids) + "\r\n")) << bytes;
+
+  CDocket loaded;
+  ASSERT_EQ(LoadDocket(path, loaded), "");
+  EXPECT_EQ(loaded.All(), docket.All());
+  EXPECT_NE(loaded.Find(moved.uid), nullptr);
+  ASSERT_EQ(SaveDocket(path, loaded), "");
+  EXPECT_EQ(ReadBytes(path), bytes);
+
+  loaded.RemoveEntry("patent 9,123,456");
+  ASSERT_EQ(SaveDocket(path, loaded), "");
+  EXPECT_TRUE(ReadBytes(path).starts_with(std::string(kDocketFileHeader) + "\r\n"));
+  ASSERT_EQ(LoadDocket(path, docket), "");
+  EXPECT_EQ(docket.All(), loaded.All());
+}
+
 TEST(DocketFile, AMissingFileIsAnEmptyDocket) {
   CTempDir dir;
   CDocket docket;
@@ -80,7 +108,7 @@ TEST(DocketFile, ADamagedFileIsRefusedByNameAndLeftUntouched) {
   } cases[] = {
       {"empty", ""},
       {"another file's header", "8\r\n" + line},
-      {"a newer format", "Larkspire docket 2\r\n" + line, true},
+      {"a newer format", "Larkspire docket 3\r\n" + line, true},
       {"a line cut short", header + line.substr(0, line.size() - 2)},
       {"a field missing", header + line.substr(line.find('\t') + 1)},
       {"a broken escape", header + "x\\q" + line.substr(line.find('\t'))},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "docket/Docket.h"
 #include "rules/Dates.h"
 
@@ -214,6 +216,103 @@ TEST(DocketEntries, RemovingAnEntryRemovesOnlyItsDeadlines) {
   const std::vector<const CDeadline*> open = docket.OpenEarliestFirst();
   ASSERT_EQ(open.size(), 2u);
   EXPECT_LE(open[0]->due, open[1]->due);
+}
+
+// Entries come and go and their deadlines grow and shrink in every order; each entry must still
+// find exactly its own deadlines, as a docket made afresh of what is left finds them.
+TEST(DocketEntries, EachEntryKeepsItsOwnDeadlinesThroughManyChanges) {
+  const std::vector<std::vector<CStatusEvent>> histories = {
+      {},
+      {Event("2024-03-01", "CTNF", "Non-Final Rejection")},
+      {Event("2024-03-01", "CTNF", "Non-Final Rejection"),
+       Event("2024-09-03", "MN/=.", "Mail Notice of Allowance")},
+      {Event("2024-03-01", "CTNF", "Non-Final Rejection"),
+       Event("2024-06-03", "A...", "Response after Non-Final Action"),
+       Event("2024-08-01", "CTFR", "Final Rejection"),
+       Event("2024-11-04", "MN/=.", "Mail Notice of Allowance")},
+  };
+  const auto number = [](int i) { return "10/" + std::to_string(100000 + i); };
+  CDocket docket;
+  std::map<std::string, std::size_t> kept;  // entry key -> its history now
+  for (int round = 0; round < 4; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      const std::string key = number(i);
+      if ((i + round) % 7 == 0) {
+        docket.RemoveEntry(key);
+        kept.erase(key);
+        continue;
+      }
+      const std::size_t chosen = static_cast<std::size_t>(i * 3 + round * 5) % histories.size();
+      docket.ApplyHistory(BuiltInRules(), Application(key), histories[chosen]);
+      kept[key] = chosen;
+    }
+  }
+  CDocket afresh;
+  for (const auto& [key, chosen] : kept) {
+    afresh.ApplyHistory(BuiltInRules(), Application(key), histories[chosen]);
+  }
+  EXPECT_EQ(docket.All().size(), afresh.All().size());
+  for (int i = 0; i < 300; ++i) {
+    const std::string key = number(i);
+    const std::vector<const CDeadline*> found = docket.ForEntry(key);
+    const std::vector<const CDeadline*> expected = afresh.ForEntry(key);
+    ASSERT_EQ(found.size(), expected.size()) << key;
+    for (std::size_t d = 0; d < found.size(); ++d) EXPECT_EQ(*found[d], *expected[d]) << key;
+  }
+}
+
+// An entry is keyed anew when its application is granted or a patent learns its application
+// number; the list moves its deadlines to the new key. Whichever source recomputes them then,
+// every deadline keeps the UID it had, so a subscribed calendar updates its event instead of
+// adding another; a deadline first made after the move gets one of the new key.
+TEST(DocketEntries, ADeadlineKeepsItsUidWhenItsEntryIsKeyedAnew) {
+  const std::vector<CStatusEvent> history = {
+      Event("2024-02-27", "CTNF", "Non-Final Rejection"),
+      Event("2024-09-03", "MN/=.", "Mail Notice of Allowance"),
+  };
+  for (const bool whole_history : {true, false}) {
+    CDocket docket;
+    CEntryFacts entry = Application("application 10/123,456");
+    if (whole_history) {
+      docket.ApplyHistory(BuiltInRules(), entry, history);
+    } else {
+      docket.ApplyLastEvent(BuiltInRules(), entry, history[0]);
+      docket.ApplyLastEvent(BuiltInRules(), entry, history[1]);
+    }
+    std::vector<std::string> before;
+    for (const CDeadline* deadline : docket.ForEntry(entry.entry_key)) {
+      before.push_back(deadline->Uid());
+    }
+    ASSERT_EQ(before.size(), 2u) << whole_history;
+
+    std::vector<CDeadline> moved = docket.All();
+    for (CDeadline& deadline : moved) deadline.entry_key = "patent 9,123,456";
+    docket.Replace(moved);
+    entry.entry_key = "patent 9,123,456";
+    entry.patent_number = "9,123,456";
+    const CStatusEvent granted = Event("2025-01-07", "PTAC", "Patent Issue Date Used in PTA");
+    std::vector<CStatusEvent> longer = history;
+    longer.push_back(Event("2024-12-05", "IFEE", "Issue Fee Payment Verified"));
+    longer.push_back(granted);
+    if (whole_history) {
+      docket.ApplyHistory(BuiltInRules(), entry, longer);
+    } else {
+      docket.ApplyLastEvent(BuiltInRules(), entry, longer[2]);
+      docket.ApplyLastEvent(BuiltInRules(), entry, granted);
+    }
+    std::vector<std::string> after;
+    for (const CDeadline* deadline : docket.ForEntry(entry.entry_key)) {
+      after.push_back(deadline->Uid());
+      EXPECT_EQ(docket.Find(deadline->Uid()), deadline);
+    }
+    EXPECT_EQ(after, before) << whole_history;
+
+    docket.ApplyLastEvent(BuiltInRules(), entry,
+                          Event("2025-03-03", "CTNF", "Non-Final Rejection"));
+    const CDeadline* added = docket.NextOpen(entry.entry_key);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->Uid(), added->KeyedUid());
+  }
 }
 
 }  // namespace

@@ -193,6 +193,51 @@ TEST_F(CalendarTest, StampsAndSequencesMoveOnlyWithTheEvent) {
       1u);
 }
 
+// The file is put together event by event, each event's DTSTAMP and SEQUENCE set into its
+// text; what comes out must be exactly what libical writes of the same calendar whole, both for
+// a first file and for one written over it with a stamp kept, a stamp renewed and long, folded,
+// escaped lines.
+TEST_F(CalendarTest, TheFileIsWhatLibicalWritesOfTheWholeCalendar) {
+  std::vector<CDeadline> deadlines = docket_.All();
+  deadlines[0].what =
+      "Reply; with, \\ escapes and a text long enough to be folded \xE9\xE8\xE0 twice over";
+  docket_.Replace(deadlines);
+  const std::string first = FormatCalendar(docket_, entries_, "", kFirstWrite);
+  deadlines[1].due += 3;
+  docket_.Replace(deadlines);
+  const std::string second = FormatCalendar(docket_, entries_, first, kLaterWrite);
+  for (const std::string& text : {first, second}) {
+    Parsed calendar = Parse(text);
+    char* whole = icalcomponent_as_ical_string_r(calendar.get());
+    EXPECT_EQ(text, whole);
+    icalmemory_free_buffer(whole);
+  }
+  EXPECT_NE(first, second);
+}
+
+// An application granted is keyed anew, and its deadlines move with it: the calendar written
+// after the move holds the deadline's event once, under the UID it had before.
+TEST_F(CalendarTest, AnEntryKeyedAnewKeepsItsEventsUid) {
+  const std::string uid = docket_.NextOpen("application 10/123,456")->Uid();
+  const std::string before = FormatCalendar(docket_, entries_, "", kFirstWrite);
+  std::vector<CDeadline> moved = docket_.All();
+  for (CDeadline& deadline : moved) {
+    if (deadline.entry_key == "application 10/123,456") deadline.entry_key = "patent 9,123,456";
+  }
+  docket_.Replace(moved);
+  const std::string after = FormatCalendar(docket_, entries_, before, kLaterWrite);
+  for (const std::string& text : {before, after}) {
+    Parsed calendar = Parse(text);
+    const std::vector<icalcomponent*> events = Events(calendar.get());
+    EXPECT_EQ(events.size(), 2u);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [&](icalcomponent* event) {
+                              return icalcomponent_get_uid(event) == uid + "@larkspire.example";
+                            }),
+              1);
+  }
+}
+
 // Page text is Windows-1252 in the program; the calendar is UTF-8 with RFC 5545's escapes,
 // so what the office reads is what the status site said.
 TEST_F(CalendarTest, TextIsUtf8AndEscapedAsTheFormatWants) {
