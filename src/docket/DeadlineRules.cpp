@@ -37,24 +37,9 @@ bool MatchesPattern(std::string_view text, std::string_view pattern) {
   return p == pattern.size();
 }
 
-std::vector<std::string> SplitOn(std::string_view value, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= value.size()) {
-    std::size_t end = value.find(separator, start);
-    if (end == std::string_view::npos) end = value.size();
-    std::string_view part = value.substr(start, end - start);
-    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
-    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
-    if (!part.empty()) parts.emplace_back(part);
-    start = end + 1;
-  }
-  return parts;
-}
-
 // "3 months", "3 years 6 months", "30 days"; nothing when it is not such a text.
 std::optional<CPeriod> ParsePeriod(std::string_view text) {
-  const std::vector<std::string> words = SplitOn(text, ' ');
+  const std::vector<std::string> words = SplitRuleList(text, ' ');
   if (words.empty() || words.size() % 2 != 0) return std::nullopt;
   CPeriod period;
   for (std::size_t i = 0; i < words.size(); i += 2) {
@@ -145,16 +130,17 @@ class CSectionReader {
       rule.extendable = true;
       rule.last = *extended;
     }
-    rule.opening = {SplitOn(Value("open-codes", key), ' '), SplitOn(Value("open-texts", key), '#')};
-    rule.closing = {SplitOn(Value("close-codes", key), ' '),
-                    SplitOn(Value("close-texts", key), '#')};
+    rule.opening = {SplitRuleList(Value("open-codes", key), ' '),
+                    SplitRuleList(Value("open-texts", key), '#')};
+    rule.closing = {SplitRuleList(Value("close-codes", key), ' '),
+                    SplitRuleList(Value("close-texts", key), '#')};
     if (rule.base == DeadlineBase::kEvent) {
       if (rule.opening.codes.empty() && rule.opening.texts.empty()) {
         return Fail(problem, key, "names no event that opens it");
       }
       return rule;
     }
-    for (const std::string& name : SplitOn(Value("kinds", key), ' ')) {
+    for (const std::string& name : SplitRuleList(Value("kinds", key), ' ')) {
       const std::optional<PatentKind> kind = ParseKind(name);
       if (!kind) return Fail(problem, key, "names an unknown kind of patent \"" + name + "\"");
       rule.kinds.push_back(*kind);
@@ -242,7 +228,7 @@ bool CEventSet::Matches(std::string_view code, std::string_view text) const {
 CDeadlineRules ReadDeadlineRules(const CRules& rules) {
   CDeadlineRules result;
   const CSectionReader section(rules);
-  for (const std::string& key : SplitOn(section.Value("rules"), ' ')) {
+  for (const std::string& key : SplitRuleList(section.Value("rules"), ' ')) {
     if (!IsRuleName(key)) {
       if (result.problem.empty()) {
         result.problem = "Rules file: deadlines rule name \"" + key +
@@ -262,7 +248,7 @@ CDeadlineRules ReadDeadlineRules(const CRules& rules) {
     }
     result.rules.push_back(std::move(*rule));
   }
-  for (const std::string& date : SplitOn(section.Value("closed"), ' ')) {
+  for (const std::string& date : SplitRuleList(section.Value("closed"), ' ')) {
     const int32_t day = ParseDayNumber(date);
     if (day == 0 || day == kUnknownDayNumber) {
       if (result.problem.empty()) {

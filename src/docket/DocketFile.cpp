@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "entries/TabFields.h"
 #include "platform/Files.h"
 #include "rules/Dates.h"
 
@@ -13,79 +14,6 @@ constexpr std::size_t kFieldCount = 14;  // without the UID
 constexpr std::size_t kUidField = kFieldCount;
 constexpr std::string_view kNewerFormat =
     "was written by a newer version of Larkspire, in a format this one does not read";
-
-// Backslash, TAB, CR, LF and every other control byte are escaped, so a value from outside can
-// neither end a line nor shift the fields after it.
-void AppendEscaped(std::string& out, std::string_view value) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned char c : value) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          out += "\\x";
-          out += kHex[c >> 4];
-          out += kHex[c & 15];
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<std::string> Unescape(std::string_view field) {
-  std::string value;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\') {
-      value += field[i];
-      continue;
-    }
-    if (++i == field.size()) return std::nullopt;
-    switch (field[i]) {
-      case '\\':
-        value += '\\';
-        break;
-      case 't':
-        value += '\t';
-        break;
-      case 'r':
-        value += '\r';
-        break;
-      case 'n':
-        value += '\n';
-        break;
-      case 'x': {
-        const int high = i + 1 < field.size() ? HexValue(field[i + 1]) : -1;
-        const int low = i + 2 < field.size() ? HexValue(field[i + 2]) : -1;
-        if (high < 0 || low < 0) return std::nullopt;
-        value += static_cast<char>(high * 16 + low);
-        i += 2;
-        break;
-      }
-      default:
-        return std::nullopt;
-    }
-  }
-  return value;
-}
 
 std::string DateField(int32_t day) { return day == 0 ? std::string() : FormatDayNumber(day); }
 
@@ -102,20 +30,9 @@ std::optional<bool> ParseFlag(std::string_view field) {
   return std::nullopt;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-    if (tab == std::string_view::npos) return fields;
-    start = tab + 1;
-  }
-}
-
 // The deadline of one line, or why the line is not one.
 std::optional<CDeadline> ParseLine(std::string_view line, bool with_uid, std::string& why) {
-  const std::vector<std::string_view> fields = SplitFields(line);
+  const std::vector<std::string_view> fields = SplitTabs(line);
   const std::size_t count = kFieldCount + (with_uid ? 1 : 0);
   if (fields.size() != count) {
     why = "it has " + std::to_string(fields.size()) + " fields instead of " + std::to_string(count);
@@ -123,7 +40,7 @@ std::optional<CDeadline> ParseLine(std::string_view line, bool with_uid, std::st
   }
   std::string text[kFieldCount + 1];
   for (std::size_t i = 0; i < count; ++i) {
-    std::optional<std::string> value = Unescape(fields[i]);
+    std::optional<std::string> value = Unescaped(fields[i]);
     if (!value) {
       why = "field " + std::to_string(i + 1) + " has a broken escape";
       return std::nullopt;

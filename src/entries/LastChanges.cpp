@@ -2,76 +2,16 @@
 
 #include <charconv>
 #include <iterator>
+#include <optional>
 
 #include "entries/Entry.h"
+#include "entries/TabFields.h"
 #include "platform/Files.h"
 
 namespace larkspire {
 namespace {
 
 constexpr std::string_view kHeader = "Larkspire last changes 1";
-
-// Values are page text: a tab or line end in one must not end its field or its line.
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-bool Unescape(std::string_view text, std::string& out) {
-  out.clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      out += text[i];
-      continue;
-    }
-    if (++i == text.size()) return false;
-    switch (text[i]) {
-      case '\\':
-        out += '\\';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      default:
-        return false;
-    }
-  }
-  return true;
-}
-
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> parts;
-  std::size_t at = 0;
-  for (std::size_t tab; (tab = line.find('\t', at)) != std::string_view::npos; at = tab + 1) {
-    parts.push_back(line.substr(at, tab - at));
-  }
-  parts.push_back(line.substr(at));
-  return parts;
-}
 
 std::string FilePath(const std::string& directory) {
   return JoinPath(directory, kLastChangesFileName);
@@ -115,23 +55,22 @@ bool ParseLastChanges(const std::string& text, LastChanges& changes) {
     rest.remove_prefix(end + 1);
     const std::vector<std::string_view> parts = SplitTabs(line);
     if (parts.size() == 2) {
-      std::string key;
+      const std::optional<std::string> key = Unescaped(parts[0]);
       int32_t day = 0;
       const auto [end_of_day, error] =
           std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), day);
-      if (!Unescape(parts[0], key) || key.empty() || error != std::errc() ||
+      if (!key || key->empty() || error != std::errc() ||
           end_of_day != parts[1].data() + parts[1].size()) {
         return false;
       }
-      current = &changes[key];
+      current = &changes[*key];
       *current = {day, {}};
     } else if (parts.size() == 4 && parts[0].empty() && current != nullptr) {
-      CFieldChange field;
-      field.field = FindFieldByKey(parts[1]);
-      if (field.field < 0 || !Unescape(parts[2], field.was) || !Unescape(parts[3], field.now)) {
-        return false;
-      }
-      current->fields.push_back(std::move(field));
+      const int id = FindFieldByKey(parts[1]);
+      std::optional<std::string> was = Unescaped(parts[2]);
+      std::optional<std::string> now = Unescaped(parts[3]);
+      if (id < 0 || !was || !now) return false;
+      current->fields.push_back({id, std::move(*was), std::move(*now)});
     } else {
       return false;
     }

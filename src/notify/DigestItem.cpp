@@ -1,71 +1,12 @@
 #include "notify/DigestItem.h"
 
+#include "entries/TabFields.h"
+
 namespace larkspire {
 namespace {
 
 constexpr std::string_view kHeader = "Larkspire digest item 1";
 constexpr std::string_view kKindNames[] = {"change", "new", "failed"};
-
-std::string Escaped(std::string_view value) {
-  std::string out;
-  for (char c : value) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> Unescaped(std::string_view value) {
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] != '\\') {
-      out += value[i];
-      continue;
-    }
-    if (++i == value.size()) return std::nullopt;
-    switch (value[i]) {
-      case '\\':
-        out += '\\';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      default:
-        return std::nullopt;
-    }
-  }
-  return out;
-}
-
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t tab = line.find('\t');
-    parts.push_back(line.substr(0, tab));
-    if (tab == std::string_view::npos) return parts;
-    line.remove_prefix(tab + 1);
-  }
-}
 
 }  // namespace
 
