@@ -28,8 +28,10 @@ class Setup:
         self.log_dir = os.path.join(self.root, "log")
         os.makedirs(self.log_dir)
         self.settings_path = os.path.join(self.root, "settings.ini")
-        values = {"LogDir": self.log_dir}
-        values.update(settings or {})
+        self.write_settings({"LogDir": self.log_dir, **(settings or {})})
+
+    def write_settings(self, values):
+        """The settings file anew: the values in the Settings group."""
         with open(self.settings_path, "w") as f:
             # Shortcuts go into the test's own folder, never the user's menu.
             f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.root, "shortcuts"))

@@ -80,11 +80,7 @@ class MailDigestTest(unittest.TestCase):
         for k, address in enumerate(addresses):
             settings["NotifyAddress%d" % (k + 1)] = address
         settings.update(extra or {})
-        with open(self.setup.settings_path, "w") as f:
-            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))
-            f.write("[Settings]\n")
-            for key, value in settings.items():
-                f.write("%s=%s\n" % (key, value))
+        self.setup.write_settings(settings)
 
     def run_auto(self, day, expect_code):
         env = clock_ahead(self.setup.env(), day) if day else self.setup.env()

@@ -79,11 +79,7 @@ class Road:
             settings.update({"StatusSource": "ODP", "OdpServer": "127.0.0.1:%d" % sim.odp_port,
                              "CaFile": sim.ca_file, "OdpCustomerNumbers": CUSTOMERS})
         settings.update(extra or {})
-        with open(self.setup.settings_path, "w") as f:
-            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))
-            f.write("[Settings]\n")
-            for name, value in settings.items():
-                f.write("%s=%s\n" % (name, value))
+        self.setup.write_settings(settings)
 
     def run(self, day_offset=0):
         env = self.setup.env()

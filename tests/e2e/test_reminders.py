@@ -48,11 +48,7 @@ class RemindersTest(unittest.TestCase):
             "ProxyServer": "127.0.0.1:%d" % self.sim.port,
         }
         settings.update(extra or {})
-        with open(self.setup.settings_path, "w") as f:
-            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))
-            f.write("[Settings]\n")
-            for key, value in settings.items():
-                f.write("%s=%s\n" % (key, value))
+        self.setup.write_settings(settings)
 
     def write_office(self, due_in, closed=False):
         """One application never updated by itself, and its open reply due in due_in days."""

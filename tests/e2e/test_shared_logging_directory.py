@@ -46,12 +46,11 @@ class SharedLoggingDirectoryTest(unittest.TestCase):
         sink = SmtpSink(os.path.join(self.setup.root, "mail"), refuse=[NOTIFY])
         reports = os.path.join(self.setup.root, "reports")
         os.makedirs(reports)
-        with open(self.setup.settings_path, "w") as f:
-            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))
-            f.write("[Settings]\nOrgName=Test Office\nSmtpServer=127.0.0.1:%d\n"
-                    "ReturnAddress=docketing@office.example\nNotifyAddress1=%s\nLogDir=%s\n"
-                    "ReportDir=%s\nProxyServer=127.0.0.1:%d\nTimeout=30 seconds\n"
-                    % (sink.port, NOTIFY, self.setup.log_dir, reports, sim.port))
+        self.setup.write_settings({
+            "OrgName": "Test Office", "SmtpServer": "127.0.0.1:%d" % sink.port,
+            "ReturnAddress": "docketing@office.example", "NotifyAddress1": NOTIFY,
+            "LogDir": self.setup.log_dir, "ReportDir": reports,
+            "ProxyServer": "127.0.0.1:%d" % sim.port, "Timeout": "30 seconds"})
         try:
             for umask, created in ((0o077, 0o600), (0o022, 0o644), (0o002, 0o664)):
                 for directory in (self.setup.log_dir, reports):

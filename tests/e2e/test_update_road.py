@@ -41,11 +41,7 @@ class UpdateRoadTest(unittest.TestCase):
             "Timeout": "30 seconds",
         }
         settings.update(extra or {})
-        with open(self.setup.settings_path, "w") as f:
-            f.write("[General]\nShortcutFolder=%s\n" % os.path.join(self.setup.root, "shortcuts"))
-            f.write("[Settings]\n")
-            for key, value in settings.items():
-                f.write("%s=%s\n" % (key, value))
+        self.setup.write_settings(settings)
 
     def run_auto(self, day_offset=0, timeout=300):
         args = ["-auto"]

@@ -90,13 +90,10 @@ def shortcut_folder(setup):
 
 
 def write_settings(setup, values):
-    """The settings file, with the shortcut folder inside the test's own folder: the runs
-    must never write .desktop files into the user's applications menu."""
-    with open(setup.settings_path, "w") as f:
-        f.write("[General]\nShortcutFolder=%s\n" % shortcut_folder(setup))
-        f.write("[Settings]\n")
-        for key, value in values.items():
-            f.write("%s=%s\n" % (key, value))
+    """The settings file, with the shortcut folder inside the test's own folder (the
+    end-to-end helpers' own): the runs must never write .desktop files into the user's
+    applications menu."""
+    setup.write_settings(values)
 
 
 def shortcut_problems(setup):
