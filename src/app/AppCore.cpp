@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "app/Upgrade.h"
 #include "entries/Entry.h"
+#include "net/MailChoice.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/ProgramInfo.h"
@@ -44,6 +45,11 @@ AppCore::AppCore(ISettingsBackend& backend, std::string program_path,
     RemoveUpgradeLeftovers(Settings().LogDir.Text());
   }
   Log().Write("**version %s**\n", VersionText().c_str());
+  for (const std::string& line :
+       UnknownMailSettings(Settings().Backend().Read(kSettingsGroup, "MailMode").value_or(""),
+                           Settings().NotifyChoice.Items())) {
+    Log().Write("%s\n", line.c_str());
+  }
 
   if (Settings().ProxyServer.Text().empty()) Settings().ProxyServer.Set(kDefaultProxy);
   if (Settings().ShortcutFolder.Text().empty()) {

@@ -26,6 +26,24 @@ MailChoice ChoiceOfMailMode(std::string_view mail_mode) {
   return SameIgnoringCase(mail_mode, kMailModeDigest) ? MailChoice::kDigest : MailChoice::kAll;
 }
 
+std::vector<std::string> UnknownMailSettings(std::string_view mail_mode,
+                                             const std::vector<std::string>& choices) {
+  std::vector<std::string> lines;
+  if (!mail_mode.empty() && !SameIgnoringCase(mail_mode, kMailModeEach) &&
+      !SameIgnoringCase(mail_mode, kMailModeDigest)) {
+    lines.push_back("MailMode \"" + std::string(mail_mode) +
+                    "\" is neither each nor digest: each change is mailed on its own");
+  }
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    if (!choices[k].empty() && !ParseMailChoice(choices[k])) {
+      lines.push_back("NotifyChoice" + std::to_string(k + 1) + " \"" + choices[k] +
+                      "\" is not all, deadlines, reminders or digest: its address receives "
+                      "what MailMode gives");
+    }
+  }
+  return lines;
+}
+
 bool ChoiceReceives(MailChoice choice, MailKind kind) {
   switch (kind) {
     case MailKind::kChange:

@@ -39,6 +39,12 @@ MailChoice ChoiceOfMailMode(std::string_view mail_mode);
 
 bool ChoiceReceives(MailChoice choice, MailKind kind);
 
+// What an office wrote by hand into the settings file that this program does not know: a
+// MailMode other than "each" or "digest", a NotifyChoice other than the four (the n-th choice
+// is NotifyChoice<n>). Each is taken as if it were absent; a line per value says so.
+std::vector<std::string> UnknownMailSettings(std::string_view mail_mode,
+                                             const std::vector<std::string>& choices);
+
 // The addresses and their choices: the i-th choice belongs to the i-th address; an address past
 // the end of the choices, or with an empty or unknown choice, has the mode's.
 struct CMailChoices {

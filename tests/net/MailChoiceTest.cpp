@@ -56,5 +56,15 @@ TEST(MailChoice, NamesReadBack) {
   EXPECT_EQ(ParseMailChoice("al"), std::nullopt);
 }
 
+TEST(MailChoice, ValuesWrittenByHandThatAreNotKnownAreNamed) {
+  EXPECT_EQ(UnknownMailSettings("", {}), std::vector<std::string>{});
+  EXPECT_EQ(UnknownMailSettings("Digest", {"", "ALL", "reminders"}), std::vector<std::string>{});
+  EXPECT_EQ(UnknownMailSettings("digests", {"all", "alll"}),
+            (std::vector<std::string>{
+                "MailMode \"digests\" is neither each nor digest: each change is mailed on its own",
+                "NotifyChoice2 \"alll\" is not all, deadlines, reminders or digest: its address "
+                "receives what MailMode gives"}));
+}
+
 }  // namespace
 }  // namespace larkspire
