@@ -183,7 +183,9 @@ class CImporter {
                                            : std::string_view(FieldAt(record, columns_.reference));
     std::string_view number;
     for (std::size_t column : columns_.numbers) {
-      number = Trim(FieldAt(record, column));
+      // An export's number cell may be inert too: a patent number read as "+E12345" is.
+      number = Trim(columns_.fields ? RestoreInertCell(FieldAt(record, column))
+                                    : std::string_view(FieldAt(record, column)));
       if (!number.empty()) break;
     }
     const auto refuse = [&](std::string reason) {

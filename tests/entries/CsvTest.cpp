@@ -574,6 +574,24 @@ TEST(CsvRoundTrip, PageTextThatLooksLikeAFormulaIsWrittenInertAndReadBackAsItWas
   EXPECT_EQ(FormatListCsv(again), exported);
 }
 
+// A number the import took as it stood can start like a formula; the export writes it inert,
+// and its own import must read it back, not refuse it.
+TEST(CsvRoundTrip, ANumberWrittenInertComesBackAsItWas) {
+  const CsvImportPreview first =
+      PreviewCsvImport("Reference,Number\r\nCafe,+E12345\r\n", CEntryList());
+  ASSERT_EQ(first.additions.size(), 1u);
+  CEntryList list;
+  list.Insert(first.additions[0].entry);
+  const std::string exported = FormatListCsv(list);
+  ASSERT_NE(exported.find("'+E"), std::string::npos);
+  const CsvImportPreview again = PreviewCsvImport(exported, CEntryList());
+  EXPECT_EQ(RefusedOf(again), std::vector<Refused>{});
+  ASSERT_EQ(again.additions.size(), 1u);
+  CEntryList reimported;
+  reimported.Insert(again.additions[0].entry);
+  EXPECT_EQ(FormatListCsv(reimported), exported);
+}
+
 TEST(CsvRoundTrip, ExportImportIntoAFreshListExportAgainIsByteIdentical) {
   const CEntryList list = SampleList();
   const std::string first = FormatListCsv(list);
