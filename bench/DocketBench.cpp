@@ -70,17 +70,19 @@ const CDeadlineRules& Rules() {
   return rules;
 }
 
-void BM_DocketFromHistories(benchmark::State& state) {
-  const std::vector<CSample> samples = MakeSamples(static_cast<int>(state.range(0)));
+// Each round computes the samples into an empty docket with apply, as an update of the whole
+// list does into a docket with room for it.
+template <typename Apply>
+void ComputeIntoEmptyDocket(benchmark::State& state, const std::vector<CSample>& samples,
+                            Apply apply) {
   for (auto _ : state) {
     // Freeing the docket of the round before is no part of computing this one.
     state.PauseTiming();
     std::optional<CDocket> docket;
     docket.emplace();
     state.ResumeTiming();
-    docket->Reserve(samples.size());  // as an update of the whole list does
-    for (const CSample& sample : samples)
-      docket->ApplyHistory(Rules(), sample.entry, sample.history);
+    docket->Reserve(samples.size());
+    for (const CSample& sample : samples) apply(*docket, sample);
     benchmark::DoNotOptimize(docket->All().data());
     state.PauseTiming();
     docket.reset();
@@ -90,6 +92,13 @@ void BM_DocketFromHistories(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+
+void BM_DocketFromHistories(benchmark::State& state) {
+  ComputeIntoEmptyDocket(state, MakeSamples(static_cast<int>(state.range(0))),
+                         [](CDocket& docket, const CSample& sample) {
+                           docket.ApplyHistory(Rules(), sample.entry, sample.history);
+                         });
 }
 BENCHMARK(BM_DocketFromHistories)
     ->ArgName("entries")
@@ -112,25 +121,10 @@ void BM_DocketRecomputed(benchmark::State& state) {
 BENCHMARK(BM_DocketRecomputed)->ArgName("entries")->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_DocketFromLastEvents(benchmark::State& state) {
-  const std::vector<CSample> samples = MakeSamples(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::optional<CDocket> docket;
-    docket.emplace();
-    state.ResumeTiming();
-    docket->Reserve(samples.size());  // as an update of the whole list does
-    for (const CSample& sample : samples) {
-      docket->ApplyLastEvent(Rules(), sample.entry, sample.history.front());
-    }
-    benchmark::DoNotOptimize(docket->All().data());
-    state.PauseTiming();
-    docket.reset();
-    // Every round takes its memory from the system, as the first computation of a process
-    // does; memory kept from the round before made the figures swing by half.
-    malloc_trim(0);
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+  ComputeIntoEmptyDocket(state, MakeSamples(static_cast<int>(state.range(0))),
+                         [](CDocket& docket, const CSample& sample) {
+                           docket.ApplyLastEvent(Rules(), sample.entry, sample.history.front());
+                         });
 }
 BENCHMARK(BM_DocketFromLastEvents)->ArgName("entries")->Arg(100000)->Unit(benchmark::kMillisecond);
 

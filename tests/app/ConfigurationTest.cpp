@@ -11,6 +11,7 @@
 #include "notify/Templates.h"
 #include "platform/Files.h"
 #include "retrieval/OdpSettings.h"
+#include "support/ScopedVariable.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "support/TestAppCore.h"
@@ -206,9 +207,6 @@ TEST_F(ConfigurationTest, AnAddressNeedsANameAnAtAndADomainAndIsNamedWhenRefused
 }
 
 TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) {
-  const char* variable = std::getenv(kOdpKeyVariable);
-  const std::string saved = variable != nullptr ? variable : "";
-  ::unsetenv(kOdpKeyVariable);
   struct Case {
     std::string key;
     std::string environment;
@@ -235,11 +233,8 @@ TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key + "/" + c.numbers);
-    if (c.environment.empty()) {
-      ::unsetenv(kOdpKeyVariable);
-    } else {
-      ::setenv(kOdpKeyVariable, c.environment.c_str(), 1);
-    }
+    const CScopedVariable variable(kOdpKeyVariable,
+                                   c.environment.empty() ? nullptr : c.environment.c_str());
     ui_.messages.clear();
     CConfiguration config = Complete();
     config.status_source = kSourceOdp;
@@ -250,11 +245,6 @@ TEST_F(ConfigurationTest, TheOpenDataPortalNeedsAKeyAndCustomerNumbersOfDigits) 
     // The status site needs neither.
     config.status_source = kSourceSite;
     EXPECT_EQ(CheckConfiguration(*app_, config), std::nullopt);
-  }
-  if (variable != nullptr) {
-    ::setenv(kOdpKeyVariable, saved.c_str(), 1);
-  } else {
-    ::unsetenv(kOdpKeyVariable);
   }
 
   CConfiguration config = Complete();

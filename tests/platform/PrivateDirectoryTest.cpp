@@ -8,29 +8,11 @@
 
 #include "platform/Files.h"
 #include "platform/PrivateDirectory.h"
+#include "support/ScopedVariable.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
 namespace {
-
-class CScopedVariable {
- public:
-  CScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~CScopedVariable() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 mode_t ModeOf(const std::string& path) {
   struct stat st {};

@@ -5,6 +5,7 @@
 
 #include "platform/Files.h"
 #include "platform/Shortcuts.h"
+#include "support/ScopedVariable.h"
 #include "support/TempDir.h"
 
 namespace larkspire {
@@ -86,9 +87,7 @@ TEST(ShortcutsTest, IconsGoIntoTheHicolorThemeOfTheDataDirectory) {
 }
 
 TEST(ShortcutsTest, IconsGoBesideTheApplicationsFolderTheShortcutsAreIn) {
-  const char* set = std::getenv("XDG_DATA_HOME");
-  const std::optional<std::string> saved = set ? std::optional<std::string>(set) : std::nullopt;
-  ::setenv("XDG_DATA_HOME", "/data/home", 1);
+  const CScopedVariable data_home("XDG_DATA_HOME", "/data/home");
   struct Case {
     const char* folder;
     const char* data_home;
@@ -106,40 +105,15 @@ TEST(ShortcutsTest, IconsGoBesideTheApplicationsFolderTheShortcutsAreIn) {
   };
   for (const Case& c : cases) EXPECT_EQ(IconDataHome(c.folder), c.data_home) << c.folder;
   // An empty value is no value.
-  ::setenv("XDG_DATA_HOME", "", 1);
+  const CScopedVariable empty("XDG_DATA_HOME", "");
   const char* home = std::getenv("HOME");
   EXPECT_EQ(XdgDataHome(), std::string(home ? home : "") + "/.local/share");
-  if (saved) {
-    ::setenv("XDG_DATA_HOME", saved->c_str(), 1);
-  } else {
-    ::unsetenv("XDG_DATA_HOME");
-  }
 }
-
-// The environment variable set for one test, as it was afterwards.
-class CScopedEnv {
- public:
-  CScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* set = std::getenv(name)) saved_ = set;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~CScopedEnv() {
-    if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
 
 TEST(ShortcutsTest, AFolderBelowTheUsersApplicationsBecomesASubmenuNamedAfterIt) {
   CTempDir dir;
-  CScopedEnv data("XDG_DATA_HOME", dir.File("share"));
-  CScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+  CScopedVariable data("XDG_DATA_HOME", dir.File("share"));
+  CScopedVariable config("XDG_CONFIG_HOME", dir.File("config"));
   ASSERT_TRUE(WriteMenuFolder(dir.File("share/applications/Grantwell/"), {"Larkspire", "R&D <x>"}));
   std::string menu;
   ASSERT_TRUE(

@@ -15,6 +15,7 @@
 #include "retrieval/OdpKeyCheck.h"
 #include "retrieval/OdpSettings.h"
 #include "support/HttpsTestServer.h"
+#include "support/ScopedVariable.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
 
@@ -26,30 +27,6 @@ constexpr const char* kApplication = "/api/v1/patent/applications/10123456";
 constexpr const char* kNoMatch =
     "{\"code\":\"404\",\"message\":\"Not Found\",\"detailedMessage\":\"No matching records found, "
     "refine your search criteria and try again\"}";
-
-// An environment variable set for one test and restored after it.
-class CScopedVariable {
- public:
-  CScopedVariable(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~CScopedVariable() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class OdpClientTest : public ::testing::Test {
  protected:

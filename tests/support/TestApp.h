@@ -18,6 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/SettingsBackend.h"
 #include "run/Run.h"
+#include "support/ScopedTimeZone.h"
 #include "support/ScriptedUi.h"
 
 namespace larkspire {
@@ -64,26 +65,16 @@ using CTestApp = CTestAppOf<CRun>;
 // so no zone database is needed) for the lifetime of the object.
 class CFixedClock {
  public:
-  explicit CFixedClock(int64_t unix_seconds, const char* tz = "EST5EDT,M3.2.0,M11.1.0") {
-    if (const char* old = std::getenv("TZ")) saved_tz_ = old;
-    ::setenv("TZ", tz, 1);
-    ::tzset();
+  explicit CFixedClock(int64_t unix_seconds, const char* tz = "EST5EDT,M3.2.0,M11.1.0")
+      : zone_(tz) {
     SetFakeClockForTesting(unix_seconds * 1000);
   }
-  ~CFixedClock() {
-    SetFakeClockForTesting(std::nullopt);
-    if (saved_tz_) {
-      ::setenv("TZ", saved_tz_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
+  ~CFixedClock() { SetFakeClockForTesting(std::nullopt); }
   CFixedClock(const CFixedClock&) = delete;
   CFixedClock& operator=(const CFixedClock&) = delete;
 
  private:
-  std::optional<std::string> saved_tz_;
+  CScopedTimeZone zone_;
 };
 
 }  // namespace larkspire
